@@ -1,0 +1,88 @@
+#include "DSingleApplication.h"
+
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "DListner.h"
+#include "Logger.h"
+
+DSingleApplication::DSingleApplication(const QString &key)
+    : DSingleApplication(key, DefaultFirstPort, DefaultLastPort)
+{
+}
+
+DSingleApplication::DSingleApplication(const QString &key, quint16 firstPort, quint16 lastPort)
+    : m_key(key.toUtf8())
+    , m_firstPort(firstPort)
+    , m_lastPort(lastPort)
+{
+    start();
+}
+
+DSingleApplication::~DSingleApplication()
+{
+    delete m_listener;
+}
+
+quint16 DSingleApplication::listeningPort() const
+{
+    return m_listener ? m_listener->port() : 0;
+}
+
+bool DSingleApplication::probe(const QByteArray &key, quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    if (!socket.waitForConnected(ConnectTimeoutMs))
+        return false;
+    socket.write(DListner::question(key));
+
+    const QByteArray expected = DListner::answer(key);
+    QByteArray reply;
+    QDeadlineTimer deadline(ReplyTimeoutMs);
+    while (reply.size() < expected.size() && !reply.contains('\n')) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
+            break;
+        reply += socket.read(expected.size() - reply.size());
+    }
+    socket.abort();
+    return reply == expected;
+}
+
+void DSingleApplication::start()
+{
+    if (m_firstPort != 0 && m_firstPort <= m_lastPort) {
+        // All ports at once, so the check costs one probe's time at most.
+        std::atomic<bool> answered { false };
+        std::vector<std::unique_ptr<QThread>> probes;
+        for (quint32 p = m_firstPort; p <= m_lastPort; ++p) {
+            const quint16 port = quint16(p);
+            const QByteArray key = m_key;
+            probes.emplace_back(QThread::create([&answered, key, port] {
+                if (probe(key, port))
+                    answered = true;
+            }));
+            probes.back()->start();
+        }
+        for (auto &thread : probes)
+            thread->wait();
+        if (answered) {
+            m_running = true;
+            return;
+        }
+    }
+
+    m_listener = new DListner(m_key, m_firstPort, m_lastPort);
+    if (m_listener->listen() == 0) {
+        Logger::warning(QStringLiteral("Single-instance guard: no free port from %1 to %2; another instance will not "
+                                       "be detected")
+                            .arg(m_firstPort)
+                            .arg(m_lastPort));
+    }
+}

@@ -1,0 +1,131 @@
+#include "XmlReader.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QSaveFile>
+
+#include "Logger.h"
+
+XmlReader::XmlReader(const QString &fileName)
+    : m_fileName(fileName)
+    , m_document(new QDomDocument(QStringLiteral("xmlreader")))
+{
+    QFile file(m_fileName);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_unreadable = true;
+        Logger::warning(QStringLiteral("Could not read %1: %2").arg(m_fileName, file.errorString()));
+        return;
+    }
+    QString error;
+    int line = 0;
+    int column = 0;
+    const bool parsed = m_document->setContent(&file, &error, &line, &column);
+    file.close();
+    if (parsed && !m_document->documentElement().isNull())
+        return;
+
+    // Keep the user's file for inspection rather than overwrite it with defaults.
+    *m_document = QDomDocument(QStringLiteral("xmlreader"));
+    const QString aside = movedAsidePath();
+    QFile::remove(aside);
+    if (QFile::rename(m_fileName, aside)) {
+        m_movedAside = true;
+        Logger::warning(QStringLiteral("%1 is not a valid settings file (line %2, column %3: %4); kept as %5")
+                            .arg(m_fileName)
+                            .arg(line)
+                            .arg(column)
+                            .arg(parsed ? QStringLiteral("no document element") : error, aside));
+    } else {
+        m_unreadable = true;
+        Logger::error(QStringLiteral("%1 is not a valid settings file and could not be moved aside; "
+                                     "it will not be overwritten")
+                          .arg(m_fileName));
+    }
+}
+
+XmlReader::~XmlReader()
+{
+    delete m_document;
+}
+
+void XmlReader::createRoot(const QString &tag)
+{
+    if (QFile::exists(m_fileName) || !m_document->documentElement().isNull())
+        return;
+    m_document->appendChild(m_document->createElement(tag));
+}
+
+bool XmlReader::save()
+{
+    if (m_unreadable) {
+        Logger::error(QStringLiteral("Not saving %1: the file on disk could not be read").arg(m_fileName));
+        return false;
+    }
+    QSaveFile file(m_fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        Logger::error(QStringLiteral("Could not write %1: %2").arg(m_fileName, file.errorString()));
+        return false;
+    }
+    file.write(m_document->toByteArray(4));
+    if (!file.commit()) {
+        Logger::error(QStringLiteral("Could not write %1: %2").arg(m_fileName, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+static QDomElement sectionElement(const QDomDocument *document, const QString &section)
+{
+    const QDomElement root = document->documentElement();
+    if (root.isNull())
+        return {};
+    return root.firstChildElement(section);
+}
+
+QString XmlReader::getValue(const QString &key, const QString &section) const
+{
+    const QDomElement sec = sectionElement(m_document, section);
+    if (sec.isNull())
+        return notFound();
+    const QDomElement element = sec.firstChildElement(key);
+    if (element.isNull())
+        return notFound();
+    return element.text();
+}
+
+void XmlReader::setValue(const QString &key, const QString &value, const QString &section)
+{
+    const QDomElement sec = sectionElement(m_document, section);
+    if (sec.isNull())
+        return;
+    QDomElement element = sec.firstChildElement(key);
+    if (element.isNull())
+        return;
+    while (element.hasChildNodes())
+        element.removeChild(element.firstChild());
+    if (!value.isEmpty())
+        element.appendChild(m_document->createTextNode(value));
+}
+
+void XmlReader::addValue(const QString &key, const QString &value, const QString &section)
+{
+    QDomElement root = m_document->documentElement();
+    if (root.isNull())
+        return;
+    QDomElement sec = root.firstChildElement(section);
+    if (sec.isNull())
+        sec = root.appendChild(m_document->createElement(section)).toElement();
+    if (!sec.firstChildElement(key).isNull())
+        return;
+    QDomElement element = m_document->createElement(key);
+    if (!value.isEmpty())
+        element.appendChild(m_document->createTextNode(value));
+    sec.appendChild(element);
+}
+
+bool XmlReader::hasSection(const QString &section) const
+{
+    return !sectionElement(m_document, section).isNull();
+}
