@@ -1,0 +1,168 @@
+#pragma once
+
+#include <QStringList>
+#include <QTcpSocket>
+
+#include "Logger.h"
+
+// The client side of the PBX manager interface (AMI).
+//
+// Cuts the incoming byte stream into messages (one QStringList of lines per
+// message, "\r\n" removed, nothing else changed), recognises each message and
+// re-emits it through the signal named after its event or answer. The text
+// output of the CLI commands sent inside "Action: Command" is converted here
+// into messages of the same key-and-value form, so receivers cannot tell a
+// converted peer table from native events.
+//
+// The private slots readyRead() and stateChanged() carry the same names as the
+// inherited QIODevice/QAbstractSocket signals and hide them at C++ level. They
+// are connected with the string-based syntax, which looks the signal up among
+// signals and the slot among slots, so each really reaches the other. Code
+// outside this class that wants the inherited signals names them through the
+// base class: &QTcpSocket::readyRead, &QAbstractSocket::stateChanged.
+class ManagerSocket : public QTcpSocket
+{
+    Q_OBJECT
+
+public:
+    explicit ManagerSocket(QObject *parent = nullptr);
+    ~ManagerSocket() override;
+
+    // Writes the text as Latin-1 (other characters become '?'), unchanged: the
+    // caller supplies every "\r\n" and the closing empty line.
+    void sendCommand(const QString &text);
+    // Forgets the driver word and the peer counts (called when the connection
+    // is lost, so the next connection detects them afresh).
+    void resetCounters();
+    // Recognises one finished message and emits its signal.
+    void parseMessage(QStringList message);
+
+    // The trace of every accepted message to "manager.log" in the data
+    // directory; off unless switched on.
+    void setLogToFile(bool on) { logToFile = on; }
+
+    // The value of key in message: the first line that starts with key + ":"
+    // split at ": " -- its second piece, or the whole line when it holds no
+    // ": ". "" when no line matches.
+    static QString getValue(const QString &key, const QStringList &message);
+    static QString extFromChannel(QString channel);
+    static QString techFromChannel(QString channel);
+    static QString optionFromActionId(QString actionId);
+    static QString familyFromDbKey(QString dbKey);
+
+    // Limits that keep a misbehaving peer from growing memory without bound.
+    // Generous: a "sip show peers" answer of thousands of peers is far below.
+    static constexpr qsizetype MaxLineBytes = 64 * 1024;
+    static constexpr qsizetype MaxMessageBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype MaxMessageLines = 200000;
+
+signals:
+    void Newcallerid(QStringList message);
+    void Cdr(QStringList message);
+    void MessageWaiting(QStringList message);
+    void MailBoxStatus(QStringList message);
+    void MailBoxCount(QStringList message);
+    void PeerEntry(QStringList message);
+    void PeerStatus(QStringList message);
+    void ExtensionStatus(QStringList message);
+    void DNDState(QStringList message);
+    void Link(QStringList message);
+    void Hangup(QStringList message);
+    void zapChannel(QStringList message);
+    void dgvChannel(QStringList message);
+    void Newchannel(QStringList message);
+    void Newexten(QStringList message);
+    void SipPeer(QStringList message);
+    void IaxPeer(QStringList message);
+    void DgvPeer(QStringList message);
+    void Join(QStringList message);
+    void Leave(QStringList message);
+    void Dial(QStringList message);
+    void Newstate(QStringList message);
+    void QueueMemberStatus(QStringList message);
+    void QueueMemberAdded(QStringList message);
+    void QueueMemberRemoved(QStringList message);
+    void QueueStatusComplete(QStringList message);
+    void QueueMember(QStringList message);
+    void QueueParams(QStringList message);
+    void QueueMemberPaused(QStringList message);
+    void DBGet(QStringList message);
+    void DBGetCidN(QStringList message);
+    void DBerror(QStringList message);
+    void Agents(QStringList message);
+    void showkey(QStringList message);
+    void Agentcallbacklogin(QStringList message);
+    void Agentcallbacklogoff(QStringList message);
+    void UserEvent(QStringList message);
+    void GetVar(QStringList message);
+    void asteriskVersion(QString version);
+    void zapStatus(QStringList message);
+    void chanNum(QString channels, QString calls);
+    void ZapShowChannels(QStringList message);
+    void Status(QStringList message);
+    void ParkedCall(QStringList message);
+    void UnParkedCall(QStringList message);
+    void ParkedCallGiveUp(QStringList message);
+    void ParkedCallTimeOut(QStringList message);
+    void Unlink(QStringList message);
+    void Rename(QStringList message);
+    void Hold(QStringList message);
+    void Unhold(QStringList message);
+    void logInResponse(bool connected, QString message);
+    void peersCount(QStringList message, QString type);
+
+private slots:
+    void stateChanged(QAbstractSocket::SocketState socketState);
+    void readyRead();
+
+protected:
+    // Frames raw bytes as they come off the socket; readyRead() feeds it.
+    void consumeBytes(const char *data, qsizetype size);
+
+private:
+    void handleLine(const char *data, qsizetype size);
+    void dropMessage(QString firstLine);
+    void clearFraming();
+
+    void countChannels(QStringList message);
+    void readVersion(QStringList message);
+    void readLogin(QStringList message);
+
+    void readSipPeers(QStringList message);
+    void countSipPeers(QStringList message);
+    void readIaxPeers(QStringList message);
+    void countIaxPeers(QStringList message);
+    void readZapChannels(QStringList message);
+    void readDgvChannels(QStringList message);
+    void scanSipIax(const QStringList &message, bool sip, bool emitPeers);
+    void scanChannelTable(const QStringList &message, bool dgv);
+
+    void readIaxPeer(QStringList message);
+    void readZapChannel(QStringList message);
+    void readDgvPeer(QStringList message);
+    void readCardChannel(const QStringList &message, const QString &channelType);
+
+    void readDriverStatus(QStringList message, QString driverWord);
+    void readDbError(QStringList message);
+    void readShowKey(QStringList message);
+
+    QString driver;
+    int iaxCount = 0;
+    QString iaxCountText;
+    int sipCount = 0;
+    QString sipCountText;
+    QString version;
+    QStringList lines;
+    LogFile logFile;
+    bool logToFile = false;
+
+    // Framing state beyond the lines of the message: the bytes of an
+    // unfinished line, and the two discard modes of the size limits.
+    QByteArray pending;
+    qsizetype messageBytes = 0;
+    bool discardingLine = false;
+    bool discardingMessage = false;
+    // Bumped whenever the framing is reset, so a pass over read bytes can tell
+    // that a receiver dropped the connection under it.
+    quint64 framingEpoch = 0;
+};
