@@ -55,34 +55,47 @@ bool DSingleApplication::probe(const QByteArray &key, quint16 port)
     return reply == expected;
 }
 
+bool DSingleApplication::anyAnswers(const QByteArray &key, quint16 firstPort, quint16 lastPort)
+{
+    if (firstPort == 0 || firstPort > lastPort)
+        return false;
+    // All ports at once, so the check costs one probe's time at most.
+    std::atomic<bool> answered { false };
+    std::vector<std::unique_ptr<QThread>> probes;
+    for (quint32 p = firstPort; p <= lastPort; ++p) {
+        const auto port = quint16(p);
+        probes.emplace_back(QThread::create([&answered, key, port] {
+            if (probe(key, port))
+                answered = true;
+        }));
+        probes.back()->start();
+    }
+    for (auto &thread : probes)
+        thread->wait();
+    return answered;
+}
+
 void DSingleApplication::start()
 {
-    if (m_firstPort != 0 && m_firstPort <= m_lastPort) {
-        // All ports at once, so the check costs one probe's time at most.
-        std::atomic<bool> answered { false };
-        std::vector<std::unique_ptr<QThread>> probes;
-        for (quint32 p = m_firstPort; p <= m_lastPort; ++p) {
-            const quint16 port = quint16(p);
-            const QByteArray key = m_key;
-            probes.emplace_back(QThread::create([&answered, key, port] {
-                if (probe(key, port))
-                    answered = true;
-            }));
-            probes.back()->start();
-        }
-        for (auto &thread : probes)
-            thread->wait();
-        if (answered) {
-            m_running = true;
-            return;
-        }
+    if (anyAnswers(m_key, m_firstPort, m_lastPort)) {
+        m_running = true;
+        return;
     }
 
     m_listener = new DListner(m_key, m_firstPort, m_lastPort);
-    if (m_listener->listen() == 0) {
+    const quint16 port = m_listener->listen();
+    if (port == 0) {
         Logger::warning(QStringLiteral("Single-instance guard: no free port from %1 to %2; another instance will not "
                                        "be detected")
                             .arg(m_firstPort)
                             .arg(m_lastPort));
+        return;
+    }
+    // Two instances started at the same moment both find the range silent and
+    // bind different ports; the one on the lower port is the one that stays.
+    if (port > m_firstPort && anyAnswers(m_key, m_firstPort, port - 1)) {
+        delete m_listener;
+        m_listener = nullptr;
+        m_running = true;
     }
 }

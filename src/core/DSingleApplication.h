@@ -13,6 +13,7 @@ class DListner;
 // Only the key handshake counts as an answer: another program that happens to
 // listen on one of the ports does not stop us. When no port can be bound the
 // program still runs (with a logged warning); it is then simply not guarded.
+// Of two instances started at the same moment, the one on the lower port stays.
 class DSingleApplication
 {
 public:
@@ -39,6 +40,9 @@ public:
     // Asks one port whether an instance with the key listens there. Blocks the
     // calling thread for at most the connect and reply timeouts.
     static bool probe(const QByteArray &key, quint16 port);
+
+    // True when an instance answers on any port of the range.
+    static bool anyAnswers(const QByteArray &key, quint16 firstPort, quint16 lastPort);
 
 private:
     void start();

@@ -365,9 +365,7 @@ void TQuorTable::dropOldest()
 {
     while (m_rowLimit > 0 && m_rows.size() > m_rowLimit) {
         const auto oldest = std::min_element(m_rows.cbegin(), m_rows.cend(),
-                                             [](const TQuorTableRow *a, const TQuorTableRow *b) {
-                                                 return a->sequence < b->sequence;
-                                             });
+            [](const TQuorTableRow *a, const TQuorTableRow *b) { return a->sequence < b->sequence; });
         TQuorCall *call = (*oldest)->call();
         takeRowAt(int(oldest - m_rows.cbegin()));
         emit signalRowDropped(call);
@@ -377,9 +375,7 @@ void TQuorTable::dropOldest()
 int TQuorTable::sortedPosition(const QString &text) const
 {
     const auto it = std::upper_bound(m_rows.cbegin(), m_rows.cend(), text,
-                                     [](const QString &t, const TQuorTableRow *row) {
-                                         return t.compare(row->text(), Qt::CaseInsensitive) < 0;
-                                     });
+        [](const QString &t, const TQuorTableRow *row) { return t.compare(row->text(), Qt::CaseInsensitive) < 0; });
     return int(it - m_rows.cbegin());
 }
 

@@ -236,8 +236,8 @@ void TQuorTableRow::paintEvent(QPaintEvent *)
             pen = m_selected && !m_blink ? QColor(255, 130, 0) : QColor(235, 235, 235);
         painter.setPen(pen);
         const QString line = metrics.elidedText(lines.at(i), Qt::ElideRight, textArea.width());
-        painter.drawText(QRect(textArea.left(), y, textArea.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         line);
+        painter.drawText(
+            QRect(textArea.left(), y, textArea.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
         y += lineHeight;
     }
 }

@@ -41,7 +41,9 @@ quint16 freeRange(int count)
 class ForeignListener : public QThread
 {
 public:
-    enum Mode { Silent, Reply, Echo };
+    // LateInstance: closes its first connection unanswered and answers the
+    // reply on every later one, as an instance that came up a moment late.
+    enum Mode { Silent, Reply, Echo, LateInstance };
 
     ForeignListener(quint16 port, Mode mode, const QByteArray &reply = QByteArray())
         : m_port(port)
@@ -70,9 +72,12 @@ protected:
         m_ready.release();
         if (!m_ok)
             return;
-        connect(&server, &QTcpServer::newConnection, &server, [this, &server] {
+        int connections = 0;
+        connect(&server, &QTcpServer::newConnection, &server, [this, &server, &connections] {
             while (QTcpSocket *socket = server.nextPendingConnection()) {
-                if (m_mode == Reply)
+                if (m_mode == LateInstance && connections++ == 0)
+                    socket->abort();
+                else if (m_mode == Reply || m_mode == LateInstance)
                     socket->write(m_reply);
                 if (m_mode == Echo)
                     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->write(socket->readAll()); });
@@ -100,6 +105,7 @@ private slots:
     void foreignListenerDoesNotCount_data();
     void foreignListenerDoesNotCount();
     void noFreePortStillStarts();
+    void simultaneousStartKeepsLowerPort();
     void listenerIgnoresBadClients_data();
     void listenerIgnoresBadClients();
     void defaultRange();
@@ -178,6 +184,22 @@ void TestSingleInstance::noFreePortStillStarts()
     QCOMPARE(reversed.listeningPort(), quint16(0));
 }
 
+void TestSingleInstance::simultaneousStartKeepsLowerPort()
+{
+    // The other instance binds the lower port just after our first look.
+    const quint16 first = freeRange(2);
+    QVERIFY(first != 0);
+    ForeignListener other(first, ForeignListener::LateInstance, DListner::answer("QuorTest"));
+    QVERIFY(other.listen());
+
+    DSingleApplication guard(QStringLiteral("QuorTest"), first, first + 1);
+    QVERIFY(guard.isRunning());
+    QCOMPARE(guard.listeningPort(), quint16(0));
+    // Our port is given back.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress(QHostAddress::LocalHost), first + 1));
+}
+
 void TestSingleInstance::listenerIgnoresBadClients_data()
 {
     QTest::addColumn<QList<QByteArray>>("chunks");
@@ -185,7 +207,8 @@ void TestSingleInstance::listenerIgnoresBadClients_data()
 
     const QByteArray question = DListner::question("QuorTest");
     QTest::newRow("question") << QList<QByteArray> { question } << DListner::answer("QuorTest");
-    QTest::newRow("question in pieces") << QList<QByteArray> { "Quo", "rTe", "st?\n" } << DListner::answer("QuorTest");
+    QTest::newRow("question in fragments")
+        << QList<QByteArray> { "Quo", "rTe", "st?\n" } << DListner::answer("QuorTest");
     QTest::newRow("garbage line") << QList<QByteArray> { "GET / HTTP/1.0\r\n\r\n" } << QByteArray();
     QTest::newRow("another key") << QList<QByteArray> { DListner::question("Other") } << QByteArray();
     QTest::newRow("oversized line") << QList<QByteArray> { QByteArray(4096, 'Q') } << QByteArray();
@@ -212,8 +235,7 @@ void TestSingleInstance::listenerIgnoresBadClients()
     }
     // Every client is sent away after its one line, answered or not.
     QByteArray received;
-    QTRY_VERIFY_WITH_TIMEOUT((received += client.readAll(), client.state() == QAbstractSocket::UnconnectedState),
-                             3000);
+    QTRY_VERIFY_WITH_TIMEOUT((received += client.readAll(), client.state() == QAbstractSocket::UnconnectedState), 3000);
     received += client.readAll();
     QCOMPARE(received, expected);
 

@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -85,6 +87,7 @@ private slots:
     void rowRemovedFromItsOwnMenuSignal();
     void scrollFollowsRows();
     void ringingRowsBlinkOnlyInActiveLists();
+    void picturesAreCompiledIn();
 };
 
 void TestTQuorTable::initTestCase()
@@ -137,16 +140,17 @@ void TestTQuorTable::sortedInsertionAndRename()
     table.selectRow(bravo);
 
     table.setSorted(true);
-    QCOMPARE(captions(table), QStringList({ QStringLiteral("alpha"), QStringLiteral("Bravo"), QStringLiteral("delta") }));
+    QCOMPARE(
+        captions(table), QStringList({ QStringLiteral("alpha"), QStringLiteral("Bravo"), QStringLiteral("delta") }));
     QCOMPARE(table.selectedCall(), bravo);
 
     QSignalSpy selected(&table, &TQuorTable::signalRowSelected);
     table.addRow(RowContact, records.make(), QStringLiteral("Charlie"), QString());
     table.addRow(RowContact, records.make(), QStringLiteral("ALPHA"), QString());
     table.addRow(RowContact, records.make(), QStringLiteral("zulu"), QString());
-    QCOMPARE(captions(table), QStringList({ QStringLiteral("alpha"), QStringLiteral("ALPHA"), QStringLiteral("Bravo"),
-                                            QStringLiteral("Charlie"), QStringLiteral("delta"),
-                                            QStringLiteral("zulu") }));
+    QCOMPARE(captions(table),
+        QStringList({ QStringLiteral("alpha"), QStringLiteral("ALPHA"), QStringLiteral("Bravo"),
+            QStringLiteral("Charlie"), QStringLiteral("delta"), QStringLiteral("zulu") }));
     QCOMPARE(table.selectedCall(), bravo);
     QCOMPARE(selected.count(), 0);
 
@@ -217,8 +221,8 @@ void TestTQuorTable::search_data()
     QTest::newRow("no common prefix: first row") << true << names << "xyz" << 0;
     QTest::newRow("empty text: first row") << true << names << "" << 0;
     QTest::newRow("equal prefixes do not stop a sorted scan") << true << QStringList { "a", "ab", "ac" } << "ac" << 2;
-    QTest::newRow("unsorted list scans every row") << false << QStringList { "zed", "carl", "anna", "annabel" }
-                                                   << "annabel" << 3;
+    QTest::newRow("unsorted list scans every row")
+        << false << QStringList { "zed", "carl", "anna", "annabel" } << "annabel" << 3;
     QTest::newRow("unsorted tie goes to the first") << false << QStringList { "abx", "aby" } << "abz" << 0;
 }
 
@@ -327,13 +331,20 @@ void TestTQuorTable::privacyMasking_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("masked");
 
-    QTest::newRow("plain number") << "5551234" << "xxxx234";
-    QTest::newRow("name and number") << "John Smith <5551234>" << "John Smith <xxxx234>";
-    QTest::newRow("international with separators") << "+49 30 1234-567" << "+xx xx xxxx-567";
-    QTest::newRow("three digits or fewer stay") << "ext 201" << "ext 201";
-    QTest::newRow("separate numbers") << "tel 5551234, fax 5559876" << "tel xxxx234, fax xxxx876";
-    QTest::newRow("uri") << "sip:123456@pbx" << "sip:xxx456@pbx";
-    QTest::newRow("lone plus") << "a + b" << "a + b";
+    QTest::newRow("plain number") << "5551234"
+                                  << "xxxx234";
+    QTest::newRow("name and number") << "John Smith <5551234>"
+                                     << "John Smith <xxxx234>";
+    QTest::newRow("international with separators") << "+49 30 1234-567"
+                                                   << "+xx xx xxxx-567";
+    QTest::newRow("three digits or fewer stay") << "ext 201"
+                                                << "ext 201";
+    QTest::newRow("separate numbers") << "tel 5551234, fax 5559876"
+                                      << "tel xxxx234, fax xxxx876";
+    QTest::newRow("uri") << "sip:123456@pbx"
+                         << "sip:xxx456@pbx";
+    QTest::newRow("lone plus") << "a + b"
+                               << "a + b";
 }
 
 void TestTQuorTable::privacyMasking()
@@ -382,8 +393,8 @@ void TestTQuorTable::dragPayloadResolvesOnlyLiveRecords()
     std::unique_ptr<QMimeData> data(table.rowOf(call)->mimeData());
     QVERIFY(data);
     QVERIFY(data->hasFormat(QStringLiteral("phone/call")));
-    QCOMPARE(data->data(QStringLiteral("phone/call")),
-             QByteArray::number(qulonglong(reinterpret_cast<quintptr>(call))));
+    QCOMPARE(
+        data->data(QStringLiteral("phone/call")), QByteArray::number(qulonglong(reinterpret_cast<quintptr>(call))));
     QCOMPARE(TQuorCall::fromMimeData(data.get()), call);
 
     // A call that ended during the drag resolves to nothing.
@@ -538,10 +549,26 @@ void TestTQuorTable::scrollFollowsRows()
     QCOMPARE(table->firstVisibleRow(), 0);
 
     fill(*table, records, { "x" });
+    // Small wheel steps add up to one row per notch.
+    const QPoint at(10, 10);
+    for (int i = 0; i < 4; ++i) {
+        QWheelEvent wheel(at, table->mapToGlobal(at), QPoint(), QPoint(0, -30), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(table, &wheel);
+        QCOMPARE(table->firstVisibleRow(), i == 3 ? 1 : 0);
+    }
+
     table->detachScroll();
     QVERIFY(!scroll->isVisible());
-    scroll->setValue(1);
-    QCOMPARE(table->firstVisibleRow(), 0);
+    scroll->setValue(0);
+    QCOMPARE(table->firstVisibleRow(), 1);
+
+    // A list deleted with its bar attached takes the bar off the screen.
+    table->attachScroll(scroll);
+    QVERIFY(scroll->isVisible());
+    delete table;
+    QVERIFY(!scroll->isVisible());
+    scroll->stepDown();
 }
 
 void TestTQuorTable::ringingRowsBlinkOnlyInActiveLists()
@@ -576,6 +603,19 @@ void TestTQuorTable::ringingRowsBlinkOnlyInActiveLists()
     // Kind 1 keeps the kind.
     active.setRowKind(RowKeep, ringing);
     QCOMPARE(active.rowOf(ringing)->kind(), int(RowTalking));
+}
+
+void TestTQuorTable::picturesAreCompiledIn()
+{
+    // A missing picture would only show as a plain fallback, so look for each.
+    QStringList names = { "splash.png", "scroll_up.png", "scroll_up_h.png", "scroll_down.png", "scroll_down_h.png",
+        "rows/row_bg.png", "rows/row_bg_sel.png", "rows/row_bg_ring.png" };
+    for (const char *kind :
+        { "ringing", "outgoing", "talking", "held", "missed", "info", "dialled", "answered", "contact", "server" })
+        names << QStringLiteral("rows/kind_%1.png").arg(QLatin1String(kind));
+    for (const QString &name : std::as_const(names))
+        QVERIFY2(!QPixmap(QStringLiteral(":/ui/images/") + name).isNull(), qPrintable(name));
+    QVERIFY(QFile::exists(QStringLiteral(":/ui/css/app.css")));
 }
 
 QTEST_MAIN(TestTQuorTable)
