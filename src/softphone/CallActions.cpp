@@ -1,0 +1,125 @@
+#include "CallActions.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+
+#include "Logger.h"
+
+CallActions::CallActions(QObject *parent)
+    : QObject(parent)
+    , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+}
+
+void CallActions::setSettings(const CallActionSettings &settings)
+{
+    m_settings = settings;
+    // New paths deserve a fresh report when they fail.
+    m_reported.clear();
+}
+
+void CallActions::setUrlOpener(UrlOpener opener)
+{
+    m_openUrl = std::move(opener);
+}
+
+void CallActions::incomingRinging(const QString &number)
+{
+    if (m_settings.actA1)
+        runIncoming(number);
+}
+
+void CallActions::incomingAnswered(const QString &number)
+{
+    if (!m_settings.actA1)
+        runIncoming(number);
+}
+
+void CallActions::outgoing(const QString &number)
+{
+    if (m_settings.actOut)
+        launch(m_settings.appOut, m_settings.scrOut, cleanNumber(number));
+}
+
+void CallActions::runIncoming(const QString &number)
+{
+    const QString clean = cleanNumber(number);
+    if (m_settings.actIn)
+        launch(m_settings.appIn, m_settings.scrIn, clean);
+    if (m_settings.actCrm)
+        openCrm(clean);
+}
+
+QString CallActions::cleanNumber(const QString &number)
+{
+    QString result;
+    result.reserve(number.size());
+    for (const QChar c : number) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
+            continue;
+        result.append(c);
+    }
+    return result.trimmed();
+}
+
+QUrl CallActions::crmAddress(const QString &base, const QString &number)
+{
+    // Every reserved character of the number is encoded, so a caller id cannot
+    // add query fields or change the path of the address.
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(cleanNumber(number)));
+    return QUrl(base.trimmed() + encoded, QUrl::TolerantMode);
+}
+
+void CallActions::launch(const QString &program, const QString &script, const QString &number)
+{
+    if (program.trimmed().isEmpty())
+        return;
+    QStringList arguments;
+    if (!script.isEmpty())
+        arguments << script;
+    arguments << number;
+
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!process.startDetached()) {
+        fail(program, tr("Unable to start %1").arg(program),
+            QStringLiteral("Call action: cannot start \"%1\": %2")
+                .arg(Logger::escaped(program), process.errorString()));
+        return;
+    }
+    m_reported.remove(program);
+    // The caller's number stays out of the log; privacy rules may hide it.
+    Logger::info(QStringLiteral("Call action: started \"%1\"").arg(Logger::escaped(program)));
+}
+
+void CallActions::openCrm(const QString &number)
+{
+    const QString key = QStringLiteral("crm:") + m_settings.crmUrl;
+    const QUrl url = crmAddress(m_settings.crmUrl, number);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        fail(key, tr("Unable to open the CRM address %1").arg(m_settings.crmUrl),
+            QStringLiteral("Call action: invalid CRM address \"%1\"").arg(Logger::escaped(m_settings.crmUrl)));
+        return;
+    }
+    if (!m_openUrl || !m_openUrl(url)) {
+        fail(key, tr("Unable to open the CRM address %1").arg(m_settings.crmUrl),
+            QStringLiteral("Call action: the desktop could not open the CRM address \"%1\"")
+                .arg(Logger::escaped(m_settings.crmUrl)));
+        return;
+    }
+    m_reported.remove(key);
+    Logger::info(QStringLiteral("Call action: opened the CRM address \"%1\"").arg(Logger::escaped(m_settings.crmUrl)));
+}
+
+void CallActions::fail(const QString &key, const QString &text, const QString &detail)
+{
+    Logger::warning(detail);
+    if (m_reported.contains(key))
+        return;
+    m_reported.insert(key);
+    emit signalShowMessage(text, MessageError);
+}
