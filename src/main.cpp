@@ -59,6 +59,7 @@ int main(int argc, char *argv[])
     // Created hidden and locked; the phone window loads the configuration.
     std::unique_ptr<TQuorSettings> settings(new TQuorSettings());
     settings->hide();
+    settings->setVersion(version);
 #endif
 
     QSplashScreen splash(QPixmap(QStringLiteral(":/ui/images/splash.png")));

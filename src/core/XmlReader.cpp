@@ -76,6 +76,33 @@ bool XmlReader::save()
     return true;
 }
 
+// Characters XML 1.0 cannot carry would make the whole file unreadable at the
+// next start, so they are left out (with a warning) rather than written.
+static QString xmlSafe(const QString &value, const QString &key)
+{
+    QString out;
+    out.reserve(value.size());
+    bool dropped = false;
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        const ushort u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += value.at(++i);
+            continue;
+        }
+        const bool allowed = (u >= 0x20 && u != 0xfffe && u != 0xffff && !c.isSurrogate()) || u == '\t'
+            || u == '\n' || u == '\r';
+        if (allowed)
+            out += c;
+        else
+            dropped = true;
+    }
+    if (dropped)
+        Logger::warning(QStringLiteral("Left control characters out of the value of \"%1\"").arg(key));
+    return out;
+}
+
 static QDomElement sectionElement(const QDomDocument *document, const QString &section)
 {
     const QDomElement root = document->documentElement();
@@ -105,8 +132,9 @@ void XmlReader::setValue(const QString &key, const QString &value, const QString
         return;
     while (element.hasChildNodes())
         element.removeChild(element.firstChild());
-    if (!value.isEmpty())
-        element.appendChild(m_document->createTextNode(value));
+    const QString safe = xmlSafe(value, key);
+    if (!safe.isEmpty())
+        element.appendChild(m_document->createTextNode(safe));
 }
 
 void XmlReader::addValue(const QString &key, const QString &value, const QString &section)
@@ -120,8 +148,9 @@ void XmlReader::addValue(const QString &key, const QString &value, const QString
     if (!sec.firstChildElement(key).isNull())
         return;
     QDomElement element = m_document->createElement(key);
-    if (!value.isEmpty())
-        element.appendChild(m_document->createTextNode(value));
+    const QString safe = xmlSafe(value, key);
+    if (!safe.isEmpty())
+        element.appendChild(m_document->createTextNode(safe));
     sec.appendChild(element);
 }
 

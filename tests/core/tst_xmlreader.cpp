@@ -76,6 +76,16 @@ void TestXmlReader::valuesAndSections()
 
     XmlReader reread(dir.filePath(QStringLiteral("v.xml")));
     QCOMPARE(reread.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("a <b> & \"c\" ü"));
+    // Characters XML cannot carry are left out, so the file stays readable.
+    reread.setValue(QStringLiteral("k"), QStringLiteral("a\x01" "b\x1b[0mc\u0000d\U0001F600"), QStringLiteral("s"));
+    reread.addValue(QStringLiteral("n"), QStringLiteral("x\x08y"), QStringLiteral("s"));
+    QVERIFY(reread.save());
+    {
+        XmlReader third(dir.filePath(QStringLiteral("v.xml")));
+        QVERIFY(!third.movedAside());
+        QCOMPARE(third.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("ab[0mcd\U0001F600"));
+        QCOMPARE(third.getValue(QStringLiteral("n"), QStringLiteral("s")), QStringLiteral("xy"));
+    }
     // Setting an empty value clears the text.
     reread.setValue(QStringLiteral("k"), QString(), QStringLiteral("s"));
     QCOMPARE(reread.getValue(QStringLiteral("k"), QStringLiteral("s")), QString());
