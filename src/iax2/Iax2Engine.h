@@ -1,0 +1,186 @@
+#pragma once
+
+// The IAX2 engine: registration, calls and G.711-or-better media over UDP
+// (RFC 5456). It runs its own processing thread; every callback is made on
+// that thread with no engine lock held, so a callback may call back into the
+// engine. The other methods may be called from any thread and only take the
+// lock briefly: nothing here waits on the network or on name resolution.
+
+#include "CodecRegistry.h"
+#include "media/AudioDevice.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace iax2 {
+
+// Bits of EngineEvent::state.
+enum CallStateBit : int {
+    CallFree = 0,
+    CallActive = 1 << 0,
+    CallOutgoing = 1 << 1,
+    CallRinging = 1 << 2,
+    CallComplete = 1 << 3,
+    CallSelected = 1 << 4,
+    CallBusy = 1 << 5,
+    CallTransfer = 1 << 6,
+};
+
+// Bits of the filter mask (applied by the audio pipeline).
+enum FilterBit : int {
+    FilterDenoise = 1,
+    FilterAgc = 2,
+    FilterEcho = 4,
+    FilterAnalogAgc = 8,
+    FilterComfortNoise = 16,
+};
+
+enum class RegistrationReply { Accepted, Rejected, Timeout };
+
+// Text event types; the numbers match the program's message types.
+enum TextType : int { TextStatus = 1, TextWarning = 2, TextError = 3 };
+
+struct NetStats
+{
+    int roundTripMs = -1; // -1 until measured
+    int jitterMs = 0; // inter-arrival jitter of received voice
+    uint32_t packetsIn = 0; // voice frames received
+    uint32_t packetsOut = 0;
+    uint32_t lost = 0; // voice frames missing from the received sequence
+    uint32_t outOfOrder = 0;
+};
+
+struct EngineEvent
+{
+    enum class Type { Text, CallState, Registration, Levels, NetStats };
+    Type type = Type::Text;
+
+    // Text
+    int textType = TextStatus;
+    std::string text;
+
+    // CallState, NetStats
+    int callNo = -1;
+    int state = CallFree;
+    uint32_t format = 0;
+    std::string remoteNumber;
+    std::string remoteName;
+    std::string localNumber; // the number called (incoming: what the PBX dialled)
+
+    // Registration
+    int registrationId = -1;
+    RegistrationReply reply = RegistrationReply::Accepted;
+    int messageCount = -1; // voicemail count from the registrar, -1 when not sent
+
+    // Levels, in dBFS (-99 silence .. 0 full scale)
+    float inputLevel = -99.0f;
+    float outputLevel = -99.0f;
+
+    // NetStats
+    NetStats stats;
+};
+
+struct Account
+{
+    std::string host; // numeric address or host name
+    uint16_t port = 4569;
+    std::string user;
+    std::string secret;
+    int refresh = 60; // seconds
+};
+
+class Iax2Engine
+{
+public:
+    struct Config
+    {
+        int callSlots = 2; // the call limit
+        std::string bindAddress = "0.0.0.0";
+        uint16_t port = 4569; // 0: any free port
+        bool fallbackToAnyPort = true; // when port is taken
+        int maxRegistrations = 4;
+        // Retransmission of unacknowledged frames: first wait, cap, and sends
+        // in all before the dialogue counts as lost.
+        int retransmitFirstMs = 250;
+        int retransmitMaxMs = 2000;
+        int retransmitMaxSends = 6;
+        CodecRegistry codecs = CodecRegistry::withG711();
+    };
+
+    using EventCallback = std::function<void(const EngineEvent &)>;
+    // Level 1 info, 2 warning, 3 error, as TextType.
+    using LogCallback = std::function<void(int level, const std::string &line)>;
+
+    // audio may be nullptr: the null device is used. The engine does not own it.
+    Iax2Engine(Config config, AudioDevice *audio);
+    ~Iax2Engine();
+    Iax2Engine(const Iax2Engine &) = delete;
+    Iax2Engine &operator=(const Iax2Engine &) = delete;
+
+    // False when the UDP socket could not be opened; error() says why.
+    bool isOpen() const;
+    std::string error() const;
+    uint16_t localPort() const;
+
+    void setEventCallback(EventCallback callback);
+    void setLogCallback(LogCallback callback);
+
+    // Starts the processing thread; stop() ends and joins it (from a callback
+    // it only asks the thread to end).
+    bool start();
+    void stop();
+    bool isRunning() const;
+
+    // Registration: returns an id, or -1 when the table is full.
+    int registerAccount(const Account &account);
+    // Sends a release to the registrar and forgets the registration.
+    void unregisterAccount(int id);
+
+    void setCallerId(const std::string &name, const std::string &number);
+    // Returns the call number, or -1 when no slot is free.
+    int dial(const Account &account, const std::string &number);
+    // Answers an incoming call and selects it.
+    bool answer(int callNo);
+    // The selected call gets the sound device; -1 selects none.
+    void selectCall(int callNo);
+    int selectedCall() const;
+    void reject(int callNo);
+    void sendBusy(int callNo);
+    void hangup(int callNo);
+    void hangupAll();
+    // Hold and resume; holding asks the PBX for music on hold when moh is set.
+    bool quelch(int callNo, bool moh = true);
+    bool unquelch(int callNo);
+    // digit: 0-9, *, #, A-D. callNo -1: the selected call.
+    bool sendDtmf(char digit, int callNo = -1);
+    bool blindTransfer(int callNo, const std::string &number);
+
+    // Formats as Format bits; the preferred one wins when both sides allow it.
+    void setFormats(uint32_t preferred, uint32_t allowed);
+    uint32_t availableFormats() const;
+    void setFilters(int mask);
+    int filters() const;
+    void setSpeexSettings(const SpeexSettings &settings);
+
+    std::vector<AudioDeviceInfo> audioDevices() const;
+    bool selectAudioDevices(int input, int output, int ring);
+    // Software gains, 0..1.
+    void setInputLevel(float level);
+    void setOutputLevel(float level);
+    float inputLevel() const;
+    float outputLevel() const;
+    void setMicMute(bool mute);
+    bool micMute() const;
+
+    int callSlots() const;
+    int callState(int callNo) const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace iax2

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace iax2 {
+
+// Capability bits of an audio device, as the settings page lists them.
+enum AudioCapability : int {
+    AudioInput = 1,
+    AudioOutput = 2,
+    AudioRing = 4,
+};
+
+struct AudioDeviceInfo
+{
+    int id = -1;
+    std::string name;
+    int capabilities = 0;     // AudioCapability bits
+    bool defaultInput = false;
+    bool defaultOutput = false;
+    bool defaultRing = false;
+};
+
+// The engine's sound card. All samples are 8 kHz, 16-bit mono, in frames of 160.
+// The engine's processing thread calls read/write; implementations must not block
+// it for long (the capture side returns false when no whole frame is ready).
+class AudioDevice
+{
+public:
+    virtual ~AudioDevice() = default;
+
+    virtual std::vector<AudioDeviceInfo> devices() const = 0;
+    // Selects devices by id (-1: none). Returns false when an id is unknown.
+    virtual bool select(int input, int output, int ring) = 0;
+
+    // Starts and stops capture and playback for calls.
+    virtual bool start() = 0;
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
+
+    // Takes one captured frame of 160 samples when one is ready.
+    virtual bool readFrame(int16_t *frame) = 0;
+    // Queues one frame of 160 samples for playback.
+    virtual void writeFrame(const int16_t *frame) = 0;
+    // Queues one frame for the ring device (the ring tone).
+    virtual void writeRingFrame(const int16_t *frame) { (void)frame; }
+};
+
+} // namespace iax2

@@ -1,0 +1,25 @@
+#include "MediaCodecs.h"
+
+#include "GsmCodec.h"
+#include "SpeexCodec.h"
+
+namespace iax2 {
+
+std::unique_ptr<Codec> createMediaCodec(uint32_t format, const SpeexSettings &speex)
+{
+    switch (format) {
+    case FormatGsm:
+        return std::make_unique<GsmCodec>();
+    case FormatSpeex:
+        return std::make_unique<SpeexCodec>(speex);
+    default:
+        return nullptr;
+    }
+}
+
+uint32_t mediaCodecFormats()
+{
+    return FormatGsm | FormatSpeex;
+}
+
+} // namespace iax2

@@ -1,0 +1,593 @@
+#include "QuorIaxClient.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "Logger.h"
+#include "VoipEvent.h"
+
+#ifdef QUOR_HAVE_IAX2_MEDIA
+#include "MediaCodecs.h"
+#include "PortAudioDevice.h"
+#endif
+
+using iax2::EngineEvent;
+
+namespace {
+
+QString codecName(uint32_t format)
+{
+    switch (format) {
+    case iax2::FormatGsm:
+        return QStringLiteral("GSM");
+    case iax2::FormatUlaw:
+        return QStringLiteral("u-law");
+    case iax2::FormatAlaw:
+        return QStringLiteral("a-law");
+    case iax2::FormatSpeex:
+        return QStringLiteral("Speex");
+    case iax2::FormatIlbc:
+        return QStringLiteral("iLBC");
+    default:
+        return QStringLiteral("codec %1").arg(format);
+    }
+}
+
+uint32_t lowestBit(uint32_t mask)
+{
+    return mask & (~mask + 1);
+}
+
+TMessageType messageType(int textType)
+{
+    switch (textType) {
+    case iax2::TextWarning:
+        return MessageWarning;
+    case iax2::TextError:
+        return MessageError;
+    default:
+        return MessageStatus;
+    }
+}
+
+Logger::Level logLevel(int textType)
+{
+    switch (textType) {
+    case iax2::TextWarning:
+        return Logger::Warning;
+    case iax2::TextError:
+        return Logger::Error;
+    default:
+        return Logger::Info;
+    }
+}
+
+iax2::Iax2Engine::Config withCodecs(iax2::Iax2Engine::Config config)
+{
+    config.codecs = iax2::CodecRegistry::withG711();
+#ifdef QUOR_HAVE_IAX2_MEDIA
+    config.codecs.add(iax2::mediaCodecFormats(), [](uint32_t format, const iax2::SpeexSettings &speex) {
+        return iax2::createMediaCodec(format, speex);
+    });
+#endif
+    return config;
+}
+
+} // namespace
+
+QuorIaxClient::QuorIaxClient(QObject *parent)
+    : QuorIaxClient(Options(), parent)
+{
+}
+
+QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+{
+    qRegisterMetaType<TMessageType>("TMessageType");
+    qRegisterMetaType<QuorIaxClient::RegistrationResult>("QuorIaxClient::RegistrationResult");
+
+    iax2::AudioDevice *audio = m_options.audio;
+#ifdef QUOR_HAVE_IAX2_MEDIA
+    if (!audio && m_options.useSoundCard) {
+        auto card = std::make_unique<iax2::PortAudioDevice>();
+        if (card->isInitialized()) {
+            // Reported on whichever thread touched the device: post, never emit.
+            card->setErrorHandler([this](const std::string &text) {
+                QCoreApplication::postEvent(this, VoipEvent::logLine(iax2::TextError, text));
+                EngineEvent e;
+                e.type = EngineEvent::Type::Text;
+                e.textType = iax2::TextError;
+                e.text = text;
+                QCoreApplication::postEvent(this, new VoipEvent(e));
+            });
+            audio = card.get();
+            m_soundCard = std::move(card);
+        } else {
+            postText(iax2::TextError, tr("The sound system could not be started; calls have no sound"));
+        }
+    }
+#endif
+
+    m_engine = std::make_unique<iax2::Iax2Engine>(withCodecs(m_options.engine), audio);
+    m_engine->setEventCallback(
+        [this](const EngineEvent &event) { QCoreApplication::postEvent(this, new VoipEvent(event)); });
+    m_engine->setLogCallback([this](int level, const std::string &line) {
+        QCoreApplication::postEvent(this, VoipEvent::logLine(level, line));
+    });
+    m_allowed = iax2::FormatUlaw | iax2::FormatAlaw;
+    m_preferred = iax2::FormatUlaw;
+    m_engine->setFormats(m_preferred, m_allowed);
+
+    if (!m_engine->isOpen()) {
+        // Posted, so the phone hears of it once it has connected its slots.
+        postText(iax2::TextError,
+                 tr("The softphone cannot open its network port: %1").arg(QString::fromStdString(m_engine->error())));
+        return;
+    }
+    m_engine->start();
+}
+
+QuorIaxClient::~QuorIaxClient()
+{
+    if (m_engine) {
+        // A callback that is running finishes before stop() returns; none starts after.
+        m_engine->setEventCallback(nullptr);
+        m_engine->setLogCallback(nullptr);
+        m_engine->stop();
+        m_engine.reset();
+    }
+    m_soundCard.reset();
+}
+
+bool QuorIaxClient::isOpen() const
+{
+    return m_engine && m_engine->isOpen();
+}
+
+QString QuorIaxClient::errorText() const
+{
+    return m_engine ? QString::fromStdString(m_engine->error()) : QString();
+}
+
+quint16 QuorIaxClient::localPort() const
+{
+    return m_engine ? m_engine->localPort() : 0;
+}
+
+bool QuorIaxClient::isRunning() const
+{
+    return m_engine && m_engine->isRunning();
+}
+
+// ---------------------------------------------------------------- settings
+
+void QuorIaxClient::applyAccount(const TVoipAccount &account)
+{
+    if (m_shuttingDown || !m_engine)
+        return;
+    m_engine->setCallerId(account.callerIdName().toStdString(), account.callerIdNumber().toStdString());
+    const bool standing = m_account.registrationState() == TVoipAccount::Registering
+        || m_account.registrationState() == TVoipAccount::Registered;
+    if (account.sameRegistration(m_account) && standing) {
+        const int id = m_account.m_registrationId;
+        const TVoipAccount::RegistrationState state = m_account.m_state;
+        m_account = account;
+        m_account.m_registrationId = id;
+        m_account.m_state = state;
+        return;
+    }
+    unregisterAccount();
+    m_account = account;
+    m_account.m_registrationId = -1;
+    m_account.m_state = TVoipAccount::Unregistered;
+    registerAccount();
+}
+
+void QuorIaxClient::applyAudioDevices(int input, int output, int ring, bool ringInBoth, bool muteRing)
+{
+    m_ringInBoth = ringInBoth;
+    m_muteRing = muteRing;
+    if (!m_engine)
+        return;
+    // The sound card names the missing device itself, through its error texts.
+    if (!m_engine->selectAudioDevices(input, output, ring) && !m_soundCard)
+        message(tr("A chosen sound device is not available"), MessageWarning);
+}
+
+void QuorIaxClient::applyFilters(int mask)
+{
+    if (m_engine)
+        m_engine->setFilters(mask);
+}
+
+void QuorIaxClient::applyCodecs(int allowed, int preferred)
+{
+    const uint32_t available = m_engine ? m_engine->availableFormats() : 0;
+    const uint32_t wanted = uint32_t(allowed);
+    const uint32_t usable = wanted & available;
+    const uint32_t missing = wanted & ~available;
+
+    // A codec without a library is never offered; say so when the user counted on it.
+    for (uint32_t bit = 1; bit && bit <= missing; bit <<= 1) {
+        if (!(missing & bit))
+            continue;
+        if (uint32_t(preferred) == bit || wanted == bit) {
+            message(tr("The %1 codec is not available here and is not offered").arg(codecName(bit)), MessageWarning);
+        } else {
+            Logger::info(QStringLiteral("The %1 codec is not available here and is not offered").arg(codecName(bit)));
+        }
+    }
+
+    m_allowed = usable;
+    m_preferred = (usable & uint32_t(preferred)) && lowestBit(uint32_t(preferred)) == uint32_t(preferred)
+        ? uint32_t(preferred)
+        : lowestBit(usable);
+    if (!usable)
+        message(tr("No usable codec is allowed: calls are refused until one is chosen"), MessageError);
+    if (m_engine)
+        m_engine->setFormats(m_preferred, m_allowed);
+}
+
+void QuorIaxClient::applySpeex(int decodeEnhance, float quality, int cbr, int vbr, int abr, int complexity)
+{
+    if (!m_engine)
+        return;
+    iax2::SpeexSettings s;
+    s.decodeEnhance = decodeEnhance;
+    s.quality = quality;
+    s.cbr = cbr;
+    s.vbr = vbr;
+    s.abr = abr;
+    s.complexity = complexity;
+    m_engine->setSpeexSettings(s);
+}
+
+QList<QuorIaxClient::AudioDeviceEntry> QuorIaxClient::audioDevices() const
+{
+    QList<AudioDeviceEntry> list;
+    if (!m_engine)
+        return list;
+    for (const iax2::AudioDeviceInfo &info : m_engine->audioDevices())
+        list.append({info.id, QString::fromLocal8Bit(info.name.c_str()), info.capabilities});
+    return list;
+}
+
+// ---------------------------------------------------------------- registration
+
+void QuorIaxClient::registerAccount()
+{
+    if (m_shuttingDown || !m_engine)
+        return;
+    unregisterAccount();
+    if (!m_account.isComplete()) {
+        message(tr("No PBX server or user name set: the phone is not registered"), MessageWarning);
+        return;
+    }
+    const int id = m_engine->registerAccount(m_account.toEngineAccount());
+    if (id < 0) {
+        message(tr("The phone cannot register: no room for another registration"), MessageError);
+        return;
+    }
+    m_account.m_registrationId = id;
+    m_account.m_state = TVoipAccount::Registering;
+    Logger::info(QStringLiteral("Registering %1 at %2:%3")
+                     .arg(m_account.user(), m_account.server())
+                     .arg(m_account.port()));
+}
+
+void QuorIaxClient::unregisterAccount()
+{
+    if (m_account.m_registrationId < 0)
+        return;
+    if (m_engine)
+        m_engine->unregisterAccount(m_account.m_registrationId);
+    Logger::info(QStringLiteral("Releasing the registration of %1 at %2").arg(m_account.user(), m_account.server()));
+    m_account.m_registrationId = -1;
+    m_account.m_state = TVoipAccount::Unregistered;
+}
+
+// ---------------------------------------------------------------- calls
+
+int QuorIaxClient::dial(const QString &number)
+{
+    if (m_shuttingDown || !m_engine)
+        return -1;
+    const QString target = number.trimmed();
+    if (target.isEmpty())
+        return -1;
+    if (m_account.server().isEmpty()) {
+        message(tr("No PBX server set: the call cannot be placed"), MessageError);
+        return -1;
+    }
+    // An empty capability would only be refused by the PBX with a less clear cause.
+    if (!m_allowed) {
+        message(tr("No usable codec is allowed: the call cannot be placed"), MessageError);
+        return -1;
+    }
+    const int call = m_engine->dial(m_account.toEngineAccount(), target.toStdString());
+    if (call < 0)
+        Logger::warning(QStringLiteral("No free line for a call to %1").arg(target));
+    return call;
+}
+
+bool QuorIaxClient::answer(int call)
+{
+    return m_engine && !m_shuttingDown && m_engine->answer(call);
+}
+
+void QuorIaxClient::selectCall(int call)
+{
+    if (m_engine)
+        m_engine->selectCall(call);
+}
+
+int QuorIaxClient::selectedCall() const
+{
+    return m_engine ? m_engine->selectedCall() : -1;
+}
+
+void QuorIaxClient::reject(int call)
+{
+    if (m_engine)
+        m_engine->reject(call);
+}
+
+void QuorIaxClient::sendBusy(int call)
+{
+    if (m_engine)
+        m_engine->sendBusy(call);
+}
+
+void QuorIaxClient::hangup(int call)
+{
+    if (m_engine)
+        m_engine->hangup(call);
+}
+
+void QuorIaxClient::hangupAll()
+{
+    if (m_engine)
+        m_engine->hangupAll();
+}
+
+bool QuorIaxClient::hold(int call)
+{
+    return m_engine && m_engine->quelch(call, true);
+}
+
+bool QuorIaxClient::resume(int call)
+{
+    return m_engine && m_engine->unquelch(call);
+}
+
+bool QuorIaxClient::sendDtmf(QChar digit, int call)
+{
+    if (!m_engine || digit.unicode() > 0x7f)
+        return false;
+    return m_engine->sendDtmf(char(digit.unicode()), call);
+}
+
+bool QuorIaxClient::blindTransfer(int call, const QString &number)
+{
+    if (m_shuttingDown || !m_engine || !m_calls.contains(call))
+        return false;
+    const QString target = number.trimmed();
+    if (target.isEmpty() || !m_engine->blindTransfer(call, target.toStdString()))
+        return false;
+    CallTrack &track = m_calls[call];
+    if (!track.transferTimer) {
+        track.transferTimer = new QTimer(this);
+        track.transferTimer->setSingleShot(true);
+        connect(track.transferTimer, &QTimer::timeout, this, [this, call] {
+            auto it = m_calls.find(call);
+            if (it == m_calls.end())
+                return;
+            it->transferTimer->deleteLater();
+            it->transferTimer = nullptr;
+            message(tr("The transfer did not succeed"), MessageWarning);
+            emit signalTransferResult(call, false);
+        });
+    }
+    track.transferTimer->start(m_transferTimeoutMs);
+    Logger::info(QStringLiteral("Call %1 transferred to %2").arg(call).arg(target));
+    return true;
+}
+
+int QuorIaxClient::callSlots() const
+{
+    return m_engine ? m_engine->callSlots() : 0;
+}
+
+int QuorIaxClient::callState(int call) const
+{
+    return m_engine ? m_engine->callState(call) : iax2::CallFree;
+}
+
+void QuorIaxClient::setMute(bool mute)
+{
+    if (m_engine)
+        m_engine->setMicMute(mute);
+}
+
+bool QuorIaxClient::isMuted() const
+{
+    return m_engine && m_engine->micMute();
+}
+
+void QuorIaxClient::setInputLevel(float level)
+{
+    if (m_engine)
+        m_engine->setInputLevel(level);
+}
+
+void QuorIaxClient::setOutputLevel(float level)
+{
+    if (m_engine)
+        m_engine->setOutputLevel(level);
+}
+
+float QuorIaxClient::inputLevel() const
+{
+    return m_engine ? m_engine->inputLevel() : 0.0f;
+}
+
+float QuorIaxClient::outputLevel() const
+{
+    return m_engine ? m_engine->outputLevel() : 0.0f;
+}
+
+// ---------------------------------------------------------------- quitting
+
+void QuorIaxClient::shutdown()
+{
+    if (m_shuttingDown)
+        return;
+    m_shuttingDown = true;
+    if (m_engine && m_engine->isRunning()) {
+        // Release and hang up while the engine can still carry them to the PBX.
+        unregisterAccount();
+        m_engine->hangupAll();
+        QEventLoop wait;
+        QTimer::singleShot(kShutdownWaitMs, &wait, &QEventLoop::quit);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (m_engine) {
+        m_engine->stop();
+        m_engine->setEventCallback(nullptr);
+        m_engine->setLogCallback(nullptr);
+        // The engine's last words (the hang-ups) are queued: deliver them before it goes.
+        QCoreApplication::sendPostedEvents(this, VoipEvent::kType);
+        m_engine.reset();
+    }
+    m_soundCard.reset();
+    m_shutDown = true;
+    Logger::info(QStringLiteral("Softphone engine stopped"));
+}
+
+// ---------------------------------------------------------------- engine events
+
+void QuorIaxClient::customEvent(QEvent *event)
+{
+    if (event->type() != VoipEvent::kType) {
+        QObject::customEvent(event);
+        return;
+    }
+    const auto *voip = static_cast<VoipEvent *>(event);
+    const EngineEvent &e = voip->engineEvent();
+    if (voip->isLogLine()) {
+        Logger::log(logLevel(e.textType), QStringLiteral("IAX2: ") + QString::fromStdString(e.text));
+        return;
+    }
+    switch (e.type) {
+    case EngineEvent::Type::Text:
+        // The engine logs its texts itself; they reach the log as log lines.
+        emit signalMessage(QString::fromStdString(e.text), messageType(e.textType));
+        break;
+    case EngineEvent::Type::CallState:
+        handleCallState(e);
+        break;
+    case EngineEvent::Type::Registration:
+        handleRegistration(e);
+        break;
+    case EngineEvent::Type::Levels:
+        emit signalLevels(e.inputLevel, e.outputLevel);
+        break;
+    case EngineEvent::Type::NetStats:
+        break;
+    }
+}
+
+void QuorIaxClient::handleCallState(const EngineEvent &e)
+{
+    const int call = e.callNo;
+    if (e.state == iax2::CallFree) {
+        if (m_calls.contains(call))
+            endTrack(call, true);
+        return;
+    }
+    const bool incoming = !(e.state & iax2::CallOutgoing);
+    auto it = m_calls.find(call);
+    // The end of an earlier call in this slot went missing: close that one first.
+    if (it != m_calls.end() && it->incoming != incoming) {
+        endTrack(call, false);
+        it = m_calls.end();
+    }
+    if (it == m_calls.end()) {
+        it = m_calls.insert(call, CallTrack());
+        it->incoming = incoming;
+    }
+    // Signals may reach code that changes m_calls: work on copies of the flags.
+    const CallTrack before = *it;
+    const bool accepted = !incoming && e.format != 0;
+    const bool ringing = (e.state & iax2::CallRinging) != 0;
+    const bool answered = (e.state & iax2::CallComplete) != 0;
+    it->accepted = before.accepted || accepted;
+    it->ringing = before.ringing || ringing;
+    it->answered = before.answered || answered;
+
+    if (incoming && ringing && !before.ringing) {
+        emit signalRingingIn(call, QString::fromStdString(e.remoteName), QString::fromStdString(e.remoteNumber));
+    } else if (!incoming) {
+        if (accepted && !before.accepted)
+            emit signalAccepted(call);
+        if (ringing && !before.ringing)
+            emit signalRingingOut(call);
+    }
+    if (answered && !before.answered)
+        emit signalAnswered(call);
+}
+
+void QuorIaxClient::endTrack(int call, bool transferDone)
+{
+    const CallTrack track = m_calls.take(call);
+    const bool transferring = track.transferTimer != nullptr;
+    if (track.transferTimer)
+        track.transferTimer->deleteLater();
+    // A blind transfer succeeds by the PBX taking the call away from us.
+    if (transferring && transferDone)
+        emit signalTransferResult(call, true);
+    emit signalHungUp(call, track.answered);
+}
+
+void QuorIaxClient::handleRegistration(const EngineEvent &e)
+{
+    // Replies to a registration we have since replaced or released are stale.
+    if (e.registrationId != m_account.m_registrationId || m_account.m_registrationId < 0)
+        return;
+    RegistrationResult result = RegistrationAccepted;
+    switch (e.reply) {
+    case iax2::RegistrationReply::Accepted:
+        m_account.m_state = TVoipAccount::Registered;
+        Logger::info(QStringLiteral("Registered at %1").arg(m_account.server()));
+        break;
+    case iax2::RegistrationReply::Rejected:
+        m_account.m_state = TVoipAccount::Rejected;
+        result = RegistrationRejected;
+        Logger::warning(QStringLiteral("Registration at %1 rejected").arg(m_account.server()));
+        break;
+    case iax2::RegistrationReply::Timeout:
+        m_account.m_state = TVoipAccount::TimedOut;
+        result = RegistrationTimeout;
+        Logger::warning(QStringLiteral("No answer from %1 to the registration").arg(m_account.server()));
+        break;
+    }
+    emit signalRegistration(result);
+}
+
+void QuorIaxClient::message(const QString &text, TMessageType type)
+{
+    Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, text);
+    emit signalMessage(text, type);
+}
+
+void QuorIaxClient::postText(int type, const QString &text)
+{
+    Logger::log(logLevel(type), text);
+    EngineEvent e;
+    e.type = EngineEvent::Type::Text;
+    e.textType = type;
+    e.text = text.toStdString();
+    QCoreApplication::postEvent(this, new VoipEvent(e));
+}

@@ -1,0 +1,162 @@
+#pragma once
+
+// The softphone's layer over the IAX2 engine. The engine runs its own thread;
+// its callbacks only copy each event into a VoipEvent posted to this object, so
+// every signal here is emitted on the thread this object lives in (the GUI
+// thread). The settings reach the engine through the apply functions, which the
+// phone window calls with the configuration model's values.
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "Iax2Engine.h"
+#include "QuorTypes.h"
+#include "TVoipAccount.h"
+
+class QTimer;
+
+class QuorIaxClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum RegistrationResult { RegistrationAccepted, RegistrationRejected, RegistrationTimeout };
+    Q_ENUM(RegistrationResult)
+
+    // One entry of the sound-device table, in the table's order.
+    struct AudioDeviceEntry
+    {
+        int id = -1;
+        QString name;
+        int capabilities = 0; // 1 input, 2 output, 4 ring
+    };
+
+    struct Options
+    {
+        iax2::Iax2Engine::Config engine; // the codecs are filled in here
+        // Not owned. nullptr: the sound card when there is one, else silence.
+        iax2::AudioDevice *audio = nullptr;
+        bool useSoundCard = true;
+    };
+
+    // What shutdown() waits between hanging up and stopping the engine, so the
+    // registration release and the hang-ups reach the PBX.
+    static constexpr int kShutdownWaitMs = 1000;
+    // A blind transfer that leaves the call up this long has failed.
+    static constexpr int kTransferTimeoutMs = 5000;
+
+    explicit QuorIaxClient(QObject *parent = nullptr);
+    explicit QuorIaxClient(Options options, QObject *parent = nullptr);
+    ~QuorIaxClient() override;
+
+    // False when the UDP port could not be opened; errorText() says why.
+    bool isOpen() const;
+    QString errorText() const;
+    quint16 localPort() const;
+    bool isRunning() const;
+
+    // Settings, as the configuration model's getters give them.
+    void applyAccount(const TVoipAccount &account);
+    TVoipAccount account() const { return m_account; }
+    // Device ids from audioDevices(), -1 for none.
+    void applyAudioDevices(int input, int output, int ring, bool ringInBoth, bool muteRing);
+    bool ringInBothDevices() const { return m_ringInBoth; }
+    bool muteRingDevice() const { return m_muteRing; }
+    // The mask goes to the engine unchanged.
+    void applyFilters(int mask);
+    // Codec format bits: GSM 2, u-law 4, a-law 8, Speex 512, iLBC 1024.
+    void applyCodecs(int allowed, int preferred);
+    int allowedCodecs() const { return int(m_allowed); }
+    int preferredCodec() const { return int(m_preferred); }
+    void applySpeex(int decodeEnhance, float quality, int cbr, int vbr, int abr, int complexity);
+    QList<AudioDeviceEntry> audioDevices() const;
+
+    // Registers the applied account (again); unregisterAccount() releases it.
+    void registerAccount();
+    void unregisterAccount();
+
+    // Calls. A call is the engine's call number; -1 means none.
+    int dial(const QString &number);
+    bool answer(int call);
+    void selectCall(int call);
+    int selectedCall() const;
+    void reject(int call);
+    void sendBusy(int call);
+    void hangup(int call);
+    void hangupAll();
+    bool hold(int call);
+    bool resume(int call);
+    // call -1: the selected call.
+    bool sendDtmf(QChar digit, int call = -1);
+    // The outcome arrives as signalTransferResult.
+    bool blindTransfer(int call, const QString &number);
+    int callSlots() const;
+    int callState(int call) const;
+
+    void setMute(bool mute);
+    bool isMuted() const;
+    // Software gains, 0..1.
+    void setInputLevel(float level);
+    void setOutputLevel(float level);
+    float inputLevel() const;
+    float outputLevel() const;
+
+    // The quit routine's part: release the registration, hang up every call,
+    // give both a second to reach the PBX, stop and join the engine's thread and
+    // close the audio. Afterwards every operation does nothing.
+    void shutdown();
+    bool isShutDown() const { return m_shutDown; }
+
+    // For tests: how long a blind transfer may take.
+    void setTransferTimeout(int ms) { m_transferTimeoutMs = ms; }
+
+signals:
+    void signalRingingIn(int call, const QString &name, const QString &number);
+    // Outgoing: the PBX took the call (with a codec), then the far end rings.
+    void signalAccepted(int call);
+    void signalRingingOut(int call);
+    // An incoming call answered here or an outgoing call answered by the far end.
+    void signalAnswered(int call);
+    void signalHungUp(int call, bool wasAnswered);
+    void signalRegistration(QuorIaxClient::RegistrationResult result);
+    // dBFS, -99 for silence, about every 100 ms while a call has audio.
+    void signalLevels(float input, float output);
+    void signalMessage(const QString &text, TMessageType type);
+    void signalTransferResult(int call, bool ok);
+
+protected:
+    void customEvent(QEvent *event) override;
+
+private:
+    struct CallTrack
+    {
+        bool incoming = false;
+        bool accepted = false;
+        bool ringing = false;
+        bool answered = false;
+        QTimer *transferTimer = nullptr;
+    };
+
+    void handleCallState(const iax2::EngineEvent &event);
+    void handleRegistration(const iax2::EngineEvent &event);
+    void endTrack(int call, bool transferDone);
+    void message(const QString &text, TMessageType type);
+    void postText(int type, const QString &text);
+
+    Options m_options;
+    std::unique_ptr<iax2::AudioDevice> m_soundCard;
+    std::unique_ptr<iax2::Iax2Engine> m_engine;
+    TVoipAccount m_account;
+    QHash<int, CallTrack> m_calls;
+    uint32_t m_allowed = 0;
+    uint32_t m_preferred = 0;
+    bool m_ringInBoth = false;
+    bool m_muteRing = false;
+    bool m_shuttingDown = false;
+    bool m_shutDown = false;
+    int m_transferTimeoutMs = kTransferTimeoutMs;
+};

@@ -1,0 +1,792 @@
+// The phone window: construction, pages, the hosted settings panel, messages,
+// option flags and quitting. Calls live in TQuorPhoneCalls.cpp.
+
+#include "TQuorPhone.h"
+
+#include <QAction>
+#include <QTimer>
+
+#include <cstdlib>
+#include <type_traits>
+#include <utility>
+
+#include "CPushButton.h"
+#include "CallActions.h"
+#include "ClickToDialServer.h"
+#include "Logger.h"
+#include "PhoneMessages.h"
+#include "TQuorCall.h"
+#include "TQuorSettings.h"
+#include "TQuorTable.h"
+#include "TQuorTableScroll.h"
+#include "TquorAui.h"
+
+namespace {
+
+const QString lampOff = QStringLiteral(":/ui/images/phone_lamp_off.png");
+const QString lampGreen = QStringLiteral(":/ui/images/phone_lamp_green.png");
+const QString lampOrange = QStringLiteral(":/ui/images/phone_lamp_orange.png");
+const QString lampRed = QStringLiteral(":/ui/images/phone_lamp_red.png");
+
+// The settings dialog gains its agent page operations separately; until then
+// the phone shows the page's frame itself.
+template <typename S, typename = void>
+struct HasAgentPage : std::false_type
+{
+};
+template <typename S>
+struct HasAgentPage<S,
+    std::void_t<decltype(std::declval<S &>().showAgentPage()),
+        decltype(std::declval<S &>().setAgentButtonLabelLook(std::declval<QFont>(), std::declval<QPalette>())),
+        decltype(std::declval<S &>().setAgentButton(false, QString(), QString()))>> : std::true_type
+{
+};
+
+template <typename S>
+void openAgentPage(S *settings, const QFont &font, const QPalette &palette, const QString &caption,
+    const QString &selectQueue)
+{
+    if constexpr (HasAgentPage<S>::value) {
+        settings->showAgentPage();
+        settings->setCaptionLook(font, palette);
+        settings->setAgentButtonLabelLook(font, palette);
+        settings->setCaption(caption);
+        settings->setAgentButton(false, selectQueue, selectQueue);
+    } else {
+        settings->frameSelect->hide();
+        settings->frameAgent->show();
+        settings->setCaptionLook(font, palette);
+        settings->setCaption(caption);
+    }
+}
+
+QString enableText(bool on, const QString &what)
+{
+    return (on ? TQuorPhone::tr("Disable ") : TQuorPhone::tr("Enable ")) + what;
+}
+
+} // namespace
+
+TQuorPhone::TQuorPhone(TQuorSettings *settings, QWidget *parent)
+    : TQuorPhone(settings, Options(), parent)
+{
+}
+
+TQuorPhone::TQuorPhone(TQuorSettings *settings, const Options &options, QWidget *parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_exit([](int status) { std::exit(status); })
+{
+    construct(options);
+}
+
+TQuorPhone::~TQuorPhone()
+{
+    // The settings object belongs to main and outlives the phone: give it back.
+    if (m_settings && m_settings->parentWidget()) {
+        m_settings->hide();
+        m_settings->setParent(nullptr);
+    }
+    qDeleteAll(m_calls);
+    qDeleteAll(m_logRecords);
+}
+
+void TQuorPhone::construct(const Options &options)
+{
+    qRegisterMetaType<TQuorCall *>("TQuorCall*");
+    setupUi(this);
+    setObjectName(QStringLiteral("TQuorPhone"));
+    setFixedSize(302, 552);
+    m_mainWindow = this;
+
+    QuorIaxClient::Options voipOptions = options.voip;
+    voipOptions.engine.callSlots = MaxCalls;
+    m_voip = new QuorIaxClient(voipOptions, this);
+    m_actions = new CallActions(this);
+    m_clickToDial = new ClickToDialServer(this);
+
+    m_messageTimer = new QTimer(this);
+    m_messageTimer->setSingleShot(true);
+    connect(m_messageTimer, &QTimer::timeout, this, &TQuorPhone::slotHideMessage);
+    m_tick = new QTimer(this);
+    m_tick->setInterval(1000);
+    connect(m_tick, &QTimer::timeout, this, &TQuorPhone::slotTick);
+
+    setupButtons();
+    setupTables();
+    setupActions();
+
+    m_aui = new TquorAui(framePanel);
+    m_aui->move(0, framePanel->height() - m_aui->height());
+    m_aui->hide();
+    connect(m_aui, &TquorAui::signalInputLevelChanged, this, [this](double level) { m_voip->setInputLevel(float(level)); });
+    connect(m_aui, &TquorAui::signalOutputLevelChanged, this,
+        [this](double level) { m_voip->setOutputLevel(float(level)); });
+    m_voip->setInputLevel(float(m_aui->inputLevel()));
+    m_voip->setOutputLevel(float(m_aui->outputLevel()));
+
+    connect(m_voip, &QuorIaxClient::signalRingingIn, this, &TQuorPhone::slotPhoneRingingIn);
+    connect(m_voip, &QuorIaxClient::signalAccepted, this, &TQuorPhone::slotAccepted);
+    connect(m_voip, &QuorIaxClient::signalRingingOut, this, &TQuorPhone::slotRingingOut);
+    connect(m_voip, &QuorIaxClient::signalAnswered, this, &TQuorPhone::slotAnswered);
+    connect(m_voip, &QuorIaxClient::signalHungUp, this, &TQuorPhone::slotHungUp);
+    connect(m_voip, &QuorIaxClient::signalRegistration, this, &TQuorPhone::slotRegistration);
+    connect(m_voip, &QuorIaxClient::signalTransferResult, this, &TQuorPhone::slotTransferResult);
+    connect(m_voip, &QuorIaxClient::signalLevels, this, &TQuorPhone::slotLevels);
+    connect(m_voip, &QuorIaxClient::signalMessage, this,
+        [this](const QString &text, TMessageType type) { showMessage(text, type); });
+    connect(m_actions, &CallActions::signalShowMessage, this,
+        [this](const QString &text, TMessageType type) { showMessage(text, type); });
+    connect(m_clickToDial, &ClickToDialServer::signalCallRequest, this, &TQuorPhone::slotClickToDial);
+
+    hostSettings();
+
+    if (options.clickToDialPort >= 0)
+        m_clickToDial->start(quint16(options.clickToDialPort));
+
+    setAgentLoggedIn(false);
+    slotManagerRegistered(false);
+    setVoiceMailCount(accountUser(), 0);
+    labelMessage->clear();
+    showActivity();
+}
+
+void TQuorPhone::setupButtons()
+{
+    // The icon-only buttons get their hover pictures; the pointers of the form
+    // must follow the replacements.
+    auto swap = [](QPushButton *&button, const QString &image) {
+        CPushButton *b = CPushButton::replace(button);
+        b->setHoverIcon(QIcon(CPushButton::hoverName(image)));
+        button = b;
+        return b;
+    };
+    const struct
+    {
+        QPushButton **button;
+        const char *image;
+    } iconButtons[] = {
+        { &buttonCall, ":/ui/images/phone_call.png" },
+        { &buttonHangup, ":/ui/images/phone_hangup.png" },
+        { &buttonHold, ":/ui/images/phone_hold.png" },
+        { &buttonTransfer, ":/ui/images/phone_transfer.png" },
+        { &buttonMute, ":/ui/images/phone_mute.png" },
+        { &buttonVolume, ":/ui/images/phone_volume.png" },
+        { &buttonBackspace, ":/ui/images/phone_backspace.png" },
+    };
+    for (const auto &entry : iconButtons)
+        swap(*entry.button, QString::fromLatin1(entry.image));
+
+    connect(buttonCall, &QPushButton::clicked, this, &TQuorPhone::control);
+    connect(buttonHangup, &QPushButton::clicked, this, &TQuorPhone::hangupCurrent);
+    connect(buttonHold, &QPushButton::clicked, this, &TQuorPhone::holdResume);
+    connect(buttonTransfer, &QPushButton::clicked, this, &TQuorPhone::MtransferInternal);
+    connect(buttonMute, &QPushButton::clicked, this, &TQuorPhone::setMute);
+    connect(buttonVolume, &QPushButton::clicked, this, &TQuorPhone::showVolume);
+    connect(buttonBackspace, &QPushButton::clicked, this, [this] { editDial->backspace(); });
+
+    const struct
+    {
+        QPushButton **button;
+        char key;
+        const char *image;
+    } keys[] = {
+        { &buttonKey0, '0', "0" }, { &buttonKey1, '1', "1" }, { &buttonKey2, '2', "2" }, { &buttonKey3, '3', "3" },
+        { &buttonKey4, '4', "4" }, { &buttonKey5, '5', "5" }, { &buttonKey6, '6', "6" }, { &buttonKey7, '7', "7" },
+        { &buttonKey8, '8', "8" }, { &buttonKey9, '9', "9" }, { &buttonKeyStar, '*', "star" },
+        { &buttonKeyHash, '#', "hash" },
+    };
+    for (const auto &entry : keys) {
+        CPushButton *b = swap(*entry.button, QStringLiteral(":/ui/images/phone_key_%1.png").arg(QLatin1String(entry.image)));
+        const QChar key = QLatin1Char(entry.key);
+        connect(b, &QPushButton::clicked, this, [this, key] { sendKey(key); });
+    }
+
+    m_pageButtons = { buttonActivity, buttonKeypad, buttonMissed, buttonDialed, buttonAnswered, buttonMessages,
+        buttonContacts, buttonSettings };
+    for (QPushButton *b : std::as_const(m_pageButtons)) {
+        b->setCheckable(true);
+        b->setAutoExclusive(false);
+    }
+    connect(buttonActivity, &QPushButton::clicked, this, &TQuorPhone::showActivity);
+    connect(buttonKeypad, &QPushButton::clicked, this, &TQuorPhone::showKeypad);
+    connect(buttonMissed, &QPushButton::clicked, this, &TQuorPhone::MshowMissing);
+    connect(buttonDialed, &QPushButton::clicked, this, &TQuorPhone::showDialed);
+    connect(buttonAnswered, &QPushButton::clicked, this, &TQuorPhone::showAnswered);
+    connect(buttonMessages, &QPushButton::clicked, this, &TQuorPhone::showMessages);
+    connect(buttonContacts, &QPushButton::clicked, this, &TQuorPhone::showContacts);
+    connect(buttonSettings, &QPushButton::clicked, this, &TQuorPhone::showSettings);
+    connect(buttonVoicemail, &QPushButton::clicked, this, &TQuorPhone::callVM);
+    connect(buttonAgent, &QPushButton::clicked, this, &TQuorPhone::slotAgentLogin);
+
+    connect(editDial, &QLineEdit::returnPressed, this, &TQuorPhone::control);
+}
+
+void TQuorPhone::setupTables()
+{
+    auto make = [](QFrame *page, bool active) {
+        auto *table = new TQuorTable(page, active);
+        auto *scroll = new TQuorTableScroll(page);
+        const int width = page->width() - TQuorTableScroll::BarWidth;
+        table->setTableGeometry(0, 0, width, page->height());
+        scroll->setGeometry(width, 0, TQuorTableScroll::BarWidth, page->height());
+        table->attachScroll(scroll);
+        return table;
+    };
+    m_activity = make(frameActivity, true);
+    m_missed = make(frameMissed, false);
+    m_dialed = make(frameDialed, false);
+    m_answered = make(frameAnswered, false);
+    m_messages = make(frameMessages, false);
+
+    for (TQuorTable *log : { m_missed, m_dialed, m_answered, m_messages }) {
+        log->setRowLimit(LogRowLimit);
+        connect(log, &TQuorTable::signalRowDropped, this, [this](TQuorCall *record) {
+            m_logRecords.removeOne(record);
+            delete record;
+        });
+    }
+    for (TQuorTable *log : { m_missed, m_dialed, m_answered }) {
+        connect(log, &TQuorTable::signalRowDoubleClick, this, &TQuorPhone::slotLogCall);
+        connect(log, &TQuorTable::signalCall, this, &TQuorPhone::slotLogCall);
+    }
+    connect(m_activity, &TQuorTable::signalRowDoubleClick, this, &TQuorPhone::slotActivityDoubleClick);
+    connect(m_activity, &TQuorTable::signalAnswer, this, &TQuorPhone::slotAnswerCall);
+    connect(m_activity, &TQuorTable::signalHangup, this, &TQuorPhone::slotHangupCall);
+
+    // The address book joins this page when it is built; until then the page
+    // says what it will hold.
+    m_contactsNote = new QLabel(tr("No contacts yet"), frameContacts);
+    m_contactsNote->setObjectName(QStringLiteral("labelContactsNote"));
+    m_contactsNote->setAlignment(Qt::AlignCenter);
+    m_contactsNote->setGeometry(0, 0, frameContacts->width(), 40);
+}
+
+void TQuorPhone::setupActions()
+{
+    auto make = [this](const char *name, void (TQuorPhone::*slot)()) {
+        auto *action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+        return action;
+    };
+    m_actDnd = make("actionDnd", &TQuorPhone::slotSetDND);
+    m_actFwd = make("actionForward", &TQuorPhone::slotSetFWD);
+    m_actBusy = make("actionBusy", &TQuorPhone::slotSetBusy);
+    m_actTray = make("actionTray", &TQuorPhone::slotSetSysTray);
+    m_actOnTop = make("actionOnTop", &TQuorPhone::slotSetOnTop);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TQuorPhone::hostSettings()
+{
+    if (!m_settings)
+        return;
+    m_settings->setParent(frameSettings);
+    m_settings->move(0, 0);
+    m_settings->hideStatusStrip();
+
+    QList<TQuorSettings::AudioDeviceEntry> devices;
+    for (const QuorIaxClient::AudioDeviceEntry &d : m_voip->audioDevices()) {
+        TQuorSettings::AudioDeviceEntry entry;
+        entry.capabilities = d.capabilities;
+        entry.name = d.name;
+        entry.id = d.id;
+        devices.append(entry);
+    }
+    m_settings->setAudioDeviceTable(devices);
+    m_settings->loadAll();
+
+    connect(m_settings, &TQuorSettings::signalShowMessage, this,
+        [this](const QString &text, TMessageType type) { showMessage(text, type); });
+    connect(m_settings, &TQuorSettings::signalPhoneOptionsChanged, this, &TQuorPhone::slotPhoneOptionsChanged);
+    connect(m_settings, &TQuorSettings::signalUserSettingsChanged, this, &TQuorPhone::slotUserSettingsChanged);
+    connect(m_settings, &TQuorSettings::signalPrivacySettingsChanged, this, &TQuorPhone::slotPrivacySettingsChanged);
+    connect(m_settings, &TQuorSettings::signalAudioDevSettingsChanged, this, &TQuorPhone::slotAudioDevicesChanged);
+    connect(m_settings, &TQuorSettings::signalFiltersSettingsChanged, this, &TQuorPhone::slotFiltersChanged);
+    connect(m_settings, &TQuorSettings::signalAudioCodecsSettingsChanged, this, &TQuorPhone::slotCodecsChanged);
+    connect(m_settings, &TQuorSettings::signalAudioSpeexSettingsChanged, this, &TQuorPhone::slotSpeexChanged);
+    connect(m_settings, &TQuorSettings::signalActionsChanged, this, &TQuorPhone::slotActionsChanged);
+
+    applyAllSettings();
+}
+
+void TQuorPhone::applyAllSettings()
+{
+    slotAudioDevicesChanged();
+    slotFiltersChanged();
+    slotCodecsChanged();
+    slotSpeexChanged();
+    slotActionsChanged();
+    slotPrivacySettingsChanged(m_settings->isPrivacyOn());
+    slotPhoneOptionsChanged();
+    slotUserSettingsChanged();
+}
+
+// ---------------------------------------------------------------- settings
+
+void TQuorPhone::slotPhoneOptionsChanged()
+{
+    if (!m_settings)
+        return;
+    QString dndFamily;
+    QString dndCode;
+    QString fwdFamily;
+    m_settings->getPhoneOptions(&m_busy, &m_onTop, &m_dnd, &dndFamily, &dndCode, &m_forward, &m_forwardNumber,
+        &fwdFamily, &m_vm, &m_forwardToVm, &m_agentOption);
+    m_settings->getVoiceMail(&m_vmNumber, &m_vmUser, &m_vmPassword);
+    m_vmPrefix = m_settings->getVmPrefix();
+    m_parkingLot = m_settings->getParkingLot();
+    m_settings->getTrayIcon(&m_tray);
+    updateLamps();
+    applyOnTop();
+    updateMenuTexts();
+    m_settings->repaintFrame();
+}
+
+void TQuorPhone::slotUserSettingsChanged()
+{
+    if (!m_settings)
+        return;
+    QString server;
+    quint16 port = TVoipAccount::kDefaultPort;
+    QString user;
+    QString password;
+    QString cidName;
+    QString cidNumber;
+    m_settings->getUserSettings(&server, &port, &user, &password, &cidName, &cidNumber);
+    const TVoipAccount account(server, port, user, password, cidName, cidNumber);
+    const TVoipAccount::RegistrationState state = m_voip->account().registrationState();
+    const bool unchanged = account.sameRegistration(m_voip->account())
+        && (state == TVoipAccount::Registering || state == TVoipAccount::Registered);
+    // A changed account registers by itself; an unchanged one is registered
+    // again because the user asked for it.
+    m_voip->applyAccount(account);
+    if (unchanged)
+        m_voip->registerAccount();
+    setLamp(labelIaxLamp, m_voip->account().registrationState() == TVoipAccount::Registering ? lampOrange : lampRed);
+    emit signalPhoneUserName(user);
+}
+
+void TQuorPhone::slotPrivacySettingsChanged(bool on)
+{
+    m_privacy = on;
+    for (TQuorTable *table : { m_activity, m_missed, m_dialed, m_answered, m_messages })
+        table->setPrivacy(on);
+}
+
+void TQuorPhone::slotAudioDevicesChanged()
+{
+    int input = -1;
+    int output = -1;
+    int ring = -1;
+    bool ringBoth = false;
+    bool mute = false;
+    m_settings->getAudioDevices(&input, &output, &ring, &ringBoth, &mute);
+    m_voip->applyAudioDevices(input, output, ring, ringBoth, mute);
+}
+
+void TQuorPhone::slotFiltersChanged()
+{
+    int mask = 0;
+    m_settings->getFilters(&mask);
+    m_voip->applyFilters(mask);
+}
+
+void TQuorPhone::slotCodecsChanged()
+{
+    int allowed = 0;
+    int preferred = 0;
+    m_settings->getCodecs(&allowed, &preferred);
+    m_voip->applyCodecs(allowed, preferred);
+}
+
+void TQuorPhone::slotSpeexChanged()
+{
+    int enhance = 1;
+    float quality = -1.0f;
+    int cbr = -1;
+    int vbr = 0;
+    int abr = 8000;
+    int complexity = 3;
+    m_settings->getSpeexSettings(&enhance, &quality, &cbr, &vbr, &abr, &complexity);
+    m_voip->applySpeex(enhance, quality, cbr, vbr, abr, complexity);
+}
+
+void TQuorPhone::slotActionsChanged()
+{
+    CallActionSettings s;
+    m_settings->getActions(&s.actIn, &s.actCrm, &s.actOut, &s.actA1, &s.appIn, &s.scrIn, &s.crmUrl, &s.appOut,
+        &s.scrOut);
+    m_actions->setSettings(s);
+}
+
+void TQuorPhone::slotSetDND()
+{
+    if (m_settings)
+        m_settings->applyDND();
+}
+
+void TQuorPhone::slotSetFWD()
+{
+    if (m_settings)
+        m_settings->applyForward();
+}
+
+void TQuorPhone::slotSetBusy()
+{
+    if (m_settings)
+        m_settings->toggleBusy();
+}
+
+void TQuorPhone::slotSetSysTray()
+{
+    if (m_settings)
+        m_settings->toggleTrayIcon();
+}
+
+void TQuorPhone::slotSetOnTop()
+{
+    if (m_settings)
+        m_settings->toggleOnTop();
+}
+
+void TQuorPhone::updateMenuTexts()
+{
+    m_actDnd->setText(enableText(m_dnd, tr("DND")));
+    m_actFwd->setText(enableText(m_forward, tr("Forward")));
+    m_actBusy->setText(enableText(m_busy, tr("Busy if speaking")));
+    m_actTray->setText(enableText(m_tray, tr("Tray messages")));
+    m_actOnTop->setText(enableText(m_onTop, tr("Stay on top")));
+    emit signalsetupLablel();
+}
+
+void TQuorPhone::setOnTopFlag(bool onTop)
+{
+    m_onTop = onTop;
+}
+
+void TQuorPhone::applyOnTop()
+{
+    QWidget *window = m_mainWindow ? m_mainWindow->window() : this->window();
+    if (!window || m_onTopApplied == m_onTop)
+        return;
+    m_onTopApplied = m_onTop;
+    const bool visible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, m_onTop);
+    // Changing the flags hides a window.
+    if (visible)
+        window->show();
+}
+
+void TQuorPhone::setMainWindow(QWidget *window)
+{
+    m_mainWindow = window ? window : this;
+    m_onTopApplied = false;
+    applyOnTop();
+}
+
+void TQuorPhone::raiseMainWindow()
+{
+    QWidget *window = m_mainWindow ? m_mainWindow->window() : this->window();
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
+void TQuorPhone::setLamp(QLabel *lamp, const QString &image)
+{
+    lamp->setPixmap(QPixmap(image));
+    lamp->setProperty("lampImage", image);
+}
+
+void TQuorPhone::updateLamps()
+{
+    setLamp(labelDndLamp, m_dnd ? lampRed : lampOff);
+    setLamp(labelFwdLamp, m_forward ? lampOrange : lampOff);
+    labelFwdLamp->setToolTip(m_forward ? tr("Calls are forwarded to %1").arg(m_forwardNumber) : tr("Call forward"));
+}
+
+void TQuorPhone::slotManagerRegistered(bool registered)
+{
+    setLamp(labelManagerLamp, registered ? lampGreen : lampRed);
+}
+
+void TQuorPhone::slotRegistration(QuorIaxClient::RegistrationResult result)
+{
+    switch (result) {
+    case QuorIaxClient::RegistrationAccepted:
+        setLamp(labelIaxLamp, lampGreen);
+        showMessage(tr("Registered"), MessageStatus);
+        emit signalPhoneUserName(accountUser());
+        break;
+    case QuorIaxClient::RegistrationRejected:
+        setLamp(labelIaxLamp, lampRed);
+        showMessage(tr("Registration rejected"), MessageError);
+        break;
+    case QuorIaxClient::RegistrationTimeout:
+        setLamp(labelIaxLamp, lampRed);
+        showMessage(tr("No answer from the PBX"), MessageWarning);
+        break;
+    }
+}
+
+void TQuorPhone::setVoiceMailCount(const QString &mailbox, int count)
+{
+    if (mailbox != accountUser())
+        return;
+    if (count == 0) {
+        labelVoiceMail->hide();
+        labelMesNum->hide();
+        return;
+    }
+    labelVoiceMail->setToolTip(count == 1 ? tr("1 new message") : QString::number(count) + tr(" new messages"));
+    labelMesNum->setText(QString::number(count));
+    labelVoiceMail->show();
+    labelMesNum->show();
+}
+
+void TQuorPhone::setAgentLoggedIn(bool loggedIn)
+{
+    m_agentLoggedIn = loggedIn;
+    labelAlogin->setPixmap(QPixmap(loggedIn ? QStringLiteral(":/ui/images/phone_agent_in.png")
+                                            : QStringLiteral(":/ui/images/phone_agent_out.png")));
+    labelAgent->setVisible(loggedIn);
+    updateMenuTexts();
+}
+
+QString TQuorPhone::accountUser() const
+{
+    return m_voip ? m_voip->account().user() : QString();
+}
+
+// ---------------------------------------------------------------- messages
+
+void TQuorPhone::showMessage(const QString &text, TMessageType type, const QString &detail)
+{
+    const QString style = PhoneMessages::styleSheet(type);
+    labelMessage->setStyleSheet(style);
+    labelMessage->setText(text);
+    labelMessage->show();
+    if (settingsShown()) {
+        m_settings->messageLabel()->setStyleSheet(style);
+        m_settings->messageLabel()->setText(text);
+    }
+    m_messageTimer->start(m_messageHideMs);
+
+    auto *record = new TQuorCall;
+    record->name = text;
+    record->startTime = QDateTime::currentDateTime();
+    m_logRecords.append(record);
+    m_messages->addRow(PhoneMessages::rowType(type), record, text, record->startTime.toString(QStringLiteral("hh:mm:ss")));
+
+    const QString line = Logger::escaped(detail.isEmpty() ? text : detail);
+    Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, line);
+    emit signalMessage(text);
+}
+
+void TQuorPhone::slotHideMessage()
+{
+    labelMessage->clear();
+    if (m_settings)
+        m_settings->messageLabel()->clear();
+}
+
+QLabel *TQuorPhone::messageLabel() const
+{
+    return settingsShown() ? m_settings->messageLabel() : labelMessage;
+}
+
+void TQuorPhone::slotExtCmd(const QString &text)
+{
+    emit signalExtCmd(text);
+}
+
+// ---------------------------------------------------------------- pages
+
+bool TQuorPhone::settingsShown() const
+{
+    return m_settings && m_page == frameSettings;
+}
+
+void TQuorPhone::showPage(QWidget *page, QPushButton *button, const QString &caption)
+{
+    if (page != frameSettings)
+        resetButtons();
+    for (QWidget *p : { static_cast<QWidget *>(frameActivity), static_cast<QWidget *>(frameKeypad),
+             static_cast<QWidget *>(frameMissed), static_cast<QWidget *>(frameDialed),
+             static_cast<QWidget *>(frameAnswered), static_cast<QWidget *>(frameMessages),
+             static_cast<QWidget *>(frameContacts), static_cast<QWidget *>(frameSettings) }) {
+        p->setVisible(p == page);
+    }
+    labelCaption->setVisible(page != frameSettings);
+    labelCaption->setText(caption);
+    for (QPushButton *b : std::as_const(m_pageButtons))
+        b->setChecked(b == button);
+    m_aui->hide();
+    m_page = page;
+    page->raise();
+}
+
+void TQuorPhone::resetButtons()
+{
+    if (!settingsShown())
+        return;
+    m_settings->settingsBack();
+    const QLabel *from = m_settings->messageLabel();
+    if (!from->text().isEmpty()) {
+        labelMessage->setText(from->text());
+        labelMessage->setStyleSheet(from->styleSheet());
+    }
+}
+
+void TQuorPhone::showActivity()
+{
+    showPage(frameActivity, buttonActivity, tr("Activity"));
+}
+
+void TQuorPhone::MshowIncomming()
+{
+    showActivity();
+}
+
+void TQuorPhone::showKeypad()
+{
+    showPage(frameKeypad, buttonKeypad, tr("Keypad"));
+    editDial->setFocus();
+}
+
+void TQuorPhone::MshowKeyboard()
+{
+    showKeypad();
+}
+
+void TQuorPhone::MshowMissing()
+{
+    showPage(frameMissed, buttonMissed, tr("Missed calls"));
+}
+
+void TQuorPhone::showDialed()
+{
+    showPage(frameDialed, buttonDialed, tr("Dialed calls"));
+}
+
+void TQuorPhone::showAnswered()
+{
+    showPage(frameAnswered, buttonAnswered, tr("Answered calls"));
+}
+
+void TQuorPhone::showMessages()
+{
+    showPage(frameMessages, buttonMessages, tr("Messages"));
+}
+
+void TQuorPhone::MshowLog()
+{
+    showMessages();
+}
+
+void TQuorPhone::showContacts()
+{
+    showPage(frameContacts, buttonContacts, tr("Contacts"));
+}
+
+void TQuorPhone::MshowContacts()
+{
+    showContacts();
+}
+
+void TQuorPhone::showSettings()
+{
+    if (!m_settings)
+        return;
+    const QString text = labelMessage->text();
+    const QString style = labelMessage->styleSheet();
+    showPage(frameSettings, buttonSettings, QString());
+    m_settings->show();
+    m_settings->showMenu();
+    m_settings->messageLabel()->setText(text);
+    m_settings->messageLabel()->setStyleSheet(style);
+}
+
+void TQuorPhone::MshowSettings()
+{
+    showSettings();
+}
+
+void TQuorPhone::showVolume()
+{
+    m_aui->setVisible(!m_aui->isVisible());
+    if (m_aui->isVisible())
+        m_aui->raise();
+}
+
+void TQuorPhone::slotAgentLogin()
+{
+    if (!m_settings)
+        return;
+    showSettings();
+    m_settings->settingsBack();
+    openAgentPage(m_settings, labelCaption->font(), labelCaption->palette(), tr("Agent Login"),
+        tr("Select a Queue"));
+}
+
+void TQuorPhone::slotAlogin()
+{
+    if (m_settings)
+        m_settings->slotAgentLogin();
+}
+
+void TQuorPhone::getMenu(const QString &name)
+{
+    if (name == QLatin1String("incoming"))
+        showActivity();
+    else if (name == QLatin1String("kb"))
+        showKeypad();
+    else if (name == QLatin1String("missed"))
+        MshowMissing();
+    else if (name == QLatin1String("settings"))
+        showSettings();
+    else if (name == QLatin1String("log"))
+        showMessages();
+}
+
+// ---------------------------------------------------------------- dial display
+
+void TQuorPhone::cut()
+{
+    editDial->cut();
+}
+
+void TQuorPhone::copy()
+{
+    editDial->copy();
+}
+
+void TQuorPhone::paste()
+{
+    editDial->paste();
+}
+
+void TQuorPhone::lclear()
+{
+    if (m_page == frameKeypad)
+        editDial->clear();
+}
+
+// ---------------------------------------------------------------- quitting
+
+void TQuorPhone::beforeQuit()
+{
+    Logger::info(QStringLiteral("Phone shutting down"));
+    m_clickToDial->stop();
+    m_tick->stop();
+    // Unregisters, hangs up every call, waits a second and stops the engine.
+    m_voip->shutdown();
+    m_voip->unregisterAccount();
+    m_exit(0);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+// The one thing that crosses from the IAX2 engine's thread to the GUI thread:
+// a copy of an engine event (or of an engine log line), posted to the
+// QuorIaxClient that owns the engine.
+
+#include <QEvent>
+
+#include "Iax2Engine.h"
+
+class VoipEvent : public QEvent
+{
+public:
+    // QEvent::User, 1000.
+    static constexpr QEvent::Type kType = QEvent::User;
+
+    explicit VoipEvent(const iax2::EngineEvent &event)
+        : QEvent(kType)
+        , m_event(event)
+    {
+    }
+
+    // A log line of the engine, carried as a text event that only goes to the log.
+    static VoipEvent *logLine(int level, const std::string &line)
+    {
+        iax2::EngineEvent event;
+        event.type = iax2::EngineEvent::Type::Text;
+        event.textType = level;
+        event.text = line;
+        auto *e = new VoipEvent(event);
+        e->m_logOnly = true;
+        return e;
+    }
+
+    const iax2::EngineEvent &engineEvent() const { return m_event; }
+    bool isLogLine() const { return m_logOnly; }
+
+private:
+    iax2::EngineEvent m_event;
+    bool m_logOnly = false;
+};

@@ -1,0 +1,378 @@
+// Wire-format tests on byte vectors written out by hand from the RFC 5456
+// layouts, so that the decoder is not checked against its own encoder.
+
+#include <QtTest>
+
+#include "Frame.h"
+#include "G711Codec.h"
+#include "Md5.h"
+#include "Sequencer.h"
+
+#include <cmath>
+
+using namespace iax2;
+
+Q_DECLARE_METATYPE(std::vector<uint8_t>)
+
+namespace {
+
+std::vector<uint8_t> bytes(std::initializer_list<int> list)
+{
+    std::vector<uint8_t> out;
+    for (int b : list)
+        out.push_back(uint8_t(b));
+    return out;
+}
+
+// A NEW from call 0x1234 to nobody: ts 0x00000102, oseq 0, iseq 0, type 6
+// (IAX), subclass 1, then VERSION=2, CALLED NUMBER "100", FORMAT=4.
+const std::vector<uint8_t> kNew = bytes({ 0x92, 0x34, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x06, 0x01, 0x0b,
+    0x02, 0x00, 0x02, 0x01, 0x03, '1', '0', '0', 0x09, 0x04, 0x00, 0x00, 0x00, 0x04 });
+
+FullFrame frame(uint8_t command, uint8_t oseq = 0, uint8_t iseq = 0)
+{
+    FullFrame f;
+    f.sourceCall = 7;
+    f.destCall = 9;
+    f.type = FrameType::Iax;
+    f.subclass = command;
+    f.oseqno = oseq;
+    f.iseqno = iseq;
+    return f;
+}
+
+} // namespace
+
+class TestIax2Frame : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesFullFrame()
+    {
+        QCOMPARE(classify(kNew.data(), kNew.size()), DatagramKind::Full);
+        FullFrame f;
+        QVERIFY(parseFullFrame(kNew.data(), kNew.size(), f));
+        QCOMPARE(f.sourceCall, uint16_t(0x1234));
+        QCOMPARE(f.destCall, uint16_t(0));
+        QVERIFY(!f.retransmitted);
+        QCOMPARE(f.timestamp, 0x102u);
+        QVERIFY(f.isIax(Cmd::New));
+        const auto ies = IeList::parse(f.payload.data(), f.payload.size());
+        QVERIFY(ies);
+        QCOMPARE(ies->u16(Ie::Version).value_or(0), uint16_t(2));
+        QCOMPARE(ies->string(Ie::CalledNumber), std::string("100"));
+        QCOMPARE(ies->u32(Ie::Format).value_or(0), uint32_t(FormatUlaw));
+        QVERIFY(!ies->u16(Ie::Format)); // wrong width is no value
+
+        // Re-encoding gives the same bytes back.
+        std::vector<uint8_t> out;
+        encodeFullFrame(f, out);
+        QCOMPARE(out, kNew);
+    }
+
+    void encodesHeaderFields()
+    {
+        FullFrame f;
+        f.sourceCall = 0x7fff;
+        f.destCall = 0x0102;
+        f.retransmitted = true;
+        f.timestamp = 0xa0b0c0d0;
+        f.oseqno = 0xfe;
+        f.iseqno = 0x03;
+        f.type = FrameType::Voice;
+        f.subclass = FormatSpeex; // 512 = 1 << 9 travels as 0x89
+        f.payload = bytes({ 0xaa });
+        std::vector<uint8_t> out;
+        encodeFullFrame(f, out);
+        QCOMPARE(out, bytes({ 0xff, 0xff, 0x81, 0x02, 0xa0, 0xb0, 0xc0, 0xd0, 0xfe, 0x03, 0x02, 0x89, 0xaa }));
+
+        MiniFrame m;
+        m.sourceCall = 0x0203;
+        m.timestamp = 0xbeef;
+        m.payload = bytes({ 1, 2, 3 });
+        out.clear();
+        encodeMiniFrame(m, out);
+        QCOMPARE(out, bytes({ 0x02, 0x03, 0xbe, 0xef, 1, 2, 3 }));
+    }
+
+    void subclassCodes_data()
+    {
+        QTest::addColumn<int>("wire");
+        QTest::addColumn<qint64>("value"); // -1: invalid
+        QTest::newRow("plain") << 0x04 << qint64(4);
+        QTest::newRow("largest plain") << 0x7f << qint64(0x7f);
+        QTest::newRow("power 10") << 0x8a << qint64(1024);
+        QTest::newRow("power 31") << 0x9f << qint64(0x80000000u);
+        QTest::newRow("power 32 is out of range") << 0xa0 << qint64(-1);
+        QTest::newRow("power 127 is out of range") << 0xff << qint64(-1);
+    }
+
+    void subclassCodes()
+    {
+        QFETCH(int, wire);
+        QFETCH(qint64, value);
+        const auto decoded = decodeSubclass(uint8_t(wire));
+        QCOMPARE(decoded.has_value(), value >= 0);
+        if (value >= 0) {
+            QCOMPARE(qint64(*decoded), value);
+            QCOMPARE(int(encodeSubclass(uint32_t(value)).value_or(0)), wire);
+        }
+        QVERIFY(!encodeSubclass(0x300)); // not a power of two
+    }
+
+    void rejectsBadDatagrams_data()
+    {
+        QTest::addColumn<std::vector<uint8_t>>("data");
+        QTest::addColumn<bool>("full");
+        std::vector<uint8_t> truncatedIe = kNew;
+        truncatedIe.pop_back(); // FORMAT claims 4 bytes, has 3
+        std::vector<uint8_t> ieHeaderOnly = bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6, 1, 0x01 });
+        QTest::newRow("empty") << std::vector<uint8_t>() << false;
+        QTest::newRow("three bytes") << bytes({ 0x00, 0x01, 0x00 }) << false;
+        QTest::newRow("full header cut") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6 }) << true;
+        QTest::newRow("oversized") << std::vector<uint8_t>(kMaxDatagram + 1, 0x80) << true;
+        QTest::newRow("IE past the end") << truncatedIe << true;
+        QTest::newRow("IE header cut") << ieHeaderOnly << true;
+        QTest::newRow("bad subclass") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 2, 0xe0 }) << true;
+    }
+
+    void rejectsBadDatagrams()
+    {
+        QFETCH(std::vector<uint8_t>, data);
+        QFETCH(bool, full);
+        Q_UNUSED(full);
+        const DatagramKind kind = classify(data.data(), data.size());
+        if (kind == DatagramKind::Malformed)
+            return;
+        FullFrame f;
+        if (!parseFullFrame(data.data(), data.size(), f))
+            return;
+        QVERIFY2(!IeList::parse(f.payload.data(), f.payload.size()), "bad input passed every check");
+    }
+
+    void miniAndMetaFrames()
+    {
+        const auto mini = bytes({ 0x00, 0x05, 0x12, 0x34, 0xff, 0x7f });
+        QCOMPARE(classify(mini.data(), mini.size()), DatagramKind::Mini);
+        MiniFrame m;
+        QVERIFY(parseMiniFrame(mini.data(), mini.size(), m));
+        QCOMPARE(m.sourceCall, uint16_t(5));
+        QCOMPARE(m.timestamp, uint16_t(0x1234));
+        QCOMPARE(m.payload, bytes({ 0xff, 0x7f }));
+
+        const auto headerOnly = bytes({ 0x00, 0x05, 0x00, 0x14 });
+        QVERIFY(parseMiniFrame(headerOnly.data(), headerOnly.size(), m));
+        QVERIFY(m.payload.empty());
+
+        const auto meta = bytes({ 0x00, 0x00, 0x01, 0x00, 0x00, 0x00 });
+        QCOMPARE(classify(meta.data(), meta.size()), DatagramKind::Meta);
+        QVERIFY(!parseMiniFrame(meta.data(), meta.size(), m));
+    }
+
+    void miniTimestamps_data()
+    {
+        QTest::addColumn<uint>("last");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<uint>("expected");
+        QTest::newRow("same epoch") << 0x00010100u << 0x0114 << 0x00010114u;
+        QTest::newRow("wrapped since the last full frame") << 0x0001fff0u << 0x0004 << 0x00020004u;
+        QTest::newRow("late frame from before the wrap") << 0x00020010u << 0xfff0 << 0x0001fff0u;
+        QTest::newRow("late frame in the first epoch") << 0x00000040u << 0x0020 << 0x00000020u;
+        QTest::newRow("near the top of 32 bits") << 0xfffffff0u << 0xfff8 << 0xfffffff8u;
+    }
+
+    void miniTimestamps()
+    {
+        QFETCH(uint, last);
+        QFETCH(int, low);
+        QFETCH(uint, expected);
+        QCOMPARE(expandMiniTimestamp(last, uint16_t(low)), uint32_t(expected));
+    }
+
+    void fullVoiceFrames()
+    {
+        QVERIFY(needsFullVoiceFrame(true, false, 0, 20));
+        QVERIFY(!needsFullVoiceFrame(false, false, 20, 40));
+        QVERIFY(needsFullVoiceFrame(false, true, 20, 40));
+        QVERIFY(!needsFullVoiceFrame(false, false, 0x1ffc0, 0x1ffd4));
+        QVERIFY(needsFullVoiceFrame(false, false, 0x1ffec, 0x20000));
+    }
+
+    void stringsAreCapped()
+    {
+        IeList ies;
+        ies.addString(Ie::CallingName, std::string(300, 'x'));
+        std::vector<uint8_t> out;
+        ies.appendTo(out);
+        QCOMPARE(out.size(), size_t(257));
+        QCOMPARE(int(out[1]), 255);
+        const auto back = IeList::parse(out.data(), out.size());
+        QVERIFY(back);
+        QCOMPARE(back->string(Ie::CallingName).size(), size_t(255));
+    }
+
+    void sequenceOrderAndWrap()
+    {
+        Sequencer seq;
+        // Walk through a full wrap of the 8-bit space, in order.
+        for (int i = 0; i < 300; ++i)
+            QCOMPARE(seq.receive(frame(Cmd::Ping, uint8_t(i))), Sequencer::Verdict::Accept);
+        QCOMPARE(seq.iseqno(), uint8_t(300 % 256));
+        QCOMPARE(seq.receive(frame(Cmd::Ping, uint8_t(299))), Sequencer::Verdict::Duplicate);
+        QCOMPARE(seq.receive(frame(Cmd::Ping, uint8_t(300 - 100))), Sequencer::Verdict::Duplicate);
+        QCOMPARE(seq.receive(frame(Cmd::Ping, uint8_t(301))), Sequencer::Verdict::Early);
+        QCOMPARE(seq.iseqno(), uint8_t(300 % 256));
+        // ACKs take no sequence number and are never out of order.
+        QCOMPARE(seq.receive(frame(Cmd::Ack, 99)), Sequencer::Verdict::Accept);
+        QCOMPARE(seq.iseqno(), uint8_t(300 % 256));
+
+        // Outgoing numbering wraps too, and ACK/INVAL/VNAK do not advance it.
+        Sequencer out;
+        for (int i = 0; i < 256; ++i) {
+            FullFrame f = frame(Cmd::Ping);
+            out.stamp(f);
+        }
+        QCOMPARE(out.oseqno(), uint8_t(0));
+        FullFrame ack = frame(Cmd::Ack);
+        out.stamp(ack);
+        FullFrame vnak = frame(Cmd::Vnak);
+        out.stamp(vnak);
+        QCOMPARE(out.oseqno(), uint8_t(0));
+    }
+
+    void retransmitsWithGrowingInterval()
+    {
+        Sequencer::Timing timing;
+        timing.firstInterval = Sequencer::Millis(100);
+        timing.maxInterval = Sequencer::Millis(400);
+        timing.maxSends = 4;
+        Sequencer seq(timing);
+        const Sequencer::TimePoint t0;
+        FullFrame f = frame(Cmd::New);
+        seq.stamp(f);
+        std::vector<uint8_t> wire;
+        encodeFullFrame(f, wire);
+        seq.track(f, wire, t0);
+
+        using ms = Sequencer::Millis;
+        QVERIFY(seq.due(t0 + ms(99)).empty());
+        auto again = seq.due(t0 + ms(100));
+        QCOMPARE(again.size(), size_t(1));
+        QVERIFY(again[0][2] & 0x80); // R bit
+        // Next after 200 ms, then 400 (capped), then give up.
+        QVERIFY(seq.due(t0 + ms(299)).empty());
+        QCOMPARE(seq.due(t0 + ms(300)).size(), size_t(1));
+        QVERIFY(seq.due(t0 + ms(699)).empty());
+        QCOMPARE(seq.due(t0 + ms(700)).size(), size_t(1));
+        QVERIFY(!seq.failed());
+        QVERIFY(seq.due(t0 + ms(1100)).empty());
+        QVERIFY(seq.failed());
+    }
+
+    void acknowledgementAndVnak()
+    {
+        Sequencer seq;
+        const Sequencer::TimePoint t0;
+        // Start near the wrap so acknowledgement arithmetic crosses it.
+        for (int i = 0; i < 254; ++i) {
+            FullFrame f = frame(Cmd::Ping);
+            seq.stamp(f);
+        }
+        for (int i = 0; i < 4; ++i) {
+            FullFrame f = frame(Cmd::Ping);
+            seq.stamp(f);
+            std::vector<uint8_t> wire;
+            encodeFullFrame(f, wire);
+            seq.track(f, wire, t0);
+        }
+        QCOMPARE(seq.pending(), size_t(4)); // seqnos 254, 255, 0, 1
+        seq.acknowledge(200); // stale: acknowledges nothing
+        QCOMPARE(seq.pending(), size_t(4));
+        seq.acknowledge(5); // beyond what was sent: forged
+        QCOMPARE(seq.pending(), size_t(4));
+
+        // VNAK asking from 255 resends 255, 0, 1 in order.
+        const auto resent = seq.resendFrom(255, t0);
+        QCOMPARE(resent.size(), size_t(3));
+        QCOMPARE(int(resent[0][8]), 255);
+        QCOMPARE(int(resent[2][8]), 1);
+
+        seq.acknowledge(0); // peer has 254 and 255
+        QCOMPARE(seq.pending(), size_t(2));
+        QCOMPARE(seq.receive(frame(Cmd::Ack, 0, 2)), Sequencer::Verdict::Accept);
+        QVERIFY(seq.idle());
+    }
+
+    void md5Results_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("hex");
+        // RFC 1321 test suite.
+        QTest::newRow("empty") << QByteArray() << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
+        QTest::newRow("abc") << QByteArray("abc") << QByteArray("900150983cd24fb0d6963f7d28e17f72");
+        QTest::newRow("56 bytes, two padding blocks")
+            << QByteArray("12345678901234567890123456789012345678901234567890123456")
+            << QByteArray("49f193adce178490e34d1b3a4ec0064c");
+        QTest::newRow("80 digits") << QByteArray(
+            "12345678901234567890123456789012345678901234567890123456789012345678901234567890")
+                                   << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
+    }
+
+    void md5Results()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, hex);
+        QCOMPARE(QByteArray::fromStdString(md5Hex(input.toStdString())), hex);
+        QCOMPARE(QByteArray::fromStdString(md5Hex(input.toStdString())),
+            QCryptographicHash::hash(input, QCryptographicHash::Md5).toHex());
+    }
+
+    void challengeResponseIsLowerHex()
+    {
+        // The registrar computes MD5 over the challenge followed by the secret.
+        QCOMPARE(challengeResponse("214748364", "secret"), std::string("06ce0e2cb100ccb7fd2d47a290780571"));
+        QVERIFY(challengeResponse("214748364", "Secret") != challengeResponse("214748364", "secret"));
+    }
+
+    void g711RoundTrip()
+    {
+        // Known code points from G.711: u-law 0xff and a-law 0xd5 are zero.
+        QCOMPARE(ulawToLinear(0xff), int16_t(0));
+        QCOMPARE(ulawToLinear(0x00), int16_t(-32124));
+        QCOMPARE(ulawToLinear(0x80), int16_t(32124));
+        QCOMPARE(alawToLinear(0xd5), int16_t(8));
+        QCOMPARE(alawToLinear(0x55), int16_t(-8));
+        QCOMPARE(alawToLinear(0xaa), int16_t(32256));
+        QCOMPARE(linearToUlaw(0), uint8_t(0xff));
+        QCOMPARE(linearToAlaw(0), uint8_t(0xd5));
+
+        for (int code = 0; code < 256; ++code) {
+            // Decoding then encoding is the identity (except u-law's two zeros).
+            if (code != 0x7f)
+                QCOMPARE(int(linearToUlaw(ulawToLinear(uint8_t(code)))), code);
+            QCOMPARE(int(linearToAlaw(alawToLinear(uint8_t(code)))), code);
+        }
+        // The quantisation error stays within each segment's step.
+        for (int s = -32768; s <= 32767; s += 7) {
+            const int u = ulawToLinear(linearToUlaw(int16_t(s)));
+            const int a = alawToLinear(linearToAlaw(int16_t(s)));
+            QVERIFY2(std::abs(u - s) <= std::max(8, std::abs(s) / 16 + 132), qPrintable(QString::number(s)));
+            QVERIFY2(std::abs(a - s) <= std::max(16, std::abs(s) / 16 + 16), qPrintable(QString::number(s)));
+        }
+
+        UlawCodec codec;
+        int16_t pcm[Codec::kFrameSamples];
+        for (int i = 0; i < Codec::kFrameSamples; ++i)
+            pcm[i] = int16_t(8000 * std::sin(i * 0.3));
+        std::vector<uint8_t> encoded;
+        codec.encode(pcm, encoded);
+        QCOMPARE(encoded.size(), size_t(Codec::kFrameSamples));
+        std::vector<int16_t> decoded;
+        QVERIFY(codec.decode(encoded.data(), encoded.size(), decoded));
+        QCOMPARE(decoded.size(), size_t(Codec::kFrameSamples));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIax2Frame)
+#include "tst_iax2frame.moc"
