@@ -17,6 +17,33 @@
 #ifdef HAVE_QUOR_SETTINGS
 #include "TQuorSettings.h"
 #endif
+#ifdef HAVE_QUOR_SOFTPHONE
+#include <QCloseEvent>
+#include <QDockWidget>
+
+#include "TQuorPhone.h"
+
+// Until the operator panel exists, the main window only hosts the phone; closing
+// it runs the phone's quit routine, which ends the process.
+class PhoneHostWindow : public QMainWindow
+{
+public:
+    explicit PhoneHostWindow(TQuorPhone *phone)
+        : m_phone(phone)
+    {
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->accept();
+        m_phone->beforeQuit();
+    }
+
+private:
+    TQuorPhone *m_phone;
+};
+#endif
 
 static QString styleSheet()
 {
@@ -67,8 +94,20 @@ int main(int argc, char *argv[])
     splash.showMessage(QStringLiteral("Quor Manager ") + version, Qt::AlignBottom | Qt::AlignHCenter, Qt::white);
     app.processEvents();
 
+#if defined(HAVE_QUOR_SETTINGS) && defined(HAVE_QUOR_SOFTPHONE)
+    auto *phone = new TQuorPhone(settings.get());
+    PhoneHostWindow mainWindow(phone);
+    auto *dock = new QDockWidget(QStringLiteral("Phone"), &mainWindow);
+    dock->setObjectName(QStringLiteral("Phone"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(phone);
+    mainWindow.addDockWidget(Qt::LeftDockWidgetArea, dock);
+    mainWindow.setCentralWidget(new QWidget(&mainWindow));
+    phone->setMainWindow(&mainWindow);
+#else
     // Stands in for the main window until the panel and the phone are built.
     QMainWindow mainWindow;
+#endif
     mainWindow.setObjectName(QStringLiteral("TQuorManager"));
     mainWindow.setWindowTitle(QStringLiteral("Quor Manager ") + version);
     mainWindow.resize(900, 600);
