@@ -311,8 +311,9 @@ private slots:
         rig.pbx.sendIax(pbxCall, CmdLagRq);
         QTRY_COMPARE(rig.pbx.count(TypeIax, CmdPong), 1);
         QTRY_COMPARE(rig.pbx.count(TypeIax, CmdLagRp), 1);
+        const QList<FakePbx::Frame> received = rig.pbx.received();
         const FakePbx::Frame *lagReply = nullptr;
-        for (const FakePbx::Frame &f : rig.pbx.received())
+        for (const FakePbx::Frame &f : received)
             lagReply = (f.type == TypeIax && f.subclass == CmdLagRp) ? &f : lagReply;
         QVERIFY(lagReply && lagReply->timestamp > 0);
 
