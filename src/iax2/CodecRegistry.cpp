@@ -1,6 +1,7 @@
 #include "CodecRegistry.h"
 
 #include "G711Codec.h"
+#include "media/MediaCodecs.h"
 
 namespace iax2 {
 
@@ -9,6 +10,14 @@ CodecRegistry CodecRegistry::withG711()
     CodecRegistry registry;
     registry.add(FormatUlaw, [](uint32_t, const SpeexSettings &) { return std::make_unique<UlawCodec>(); });
     registry.add(FormatAlaw, [](uint32_t, const SpeexSettings &) { return std::make_unique<AlawCodec>(); });
+    return registry;
+}
+
+CodecRegistry CodecRegistry::withMediaCodecs()
+{
+    CodecRegistry registry = withG711();
+    registry.add(mediaCodecFormats(),
+        [](uint32_t format, const SpeexSettings &speex) { return createMediaCodec(format, speex); });
     return registry;
 }
 

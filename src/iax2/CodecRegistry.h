@@ -17,6 +17,8 @@ public:
 
     // A registry that knows G.711 u-law and a-law.
     static CodecRegistry withG711();
+    // G.711 plus GSM and Speex from the media library.
+    static CodecRegistry withMediaCodecs();
 
     // Registers factory for every bit in formats (replacing earlier ones).
     void add(uint32_t formats, Factory factory);

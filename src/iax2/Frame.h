@@ -108,6 +108,7 @@ enum : uint8_t {
     IaxUnknown = 0x17,
     MsgCount = 0x18,
     MusicOnHold = 0x1a,
+    TransferId = 0x1b,
     DateTime = 0x1f,
     CauseCode = 0x2a,
     CallToken = 0x36,

@@ -1,5 +1,8 @@
 #include "G711Codec.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <array>
 
 namespace iax2 {
@@ -95,6 +98,28 @@ int16_t alawToLinear(uint8_t code)
     return tables().alaw[code];
 }
 
+void G711Codec::remember(const std::vector<int16_t> &out, size_t start)
+{
+    const size_t count = out.size() - start;
+    if (count >= size_t(kFrameSamples)) {
+        std::copy(out.end() - kFrameSamples, out.end(), m_last);
+    } else {
+        // A short payload: slide it in behind what was kept.
+        std::copy(m_last + count, m_last + kFrameSamples, m_last);
+        std::copy(out.begin() + long(start), out.end(), m_last + (kFrameSamples - long(count)));
+    }
+    m_lostInRow = 0;
+}
+
+void G711Codec::conceal(std::vector<int16_t> &out)
+{
+    static const float fade[] = { 1.0f, 0.7f, 0.45f, 0.25f, 0.1f };
+    const int lost = m_lostInRow++;
+    const float gain = lost < int(std::size(fade)) ? fade[lost] : 0.0f;
+    for (int i = 0; i < kFrameSamples; ++i)
+        out.push_back(int16_t(m_last[i] * gain));
+}
+
 void UlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 {
     for (int i = 0; i < kFrameSamples; ++i)
@@ -104,8 +129,10 @@ void UlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 bool UlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)
 {
     out.reserve(out.size() + size);
+    const size_t start = out.size();
     for (size_t i = 0; i < size; ++i)
         out.push_back(ulawToLinear(data[i]));
+    remember(out, start);
     return true;
 }
 
@@ -118,8 +145,10 @@ void AlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 bool AlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)
 {
     out.reserve(out.size() + size);
+    const size_t start = out.size();
     for (size_t i = 0; i < size; ++i)
         out.push_back(alawToLinear(data[i]));
+    remember(out, start);
     return true;
 }
 

@@ -4,6 +4,10 @@
 #include "Md5.h"
 #include "NullAudioDevice.h"
 #include "Sequencer.h"
+#include "media/AudioFilters.h"
+#include "media/AudioLevel.h"
+#include "media/JitterBuffer.h"
+#include "media/RingTone.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -21,6 +26,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace iax2 {
 
@@ -34,7 +40,10 @@ constexpr Millis kTick { 20 };
 constexpr Millis kPingInterval { 5000 };
 constexpr Millis kStatsInterval { 1000 };
 constexpr Millis kBusyGrace { 10000 };
-constexpr int kLevelTicks = 5;
+constexpr int kFrame = Codec::kFrameSamples;
+// Ring frames wait for the thread to write them outside the lock; a stalled
+// device must not make them pile up.
+constexpr size_t kMaxQueuedRingFrames = 10;
 constexpr size_t kMaxClosing = 64;
 constexpr size_t kMaxMalformedPeers = 256;
 constexpr size_t kMaxPendingEvents = 4096;
@@ -82,20 +91,33 @@ bool numericAddress(const std::string &host, uint16_t port, sockaddr_in &out)
     return inet_pton(AF_INET, host.c_str(), &out.sin_addr) == 1;
 }
 
-float levelDb(const int16_t *pcm, int count)
-{
-    double sum = 0;
-    for (int i = 0; i < count; ++i)
-        sum += double(pcm[i]) * pcm[i];
-    const double rms = std::sqrt(sum / count) / 32768.0;
-    if (rms <= 0.0)
-        return -99.0f;
-    return float(std::max(-99.0, 20.0 * std::log10(rms)));
-}
-
 uint32_t lowestBit(uint32_t mask)
 {
     return mask & (~mask + 1);
+}
+
+bool singleBit(uint32_t mask)
+{
+    return mask && !(mask & (mask - 1));
+}
+
+// The APPARENT ADDR element carries a socket address as the hosts lay it out:
+// family in little-endian order, then port and address in network order, then
+// eight zero bytes.
+std::vector<uint8_t> apparentAddress(const sockaddr_in &addr)
+{
+    std::vector<uint8_t> out(16, 0);
+    out[0] = AF_INET & 0xff;
+    out[1] = (AF_INET >> 8) & 0xff;
+    std::memcpy(&out[2], &addr.sin_port, 2);
+    std::memcpy(&out[4], &addr.sin_addr.s_addr, 4);
+    return out;
+}
+
+void mixInto(int16_t *frame, const int16_t *other)
+{
+    for (int i = 0; i < kFrame; ++i)
+        frame[i] = int16_t(std::clamp(int(frame[i]) + int(other[i]), -32768, 32767));
 }
 
 // The format to use for a call: ours when the peer can take it, else the
@@ -168,10 +190,18 @@ struct Call
     bool voiceClockStarted = false;
     uint32_t rxTs = 0;
     bool rxStarted = false;
-    std::vector<int16_t> playback;
+    JitterBuffer jitter;
+
+    // Comfort noise: we told the peer we are silent; the peer told us it is,
+    // from its frame's timestamp on, at this level (-dBov).
+    bool cngSent = false;
+    bool rxSilent = false;
+    uint32_t rxCngTs = 0;
+    int rxNoiseLevel = 127;
+    uint32_t noiseSeed = 0x1234567;
 
     NetStats stats;
-    double jitter = 0;
+    double jitter_ = 0; // inter-arrival jitter estimate, ms
     int64_t lastTransit = 0;
     bool haveTransit = false;
     uint32_t pingTs = 0;
@@ -181,6 +211,15 @@ struct Call
     TimePoint busyDeadline;
     bool busySent = false;
 };
+
+namespace {
+
+bool isRinging(const Call &c)
+{
+    return c.used && c.incoming && !c.answered && (c.state & CallRinging) && !(c.state & CallBusy);
+}
+
+} // namespace
 
 struct Registration
 {
@@ -219,7 +258,16 @@ public:
         Call &call, uint32_t timestamp, uint32_t format, const std::vector<uint8_t> &payload, TimePoint now);
     void timers(TimePoint now);
     void mediaTick(TimePoint now);
+    bool ringTick(int16_t *frame);
+    void playout(Call &call, int16_t *frame);
+    uint32_t nextVoiceTimestamp(Call &call, TimePoint now);
     void sendVoice(Call &call, const int16_t *pcm, TimePoint now);
+    void sendComfortNoise(Call &call, TimePoint now);
+    bool transferIncludes(int callNo) const;
+    void transferReady(int callNo, TimePoint now);
+    void failTransfer(int rejectingCall, const std::string &why, TimePoint now);
+    void emitTransfer(int callNo, int otherCallNo, bool ok);
+    void deviceIo();
 
     void send(Dialogue &dlg, FullFrame frame, TimePoint now);
     void sendIax(Dialogue &dlg, uint8_t command, const IeList &ies, TimePoint now);
@@ -291,9 +339,37 @@ public:
     float m_outputGain = 1.0f;
     bool m_mute = false;
     TimePoint m_nextTick;
-    int m_levelCountdown = kLevelTicks;
-    float m_inLevel = -99.0f;
-    float m_outLevel = -99.0f;
+
+    // The media path; only the processing thread touches it, under the lock.
+    AudioFilters m_audioFilters;
+    LevelMeter m_inMeter;
+    LevelMeter m_outMeter;
+    float m_outLevel = kSilenceDb;
+    bool m_audioWasRunning = false;
+
+    // Sounds: ring frames and a ring stop wait here for the thread to hand them
+    // to the device outside the lock (a ring stream may take a while to open).
+    RingTone m_ringTone;
+    bool m_ringInBoth = false;
+    bool m_muteRing = false;
+    bool m_ringing = false;
+    std::vector<std::array<int16_t, kFrame>> m_ringOut;
+    bool m_ringStopPending = false;
+
+    // A device selection waiting for the thread (the device is the thread's alone).
+    bool m_selectPending = false;
+    int m_selectIds[3] = { -1, -1, -1 };
+
+    struct AttendedTransfer
+    {
+        bool active = false;
+        int calls[2] = { -1, -1 };
+        bool ready[2] = { false, false };
+        uint32_t id = 0;
+        TimePoint deadline;
+    };
+    AttendedTransfer m_transfer;
+    uint32_t m_nextTransferId = 1;
 };
 
 Iax2Engine::Impl::Impl(Config config, AudioDevice *audio)
@@ -303,6 +379,7 @@ Iax2Engine::Impl::Impl(Config config, AudioDevice *audio)
     m_calls.resize(size_t(std::max(1, m_config.callSlots)));
     m_registrations.resize(size_t(std::max(1, m_config.maxRegistrations)));
     m_nextCallNo = uint16_t(1 + (Clock::now().time_since_epoch().count() % kMaxCallNumber));
+    m_nextTransferId = uint32_t(Clock::now().time_since_epoch().count()) | 1u;
 
     int fds[2];
     if (pipe(fds) != 0) {
@@ -417,11 +494,37 @@ void Iax2Engine::Impl::run()
                 }
             }
         }
+        deviceIo();
         dispatch();
     }
     dispatch();
     m_wantAudio = false;
     applyAudio();
+    m_audio->stopRing();
+}
+
+void Iax2Engine::Impl::deviceIo()
+{
+    bool select = false;
+    int ids[3];
+    std::vector<std::array<int16_t, kFrame>> ring;
+    bool stopRing = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        select = std::exchange(m_selectPending, false);
+        std::copy(std::begin(m_selectIds), std::end(m_selectIds), ids);
+        ring.swap(m_ringOut);
+        stopRing = std::exchange(m_ringStopPending, false);
+    }
+    // The device reports a missing device itself; this only goes to the log.
+    if (select && !m_audio->select(ids[0], ids[1], ids[2])) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        log(TextWarning, "A chosen audio device is not available; another one is used");
+    }
+    for (const auto &frame : ring)
+        m_audio->writeRingFrame(frame.data());
+    if (stopRing)
+        m_audio->stopRing();
 }
 
 void Iax2Engine::Impl::dispatch()
@@ -591,7 +694,9 @@ void Iax2Engine::Impl::send(Dialogue &dlg, FullFrame frame, TimePoint now)
 {
     frame.sourceCall = dlg.localNo;
     frame.destCall = dlg.remoteNo;
-    if (frame.type != FrameType::Voice && !frame.isIax(Cmd::Ack) && !frame.isIax(Cmd::Pong) && !frame.isIax(Cmd::LagRp))
+    // Media frames carry the media clock; replies carry the asker's timestamp.
+    if (frame.type != FrameType::Voice && frame.type != FrameType::ComfortNoise && !frame.isIax(Cmd::Ack)
+        && !frame.isIax(Cmd::Pong) && !frame.isIax(Cmd::LagRp))
         frame.timestamp = dlg.nextTimestamp(now);
     dlg.seq.stamp(frame);
     std::vector<uint8_t> bytes;
@@ -914,8 +1019,10 @@ void Iax2Engine::Impl::handleNew(const FullFrame &frame, const sockaddr_in &from
     }
     const uint32_t peerFormat = ies->u32(Ie::Format).value_or(0);
     const uint32_t capability = ies->u32(Ie::Capability).value_or(peerFormat);
-    const uint32_t format = chooseFormat(m_preferred, m_allowed & m_config.codecs.formats(), capability, peerFormat);
+    const uint32_t format = chooseFormat(m_preferred, m_allowed, capability, peerFormat);
     if (!format) {
+        if (!m_allowed)
+            emitText(TextError, "An incoming call was refused: no usable codec is allowed");
         reject("No compatible codec", 58);
         return;
     }
@@ -928,6 +1035,7 @@ void Iax2Engine::Impl::handleNew(const FullFrame &frame, const sockaddr_in &from
     c.remoteNumber = cleanText(ies->string(Ie::CallingNumber));
     c.remoteName = cleanText(ies->string(Ie::CallingName));
     c.number = cleanText(ies->string(Ie::CalledNumber));
+    c.jitter.setTarget(m_config.jitterTargetMs);
     c.dialogue = newDialogue();
     Dialogue &dlg = *c.dialogue;
     dlg.localNo = allocateCallNo();
@@ -947,6 +1055,7 @@ void Iax2Engine::Impl::handleNew(const FullFrame &frame, const sockaddr_in &from
     sendControl(dlg, Ctl::Ringing, now);
     log(TextStatus, "Incoming call " + std::to_string(slot) + " from " + addressText(from));
     emitState(slot);
+    updateAudio();
 }
 
 bool Iax2Engine::Impl::setupCodecs(Call &c, uint32_t format)
@@ -970,6 +1079,14 @@ void Iax2Engine::Impl::handleCallFrame(int callNo, const FullFrame &frame, TimeP
 
     if (frame.type == FrameType::Voice) {
         handleVoice(c, frame.timestamp, frame.subclass, frame.payload, now);
+        return;
+    }
+    if (frame.type == FrameType::ComfortNoise) {
+        // The peer stops sending voice until it speaks again; its level fills the gap.
+        c.rxSilent = true;
+        c.rxCngTs = frame.timestamp;
+        // Background noise is never loud: a level above -30 dBov is taken as -30.
+        c.rxNoiseLevel = int(std::clamp<uint32_t>(frame.subclass, 30, 127));
         return;
     }
     if (frame.type == FrameType::Control) {
@@ -1085,14 +1202,20 @@ void Iax2Engine::Impl::handleCallFrame(int callNo, const FullFrame &frame, TimeP
         // Media stays with the PBX; a direct path is not offered.
         sendIax(dlg, Cmd::TxRej, IeList(), now);
         break;
+    case Cmd::TxReady:
+        if (transferIncludes(callNo))
+            transferReady(callNo, now);
+        break;
+    case Cmd::TxRej:
+        if (transferIncludes(callNo))
+            failTransfer(callNo, "the PBX refused it", now);
+        break;
     case Cmd::Transfer:
     case Cmd::Unsupport:
     case Cmd::Poke:
     case Cmd::TxCnt:
     case Cmd::TxAcc:
-    case Cmd::TxReady:
     case Cmd::TxRel:
-    case Cmd::TxRej:
     case Cmd::New:
         break;
     default:
@@ -1124,6 +1247,8 @@ void Iax2Engine::Impl::handleVoice(
         }
         c.decoder = std::move(decoder);
         c.rxFormat = format;
+        // What waits in the buffer is in the old format.
+        c.jitter.reset();
     }
     const int64_t arrival = std::chrono::duration_cast<Millis>(now - c.dialogue->start).count();
     if (c.rxStarted) {
@@ -1131,12 +1256,12 @@ void Iax2Engine::Impl::handleVoice(
             ++c.stats.outOfOrder;
         } else if (timestamp > c.rxTs) {
             const uint32_t gap = (timestamp - c.rxTs) / 20;
-            if (gap > 1 && gap < 500)
+            if (gap > 1 && gap < 500 && !c.rxSilent)
                 c.stats.lost += gap - 1;
         }
         const int64_t transit = arrival - int64_t(timestamp);
         if (c.haveTransit)
-            c.jitter += (std::abs(double(transit - c.lastTransit)) - c.jitter) / 16.0;
+            c.jitter_ += (std::abs(double(transit - c.lastTransit)) - c.jitter_) / 16.0;
         c.lastTransit = transit;
         c.haveTransit = true;
     }
@@ -1144,29 +1269,12 @@ void Iax2Engine::Impl::handleVoice(
         c.rxTs = timestamp;
     c.rxStarted = true;
     ++c.stats.packetsIn;
-    c.stats.jitterMs = int(c.jitter + 0.5);
-
-    std::vector<int16_t> pcm;
-    if (!c.decoder->decode(payload.data(), payload.size(), pcm))
-        return;
-    const int callNo = int(&c - m_calls.data());
-    if (callNo != m_selected || c.heldByUs || !c.answered)
-        return;
-    c.playback.insert(c.playback.end(), pcm.begin(), pcm.end());
-    // Without a jitter buffer, playback is whatever arrived; bound what waits.
-    if (c.playback.size() > size_t(Codec::kFrameSamples) * 50)
-        c.playback.erase(c.playback.begin(), c.playback.end() - Codec::kFrameSamples * 50);
-    while (c.playback.size() >= size_t(Codec::kFrameSamples)) {
-        int16_t frame[Codec::kFrameSamples];
-        for (int i = 0; i < Codec::kFrameSamples; ++i) {
-            const float v = c.playback[size_t(i)] * m_outputGain;
-            frame[i] = int16_t(std::clamp(v, -32768.0f, 32767.0f));
-        }
-        c.playback.erase(c.playback.begin(), c.playback.begin() + Codec::kFrameSamples);
-        m_outLevel = levelDb(frame, Codec::kFrameSamples);
-        if (m_audio->isRunning())
-            m_audio->writeFrame(frame);
-    }
+    c.stats.jitterMs = int(c.jitter_ + 0.5);
+    if (c.rxSilent && int32_t(timestamp - c.rxCngTs) >= 0)
+        c.rxSilent = false;
+    // Before the answer nothing plays; a buffer filled then would only add delay.
+    if (c.answered)
+        c.jitter.put(timestamp, payload.data(), payload.size());
 }
 
 void Iax2Engine::Impl::handleRegistrationFrame(Registration &reg, const FullFrame &frame, TimePoint now)
@@ -1304,6 +1412,9 @@ void Iax2Engine::Impl::timers(TimePoint now)
             startRegistration(r, now);
     }
 
+    if (m_transfer.active && now >= m_transfer.deadline)
+        failTransfer(-1, "the calls were not joined in time", now);
+
     for (auto it = m_closing.begin(); it != m_closing.end();) {
         Dialogue &d = **it;
         for (const auto &bytes : d.seq.due(now))
@@ -1318,11 +1429,14 @@ void Iax2Engine::Impl::timers(TimePoint now)
 void Iax2Engine::Impl::updateAudio()
 {
     bool anyCall = false;
-    for (const Call &c : m_calls)
+    bool ringing = false;
+    for (const Call &c : m_calls) {
         anyCall = anyCall || (c.used && c.answered);
+        ringing = ringing || isRinging(c);
+    }
     // Starting a sound card can take a while: the processing thread does it
-    // without the lock.
-    m_wantAudio = anyCall;
+    // without the lock. Ringing on the output device needs its stream too.
+    m_wantAudio = anyCall || (ringing && m_ringInBoth);
     wake();
 }
 
@@ -1330,6 +1444,8 @@ void Iax2Engine::Impl::applyAudio()
 {
     const bool want = m_wantAudio;
     if (want && !m_audio->isRunning()) {
+        // A device without mixing opens once: the ring stream gives way.
+        m_audio->stopRing();
         if (!m_audio->start()) {
             std::lock_guard<std::mutex> lock(m_mutex);
             emitText(TextError, "Cannot start the sound device");
@@ -1339,47 +1455,151 @@ void Iax2Engine::Impl::applyAudio()
     }
 }
 
+bool Iax2Engine::Impl::ringTick(int16_t *frame)
+{
+    bool ringing = false;
+    for (const Call &c : m_calls)
+        ringing = ringing || isRinging(c);
+    if (!ringing) {
+        if (m_ringing) {
+            m_ringing = false;
+            m_ringStopPending = true;
+        }
+        return false;
+    }
+    if (!m_ringing) {
+        m_ringing = true;
+        m_ringTone.reset();
+    }
+    m_ringTone.nextFrame(frame);
+    const bool running = m_audio->isRunning();
+    // The ring device is the speaker of the running call stream: the tone goes
+    // there once, mixed in, whichever option asked for it.
+    if (running && m_audio->ringSharesOutput())
+        return m_ringInBoth || !m_muteRing;
+    if (!m_muteRing && m_ringOut.size() < kMaxQueuedRingFrames) {
+        m_ringOut.emplace_back();
+        std::copy(frame, frame + kFrame, m_ringOut.back().begin());
+    }
+    return m_ringInBoth && running;
+}
+
+void Iax2Engine::Impl::playout(Call &c, int16_t *frame)
+{
+    const uint64_t concealed = c.jitter.stats().concealed;
+    const bool playing = c.jitter.get(*c.decoder, frame);
+    const bool filler = !playing || c.jitter.stats().concealed != concealed;
+    if (!c.rxSilent || !filler)
+        return;
+    // The peer is silent on purpose: its background noise, not a codec's
+    // guess at a lost frame or dead silence.
+    const float rms = 32767.0f * std::pow(10.0f, -float(c.rxNoiseLevel) / 20.0f);
+    const float amplitude = rms * 1.7320508f; // uniform noise: rms = amplitude / sqrt(3)
+    for (int i = 0; i < kFrame; ++i) {
+        c.noiseSeed = c.noiseSeed * 1664525u + 1013904223u;
+        const float u = float(c.noiseSeed >> 8) / float(1u << 24) * 2.0f - 1.0f;
+        frame[i] = int16_t(std::clamp(u * amplitude, -32768.0f, 32767.0f));
+    }
+}
+
 void Iax2Engine::Impl::mediaTick(TimePoint now)
 {
-    if (!m_audio->isRunning())
+    int16_t ring[kFrame];
+    const bool ringToOutput = ringTick(ring);
+    if (!m_audio->isRunning()) {
+        m_audioWasRunning = false;
         return;
-    int16_t captured[Codec::kFrameSamples];
-    if (!m_audio->readFrame(captured))
-        std::fill(std::begin(captured), std::end(captured), int16_t(0));
-    for (int16_t &s : captured)
-        s = int16_t(std::clamp(s * m_inputGain, -32768.0f, 32767.0f));
-    m_inLevel = levelDb(captured, Codec::kFrameSamples);
-    static const int16_t silence[Codec::kFrameSamples] = {};
+    }
+    if (!m_audioWasRunning) {
+        // A new conversation: the echo path and the room may be new too.
+        m_audioWasRunning = true;
+        m_audioFilters.reset();
+        m_inMeter.reset();
+        m_outMeter.reset();
+    }
 
+    // Playout: every answered call's buffer moves on one frame, so each stays in
+    // step with its sender; only the selected call's frame is heard.
+    int16_t speaker[kFrame] = {};
+    for (size_t i = 0; i < m_calls.size(); ++i) {
+        Call &c = m_calls[i];
+        if (!c.used || !c.answered || !c.decoder)
+            continue;
+        int16_t frame[kFrame];
+        playout(c, frame);
+        if (int(i) == m_selected && !c.heldByUs)
+            std::copy(frame, frame + kFrame, speaker);
+    }
+    applyGain(speaker, kFrame, m_outputGain);
+    if (ringToOutput)
+        mixInto(speaker, ring);
+    m_audio->writeFrame(speaker);
+    m_audioFilters.playback(speaker);
+    float level = kSilenceDb;
+    if (m_outMeter.add(speaker, kFrame, &level))
+        m_outLevel = level;
+
+    int16_t mic[kFrame];
+    if (!m_audio->readFrame(mic))
+        std::fill(std::begin(mic), std::end(mic), int16_t(0));
+    applyGain(mic, kFrame, m_inputGain);
+    const bool voice = m_audioFilters.capture(mic);
+    const bool report = m_inMeter.add(mic, kFrame, &level);
+    static const int16_t silence[kFrame] = {};
+    const bool comfortNoise = m_filters & FilterComfortNoise;
     for (size_t i = 0; i < m_calls.size(); ++i) {
         Call &c = m_calls[i];
         if (!c.used || !c.answered || !c.encoder || c.heldByUs || c.quelchedByPeer)
             continue;
         const bool live = int(i) == m_selected && !m_mute;
-        sendVoice(c, live ? captured : silence, now);
+        if (comfortNoise && !(live && voice)) {
+            // One comfort-noise frame starts a silence; nothing more until voice.
+            if (!c.cngSent)
+                sendComfortNoise(c, now);
+            continue;
+        }
+        sendVoice(c, live ? mic : silence, now);
     }
 
-    if (--m_levelCountdown <= 0) {
-        m_levelCountdown = kLevelTicks;
+    if (report) {
         EngineEvent e;
         e.type = EngineEvent::Type::Levels;
-        e.inputLevel = m_mute ? -99.0f : m_inLevel;
+        e.inputLevel = m_mute ? kSilenceDb : level;
         e.outputLevel = m_outLevel;
         push(std::move(e));
-        m_outLevel = -99.0f;
     }
 }
 
-void Iax2Engine::Impl::sendVoice(Call &c, const int16_t *pcm, TimePoint now)
+uint32_t Iax2Engine::Impl::nextVoiceTimestamp(Call &c, TimePoint now)
 {
-    Dialogue &dlg = *c.dialogue;
-    const auto elapsed = uint32_t(std::chrono::duration_cast<Millis>(now - dlg.start).count());
+    const auto elapsed = uint32_t(std::chrono::duration_cast<Millis>(now - c.dialogue->start).count());
     if (!c.voiceClockStarted || elapsed > c.voiceTs + 200 || elapsed + 200 < c.voiceTs) {
         c.voiceTs = std::max<uint32_t>(elapsed / 20 * 20, c.voiceTs + 20);
         c.voiceClockStarted = true;
     } else {
         c.voiceTs += 20;
     }
+    return c.voiceTs;
+}
+
+void Iax2Engine::Impl::sendComfortNoise(Call &c, TimePoint now)
+{
+    FullFrame f;
+    f.type = FrameType::ComfortNoise;
+    // The subclass is the background level in -dBov.
+    f.subclass = uint32_t(std::clamp(m_audioFilters.noiseLevel(), 0, 127));
+    f.timestamp = nextVoiceTimestamp(c, now);
+    send(*c.dialogue, std::move(f), now);
+    c.cngSent = true;
+    // Voice after a silence starts with a full frame, so the peer resynchronises.
+    c.fullVoiceSent = false;
+}
+
+void Iax2Engine::Impl::sendVoice(Call &c, const int16_t *pcm, TimePoint now)
+{
+    Dialogue &dlg = *c.dialogue;
+    nextVoiceTimestamp(c, now);
+    c.cngSent = false;
     std::vector<uint8_t> payload;
     c.encoder->encode(pcm, payload);
     ++c.stats.packetsOut;
@@ -1403,6 +1623,64 @@ void Iax2Engine::Impl::sendVoice(Call &c, const int16_t *pcm, TimePoint now)
     std::vector<uint8_t> bytes;
     encodeMiniFrame(m, bytes);
     sendRaw(bytes, dlg.peer);
+}
+
+// ---------------------------------------------------------------- attended transfer
+
+bool Iax2Engine::Impl::transferIncludes(int callNo) const
+{
+    return m_transfer.active && (m_transfer.calls[0] == callNo || m_transfer.calls[1] == callNo);
+}
+
+void Iax2Engine::Impl::emitTransfer(int callNo, int otherCallNo, bool ok)
+{
+    EngineEvent e;
+    e.type = EngineEvent::Type::Transfer;
+    e.callNo = callNo;
+    e.otherCallNo = otherCallNo;
+    e.transferOk = ok;
+    push(std::move(e));
+}
+
+void Iax2Engine::Impl::transferReady(int callNo, TimePoint now)
+{
+    const int side = m_transfer.calls[0] == callNo ? 0 : 1;
+    m_transfer.ready[side] = true;
+    if (!m_transfer.ready[0] || !m_transfer.ready[1])
+        return;
+    // Both peers reached each other: release them to the new path and leave.
+    const int a = m_transfer.calls[0];
+    const int b = m_transfer.calls[1];
+    m_transfer = AttendedTransfer();
+    Call &ca = m_calls[size_t(a)];
+    Call &cb = m_calls[size_t(b)];
+    sendIax(*ca.dialogue, Cmd::TxRel, IeList().addU16(Ie::CallNo, cb.dialogue->remoteNo), now);
+    sendIax(*cb.dialogue, Cmd::TxRel, IeList().addU16(Ie::CallNo, ca.dialogue->remoteNo), now);
+    log(TextStatus, "Calls " + std::to_string(a) + " and " + std::to_string(b) + " joined by an attended transfer");
+    emitTransfer(a, b, true);
+    emitTransfer(b, a, true);
+    // The dialogues stay until the releases are acknowledged; no hang-up goes out.
+    dropCall(a, std::string());
+    dropCall(b, std::string());
+}
+
+void Iax2Engine::Impl::failTransfer(int rejectingCall, const std::string &why, TimePoint now)
+{
+    const AttendedTransfer t = m_transfer;
+    m_transfer = AttendedTransfer();
+    for (int callNo : t.calls) {
+        Call *c = call(callNo);
+        if (!c)
+            continue;
+        // Tell each peer still in it to stay on the path through us.
+        if (callNo != rejectingCall && c->dialogue)
+            sendIax(*c->dialogue, Cmd::TxRej, IeList().addU32(Ie::TransferId, t.id), now);
+        c->state &= ~CallTransfer;
+        emitState(callNo);
+    }
+    emitText(TextWarning, "The attended transfer failed: " + why);
+    emitTransfer(t.calls[0], t.calls[1], false);
+    emitTransfer(t.calls[1], t.calls[0], false);
 }
 
 // ---------------------------------------------------------------- call control
@@ -1457,6 +1735,8 @@ void Iax2Engine::Impl::endCall(int callNo, uint8_t command, const std::string &c
 
 void Iax2Engine::Impl::dropCall(int callNo, const std::string &why)
 {
+    if (transferIncludes(callNo))
+        failTransfer(callNo, "a call ended", Clock::now());
     Call &c = m_calls[size_t(callNo)];
     if (!why.empty())
         log(TextStatus, "Call " + std::to_string(callNo) + " ended: " + why);
@@ -1601,10 +1881,17 @@ int Iax2Engine::dial(const Account &account, const std::string &number)
     }
     if (slot < 0)
         return -1;
+    // An empty capability would only be refused by the PBX, less clearly.
+    if (!d->m_allowed) {
+        d->emitText(TextError, "No usable codec is allowed: the call cannot be placed");
+        d->wake();
+        return -1;
+    }
     Call &c = d->m_calls[size_t(slot)];
     c = Call();
     c.used = true;
     c.state = CallActive | CallOutgoing;
+    c.jitter.setTarget(d->m_config.jitterTargetMs);
     c.account = account;
     c.account.user = cleanText(account.user, 255);
     c.number = cleanText(number, 255);
@@ -1636,6 +1923,7 @@ bool Iax2Engine::answer(int callNo)
     d->sendControl(*c->dialogue, Ctl::Answer, Clock::now());
     c->answered = true;
     c->state = (c->state & ~CallRinging) | CallComplete;
+    c->jitter.reset();
     const int previous = d->m_selected;
     d->m_selected = callNo;
     if (previous >= 0 && previous != callNo)
@@ -1780,11 +2068,100 @@ bool Iax2Engine::blindTransfer(int callNo, const std::string &number)
     return true;
 }
 
+namespace {
+
+std::string formatName(uint32_t format)
+{
+    switch (format) {
+    case FormatGsm:
+        return "GSM";
+    case FormatUlaw:
+        return "u-law";
+    case FormatAlaw:
+        return "a-law";
+    case FormatSpeex:
+        return "Speex";
+    case FormatIlbc:
+        return "iLBC";
+    default:
+        return "format " + std::to_string(format);
+    }
+}
+
+} // namespace
+
+bool Iax2Engine::attendedTransfer(int heldCall, int talkingCall)
+{
+    std::lock_guard<std::mutex> lock(d->m_mutex);
+    Call *held = d->call(heldCall);
+    Call *talking = d->call(talkingCall);
+    auto joinable = [](const Call *c) {
+        return c && c->answered && c->dialogue && !c->waitingForAddress && c->dialogue->remoteNo != 0;
+    };
+    if (heldCall == talkingCall || !joinable(held) || !joinable(talking) || d->m_transfer.active)
+        return false;
+    const TimePoint now = Clock::now();
+    auto &t = d->m_transfer;
+    t = Impl::AttendedTransfer();
+    t.active = true;
+    t.calls[0] = heldCall;
+    t.calls[1] = talkingCall;
+    t.id = d->m_nextTransferId++;
+    t.deadline = now + Millis(std::max(1, d->m_config.attendedTransferTimeoutMs));
+    // Each peer learns where the other leg is and which call number it has there.
+    auto request = [&](Call &to, const Call &other) {
+        const std::vector<uint8_t> address = apparentAddress(other.dialogue->peer);
+        IeList ies;
+        ies.addBytes(Ie::ApparentAddr, address.data(), address.size());
+        ies.addU16(Ie::CallNo, other.dialogue->remoteNo);
+        ies.addU32(Ie::TransferId, t.id);
+        d->sendIax(*to.dialogue, Cmd::TxReq, ies, now);
+        to.state |= CallTransfer;
+    };
+    request(*held, *talking);
+    request(*talking, *held);
+    d->emitState(heldCall);
+    d->emitState(talkingCall);
+    d->log(TextStatus,
+        "Attended transfer of calls " + std::to_string(heldCall) + " and " + std::to_string(talkingCall));
+    d->wake();
+    return true;
+}
+
 void Iax2Engine::setFormats(uint32_t preferred, uint32_t allowed)
 {
     std::lock_guard<std::mutex> lock(d->m_mutex);
-    d->m_allowed = allowed;
-    d->m_preferred = preferred;
+    // iLBC has no library here; any other format without a codec is as absent.
+    const uint32_t available = d->m_config.codecs.formats() & ~uint32_t(FormatIlbc);
+    const uint32_t usable = allowed & available;
+    const uint32_t missing = allowed & ~available;
+    for (uint32_t bit = 1; bit && bit <= missing; bit <<= 1) {
+        if (!(missing & bit))
+            continue;
+        const std::string text = "The " + formatName(bit) + " codec is not available here and is not offered";
+        // Said aloud only when the user counted on it.
+        if (preferred == bit || allowed == bit)
+            d->emitText(TextWarning, text);
+        else
+            d->log(TextStatus, text);
+    }
+    d->m_allowed = usable;
+    d->m_preferred = singleBit(preferred) && (preferred & usable) ? preferred : lowestBit(usable);
+    if (!usable)
+        d->emitText(TextError, "No usable codec is allowed: calls are refused until one is chosen");
+    d->wake();
+}
+
+uint32_t Iax2Engine::allowedFormats() const
+{
+    std::lock_guard<std::mutex> lock(d->m_mutex);
+    return d->m_allowed;
+}
+
+uint32_t Iax2Engine::preferredFormat() const
+{
+    std::lock_guard<std::mutex> lock(d->m_mutex);
+    return d->m_preferred;
 }
 
 uint32_t Iax2Engine::availableFormats() const
@@ -1796,6 +2173,7 @@ void Iax2Engine::setFilters(int mask)
 {
     std::lock_guard<std::mutex> lock(d->m_mutex);
     d->m_filters = mask;
+    d->m_audioFilters.setMask(mask);
 }
 
 int Iax2Engine::filters() const
@@ -1818,8 +2196,29 @@ std::vector<AudioDeviceInfo> Iax2Engine::audioDevices() const
 
 bool Iax2Engine::selectAudioDevices(int input, int output, int ring)
 {
+    const std::vector<AudioDeviceInfo> devices = d->m_audio->devices();
+    auto known = [&devices](int id, int capability) {
+        if (id == -1)
+            return true;
+        return std::any_of(devices.begin(), devices.end(),
+            [&](const AudioDeviceInfo &info) { return info.id == id && (info.capabilities & capability); });
+    };
+    const bool ok = known(input, AudioInput) && known(output, AudioOutput) && known(ring, AudioRing);
     std::lock_guard<std::mutex> lock(d->m_mutex);
-    return d->m_audio->select(input, output, ring);
+    d->m_selectPending = true;
+    d->m_selectIds[0] = input;
+    d->m_selectIds[1] = output;
+    d->m_selectIds[2] = ring;
+    d->wake();
+    return ok;
+}
+
+void Iax2Engine::setRingOptions(bool ringInBoth, bool muteRing)
+{
+    std::lock_guard<std::mutex> lock(d->m_mutex);
+    d->m_ringInBoth = ringInBoth;
+    d->m_muteRing = muteRing;
+    d->updateAudio();
 }
 
 void Iax2Engine::setInputLevel(float level)

@@ -8,6 +8,7 @@
 
 #include "CodecRegistry.h"
 #include "media/AudioDevice.h"
+#include "media/FilterBits.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,13 +31,7 @@ enum CallStateBit : int {
 };
 
 // Bits of the filter mask (applied by the audio pipeline).
-enum FilterBit : int {
-    FilterDenoise = 1,
-    FilterAgc = 2,
-    FilterEcho = 4,
-    FilterAnalogAgc = 8,
-    FilterComfortNoise = 16,
-};
+using FilterBit = FilterBits;
 
 enum class RegistrationReply { Accepted, Rejected, Timeout };
 
@@ -55,7 +50,7 @@ struct NetStats
 
 struct EngineEvent
 {
-    enum class Type { Text, CallState, Registration, Levels, NetStats };
+    enum class Type { Text, CallState, Registration, Levels, NetStats, Transfer };
     Type type = Type::Text;
 
     // Text
@@ -81,6 +76,11 @@ struct EngineEvent
 
     // NetStats
     NetStats stats;
+
+    // Transfer: the outcome of an attended transfer, once for each of its two
+    // calls (callNo); otherCallNo is the call it was joined with.
+    bool transferOk = false;
+    int otherCallNo = -1;
 };
 
 struct Account
@@ -108,6 +108,10 @@ public:
         int retransmitMaxMs = 2000;
         int retransmitMaxSends = 6;
         CodecRegistry codecs = CodecRegistry::withG711();
+        // Playout delay each call's jitter buffer aims at.
+        int jitterTargetMs = 40;
+        // An attended transfer whose peers are not both ready by then has failed.
+        int attendedTransferTimeoutMs = 5000;
     };
 
     using EventCallback = std::function<void(const EngineEvent &)>;
@@ -157,16 +161,31 @@ public:
     // digit: 0-9, *, #, A-D. callNo -1: the selected call.
     bool sendDtmf(char digit, int callNo = -1);
     bool blindTransfer(int callNo, const std::string &number);
+    // Joins two answered calls through their PBX (RFC 5456 transfer) and leaves
+    // both. The outcome arrives as a Transfer event for each call; on failure
+    // both calls stay as they were.
+    bool attendedTransfer(int heldCall, int talkingCall);
 
     // Formats as Format bits; the preferred one wins when both sides allow it.
+    // Formats without a codec here (iLBC) are never offered; a preferred format
+    // that is not offered gives way to the lowest allowed one. With nothing
+    // left, calls are refused.
     void setFormats(uint32_t preferred, uint32_t allowed);
     uint32_t availableFormats() const;
+    // What setFormats left: the capability offered and the preferred format.
+    uint32_t allowedFormats() const;
+    uint32_t preferredFormat() const;
     void setFilters(int mask);
     int filters() const;
     void setSpeexSettings(const SpeexSettings &settings);
 
     std::vector<AudioDeviceInfo> audioDevices() const;
+    // The device switch itself happens on the processing thread. Returns false
+    // when an id is not a device of its role; the device then falls back and
+    // reports it.
     bool selectAudioDevices(int input, int output, int ring);
+    // Ring on the output device too; keep the ring device silent.
+    void setRingOptions(bool ringInBoth, bool muteRing);
     // Software gains, 0..1.
     void setInputLevel(float level);
     void setOutputLevel(float level);

@@ -719,6 +719,37 @@ void TQuorSettings::writeFilters() { }
 void TQuorSettings::writeCodecs() { }
 void TQuorSettings::writeSpeex() { }
 void TQuorSettings::writeActions() { }
+void TQuorSettings::showAgentPage()
+{
+    fillAgentPage();
+    pageId = PageAgent;
+    frameSelect->hide();
+    if (framePhoneOptions->isVisible())
+        framePhoneOptions->hide();
+    showSubForm(frameAgent);
+    frameAgent->setFocus();
+}
+
+void TQuorSettings::fillAgentPage()
+{
+    textAgent->setText(agentId);
+    EditPenalty->setText(agentPenalty);
+}
+
+void TQuorSettings::setAgentButton(bool loggedIn, const QString &toolTip, const QString &label)
+{
+    buttonAgent->setToolTip(toolTip);
+    labelButtonAgent->setText(label);
+    bg_btn_aLogin->setPixmap(QPixmap(loggedIn ? QStringLiteral(":/ui/images/bg_agent_red.png")
+                                              : QStringLiteral(":/ui/images/bg_agent_green.png")));
+}
+
+void TQuorSettings::setAgentButtonLabelLook(const QFont &font, const QPalette &palette)
+{
+    labelButtonAgent->setFont(font);
+    labelButtonAgent->setPalette(palette);
+}
+
 void TQuorSettings::writeAgentLogin() { }
 void TQuorSettings::fillSpeexPage() { }
 void TQuorSettings::slotAgentLogin() { }

@@ -148,6 +148,12 @@ public:
     int currentPage() const { return pageId; }
     bool isLocked() const { return locked; }
 
+    // --- agent login page: what the phone opens and the main window sets ---
+    void showAgentPage();
+    void fillAgentPage();
+    void setAgentButton(bool loggedIn, const QString &toolTip, const QString &label);
+    void setAgentButtonLabelLook(const QFont &font, const QPalette &palette);
+
     // --- page operations the model uses ---
     void fillUserPage();
     void fillManagerPage();

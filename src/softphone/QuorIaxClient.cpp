@@ -16,29 +16,6 @@ using iax2::EngineEvent;
 
 namespace {
 
-QString codecName(uint32_t format)
-{
-    switch (format) {
-    case iax2::FormatGsm:
-        return QStringLiteral("GSM");
-    case iax2::FormatUlaw:
-        return QStringLiteral("u-law");
-    case iax2::FormatAlaw:
-        return QStringLiteral("a-law");
-    case iax2::FormatSpeex:
-        return QStringLiteral("Speex");
-    case iax2::FormatIlbc:
-        return QStringLiteral("iLBC");
-    default:
-        return QStringLiteral("codec %1").arg(format);
-    }
-}
-
-uint32_t lowestBit(uint32_t mask)
-{
-    return mask & (~mask + 1);
-}
-
 TMessageType messageType(int textType)
 {
     switch (textType) {
@@ -116,9 +93,9 @@ QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
     m_engine->setLogCallback([this](int level, const std::string &line) {
         QCoreApplication::postEvent(this, VoipEvent::logLine(level, line));
     });
-    m_allowed = iax2::FormatUlaw | iax2::FormatAlaw;
-    m_preferred = iax2::FormatUlaw;
-    m_engine->setFormats(m_preferred, m_allowed);
+    m_engine->setFormats(iax2::FormatUlaw, iax2::FormatUlaw | iax2::FormatAlaw);
+    m_allowed = m_engine->allowedFormats();
+    m_preferred = m_engine->preferredFormat();
 
     if (!m_engine->isOpen()) {
         // Posted, so the phone hears of it once it has connected its slots.
@@ -191,6 +168,7 @@ void QuorIaxClient::applyAudioDevices(int input, int output, int ring, bool ring
     m_muteRing = muteRing;
     if (!m_engine)
         return;
+    m_engine->setRingOptions(ringInBoth, muteRing);
     // The sound card names the missing device itself, through its error texts.
     if (!m_engine->selectAudioDevices(input, output, ring) && !m_soundCard)
         message(tr("A chosen sound device is not available"), MessageWarning);
@@ -204,30 +182,13 @@ void QuorIaxClient::applyFilters(int mask)
 
 void QuorIaxClient::applyCodecs(int allowed, int preferred)
 {
-    const uint32_t available = m_engine ? m_engine->availableFormats() : 0;
-    const uint32_t wanted = uint32_t(allowed);
-    const uint32_t usable = wanted & available;
-    const uint32_t missing = wanted & ~available;
-
-    // A codec without a library is never offered; say so when the user counted on it.
-    for (uint32_t bit = 1; bit && bit <= missing; bit <<= 1) {
-        if (!(missing & bit))
-            continue;
-        if (uint32_t(preferred) == bit || wanted == bit) {
-            message(tr("The %1 codec is not available here and is not offered").arg(codecName(bit)), MessageWarning);
-        } else {
-            Logger::info(QStringLiteral("The %1 codec is not available here and is not offered").arg(codecName(bit)));
-        }
-    }
-
-    m_allowed = usable;
-    m_preferred = (usable & uint32_t(preferred)) && lowestBit(uint32_t(preferred)) == uint32_t(preferred)
-        ? uint32_t(preferred)
-        : lowestBit(usable);
-    if (!usable)
-        message(tr("No usable codec is allowed: calls are refused until one is chosen"), MessageError);
-    if (m_engine)
-        m_engine->setFormats(m_preferred, m_allowed);
+    if (!m_engine)
+        return;
+    // The engine masks what it cannot offer (iLBC) and says so through its
+    // text events, so the rule and its messages live in one place.
+    m_engine->setFormats(uint32_t(preferred), uint32_t(allowed));
+    m_allowed = m_engine->allowedFormats();
+    m_preferred = m_engine->preferredFormat();
 }
 
 void QuorIaxClient::applySpeex(int decodeEnhance, float quality, int cbr, int vbr, int abr, int complexity)
@@ -395,6 +356,16 @@ bool QuorIaxClient::blindTransfer(int call, const QString &number)
     return true;
 }
 
+bool QuorIaxClient::attendedTransfer(int heldCall, int talkingCall)
+{
+    if (m_shuttingDown || !m_engine || !m_calls.contains(heldCall) || !m_calls.contains(talkingCall))
+        return false;
+    if (!m_engine->attendedTransfer(heldCall, talkingCall))
+        return false;
+    Logger::info(QStringLiteral("Calls %1 and %2 joined by an attended transfer").arg(heldCall).arg(talkingCall));
+    return true;
+}
+
 int QuorIaxClient::callSlots() const
 {
     return m_engine ? m_engine->callSlots() : 0;
@@ -495,6 +466,10 @@ void QuorIaxClient::customEvent(QEvent *event)
         emit signalLevels(e.inputLevel, e.outputLevel);
         break;
     case EngineEvent::Type::NetStats:
+        break;
+    case EngineEvent::Type::Transfer:
+        // Once for each of the two calls; the engine has said why when it failed.
+        emit signalTransferResult(e.callNo, e.transferOk);
         break;
     }
 }

@@ -68,7 +68,10 @@ public:
     bool muteRingDevice() const { return m_muteRing; }
     // The mask goes to the engine unchanged.
     void applyFilters(int mask);
-    // Codec format bits: GSM 2, u-law 4, a-law 8, Speex 512, iLBC 1024.
+    // Codec format bits: GSM 2, u-law 4, a-law 8, Speex 512, iLBC 1024. What
+    // cannot be offered (iLBC) is masked out with a warning; a preferred codec
+    // that is not allowed gives way to the first allowed one; with nothing
+    // left, calls are refused.
     void applyCodecs(int allowed, int preferred);
     int allowedCodecs() const { return int(m_allowed); }
     int preferredCodec() const { return int(m_preferred); }
@@ -94,6 +97,10 @@ public:
     bool sendDtmf(QChar digit, int call = -1);
     // The outcome arrives as signalTransferResult.
     bool blindTransfer(int call, const QString &number);
+    // Joins a held call and the talking call through the PBX and leaves both.
+    // The outcome arrives as signalTransferResult for each of the two calls;
+    // when it fails (refused, or not done within five seconds) both stay.
+    bool attendedTransfer(int heldCall, int talkingCall);
     int callSlots() const;
     int callState(int call) const;
 

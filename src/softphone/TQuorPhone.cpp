@@ -7,7 +7,6 @@
 #include <QTimer>
 
 #include <cstdlib>
-#include <type_traits>
 #include <utility>
 
 #include "CPushButton.h"
@@ -27,38 +26,6 @@ const QString lampOff = QStringLiteral(":/ui/images/phone_lamp_off.png");
 const QString lampGreen = QStringLiteral(":/ui/images/phone_lamp_green.png");
 const QString lampOrange = QStringLiteral(":/ui/images/phone_lamp_orange.png");
 const QString lampRed = QStringLiteral(":/ui/images/phone_lamp_red.png");
-
-// The settings dialog gains its agent page operations separately; until then
-// the phone shows the page's frame itself.
-template <typename S, typename = void>
-struct HasAgentPage : std::false_type
-{
-};
-template <typename S>
-struct HasAgentPage<S,
-    std::void_t<decltype(std::declval<S &>().showAgentPage()),
-        decltype(std::declval<S &>().setAgentButtonLabelLook(std::declval<QFont>(), std::declval<QPalette>())),
-        decltype(std::declval<S &>().setAgentButton(false, QString(), QString()))>> : std::true_type
-{
-};
-
-template <typename S>
-void openAgentPage(S *settings, const QFont &font, const QPalette &palette, const QString &caption,
-    const QString &selectQueue)
-{
-    if constexpr (HasAgentPage<S>::value) {
-        settings->showAgentPage();
-        settings->setCaptionLook(font, palette);
-        settings->setAgentButtonLabelLook(font, palette);
-        settings->setCaption(caption);
-        settings->setAgentButton(false, selectQueue, selectQueue);
-    } else {
-        settings->frameSelect->hide();
-        settings->frameAgent->show();
-        settings->setCaptionLook(font, palette);
-        settings->setCaption(caption);
-    }
-}
 
 QString enableText(bool on, const QString &what)
 {
@@ -108,6 +75,9 @@ void TQuorPhone::construct(const Options &options)
     m_messageTimer = new QTimer(this);
     m_messageTimer->setSingleShot(true);
     connect(m_messageTimer, &QTimer::timeout, this, &TQuorPhone::slotHideMessage);
+    m_attendedTimer = new QTimer(this);
+    m_attendedTimer->setSingleShot(true);
+    connect(m_attendedTimer, &QTimer::timeout, this, [this] { finishAttendedTransfer(true); });
     m_tick = new QTimer(this);
     m_tick->setInterval(1000);
     connect(m_tick, &QTimer::timeout, this, &TQuorPhone::slotTick);
@@ -119,7 +89,8 @@ void TQuorPhone::construct(const Options &options)
     m_aui = new TquorAui(framePanel);
     m_aui->move(0, framePanel->height() - m_aui->height());
     m_aui->hide();
-    connect(m_aui, &TquorAui::signalInputLevelChanged, this, [this](double level) { m_voip->setInputLevel(float(level)); });
+    connect(
+        m_aui, &TquorAui::signalInputLevelChanged, this, [this](double level) { m_voip->setInputLevel(float(level)); });
     connect(m_aui, &TquorAui::signalOutputLevelChanged, this,
         [this](double level) { m_voip->setOutputLevel(float(level)); });
     m_voip->setInputLevel(float(m_aui->inputLevel()));
@@ -191,13 +162,22 @@ void TQuorPhone::setupButtons()
         char key;
         const char *image;
     } keys[] = {
-        { &buttonKey0, '0', "0" }, { &buttonKey1, '1', "1" }, { &buttonKey2, '2', "2" }, { &buttonKey3, '3', "3" },
-        { &buttonKey4, '4', "4" }, { &buttonKey5, '5', "5" }, { &buttonKey6, '6', "6" }, { &buttonKey7, '7', "7" },
-        { &buttonKey8, '8', "8" }, { &buttonKey9, '9', "9" }, { &buttonKeyStar, '*', "star" },
+        { &buttonKey0, '0', "0" },
+        { &buttonKey1, '1', "1" },
+        { &buttonKey2, '2', "2" },
+        { &buttonKey3, '3', "3" },
+        { &buttonKey4, '4', "4" },
+        { &buttonKey5, '5', "5" },
+        { &buttonKey6, '6', "6" },
+        { &buttonKey7, '7', "7" },
+        { &buttonKey8, '8', "8" },
+        { &buttonKey9, '9', "9" },
+        { &buttonKeyStar, '*', "star" },
         { &buttonKeyHash, '#', "hash" },
     };
     for (const auto &entry : keys) {
-        CPushButton *b = swap(*entry.button, QStringLiteral(":/ui/images/phone_key_%1.png").arg(QLatin1String(entry.image)));
+        const QString image = QStringLiteral(":/ui/images/phone_key_%1.png").arg(QLatin1String(entry.image));
+        CPushButton *b = swap(*entry.button, image);
         const QChar key = QLatin1Char(entry.key);
         connect(b, &QPushButton::clicked, this, [this, key] { sendKey(key); });
     }
@@ -417,8 +397,8 @@ void TQuorPhone::slotSpeexChanged()
 void TQuorPhone::slotActionsChanged()
 {
     CallActionSettings s;
-    m_settings->getActions(&s.actIn, &s.actCrm, &s.actOut, &s.actA1, &s.appIn, &s.scrIn, &s.crmUrl, &s.appOut,
-        &s.scrOut);
+    m_settings->getActions(
+        &s.actIn, &s.actCrm, &s.actOut, &s.actA1, &s.appIn, &s.scrIn, &s.crmUrl, &s.appOut, &s.scrOut);
     m_actions->setSettings(s);
 }
 
@@ -582,7 +562,8 @@ void TQuorPhone::showMessage(const QString &text, TMessageType type, const QStri
     record->name = text;
     record->startTime = QDateTime::currentDateTime();
     m_logRecords.append(record);
-    m_messages->addRow(PhoneMessages::rowType(type), record, text, record->startTime.toString(QStringLiteral("hh:mm:ss")));
+    m_messages->addRow(
+        PhoneMessages::rowType(type), record, text, record->startTime.toString(QStringLiteral("hh:mm:ss")));
 
     const QString line = Logger::escaped(detail.isEmpty() ? text : detail);
     Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, line);
@@ -731,8 +712,11 @@ void TQuorPhone::slotAgentLogin()
         return;
     showSettings();
     m_settings->settingsBack();
-    openAgentPage(m_settings, labelCaption->font(), labelCaption->palette(), tr("Agent Login"),
-        tr("Select a Queue"));
+    m_settings->showAgentPage();
+    m_settings->setCaptionLook(labelCaption->font(), labelCaption->palette());
+    m_settings->setAgentButtonLabelLook(labelCaption->font(), labelCaption->palette());
+    m_settings->setCaption(tr("Agent Login"));
+    m_settings->setAgentButton(false, tr("Select a Queue"), tr("Select a Queue"));
 }
 
 void TQuorPhone::slotAlogin()

@@ -82,8 +82,6 @@ public:
     // else the newest.
     TQuorCall *currentCall() const;
     bool isOwnCall(const TQuorCall *call) const;
-    // Whether the IAX2 layer of this build can join two calls.
-    static bool attendedTransferAvailable();
     QString accountUser() const;
     bool agentLoggedIn() const { return m_agentLoggedIn; }
     bool isMuted() const { return m_muted; }
@@ -195,6 +193,15 @@ private:
         QDateTime answeredAt;
     };
 
+    // The two calls of an attended transfer until it is done or has failed.
+    struct PendingTransfer
+    {
+        TQuorCall *held = nullptr;
+        TQuorCall *talking = nullptr;
+        int heldNo = -1;
+        int talkingNo = -1;
+    };
+
     void construct(const Options &options);
     void setupButtons();
     void setupTables();
@@ -220,6 +227,8 @@ private:
     void applyOnTop();
     void sendKey(QChar key);
     bool hasLiveVoiceMailCheck() const;
+    // Puts calls still waiting for the transfer back as they were.
+    void finishAttendedTransfer(bool failed);
     bool callIsUp() const;
 
     static QString callCaption(const TQuorCall *call);
@@ -252,6 +261,8 @@ private:
 
     QTimer *m_tick = nullptr;
     QTimer *m_messageTimer = nullptr;
+    QTimer *m_attendedTimer = nullptr;
+    PendingTransfer m_attended;
     QList<QPushButton *> m_pageButtons;
     QLabel *m_contactsNote = nullptr;
 

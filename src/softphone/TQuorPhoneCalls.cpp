@@ -5,9 +5,6 @@
 
 #include <QTimer>
 
-#include <type_traits>
-#include <utility>
-
 #include "CPushButton.h"
 #include "CallActions.h"
 #include "Logger.h"
@@ -16,45 +13,6 @@
 #include "TQuorTable.h"
 #include "TQuorTableScroll.h"
 #include "TquorAui.h"
-
-namespace {
-
-// Attended transfer reaches the IAX2 layer separately from the rest of the
-// phone; until the layer has it, the phone reports the transfer as failed.
-template <typename C, typename = void>
-struct HasAttendedTransfer : std::false_type
-{
-};
-template <typename C>
-struct HasAttendedTransfer<C, std::void_t<decltype(std::declval<C &>().attendedTransfer(0, 0))>> : std::true_type
-{
-};
-
-template <typename C>
-bool startAttendedTransfer(C *voip, int heldCall, int talkingCall)
-{
-    if constexpr (HasAttendedTransfer<C>::value) {
-        if constexpr (std::is_void_v<decltype(voip->attendedTransfer(heldCall, talkingCall))>) {
-            voip->attendedTransfer(heldCall, talkingCall);
-            return true;
-        } else {
-            return bool(voip->attendedTransfer(heldCall, talkingCall));
-        }
-    } else {
-        Q_UNUSED(voip);
-        Q_UNUSED(heldCall);
-        Q_UNUSED(talkingCall);
-        Logger::warning(QStringLiteral("Attended transfer is not available in the IAX2 layer"));
-        return false;
-    }
-}
-
-} // namespace
-
-bool TQuorPhone::attendedTransferAvailable()
-{
-    return HasAttendedTransfer<QuorIaxClient>::value;
-}
 
 // ---------------------------------------------------------------- lookups
 
@@ -313,8 +271,7 @@ void TQuorPhone::slotLogCall(TQuorCall *record)
 {
     if (!record || !m_logRecords.contains(record))
         return;
-    callNumber(record->direction == DirectionOutgoing && !record->dialled.isEmpty() ? record->dialled
-                                                                                    : record->number);
+    callNumber(record->direction == DirectionOutgoing && !record->dialled.isEmpty() ? record->dialled : record->number);
 }
 
 void TQuorPhone::sendKey(QChar key)
@@ -489,6 +446,8 @@ void TQuorPhone::slotAnswered(int callNo)
 
 void TQuorPhone::slotHungUp(int callNo, bool wasAnswered)
 {
+    // The layer counts a call answered only to be forwarded as answered; the
+    // logs go by whether the user took it (CallInfo::answeredHere).
     Q_UNUSED(wasAnswered);
     TQuorCall *call = findCall(callNo);
     if (!call)
@@ -599,8 +558,8 @@ void TQuorPhone::setMute()
     m_muted = !m_muted;
     m_voip->setMute(m_muted);
     auto *button = qobject_cast<CPushButton *>(buttonMute);
-    const QString image = m_muted ? QStringLiteral(":/ui/images/phone_mute_on.png")
-                                  : QStringLiteral(":/ui/images/phone_mute.png");
+    const QString image
+        = m_muted ? QStringLiteral(":/ui/images/phone_mute_on.png") : QStringLiteral(":/ui/images/phone_mute.png");
     if (button) {
         button->setNormalIcon(QIcon(image));
         button->setHoverIcon(QIcon(CPushButton::hoverName(image)));
@@ -632,31 +591,37 @@ void TQuorPhone::attendedTransfer(TQuorCall *heldCall, TQuorCall *talkingCall)
     if (!heldCall || !talkingCall)
         return;
     if (heldCall == talkingCall || !isOwnCall(heldCall) || !isOwnCall(talkingCall) || heldCall->state != CallHeld
-        || talkingCall->state != CallTalking) {
+        || talkingCall->state != CallTalking || m_attended.held) {
         showMessage(tr("Unable to transfer the call"), MessageError);
         return;
     }
-    const int heldNo = heldCall->callNo;
-    const int talkingNo = talkingCall->callNo;
-    if (!startAttendedTransfer(m_voip, heldNo, talkingNo)) {
+    if (!m_voip->attendedTransfer(heldCall->callNo, talkingCall->callNo)) {
         showMessage(tr("Unable to transfer the call"), MessageError);
         return;
     }
+    m_attended = { heldCall, talkingCall, heldCall->callNo, talkingCall->callNo };
     setCallState(heldCall, CallTransferring);
     setCallState(talkingCall, CallTransferring);
-    // A transfer that worked takes both calls away from this phone.
-    QTimer::singleShot(m_transferFailMs, this, [this, heldCall, talkingCall, heldNo, talkingNo] {
-        bool stuck = false;
-        for (TQuorCall *call : { heldCall, talkingCall }) {
-            const int callNo = call == heldCall ? heldNo : talkingNo;
-            if (isOwnCall(call) && call->callNo == callNo && call->state == CallTransferring) {
-                setCallState(call, call->previousState);
-                stuck = true;
-            }
+    // A transfer that worked takes both calls away from this phone before then.
+    m_attendedTimer->start(m_transferFailMs);
+}
+
+void TQuorPhone::finishAttendedTransfer(bool failed)
+{
+    m_attendedTimer->stop();
+    const PendingTransfer pending = m_attended;
+    m_attended = PendingTransfer();
+    bool stuck = false;
+    auto restore = [this, &stuck](TQuorCall *call, int callNo) {
+        if (isOwnCall(call) && call->callNo == callNo && call->state == CallTransferring) {
+            setCallState(call, call->previousState);
+            stuck = true;
         }
-        if (stuck)
-            showMessage(tr("Unable to transfer the call"), MessageError);
-    });
+    };
+    restore(pending.held, pending.heldNo);
+    restore(pending.talking, pending.talkingNo);
+    if (failed && stuck)
+        showMessage(tr("Unable to transfer the call"), MessageError);
 }
 
 void TQuorPhone::MtransferInternal()
@@ -672,6 +637,11 @@ void TQuorPhone::MtransferInternal()
 
 void TQuorPhone::slotTransferResult(int callNo, bool ok)
 {
+    if (m_attended.held && (callNo == m_attended.heldNo || callNo == m_attended.talkingNo)) {
+        if (!ok)
+            finishAttendedTransfer(true);
+        return;
+    }
     TQuorCall *call = findCall(callNo);
     if (ok || !call || call->state != CallTransferring)
         return;

@@ -1,5 +1,7 @@
 #include "FakePbx.h"
 
+#include "MediaCodecs.h"
+
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QtEndian>
@@ -9,7 +11,7 @@
 namespace {
 
 // RFC 5456 numbers, written out here independently of the engine.
-enum : int { TypeDtmf = 1, TypeVoice = 2, TypeControl = 4, TypeIax = 6 };
+enum : int { TypeDtmf = 1, TypeVoice = 2, TypeControl = 4, TypeIax = 6, TypeComfortNoise = 10 };
 enum : int {
     New = 1,
     Ping = 2,
@@ -29,6 +31,12 @@ enum : int {
     RegRej = 16,
     RegRel = 17,
     Vnak = 18,
+    TxReq = 22,
+    TxCnt = 23,
+    TxAcc = 24,
+    TxReady = 25,
+    TxRel = 26,
+    TxRej = 27,
     CallToken = 40,
 };
 enum : int {
@@ -43,7 +51,10 @@ enum : int {
     IeAuthMethods = 14,
     IeChallenge = 15,
     IeMd5 = 16,
+    IeApparentAddr = 18,
     IeRefresh = 19,
+    IeCallNo = 21,
+    IeTransferId = 27,
     IeCause = 22,
     IeCauseCode = 42,
     IeCallToken = 54,
@@ -159,6 +170,70 @@ qint16 FakePbx::alawDecode(quint8 code)
     return qint16((code & 0x80) ? magnitude : -magnitude);
 }
 
+quint8 FakePbx::alawEncode(qint16 sample)
+{
+    int best = 0;
+    int bestError = 1 << 30;
+    for (int c = 0; c < 256; ++c) {
+        const int e = std::abs(alawDecode(quint8(c)) - sample);
+        if (e < bestError) {
+            bestError = e;
+            best = c;
+        }
+    }
+    return quint8(best);
+}
+
+QByteArray FakePbx::encodeAudio(Dialogue &d, const QVector<qint16> &pcm)
+{
+    QByteArray out;
+    if (d.format == 4 || d.format == 8) {
+        for (qint16 v : pcm)
+            out.append(char(d.format == 8 ? alawEncode(v) : ulawEncode(v)));
+        return out;
+    }
+    if (!d.encoder || d.codecFormat != d.format) {
+        d.encoder = iax2::createMediaCodec(d.format);
+        d.decoder = iax2::createMediaCodec(d.format);
+        d.codecFormat = d.format;
+    }
+    if (!d.encoder)
+        return QByteArray(int(pcm.size()), '\0');
+    std::vector<uint8_t> bytes;
+    d.encoder->encode(pcm.constData(), bytes);
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+}
+
+void FakePbx::decodeAudio(Dialogue &d, const QByteArray &payload)
+{
+    if (d.format == 4 || d.format == 8) {
+        for (char c : payload)
+            d.audio.append(d.format == 8 ? alawDecode(quint8(c)) : ulawDecode(quint8(c)));
+        return;
+    }
+    if (!d.decoder || d.codecFormat != d.format) {
+        d.encoder = iax2::createMediaCodec(d.format);
+        d.decoder = iax2::createMediaCodec(d.format);
+        d.codecFormat = d.format;
+    }
+    std::vector<int16_t> pcm;
+    if (!d.decoder
+        || !d.decoder->decode(reinterpret_cast<const uint8_t *>(payload.constData()), size_t(payload.size()), pcm)) {
+        m_errors << QStringLiteral("undecodable voice in format %1").arg(d.format);
+        return;
+    }
+    for (int16_t v : pcm)
+        d.audio.append(v);
+}
+
+void FakePbx::sendComfortNoise(quint16 localNo, int level)
+{
+    if (Dialogue *d = dialogue(localNo)) {
+        stopTone(localNo);
+        send(*d, TypeComfortNoise, quint32(level), QByteArray(), d->toneTs ? d->toneTs + 20 : 0);
+    }
+}
+
 quint16 FakePbx::newCallNo()
 {
     return m_nextCallNo++;
@@ -184,6 +259,14 @@ int FakePbx::count(int type, quint32 subclass) const
     int n = 0;
     for (const Frame &f : m_received)
         n += (!f.mini && f.type == type && f.subclass == subclass) ? 1 : 0;
+    return n;
+}
+
+int FakePbx::countType(int type) const
+{
+    int n = 0;
+    for (const Frame &f : m_received)
+        n += (!f.mini && f.type == type) ? 1 : 0;
     return n;
 }
 
@@ -309,21 +392,35 @@ void FakePbx::startTone(quint16 localNo, double hz, double amplitude)
         Dialogue *d = dialogue(localNo);
         if (!d)
             return;
-        QByteArray payload(160, '\0');
+        QVector<qint16> pcm(160);
         for (int i = 0; i < 160; ++i) {
-            payload[i] = char(ulawEncode(qint16(amplitude * std::sin(d->tonePhase))));
+            pcm[i] = qint16(amplitude * std::sin(d->tonePhase));
             d->tonePhase += 2 * M_PI * hz / 8000.0;
         }
+        const QByteArray payload = encodeAudio(*d, pcm);
         d->toneTs += 20;
+        ++d->toneFrames;
         if (!d->toneFullSent || (d->toneTs & 0xffff) < 20) {
             d->toneFullSent = true;
             send(*d, TypeVoice, d->format, payload, d->toneTs);
-        } else {
-            QByteArray mini(4, '\0');
-            qToBigEndian<quint16>(d->localNo, mini.data());
-            qToBigEndian<quint16>(quint16(d->toneTs), mini.data() + 2);
-            transmit(mini + payload, d->peerPort, false);
+            return;
         }
+        if (m_voiceDropEvery > 0 && d->toneFrames % m_voiceDropEvery == 0)
+            return; // lost on the way
+        QByteArray mini(4, '\0');
+        qToBigEndian<quint16>(d->localNo, mini.data());
+        qToBigEndian<quint16>(quint16(d->toneTs), mini.data() + 2);
+        mini += payload;
+        if (m_voiceReorder) {
+            if (d->toneHeld.isEmpty()) {
+                d->toneHeld = mini;
+                return;
+            }
+            transmit(mini, d->peerPort, false);
+            mini = d->toneHeld;
+            d->toneHeld.clear();
+        }
+        transmit(mini, d->peerPort, false);
     });
     d->toneTimer->start(20);
 }
@@ -369,8 +466,7 @@ void FakePbx::handle(const QByteArray &data, quint16 fromPort)
         m_received.append(f);
         for (Dialogue *d : std::as_const(m_dialogues)) {
             if (d->remoteNo == f.source && d->peerPort == fromPort) {
-                for (char c : f.payload)
-                    d->audio.append(d->format == 8 ? alawDecode(quint8(c)) : ulawDecode(quint8(c)));
+                decodeAudio(*d, f.payload);
                 ++d->voiceFrames;
             }
         }
@@ -409,6 +505,8 @@ void FakePbx::handle(const QByteArray &data, quint16 fromPort)
 void FakePbx::handleFull(const Frame &f, quint16 fromPort, const QByteArray &raw)
 {
     Q_UNUSED(raw);
+    if (handlePathTest(f, fromPort))
+        return;
     Dialogue *d = nullptr;
     if (f.dest) {
         d = dialogue(f.dest);
@@ -502,8 +600,7 @@ void FakePbx::handleFull(const Frame &f, quint16 fromPort, const QByteArray &raw
 
     if (f.type == TypeVoice) {
         d->format = f.subclass;
-        for (char c : f.payload)
-            d->audio.append(d->format == 8 ? alawDecode(quint8(c)) : ulawDecode(quint8(c)));
+        decodeAudio(*d, f.payload);
         ++d->voiceFrames;
         return;
     }
@@ -558,7 +655,69 @@ void FakePbx::handleFull(const Frame &f, quint16 fromPort, const QByteArray &raw
         d->hungUp = true;
         stopTone(d->localNo);
         break;
+    case TxReq:
+    case TxRel:
+    case TxRej:
+        handleTransfer(f, *d);
+        break;
     default:
         break;
     }
+}
+
+void FakePbx::handleTransfer(const Frame &f, Dialogue &d)
+{
+    if (f.subclass == TxRel) {
+        d.released = true;
+        stopTone(d.localNo);
+        return;
+    }
+    if (f.subclass == TxRej) {
+        d.transferRejected = true;
+        return;
+    }
+    const QByteArray addr = f.ies.value(IeApparentAddr);
+    if (addr.size() != 16 || f.ies.value(IeCallNo).size() != 2 || f.ies.value(IeTransferId).size() != 4) {
+        m_errors << QStringLiteral("TXREQ without APPARENT ADDR, CALLNO or TRANSFERID");
+        return;
+    }
+    d.transferPort = qFromBigEndian<quint16>(addr.constData() + 2);
+    d.transferCall = qFromBigEndian<quint16>(f.ies.value(IeCallNo).constData());
+    d.transferId = qFromBigEndian<quint32>(f.ies.value(IeTransferId).constData());
+    switch (m_transferMode) {
+    case TransferMode::Ignore:
+        return;
+    case TransferMode::Reject:
+        send(d, TypeIax, TxRej, ie(IeCause, QByteArrayLiteral("Transfer not allowed")));
+        return;
+    case TransferMode::Join:
+        break;
+    }
+    // This leg tests the path to the other one, as a peer of its own would.
+    const QByteArray probe = fullFrame(d.localNo, d.transferCall, quint32(d.clock.elapsed()) + 1, 0, 0, TypeIax,
+        TxCnt, ieU32(IeTransferId, d.transferId));
+    transmit(probe, d.transferPort, false);
+}
+
+bool FakePbx::handlePathTest(const Frame &f, quint16 fromPort)
+{
+    if (f.type != TypeIax || (f.subclass != TxCnt && f.subclass != TxAcc))
+        return false;
+    m_received.append(f);
+    Dialogue *to = dialogue(f.dest);
+    const quint32 id = qFromBigEndian<quint32>(f.ies.value(IeTransferId).leftJustified(4, '\0').constData());
+    if (!to || to->transferId != id || to->transferCall != f.source) {
+        m_errors << QStringLiteral("path test for an unknown transfer");
+        return true;
+    }
+    if (f.subclass == TxCnt) {
+        transmit(fullFrame(to->localNo, f.source, quint32(to->clock.elapsed()) + 1, 0, 1, TypeIax, TxAcc,
+                     ieU32(IeTransferId, id)),
+            fromPort, false);
+    } else if (!to->transferReady) {
+        // The path works: this leg is ready; the engine releases both legs.
+        to->transferReady = true;
+        send(*to, TypeIax, TxReady, ieU16(IeCallNo, f.source));
+    }
+    return true;
 }

@@ -15,6 +15,12 @@
 #include <QUdpSocket>
 #include <QVector>
 
+#include <memory>
+
+namespace iax2 {
+class Codec;
+}
+
 class FakePbx : public QObject
 {
     Q_OBJECT
@@ -58,8 +64,25 @@ public:
         quint32 toneTs = 0;
         double tonePhase = 0;
         bool toneFullSent = false;
+        int toneFrames = 0;
+        QByteArray toneHeld; // a mini frame held back to swap with the next
         bool hungUp = false;
+        // GSM and Speex go through the media library's codecs.
+        std::shared_ptr<iax2::Codec> encoder;
+        std::shared_ptr<iax2::Codec> decoder;
+        quint32 codecFormat = 0;
+        // Attended transfer, as the engine asked for it on this leg.
+        quint32 transferId = 0;
+        quint16 transferCall = 0; // the PBX's call number of the other leg
+        quint16 transferPort = 0; // where the other leg is, from APPARENT ADDR
+        bool transferReady = false; // sent TXREADY
+        bool released = false; // got TXREL
+        bool transferRejected = false; // got TXREJ
     };
+
+    // What the PBX does with the engine's TXREQ: nothing, join the two legs
+    // (TXCNT/TXACC between them, then TXREADY on both), or refuse with TXREJ.
+    enum class TransferMode { Ignore, Join, Reject };
 
     struct Record
     {
@@ -89,6 +112,11 @@ public:
     void setDropEvery(int n) { m_dropEvery = n; }
     void setDuplicate(bool on) { m_duplicate = on; }
     void setReorder(bool on) { m_reorder = on; }
+    // Voice from startTone: drop every n-th frame (0: none), swap each pair of
+    // mini frames.
+    void setVoiceLoss(int dropEvery) { m_voiceDropEvery = dropEvery; }
+    void setVoiceReorder(bool on) { m_voiceReorder = on; }
+    void setTransferMode(TransferMode mode) { m_transferMode = mode; }
 
     // Places a call to the engine; returns the PBX's call number.
     quint16 callEngine(quint16 enginePort, const QString &number, const QString &callerNumber,
@@ -99,6 +127,8 @@ public:
     void hangup(quint16 localNo, const QString &cause = QStringLiteral("Normal Clearing"));
     void startTone(quint16 localNo, double hz, double amplitude = 8000);
     void stopTone(quint16 localNo);
+    // A comfort-noise frame: the PBX's side falls silent at level (-dBov).
+    void sendComfortNoise(quint16 localNo, int level);
     // Sends raw bytes to the engine (hostile-input tests).
     void sendRaw(const QByteArray &data, quint16 enginePort);
 
@@ -107,6 +137,8 @@ public:
     Dialogue *latest(const QString &kind);
     QList<Frame> received() const { return m_received; }
     int count(int type, quint32 subclass) const;
+    // Full frames of a type, whatever their subclass.
+    int countType(int type) const;
     const Frame *last(int type, quint32 subclass) const;
     int regAcks() const { return m_regAcks; }
     int regRejects() const { return m_regRejects; }
@@ -123,6 +155,7 @@ public:
     static qint16 ulawDecode(quint8 code);
     static quint8 ulawEncode(qint16 sample);
     static qint16 alawDecode(quint8 code);
+    static quint8 alawEncode(qint16 sample);
 
 private:
     void readPending();
@@ -132,6 +165,10 @@ private:
     void ack(Dialogue &d, const Frame &f);
     void transmit(const QByteArray &data, quint16 port, bool reliable);
     void voiceTick(quint16 localNo);
+    QByteArray encodeAudio(Dialogue &d, const QVector<qint16> &pcm);
+    void decodeAudio(Dialogue &d, const QByteArray &payload);
+    void handleTransfer(const Frame &f, Dialogue &d);
+    bool handlePathTest(const Frame &f, quint16 fromPort);
     quint16 newCallNo();
 
     void retransmit();
@@ -152,6 +189,9 @@ private:
     int m_inCount = 0;
     bool m_duplicate = false;
     bool m_reorder = false;
+    int m_voiceDropEvery = 0;
+    bool m_voiceReorder = false;
+    TransferMode m_transferMode = TransferMode::Ignore;
     QByteArray m_heldBack;
     quint16 m_heldBackPort = 0;
     int m_regAcks = 0;

@@ -1,113 +1,19 @@
-// Interoperability with a third-party IAX2 peer: a modem emulator with its
-// own protocol stack, driven through its pty with AT commands. It needs its
-// configuration in /etc/iaxmodem, so the test runs as root (as CI does) and
-// skips visibly otherwise.
+// Interoperability with a third-party IAX2 peer (see IaxModem.h).
 
 #include <QUdpSocket>
 #include <QtTest>
 
 #include "EngineProbe.h"
+#include "IaxModem.h"
 #include "Iax2Engine.h"
 #include "MemoryAudioDevice.h"
-
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace iax2;
 
 namespace {
 
-const QString kConfigDir = QStringLiteral("/etc/iaxmodem");
-
-quint16 freeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
-
-// One modem process with a configuration of its own; removed again on exit.
-class Modem
-{
-public:
-    Modem(quint16 modemPort, quint16 enginePort)
-    {
-        m_name = QStringLiteral("quor-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(modemPort);
-        m_device = m_dir.filePath(QStringLiteral("ttyIAX"));
-        QFile config(kConfigDir + QLatin1Char('/') + m_name);
-        if (!config.open(QIODevice::WriteOnly))
-            return;
-        config.write(QStringLiteral("device %1\nowner root:root\nmode 600\nport %2\nrefresh 0\n"
-                                    "server 127.0.0.1:%3\npeername modem\nsecret none\n"
-                                    "cidname Modem Line\ncidnumber 5551234\ncodec ulaw\n")
-                         .arg(m_device)
-                         .arg(modemPort)
-                         .arg(enginePort)
-                         .toUtf8());
-        config.close();
-        m_process.setProgram(QStandardPaths::findExecutable(QStringLiteral("iaxmodem")));
-        m_process.setArguments({ m_name });
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start();
-    }
-
-    ~Modem()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000))
-                m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-        QFile::remove(kConfigDir + QLatin1Char('/') + m_name);
-    }
-
-    bool openPty()
-    {
-        if (m_fd >= 0)
-            return true;
-        if (!QFileInfo::exists(m_device))
-            return false;
-        m_fd = ::open(QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_fd < 0)
-            return false;
-        // Raw, or the line discipline echoes the modem's own output back to it.
-        termios tio;
-        tcgetattr(m_fd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(m_fd, TCSANOW, &tio);
-        return true;
-    }
-
-    void command(const QByteArray &text)
-    {
-        if (m_fd >= 0) [[maybe_unused]]
-            ssize_t n = ::write(m_fd, text.constData(), size_t(text.size()));
-    }
-
-    // Everything the modem printed so far.
-    QByteArray output()
-    {
-        char buf[256];
-        ssize_t n;
-        while (m_fd >= 0 && (n = ::read(m_fd, buf, sizeof buf)) > 0)
-            m_output.append(buf, int(n));
-        return m_output;
-    }
-
-    QString log() { return QString::fromLocal8Bit(m_process.readAll()); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_name;
-    QString m_device;
-    QProcess m_process;
-    int m_fd = -1;
-    QByteArray m_output;
-};
+using iaxmodem::freeUdpPort;
+using iaxmodem::Modem;
 
 struct Side
 {
@@ -138,10 +44,9 @@ class TestIax2Interop : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("iaxmodem")).isEmpty())
-            QSKIP("iaxmodem is not installed: the interoperability test did not run");
-        if (!QFileInfo(kConfigDir).isDir() || !QFileInfo(kConfigDir).isWritable())
-            QSKIP("/etc/iaxmodem is not writable (needs root): the interoperability test did not run");
+        const QString reason = iaxmodem::unavailableReason();
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
     }
 
     void engineCallsModem()

@@ -5,8 +5,8 @@
 #include <QAction>
 #include <QDir>
 #include <QDockWidget>
-#include <QMainWindow>
 #include <QFile>
+#include <QMainWindow>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -56,7 +56,9 @@ private slots:
     void ringAnswerAndLogs();
     void callNumberChecks();
     void callExtensionRules();
-    void blindAndAttendedTransfer();
+    void blindTransfer();
+    void attendedTransfer_data();
+    void attendedTransfer();
     void staleRecordsRefused();
     void parkCall();
     void voiceMailAutoLogin();
@@ -77,6 +79,7 @@ private:
     TQuorCall *talkTo(const QString &number);
     QStringList transferTargets() const;
     QString lastMessage() const;
+    int countMessages(const QString &text) const;
 
     std::unique_ptr<TestDataDir> m_data;
     std::unique_ptr<FakePbx> m_pbx;
@@ -132,6 +135,7 @@ void TestTQuorPhone::makePhone(const Keys &keys)
     options.voip.engine.bindAddress = "127.0.0.1";
     options.voip.engine.port = 0;
     options.voip.useSoundCard = false;
+    options.voip.engine.attendedTransferTimeoutMs = 300;
     options.clickToDialPort = 0;
     m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
     m_phone->setExitFunction([this](int status) { m_exits.append(status); });
@@ -155,8 +159,8 @@ TQuorCall *TestTQuorPhone::talkTo(const QString &number)
     m_phone->callNumber(number);
     TQuorCall *call = nullptr;
     [&] {
-        QTRY_VERIFY_WITH_TIMEOUT(m_pbx->latest(QStringLiteral("call-in"))
-                && m_pbx->latest(QStringLiteral("call-in"))->called == number,
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_pbx->latest(QStringLiteral("call-in")) && m_pbx->latest(QStringLiteral("call-in"))->called == number,
             5000);
         FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
         QTRY_VERIFY_WITH_TIMEOUT(d->remoteNo != 0, 5000);
@@ -183,13 +187,21 @@ QString TestTQuorPhone::lastMessage() const
     return rows.isEmpty() ? QString() : rows.first()->text();
 }
 
+int TestTQuorPhone::countMessages(const QString &text) const
+{
+    int n = 0;
+    for (const TQuorTableRow *row : m_phone->messagesTable()->rows())
+        n += row->text() == text ? 1 : 0;
+    return n;
+}
+
 // ---------------------------------------------------------------- tests
 
 void TestTQuorPhone::registersAndNamesUser()
 {
     makePhone();
-    QTRY_COMPARE(m_phone->labelIaxLamp->property("lampImage").toString(),
-        QStringLiteral(":/ui/images/phone_lamp_green.png"));
+    QTRY_COMPARE(
+        m_phone->labelIaxLamp->property("lampImage").toString(), QStringLiteral(":/ui/images/phone_lamp_green.png"));
     QCOMPARE(m_phone->accountUser(), kUser);
 
     // Every user-settings change names the user again, and registers again.
@@ -215,18 +227,16 @@ void TestTQuorPhone::incomingPolicy_data()
 
     const QString yes = QStringLiteral("yes");
     QTest::newRow("dnd rejects") << Keys { { QStringLiteral("options/dnd"), yes } } << QString() << true;
-    QTest::newRow("forward to number")
-        << Keys { { QStringLiteral("options/forward"), yes }, { QStringLiteral("options/fwd_num"), QStringLiteral("300") } }
-        << QStringLiteral("300") << false;
-    QTest::newRow("forward to own mailbox")
-        << Keys { { QStringLiteral("options/forward"), yes }, { QStringLiteral("options/forward_vm"), yes },
-               { QStringLiteral("options/vm_preffix"), QStringLiteral("*") } }
-        << QStringLiteral("*201") << false;
-    QTest::newRow("forward to voicemail user")
-        << Keys { { QStringLiteral("options/forward"), yes }, { QStringLiteral("options/forward_vm"), yes },
-               { QStringLiteral("options/vm_preffix"), QStringLiteral("*") },
-               { QStringLiteral("options/vm_user"), QStringLiteral("800") } }
-        << QStringLiteral("*800") << false;
+    QTest::newRow("forward to number") << Keys { { QStringLiteral("options/forward"), yes },
+        { QStringLiteral("options/fwd_num"), QStringLiteral("300") } }
+                                       << QStringLiteral("300") << false;
+    QTest::newRow("forward to own mailbox") << Keys { { QStringLiteral("options/forward"), yes },
+        { QStringLiteral("options/forward_vm"), yes }, { QStringLiteral("options/vm_preffix"), QStringLiteral("*") } }
+                                            << QStringLiteral("*201") << false;
+    QTest::newRow("forward to voicemail user") << Keys { { QStringLiteral("options/forward"), yes },
+        { QStringLiteral("options/forward_vm"), yes }, { QStringLiteral("options/vm_preffix"), QStringLiteral("*") },
+        { QStringLiteral("options/vm_user"), QStringLiteral("800") } }
+                                               << QStringLiteral("*800") << false;
 }
 
 void TestTQuorPhone::incomingPolicy()
@@ -238,8 +248,8 @@ void TestTQuorPhone::incomingPolicy()
     makePhone(keys);
     QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
     // Not ringPhone(): these calls may be gone again before it looks.
-    const quint16 dialogue = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, QStringLiteral("5551234"),
-        QStringLiteral("Alice"));
+    const quint16 dialogue
+        = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, QStringLiteral("5551234"), QStringLiteral("Alice"));
 
     if (rejected)
         QTRY_COMPARE(m_pbx->count(TypeIax, IaxReject), 1);
@@ -397,7 +407,7 @@ void TestTQuorPhone::callExtensionRules()
     QTRY_COMPARE(m_pbx->count(TypeIax, IaxQuelch), 1);
 }
 
-void TestTQuorPhone::blindAndAttendedTransfer()
+void TestTQuorPhone::blindTransfer()
 {
     makePhone();
     // Nothing talking: nothing to transfer, and nothing said.
@@ -414,8 +424,29 @@ void TestTQuorPhone::blindAndAttendedTransfer()
     QCOMPARE(a->state, int(CallTransferring));
     m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
     QTRY_COMPARE(m_phone->currentCalls().size(), 0);
+    QCOMPARE(m_phone->dialedTable()->rows().size(), 1);
+}
 
-    // Attended: the held call is joined to the talking one.
+void TestTQuorPhone::attendedTransfer_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("joined");
+
+    QTest::newRow("joined") << int(FakePbx::TransferMode::Join) << true;
+    QTest::newRow("refused") << int(FakePbx::TransferMode::Reject) << false;
+    QTest::newRow("no answer") << int(FakePbx::TransferMode::Ignore) << false;
+}
+
+void TestTQuorPhone::attendedTransfer()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, joined);
+
+    m_pbx->setTransferMode(FakePbx::TransferMode(mode));
+    makePhone();
+    m_phone->MtransferInternal();
+    QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
+
     TQuorCall *held = talkTo(QStringLiteral("301"));
     QVERIFY(held);
     m_phone->holdResume();
@@ -424,27 +455,32 @@ void TestTQuorPhone::blindAndAttendedTransfer()
     QVERIFY(talking);
     QCOMPARE(held->state, int(CallHeld));
 
-    // The wrong way round is refused.
+    // The wrong way round is refused; a missing call is ignored.
+    const int before = int(m_phone->messagesTable()->rows().size());
     m_phone->attendedTransfer(talking, held);
     QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
     m_phone->attendedTransfer(nullptr, talking);
+    QCOMPARE(m_phone->messagesTable()->rows().size(), before + 1);
     QCOMPARE(held->state, int(CallHeld));
 
-    const int before = int(m_phone->messagesTable()->rows().size());
     m_phone->MtransferInternal();
-    if (TQuorPhone::attendedTransferAvailable()) {
-        // Either the PBX takes both calls away, or the phone gives up after the
-        // delay and the calls are as they were.
-        QTRY_VERIFY(m_phone->currentCalls().isEmpty() || lastMessage() == QLatin1String("Unable to transfer the call"));
-        if (m_phone->isOwnCall(held)) {
-            QCOMPARE(held->state, int(CallHeld));
-            QVERIFY(m_phone->isOwnCall(talking));
-            QCOMPARE(talking->state, int(CallTalking));
-        }
+    QCOMPARE(held->state, int(CallTransferring));
+    QCOMPARE(talking->state, int(CallTransferring));
+    if (joined) {
+        // The PBX took both calls: each is filed, and nothing failed.
+        QTRY_COMPARE(m_phone->currentCalls().size(), 0);
+        QCOMPARE(m_phone->dialedTable()->rows().size(), 2);
+        QTest::qWait(400);
+        QCOMPARE(countMessages(QStringLiteral("Unable to transfer the call")), 2);
     } else {
-        QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
-        QCOMPARE(m_phone->messagesTable()->rows().size(), before + 1);
-        QCOMPARE(held->state, int(CallHeld));
+        // Both calls are as they were, and the failure is said once.
+        const int said = countMessages(QStringLiteral("Unable to transfer the call"));
+        QTRY_COMPARE(held->state, int(CallHeld));
+        QCOMPARE(talking->state, int(CallTalking));
+        QCOMPARE(countMessages(QStringLiteral("Unable to transfer the call")), said + 1);
+        QTest::qWait(400);
+        QCOMPARE(countMessages(QStringLiteral("Unable to transfer the call")), said + 1);
+        QCOMPARE(m_phone->currentCalls().size(), 2);
     }
 }
 
@@ -571,6 +607,10 @@ void TestTQuorPhone::messagesAndPages()
     QCOMPARE(m_phone->currentPage(), m_phone->frameSettings);
     QVERIFY(m_settings->frameAgent->isVisibleTo(m_settings.get()));
     QVERIFY(!m_settings->frameSelect->isVisibleTo(m_settings.get()));
+    QCOMPARE(m_settings->currentPage(), int(PageAgent));
+    QCOMPARE(m_settings->labelCaption->text(), QStringLiteral("Agent Login"));
+    QCOMPARE(m_settings->labelButtonAgent->text(), QStringLiteral("Select a Queue"));
+    QCOMPARE(m_settings->buttonAgent->toolTip(), QStringLiteral("Select a Queue"));
     m_phone->setAgentLoggedIn(true);
     QVERIFY(m_phone->labelAgent->isVisibleTo(m_phone.get()));
     m_phone->setAgentLoggedIn(false);

@@ -46,6 +46,11 @@ public:
     virtual void writeFrame(const int16_t *frame) = 0;
     // Queues one frame for the ring device (the ring tone).
     virtual void writeRingFrame(const int16_t *frame) { (void)frame; }
+    // Ringing is over: a device with a stream of its own for the ring closes it.
+    virtual void stopRing() { }
+    // True when ring frames land in the running playback stream (the ring device
+    // is the output device), so the caller mixes the tone in instead.
+    virtual bool ringSharesOutput() const { return false; }
 };
 
 } // namespace iax2

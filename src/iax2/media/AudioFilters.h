@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FilterBits.h"
+
 #include <cstdint>
 
 struct SpeexPreprocessState_;
@@ -7,14 +9,6 @@ struct SpeexEchoState_;
 
 namespace iax2 {
 
-// Filter bits as the settings hand them over.
-enum FilterBits : int {
-    FilterDenoise = 1,
-    FilterAgc = 2,
-    FilterEchoCancel = 4,
-    FilterAnalogAgc = 8,
-    FilterComfortNoise = 16,
-};
 
 // The capture-side filters of one audio path (8 kHz, frames of 160 samples):
 // echo cancellation against what the speaker plays, a slow software input gain

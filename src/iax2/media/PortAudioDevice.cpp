@@ -420,6 +420,11 @@ void PortAudioDevice::writeRingFrame(const int16_t *frame)
     s.playback->write(s.converted.data(), s.converted.size());
 }
 
+bool PortAudioDevice::ringSharesOutput() const
+{
+    return m_running && m_main && m_ring >= 0 && m_ring == m_output && m_main->outChannels > 0;
+}
+
 void PortAudioDevice::stopRing()
 {
     m_ringStream.reset();

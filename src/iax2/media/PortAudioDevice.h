@@ -67,7 +67,8 @@ public:
     // device of the running duplex stream, the frame goes to that stream.
     void writeRingFrame(const int16_t *frame) override;
     // Closes the ring stream (ringing is over).
-    void stopRing();
+    void stopRing() override;
+    bool ringSharesOutput() const override;
 
     // Rates the streams run at, 0 when closed.
     int streamRate() const;

@@ -1,0 +1,432 @@
+// The engine's media path against the loopback fake PBX: a call in each codec
+// with the tone checked on the far side, the jitter buffer under reordering and
+// loss, comfort noise both ways, the ring tone, the codec offer, device
+// selection on the engine's thread, and attended transfer.
+
+#include <QtTest>
+
+#include "EngineProbe.h"
+#include "FakePbx.h"
+#include "Iax2Engine.h"
+#include "MemoryAudioDevice.h"
+#include "media/AudioLevel.h"
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using namespace iax2;
+
+namespace {
+
+enum : int { TypeVoice = 2, TypeIax = 6, TypeComfortNoise = 10 };
+enum : int { CmdTxReq = 22, CmdTxRel = 26, CmdTxRej = 27 };
+enum : int { CtlAnswer = 4 };
+enum : int { IeApparentAddr = 18, IeCallNo = 21, IeTransferId = 27 };
+
+// Remembers the thread each device selection ran on.
+class ThreadCheckDevice : public MemoryAudioDevice
+{
+public:
+    bool select(int input, int output, int ring) override
+    {
+        selections.fetch_add(1);
+        onCallerThread = std::this_thread::get_id() == caller;
+        return MemoryAudioDevice::select(input, output, ring);
+    }
+    std::thread::id caller = std::this_thread::get_id();
+    std::atomic<int> selections { 0 };
+    std::atomic<bool> onCallerThread { false };
+};
+
+struct Rig
+{
+    FakePbx pbx;
+    ThreadCheckDevice audio;
+    std::unique_ptr<Iax2Engine> engine;
+    std::unique_ptr<EngineProbe> probe;
+
+    explicit Rig(int transferTimeoutMs = 5000)
+    {
+        Iax2Engine::Config config;
+        config.callSlots = 3;
+        config.bindAddress = "127.0.0.1";
+        config.port = 0;
+        config.retransmitFirstMs = 60;
+        config.retransmitMaxMs = 240;
+        config.codecs = CodecRegistry::withMediaCodecs();
+        config.attendedTransferTimeoutMs = transferTimeoutMs;
+        engine = std::make_unique<Iax2Engine>(config, &audio);
+        probe = std::make_unique<EngineProbe>(*engine);
+        engine->setFormats(FormatUlaw, FormatUlaw | FormatAlaw | FormatGsm | FormatSpeex);
+        engine->start();
+    }
+    ~Rig() { engine->stop(); }
+
+    // The PBX calls in with one format and the engine answers; returns the
+    // engine's call number and the PBX's dialogue.
+    int answeredCall(quint32 format, FakePbx::Dialogue **dialogue, const QString &number = QStringLiteral("5551234"))
+    {
+        probe->clear();
+        const quint16 pbxCall = pbx.callEngine(engine->localPort(), QStringLiteral("201"), number,
+            QStringLiteral("Bob"), format, format);
+        if (!QTest::qWaitFor([this] { return probe->incomingCall() >= 0; }, 3000))
+            return -1;
+        const int call = probe->incomingCall();
+        if (!engine->answer(call))
+            return -1;
+        *dialogue = pbx.dialogue(pbxCall);
+        return call;
+    }
+
+    QList<EngineEvent> transfers() const
+    {
+        QList<EngineEvent> out;
+        for (const EngineEvent &e : probe->events()) {
+            if (e.type == EngineEvent::Type::Transfer)
+                out << e;
+        }
+        return out;
+    }
+};
+
+template<typename V>
+V middle(const V &v, int count)
+{
+    if (int(v.size()) <= count)
+        return v;
+    const auto start = v.begin() + (int(v.size()) - count) / 2;
+    return V(start, start + count);
+}
+
+// Talk spurts over a faint hiss: hiss, then 200 ms of tone and 100 ms of hiss
+// three times, then hiss. A steady tone would look like background to a voice
+// detector; it learns the background from the hiss.
+std::vector<int16_t> speechLike(int leadMs, int tailMs)
+{
+    std::vector<int16_t> out;
+    uint32_t seed = 1;
+    auto hiss = [&](int ms) {
+        for (int i = 0; i < ms * 8; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            out.push_back(int16_t(int(seed >> 24) - 128));
+        }
+    };
+    hiss(leadMs);
+    for (int burst = 0; burst < 3; ++burst) {
+        const std::vector<int16_t> tone = makeTone(600, 1600);
+        out.insert(out.end(), tone.begin(), tone.end());
+        hiss(100);
+    }
+    hiss(tailMs);
+    return out;
+}
+
+// Frames (of 160) in a recording that are digital silence.
+int silentFrames(const std::vector<int16_t> &v)
+{
+    int n = 0;
+    for (size_t i = 0; i + 160 <= v.size(); i += 160)
+        n += levelDb(v.data() + i, 160) <= kSilenceDb ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+class TestIax2Media : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void callInEachCodec_data()
+    {
+        QTest::addColumn<uint>("format");
+        QTest::addColumn<double>("minShare");
+        QTest::newRow("u-law") << uint(FormatUlaw) << 0.9;
+        QTest::newRow("a-law") << uint(FormatAlaw) << 0.9;
+        QTest::newRow("GSM") << uint(FormatGsm) << 0.6;
+        QTest::newRow("Speex") << uint(FormatSpeex) << 0.6;
+    }
+
+    void callInEachCodec()
+    {
+        QFETCH(uint, format);
+        QFETCH(double, minShare);
+        Rig rig;
+        FakePbx::Dialogue *d = nullptr;
+        const int call = rig.answeredCall(format, &d);
+        QVERIFY(call >= 0 && d);
+        QCOMPARE(rig.probe->lastState(call).format, uint32_t(format));
+        rig.pbx.startTone(d->localNo, 1000);
+        rig.audio.inject(makeTone(600, 16000));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.audio.playedCount() >= 8000, 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(d->audio.size() >= 8000, 4000);
+        const std::vector<int16_t> heard = middle(rig.audio.takePlayed(), 2400);
+        const QVector<qint16> sent = middle(d->audio, 2400);
+        QVERIFY2(toneShare(heard, 1000) > minShare, qPrintable(QString::number(toneShare(heard, 1000))));
+        QVERIFY2(toneShare(sent, 600) > minShare, qPrintable(QString::number(toneShare(sent, 600))));
+        QVERIFY2(rig.pbx.errors().isEmpty(), qPrintable(rig.pbx.errors().join(", ")));
+    }
+
+    void jitterThroughTheEngine_data()
+    {
+        QTest::addColumn<int>("dropEvery");
+        QTest::addColumn<bool>("reorder");
+        QTest::newRow("pairs swapped") << 0 << true;
+        QTest::newRow("every 7th lost") << 7 << false;
+        QTest::newRow("both") << 5 << true;
+    }
+
+    void jitterThroughTheEngine()
+    {
+        QFETCH(int, dropEvery);
+        QFETCH(bool, reorder);
+        Rig rig;
+        rig.pbx.setVoiceLoss(dropEvery);
+        rig.pbx.setVoiceReorder(reorder);
+        FakePbx::Dialogue *d = nullptr;
+        const int call = rig.answeredCall(FormatUlaw, &d);
+        QVERIFY(call >= 0);
+        rig.pbx.startTone(d->localNo, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.audio.playedCount() >= 16000, 4000);
+        rig.pbx.stopTone(d->localNo);
+        // Past the first frames (buffering), playout is continuous tone: swapped
+        // frames are put back in order, lost ones are concealed, never a hole.
+        std::vector<int16_t> played = rig.audio.takePlayed();
+        played.erase(played.begin(), played.begin() + 1600);
+        played.resize(12000);
+        QCOMPARE(silentFrames(played), 0);
+        QVERIFY2(toneShare(played, 1000) > 0.8, qPrintable(QString::number(toneShare(played, 1000))));
+        QTRY_VERIFY(std::any_of(rig.probe->events().cbegin(), rig.probe->events().cend(), [&](const EngineEvent &e) {
+            return e.type == EngineEvent::Type::NetStats && e.callNo == call
+                && (reorder ? e.stats.outOfOrder > 0 : e.stats.lost > 0);
+        }));
+    }
+
+    void comfortNoiseBothWays()
+    {
+        Rig rig;
+        rig.engine->setFilters(FilterComfortNoise);
+        // Speech from the answer on, then silence: voice stops and one
+        // comfort-noise frame says so.
+        // (The detector needs a moment of hiss before it calls the hiss silence.)
+        rig.audio.inject(speechLike(500, 1000));
+        FakePbx::Dialogue *d = nullptr;
+        const int call = rig.answeredCall(FormatUlaw, &d);
+        QVERIFY(call >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.pbx.countType(TypeComfortNoise) == 1, 3000);
+        const int voiceAtLeadIn = d->voiceFrames;
+        QTRY_VERIFY_WITH_TIMEOUT(rig.pbx.countType(TypeComfortNoise) == 2, 3000);
+        const int voiceAtSilence = d->voiceFrames;
+        QVERIFY2(voiceAtSilence - voiceAtLeadIn >= 40, qPrintable(QString::number(voiceAtSilence - voiceAtLeadIn)));
+        QTest::qWait(200); // silence must stay silent: nothing may arrive meanwhile
+        QCOMPARE(d->voiceFrames, voiceAtSilence);
+        QCOMPARE(rig.pbx.countType(TypeComfortNoise), 2);
+        // Speech again: a full voice frame first, so the peer resynchronises.
+        const int fullBefore = rig.pbx.countType(TypeVoice);
+        rig.audio.inject(speechLike(0, 0));
+        QTRY_VERIFY(d->voiceFrames > voiceAtSilence + 10);
+        QCOMPARE(rig.pbx.countType(TypeVoice), fullBefore + 1);
+
+        // The PBX goes quiet with a comfort-noise frame at -40 dBov: its noise
+        // is heard instead of silence.
+        rig.pbx.startTone(d->localNo, 1000);
+        QTRY_VERIFY(rig.audio.playedCount() >= 4000);
+        rig.pbx.sendComfortNoise(d->localNo, 40);
+        QTest::qWait(300); // the tone drains from the jitter buffer
+        rig.audio.takePlayed();
+        QTRY_VERIFY(rig.audio.playedCount() >= 4000);
+        const std::vector<int16_t> noise = rig.audio.takePlayed();
+        const float level = levelDb(noise.data(), noise.size());
+        QVERIFY2(level > -44 && level < -36, qPrintable(QString::number(level)));
+        QVERIFY(toneShare(noise, 1000) < 0.05);
+    }
+
+    void ringTone()
+    {
+        Rig rig;
+        const quint16 pbxCall = rig.pbx.callEngine(
+            rig.engine->localPort(), QStringLiteral("201"), QStringLiteral("1"), QStringLiteral("A"));
+        QTRY_VERIFY(rig.probe->incomingCall() >= 0);
+        const int call = rig.probe->incomingCall();
+        // Ringing: the tone goes to the ring output, nothing to the speaker.
+        QTRY_VERIFY(rig.audio.ringFrames() >= 10);
+        QCOMPARE(rig.audio.playedCount(), size_t(0));
+
+        // Muted ring device: silence there.
+        rig.engine->setRingOptions(false, true);
+        QTest::qWait(60);
+        const size_t muted = rig.audio.ringFrames();
+        QTest::qWait(200); // nothing may reach the muted ring device meanwhile
+        QCOMPARE(rig.audio.ringFrames(), muted);
+
+        // On both devices (ring device still muted): the speaker gets the chime.
+        rig.engine->setRingOptions(true, true);
+        QTRY_VERIFY(rig.audio.playedCount() >= 4000);
+        const std::vector<int16_t> chime = rig.audio.takePlayed();
+        QVERIFY2(toneShare(chime, 659.25) + toneShare(chime, 523.25) > 0.3,
+            qPrintable(QString::number(toneShare(chime, 659.25))));
+        QCOMPARE(rig.audio.ringFrames(), muted);
+
+        // Answered: the ringing stops everywhere.
+        rig.engine->setRingOptions(false, false);
+        QVERIFY(rig.engine->answer(call));
+        QTest::qWait(60);
+        const size_t rung = rig.audio.ringFrames();
+        rig.audio.takePlayed();
+        QTest::qWait(200); // after the answer nothing more may ring
+        QCOMPARE(rig.audio.ringFrames(), rung);
+        QCOMPARE(levelDb(rig.audio.takePlayed().data(), 1600), kSilenceDb);
+        rig.pbx.hangup(pbxCall);
+    }
+
+    void codecOffer_data()
+    {
+        QTest::addColumn<uint>("allowed");
+        QTest::addColumn<uint>("preferred");
+        QTest::addColumn<uint>("offered");
+        QTest::addColumn<uint>("effectivePreferred");
+        QTest::addColumn<int>("warnings");
+        QTest::addColumn<int>("errors");
+        QTest::newRow("preferred among the allowed") << uint(FormatUlaw | FormatGsm) << uint(FormatGsm)
+                                                     << uint(FormatUlaw | FormatGsm) << uint(FormatGsm) << 0 << 0;
+        QTest::newRow("preferred not allowed") << uint(FormatAlaw | FormatSpeex) << uint(FormatUlaw)
+                                               << uint(FormatAlaw | FormatSpeex) << uint(FormatAlaw) << 0 << 0;
+        QTest::newRow("two bits preferred") << uint(FormatUlaw | FormatAlaw) << uint(FormatUlaw | FormatAlaw)
+                                            << uint(FormatUlaw | FormatAlaw) << uint(FormatUlaw) << 0 << 0;
+        QTest::newRow("iLBC preferred") << uint(FormatIlbc | FormatGsm) << uint(FormatIlbc) << uint(FormatGsm)
+                                        << uint(FormatGsm) << 1 << 0;
+        QTest::newRow("iLBC beside others") << uint(FormatIlbc | FormatAlaw) << uint(FormatAlaw) << uint(FormatAlaw)
+                                            << uint(FormatAlaw) << 0 << 0;
+        QTest::newRow("iLBC alone") << uint(FormatIlbc) << uint(FormatIlbc) << 0u << 0u << 1 << 1;
+        QTest::newRow("nothing") << 0u << uint(FormatUlaw) << 0u << 0u << 0 << 1;
+    }
+
+    void codecOffer()
+    {
+        QFETCH(uint, allowed);
+        QFETCH(uint, preferred);
+        QFETCH(uint, offered);
+        QFETCH(uint, effectivePreferred);
+        QFETCH(int, warnings);
+        QFETCH(int, errors);
+        Rig rig;
+        rig.probe->clear();
+        rig.engine->setFormats(preferred, allowed);
+        QCOMPARE(rig.engine->allowedFormats(), uint32_t(offered));
+        QCOMPARE(rig.engine->preferredFormat(), uint32_t(effectivePreferred));
+        auto count = [&rig](int type) {
+            int n = 0;
+            for (const EngineEvent &e : rig.probe->events())
+                n += (e.type == EngineEvent::Type::Text && e.textType == type) ? 1 : 0;
+            return n;
+        };
+        QTRY_COMPARE(count(TextWarning), warnings);
+        QTRY_COMPARE(count(TextError), errors);
+
+        Account account;
+        account.host = "127.0.0.1";
+        account.port = rig.pbx.port();
+        const int call = rig.engine->dial(account, "300");
+        if (!offered) {
+            // Refused here with a clear error, never sent with an empty capability.
+            QCOMPARE(call, -1);
+            QTRY_COMPARE(count(TextError), errors + 1);
+            // An incoming call is refused too, and said so.
+            rig.pbx.callEngine(rig.engine->localPort(), QStringLiteral("201"), QStringLiteral("1"),
+                QStringLiteral("A"), FormatUlaw, FormatUlaw);
+            QTRY_COMPARE(rig.pbx.count(TypeIax, 6), 1);
+            QTRY_COMPARE(count(TextError), errors + 2);
+            QCOMPARE(rig.pbx.count(TypeIax, 1), 0);
+            return;
+        }
+        QVERIFY(call >= 0);
+        QTRY_COMPARE(rig.pbx.count(TypeIax, 1), 1);
+        const FakePbx::Frame *fresh = rig.pbx.last(TypeIax, 1);
+        QCOMPARE(qFromBigEndian<quint32>(fresh->ies.value(8).constData()), quint32(offered));
+        QCOMPARE(qFromBigEndian<quint32>(fresh->ies.value(9).constData()), quint32(effectivePreferred));
+    }
+
+    void deviceSelectionRunsOnTheEngineThread()
+    {
+        Rig rig;
+        QVERIFY(rig.engine->selectAudioDevices(MemoryAudioDevice::kId, MemoryAudioDevice::kId, -1));
+        QTRY_COMPARE(rig.audio.selections.load(), 1);
+        QVERIFY(!rig.audio.onCallerThread);
+        // A device that is gone: refused at once, and the device still hears of it
+        // (it falls back and reports it itself).
+        QVERIFY(!rig.engine->selectAudioDevices(MemoryAudioDevice::kId, 7, -1));
+        QTRY_COMPARE(rig.audio.selections.load(), 2);
+        QTRY_VERIFY(rig.probe->logs().join(QLatin1Char('\n')).contains(QLatin1String("not available")));
+    }
+
+    void attendedTransfer_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("the PBX joins the calls") << int(FakePbx::TransferMode::Join) << true;
+        QTest::newRow("the PBX refuses") << int(FakePbx::TransferMode::Reject) << false;
+        QTest::newRow("the peers never get ready") << int(FakePbx::TransferMode::Ignore) << false;
+    }
+
+    void attendedTransfer()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, ok);
+        Rig rig(400); // the five-second limit, shortened
+        rig.pbx.setTransferMode(FakePbx::TransferMode(mode));
+        FakePbx::Dialogue *first = nullptr;
+        FakePbx::Dialogue *second = nullptr;
+        const int held = rig.answeredCall(FormatUlaw, &first, QStringLiteral("111"));
+        QVERIFY(held >= 0);
+        QVERIFY(rig.engine->quelch(held));
+        const int talking = rig.answeredCall(FormatUlaw, &second, QStringLiteral("222"));
+        QVERIFY(talking >= 0 && talking != held);
+        QTRY_VERIFY(first->remoteNo && second->remoteNo);
+
+        QVERIFY(!rig.engine->attendedTransfer(held, held));
+        QVERIFY(!rig.engine->attendedTransfer(held, 2));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(rig.engine->attendedTransfer(held, talking));
+        QVERIFY(!rig.engine->attendedTransfer(held, talking)); // one at a time
+        QVERIFY(rig.engine->callState(held) & CallTransfer);
+
+        // Each leg was told where the other is: the PBX's address and its call number there.
+        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTxReq), 2);
+        QCOMPARE(first->transferCall, second->localNo);
+        QCOMPARE(second->transferCall, first->localNo);
+        QCOMPARE(first->transferPort, rig.pbx.port());
+        QCOMPARE(first->transferId, second->transferId);
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.transfers().size(), 2, 3000);
+        const QList<EngineEvent> results = rig.transfers();
+        QCOMPARE(results[0].transferOk, ok);
+        QCOMPARE(results[1].transferOk, ok);
+        QCOMPARE(QSet<int>({ results[0].callNo, results[1].callNo }), QSet<int>({ held, talking }));
+        if (ok) {
+            // Released to each other, and gone from here without a hang-up.
+            QTRY_VERIFY(first->released && second->released);
+            QTRY_COMPARE(rig.engine->callState(held), int(CallFree));
+            QCOMPARE(rig.engine->callState(talking), int(CallFree));
+            QCOMPARE(rig.pbx.count(TypeIax, 5), 0);
+        } else {
+            // Both calls stay as they were, still answered and without the transfer mark.
+            QCOMPARE(rig.engine->callState(held) & (CallComplete | CallTransfer), int(CallComplete));
+            QCOMPARE(rig.engine->callState(talking) & (CallComplete | CallTransfer), int(CallComplete));
+            QVERIFY(!first->released && !second->released);
+            QTRY_VERIFY(rig.probe->texts().join(QLatin1Char('\n')).contains(QLatin1String("transfer failed")));
+            if (mode == int(FakePbx::TransferMode::Ignore)) {
+                QVERIFY2(timer.elapsed() >= 350, qPrintable(QString::number(timer.elapsed())));
+                QTRY_VERIFY(first->transferRejected && second->transferRejected);
+            }
+            // The calls still carry voice.
+            const int before = second->voiceFrames;
+            QTRY_VERIFY(second->voiceFrames > before + 5);
+        }
+        QVERIFY2(rig.pbx.errors().isEmpty(), qPrintable(rig.pbx.errors().join(", ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIax2Media)
+#include "tst_iax2media.moc"
