@@ -240,6 +240,15 @@ private slots:
         const float level = levelDb(noise.data(), noise.size());
         QVERIFY2(level > -44 && level < -36, qPrintable(QString::number(level)));
         QVERIFY(toneShare(noise, 1000) < 0.05);
+
+        // A peer claiming full-scale background does not get to blast the user.
+        rig.pbx.sendComfortNoise(d->localNo, 0);
+        QTest::qWait(100);
+        rig.audio.takePlayed();
+        QTRY_VERIFY(rig.audio.playedCount() >= 4000);
+        const std::vector<int16_t> loud = rig.audio.takePlayed();
+        const float capped = levelDb(loud.data(), loud.size());
+        QVERIFY2(capped < -28, qPrintable(QString::number(capped)));
     }
 
     void ringTone()

@@ -644,6 +644,22 @@ private slots:
         QVERIFY(!client.isRunning());
     }
 
+    void staleSoundDeviceIsReported()
+    {
+        TestDataDir data;
+        QuorIaxClient::Options options = loopbackOptions(nullptr);
+        options.useSoundCard = true;
+        QuorIaxClient client(options);
+        if (client.audioDevices().isEmpty())
+            QSKIP("PortAudio lists no device here");
+        QSignalSpy messages(&client, &QuorIaxClient::signalMessage);
+        // A headset unplugged since the settings were saved: the ids are gone.
+        client.applyAudioDevices(4242, 4243, 4244, false, false);
+        QTRY_VERIFY(countOf(messages, MessageError) >= 3);
+        QVERIFY(messages.first().at(0).toString().contains(QStringLiteral("is not available")));
+        client.shutdown();
+    }
+
 private:
     QTemporaryDir m_alsa;
 };
