@@ -121,7 +121,7 @@ void TestPrivacyDataFile::passwordField()
 
 void TestPrivacyDataFile::shippedFile()
 {
-    const QString path = testDataPath(QStringLiteral("../../src/resources/shipped/quorer.dat"));
+    const QString path = QStringLiteral(QUOR_SOURCE_DIR "/src/resources/shipped/quorer.dat");
     QFile f(path);
     QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
     QCOMPARE(f.size(), qint64(38));
