@@ -4,7 +4,7 @@ set -euo pipefail
 build=${1:-build/release}
 shopt -s nullglob
 found=0
-for bench in "$build"/bin/*_bench; do
+for bench in "$build"/bin/*_bench "$build"/bin/bench_*; do
     found=1
     echo "== $(basename "$bench")"
     QT_QPA_PLATFORM=offscreen "$bench"
