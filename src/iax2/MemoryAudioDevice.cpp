@@ -6,18 +6,12 @@ namespace iax2 {
 
 std::vector<AudioDeviceInfo> MemoryAudioDevice::devices() const
 {
-    AudioDeviceInfo info;
-    info.id = kId;
-    info.name = "Memory";
-    info.capabilities = AudioInput | AudioOutput | AudioRing;
-    info.defaultInput = info.defaultOutput = info.defaultRing = true;
-    return { info };
+    return singleDeviceTable(kId, "Memory");
 }
 
 bool MemoryAudioDevice::select(int input, int output, int ring)
 {
-    auto known = [](int id) { return id == -1 || id == kId; };
-    return known(input) && known(output) && known(ring);
+    return selectsOnly(kId, input, output, ring);
 }
 
 bool MemoryAudioDevice::start()

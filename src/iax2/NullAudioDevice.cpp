@@ -8,18 +8,12 @@ namespace iax2 {
 
 std::vector<AudioDeviceInfo> NullAudioDevice::devices() const
 {
-    AudioDeviceInfo info;
-    info.id = kId;
-    info.name = "No sound device";
-    info.capabilities = AudioInput | AudioOutput | AudioRing;
-    info.defaultInput = info.defaultOutput = info.defaultRing = true;
-    return { info };
+    return singleDeviceTable(kId, "No sound device");
 }
 
 bool NullAudioDevice::select(int input, int output, int ring)
 {
-    auto known = [](int id) { return id == -1 || id == kId; };
-    return known(input) && known(output) && known(ring);
+    return selectsOnly(kId, input, output, ring);
 }
 
 bool NullAudioDevice::start()

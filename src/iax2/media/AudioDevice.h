@@ -23,6 +23,24 @@ struct AudioDeviceInfo
     bool defaultRing = false;
 };
 
+// The device table of a device that is its only entry, in every role.
+inline std::vector<AudioDeviceInfo> singleDeviceTable(int id, const char *name)
+{
+    AudioDeviceInfo info;
+    info.id = id;
+    info.name = name;
+    info.capabilities = AudioInput | AudioOutput | AudioRing;
+    info.defaultInput = info.defaultOutput = info.defaultRing = true;
+    return { info };
+}
+
+// Whether each of the three ids names that single device or none (-1).
+inline bool selectsOnly(int id, int input, int output, int ring)
+{
+    auto known = [id](int candidate) { return candidate == -1 || candidate == id; };
+    return known(input) && known(output) && known(ring);
+}
+
 // The engine's sound card. All samples are 8 kHz, 16-bit mono, in frames of 160.
 // The engine's processing thread calls read/write; implementations must not block
 // it for long (the capture side returns false when no whole frame is ready).
