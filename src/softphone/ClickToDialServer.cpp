@@ -10,6 +10,14 @@ struct ClickToDialServer::Client
 {
     QByteArray buffer;
     QTimer *timer = nullptr;
+
+    // Takes at most one byte past the longest request, so a flood stays bounded.
+    void readFrom(QTcpSocket *socket)
+    {
+        const qint64 room = maxLineLength + 1 - buffer.size();
+        if (room > 0)
+            buffer += socket->read(room);
+    }
 };
 
 namespace {
@@ -140,9 +148,7 @@ void ClickToDialServer::onReadyRead(QTcpSocket *socket)
     Client *client = m_clients.value(socket);
     if (!client)
         return;
-    const qint64 room = maxLineLength + 1 - client->buffer.size();
-    if (room > 0)
-        client->buffer += socket->read(room);
+    client->readFrom(socket);
     // Refuse what cannot become a request without waiting for the deadline.
     const int head = qMin(client->buffer.size(), requestPrefix.size());
     if (client->buffer.left(head) != requestPrefix.left(head)) {
@@ -178,9 +184,7 @@ void ClickToDialServer::onDisconnected(QTcpSocket *socket)
     if (!client)
         return;
     // A client may end its request by closing instead of sending a line end.
-    const qint64 room = maxLineLength + 1 - client->buffer.size();
-    if (room > 0)
-        client->buffer += socket->read(room);
+    client->readFrom(socket);
     finish(socket, client->buffer);
 }
 

@@ -1,5 +1,6 @@
 #include "PortAudioDevice.h"
 
+#include "Codec.h"
 #include "Resampler.h"
 #include "SpscRing.h"
 
@@ -12,8 +13,8 @@
 namespace iax2 {
 
 namespace {
-constexpr int kCodecRate = 8000;
-constexpr int kFrame = 160;
+constexpr int kCodecRate = Codec::kSampleRate;
+constexpr int kFrame = Codec::kFrameSamples;
 // Keep capture fresh: older audio than this is discarded when the engine reads,
 // so a call never starts with the backlog of the idle time before it.
 constexpr int kMaxCaptureBacklogMs = 60;
