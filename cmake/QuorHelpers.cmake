@@ -1,8 +1,9 @@
-# Adds a subdirectory only when it has a CMakeLists.txt, so that a subsystem can
-# land before its neighbours.
-function(quor_add_optional_subdirectory dir)
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-        add_subdirectory(${dir})
+# quor_require_pkg(PREFIX module debian-package): a pkg-config module the build
+# cannot do without; a missing one stops the configure step naming its package.
+function(quor_require_pkg prefix module package)
+    pkg_check_modules(${prefix} IMPORTED_TARGET GLOBAL ${module})
+    if(NOT ${prefix}_FOUND)
+        message(FATAL_ERROR "${module} not found: install the Debian package ${package} (scripts/install-deps.sh)")
     endif()
 endfunction()
 

@@ -2,8 +2,8 @@
 // refused or parse into fields that survive a round trip, without reading
 // outside the buffer (AddressSanitizer watches that).
 
-#include "Frame.h"
-#include "Sequencer.h"
+#include "iax2/Frame.h"
+#include "iax2/Sequencer.h"
 
 #include <cstdlib>
 

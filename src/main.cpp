@@ -2,48 +2,19 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMainWindow>
 #include <QPixmap>
 #include <QSplashScreen>
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
 
-#include "DSingleApplication.h"
-#include "Logger.h"
-#include "Paths.h"
-#include "Version.h"
-
-#ifdef HAVE_QUOR_SETTINGS
-#include "TQuorSettings.h"
-#endif
-#ifdef HAVE_QUOR_SOFTPHONE
-#include <QCloseEvent>
-#include <QDockWidget>
-
-#include "TQuorPhone.h"
-
-// Until the operator panel exists, the main window only hosts the phone; closing
-// it runs the phone's quit routine, which ends the process.
-class PhoneHostWindow : public QMainWindow
-{
-public:
-    explicit PhoneHostWindow(TQuorPhone *phone)
-        : m_phone(phone)
-    {
-    }
-
-protected:
-    void closeEvent(QCloseEvent *event) override
-    {
-        event->accept();
-        m_phone->beforeQuit();
-    }
-
-private:
-    TQuorPhone *m_phone;
-};
-#endif
+#include "core/DSingleApplication.h"
+#include "core/Logger.h"
+#include "core/Paths.h"
+#include "core/Version.h"
+#include "mainwindow/PhoneHostWindow.h"
+#include "settings/TQuorSettings.h"
+#include "softphone/TQuorPhone.h"
 
 static QString styleSheet()
 {
@@ -82,35 +53,19 @@ int main(int argc, char *argv[])
         Logger::warning(QStringLiteral("No port of the single-instance range could be bound; "
                                        "a second instance will not be detected"));
 
-#ifdef HAVE_QUOR_SETTINGS
     // Created hidden and locked; the phone window loads the configuration.
     std::unique_ptr<TQuorSettings> settings(new TQuorSettings());
     settings->hide();
     settings->setVersion(version);
-#endif
 
     QSplashScreen splash(QPixmap(QStringLiteral(":/ui/images/splash.png")));
     splash.show();
     splash.showMessage(QStringLiteral("Quor Manager ") + version, Qt::AlignBottom | Qt::AlignHCenter, Qt::white);
     app.processEvents();
 
-#if defined(HAVE_QUOR_SETTINGS) && defined(HAVE_QUOR_SOFTPHONE)
     auto *phone = new TQuorPhone(settings.get());
     PhoneHostWindow mainWindow(phone);
-    auto *dock = new QDockWidget(QStringLiteral("Phone"), &mainWindow);
-    dock->setObjectName(QStringLiteral("Phone"));
-    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    dock->setWidget(phone);
-    mainWindow.addDockWidget(Qt::LeftDockWidgetArea, dock);
-    mainWindow.setCentralWidget(new QWidget(&mainWindow));
-    phone->setMainWindow(&mainWindow);
-#else
-    // Stands in for the main window until the panel and the phone are built.
-    QMainWindow mainWindow;
-#endif
-    mainWindow.setObjectName(QStringLiteral("TQuorManager"));
     mainWindow.setWindowTitle(QStringLiteral("Quor Manager ") + version);
-    mainWindow.resize(900, 600);
     mainWindow.show();
     splash.finish(&mainWindow);
 

@@ -21,7 +21,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
 
 namespace {
 

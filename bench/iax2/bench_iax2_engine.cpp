@@ -11,8 +11,8 @@
 //
 //   bench_iax2_engine [seconds per codec=5] [bursts=20]
 
-#include "Iax2Engine.h"
-#include "media/AudioLevel.h"
+#include "iax2/Iax2Engine.h"
+#include "iax2/media/AudioLevel.h"
 
 #include <sys/resource.h>
 

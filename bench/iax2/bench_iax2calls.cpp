@@ -5,8 +5,8 @@
 //
 //   bench_iax2calls [calls=20] [seconds=5]
 
-#include "Iax2Engine.h"
-#include "NullAudioDevice.h"
+#include "iax2/Iax2Engine.h"
+#include "iax2/NullAudioDevice.h"
 
 #include <sys/resource.h>
 

@@ -2,11 +2,11 @@
 // on), encode, decode and the echo reference, on 20 ms frames of a speech-like
 // signal over background noise. Target: under 2 % of one core per call.
 
-#include "AudioFilters.h"
-#include "Codec.h"
-#include "JitterBuffer.h"
-#include "MediaCodecs.h"
-#include "Resampler.h"
+#include "iax2/media/AudioFilters.h"
+#include "iax2/media/Codec.h"
+#include "iax2/media/JitterBuffer.h"
+#include "iax2/media/MediaCodecs.h"
+#include "iax2/media/Resampler.h"
 
 #include <algorithm>
 #include <cmath>

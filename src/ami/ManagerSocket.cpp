@@ -1,10 +1,10 @@
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
 
 #include <QHash>
 
 #include <cstring>
 
-#include "AmiText.h"
+#include "ami/AmiText.h"
 
 using namespace Qt::StringLiterals;
 using namespace AmiText;

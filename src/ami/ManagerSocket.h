@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <QTcpSocket>
 
-#include "Logger.h"
+#include "core/Logger.h"
 
 // The client side of the PBX manager interface (AMI).
 //

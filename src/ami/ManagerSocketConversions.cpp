@@ -1,9 +1,9 @@
 // The conversions of CLI command output (peer tables, show-peer answers, driver
 // status, AstDB misses, showkey) into messages of the AMI's key-and-value form.
 
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
 
-#include "AmiText.h"
+#include "ami/AmiText.h"
 
 using namespace Qt::StringLiterals;
 using namespace AmiText;

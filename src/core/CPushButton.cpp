@@ -1,4 +1,4 @@
-#include "CPushButton.h"
+#include "core/CPushButton.h"
 
 #include <QEnterEvent>
 #include <QFileInfo>

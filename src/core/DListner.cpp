@@ -1,4 +1,4 @@
-#include "DListner.h"
+#include "core/DListner.h"
 
 #include <QHostAddress>
 #include <QMutexLocker>

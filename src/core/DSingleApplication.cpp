@@ -1,4 +1,4 @@
-#include "DSingleApplication.h"
+#include "core/DSingleApplication.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "DListner.h"
-#include "Logger.h"
+#include "core/DListner.h"
+#include "core/Logger.h"
 
 DSingleApplication::DSingleApplication(const QString &key)
     : DSingleApplication(key, DefaultFirstPort, DefaultLastPort)

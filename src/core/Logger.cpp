@@ -1,4 +1,4 @@
-#include "Logger.h"
+#include "core/Logger.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -7,7 +7,7 @@
 #include <QMutex>
 #include <QTextStream>
 
-#include "Paths.h"
+#include "core/Paths.h"
 
 namespace {
 

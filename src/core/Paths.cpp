@@ -1,11 +1,11 @@
-#include "Paths.h"
+#include "core/Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QMutex>
 #include <QStandardPaths>
 
-#include "Logger.h"
+#include "core/Logger.h"
 
 namespace {
 

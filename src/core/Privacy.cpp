@@ -1,4 +1,4 @@
-#include "Privacy.h"
+#include "core/Privacy.h"
 
 namespace {
 

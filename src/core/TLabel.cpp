@@ -1,4 +1,4 @@
-#include "TLabel.h"
+#include "core/TLabel.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "TQuorCall.h"
+#include "core/TQuorCall.h"
 
 #include <QMimeData>
 #include <QMutex>

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "QuorTypes.h"
+#include "core/QuorTypes.h"
 
 class TContact;
 class TlServer;

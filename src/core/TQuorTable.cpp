@@ -1,4 +1,4 @@
-#include "TQuorTable.h"
+#include "core/TQuorTable.h"
 
 #include <QKeyEvent>
 #include <QTimer>
@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "TQuorCall.h"
-#include "TQuorTableScroll.h"
+#include "core/TQuorCall.h"
+#include "core/TQuorTableScroll.h"
 
 namespace {
 

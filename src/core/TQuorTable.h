@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "TQuorTableRow.h"
+#include "core/TQuorTableRow.h"
 
 class QKeyEvent;
 class QTimer;

@@ -1,4 +1,4 @@
-#include "TQuorTableRow.h"
+#include "core/TQuorTableRow.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <QPixmapCache>
 
-#include "Privacy.h"
-#include "TQuorCall.h"
+#include "core/Privacy.h"
+#include "core/TQuorCall.h"
 
 namespace {
 

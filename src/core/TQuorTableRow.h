@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "QuorTypes.h"
+#include "core/QuorTypes.h"
 
 class QMimeData;
 class TQuorCall;

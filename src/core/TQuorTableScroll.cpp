@@ -1,9 +1,9 @@
-#include "TQuorTableScroll.h"
+#include "core/TQuorTableScroll.h"
 
 #include <QIcon>
 #include <QScrollBar>
 
-#include "CPushButton.h"
+#include "core/CPushButton.h"
 
 TQuorTableScroll::TQuorTableScroll(QWidget *parent)
     : QWidget(parent)

@@ -1,10 +1,10 @@
-#include "XmlReader.h"
+#include "core/XmlReader.h"
 
 #include <QDomDocument>
 #include <QFile>
 #include <QSaveFile>
 
-#include "Logger.h"
+#include "core/Logger.h"
 
 XmlReader::XmlReader(const QString &fileName)
     : m_fileName(fileName)

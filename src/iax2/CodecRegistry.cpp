@@ -1,7 +1,7 @@
-#include "CodecRegistry.h"
+#include "iax2/CodecRegistry.h"
 
-#include "G711Codec.h"
-#include "media/MediaCodecs.h"
+#include "iax2/G711Codec.h"
+#include "iax2/media/MediaCodecs.h"
 
 namespace iax2 {
 

@@ -3,7 +3,7 @@
 // Maps format bits to codec factories, so that more codecs can be plugged in
 // without touching the engine.
 
-#include "media/Codec.h"
+#include "iax2/media/Codec.h"
 
 #include <functional>
 #include <map>

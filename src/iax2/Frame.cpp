@@ -1,4 +1,4 @@
-#include "Frame.h"
+#include "iax2/Frame.h"
 
 namespace iax2 {
 

@@ -1,4 +1,4 @@
-#include "G711Codec.h"
+#include "iax2/G711Codec.h"
 
 #include <algorithm>
 #include <iterator>

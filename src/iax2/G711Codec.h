@@ -2,7 +2,7 @@
 
 // G.711 u-law and a-law: one byte per sample, so a 20 ms frame is 160 bytes.
 
-#include "media/Codec.h"
+#include "iax2/media/Codec.h"
 
 namespace iax2 {
 

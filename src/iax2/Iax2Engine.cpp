@@ -1,13 +1,13 @@
-#include "Iax2Engine.h"
+#include "iax2/Iax2Engine.h"
 
-#include "Frame.h"
-#include "Md5.h"
-#include "NullAudioDevice.h"
-#include "Sequencer.h"
-#include "media/AudioFilters.h"
-#include "media/AudioLevel.h"
-#include "media/JitterBuffer.h"
-#include "media/RingTone.h"
+#include "iax2/Frame.h"
+#include "iax2/Md5.h"
+#include "iax2/media/AudioFilters.h"
+#include "iax2/media/AudioLevel.h"
+#include "iax2/media/JitterBuffer.h"
+#include "iax2/media/RingTone.h"
+#include "iax2/NullAudioDevice.h"
+#include "iax2/Sequencer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -6,9 +6,9 @@
 // engine. The other methods may be called from any thread and only take the
 // lock briefly: nothing here waits on the network or on name resolution.
 
-#include "CodecRegistry.h"
-#include "media/AudioDevice.h"
-#include "media/FilterBits.h"
+#include "iax2/CodecRegistry.h"
+#include "iax2/media/AudioDevice.h"
+#include "iax2/media/FilterBits.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Md5.h"
+#include "iax2/Md5.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "MemoryAudioDevice.h"
+#include "iax2/MemoryAudioDevice.h"
 
-#include "media/Codec.h"
+#include "iax2/media/Codec.h"
 
 namespace iax2 {
 

@@ -4,7 +4,7 @@
 // the engine played. Thread safe, since the engine's thread reads and writes
 // while a test inspects.
 
-#include "media/AudioDevice.h"
+#include "iax2/media/AudioDevice.h"
 
 #include <deque>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "NullAudioDevice.h"
+#include "iax2/NullAudioDevice.h"
 
-#include "media/Codec.h"
+#include "iax2/media/Codec.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // The device that is always there: silent capture, discarded playback. The
 // engine's clock paces it, so calls run without a sound card.
 
-#include "media/AudioDevice.h"
+#include "iax2/media/AudioDevice.h"
 
 #include <atomic>
 

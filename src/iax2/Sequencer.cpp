@@ -1,4 +1,4 @@
-#include "Sequencer.h"
+#include "iax2/Sequencer.h"
 
 #include <algorithm>
 

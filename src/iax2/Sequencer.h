@@ -5,7 +5,7 @@
 // interval, VNAK and duplicate detection. Time comes from the caller, so the
 // logic runs under a fake clock in tests.
 
-#include "Frame.h"
+#include "iax2/Frame.h"
 
 #include <chrono>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "PrivacyDataFile.h"
+#include "settings/PrivacyDataFile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,15 +1,15 @@
 // The settings panel of TQuorSettings: construction, page navigation, and the
 // page operations that the model and the other windows use.
 
-#include "TQuorSettings.h"
+#include "settings/TQuorSettings.h"
 
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "Paths.h"
-#include "XmlReader.h"
+#include "core/Paths.h"
+#include "core/XmlReader.h"
 
 namespace {
 

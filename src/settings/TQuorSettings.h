@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "QuorTypes.h"
+#include "core/QuorTypes.h"
 #include "ui_QuorAbout.h"
 #include "ui_QuorActions.h"
 #include "ui_QuorAgentLogin.h"

@@ -1,10 +1,10 @@
 // The administrator lock of the settings panel.
 
-#include "TQuorSettings.h"
+#include "settings/TQuorSettings.h"
 
 #include <QPixmap>
 
-#include "PrivacyDataFile.h"
+#include "settings/PrivacyDataFile.h"
 
 void TQuorSettings::setLocked(bool lock)
 {

@@ -1,7 +1,7 @@
 // The configuration model of TQuorSettings: "quorer.xml", the privacy data file,
 // the getters, toggles and setters.
 
-#include "TQuorSettings.h"
+#include "settings/TQuorSettings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,10 +9,10 @@
 
 #include <utility>
 
-#include "Logger.h"
-#include "Paths.h"
-#include "PrivacyDataFile.h"
-#include "XmlReader.h"
+#include "core/Logger.h"
+#include "core/Paths.h"
+#include "core/XmlReader.h"
+#include "settings/PrivacyDataFile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "AioPrefFile.h"
+#include "softphone/AioPrefFile.h"
 
-#include "Logger.h"
-#include "Paths.h"
+#include "core/Logger.h"
+#include "core/Paths.h"
 
 namespace {
 

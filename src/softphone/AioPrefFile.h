@@ -1,6 +1,6 @@
 #pragma once
 
-#include "XmlReader.h"
+#include "core/XmlReader.h"
 
 // "aiopref.xml": the volume levels of the phone's audio, as percentages.
 //

@@ -1,9 +1,9 @@
-#include "CallActions.h"
+#include "softphone/CallActions.h"
 
 #include <QDesktopServices>
 #include <QProcess>
 
-#include "Logger.h"
+#include "core/Logger.h"
 
 CallActions::CallActions(QObject *parent)
     : QObject(parent)

@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "QuorTypes.h"
+#include "core/QuorTypes.h"
 
 // What the phone does outside itself when calls come and go, as the user set it
 // on the Actions page of the settings.

@@ -1,10 +1,10 @@
-#include "ClickToDialServer.h"
+#include "softphone/ClickToDialServer.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
 
-#include "Logger.h"
+#include "core/Logger.h"
 
 struct ClickToDialServer::Client
 {

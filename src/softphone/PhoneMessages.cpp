@@ -1,4 +1,4 @@
-#include "PhoneMessages.h"
+#include "softphone/PhoneMessages.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "QuorTypes.h"
+#include "core/QuorTypes.h"
 
 // How a message of a given TMessageType is shown in the phone window: the kind
 // of row it gets in the message table and the colour of the message line.

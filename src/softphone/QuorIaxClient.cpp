@@ -1,16 +1,14 @@
-#include "QuorIaxClient.h"
+#include "softphone/QuorIaxClient.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
-#include "Logger.h"
-#include "VoipEvent.h"
+#include "core/Logger.h"
+#include "softphone/VoipEvent.h"
 
-#ifdef QUOR_HAVE_IAX2_MEDIA
-#include "MediaCodecs.h"
-#include "PortAudioDevice.h"
-#endif
+#include "iax2/media/MediaCodecs.h"
+#include "iax2/media/PortAudioDevice.h"
 
 using iax2::EngineEvent;
 
@@ -43,11 +41,9 @@ Logger::Level logLevel(int textType)
 iax2::Iax2Engine::Config withCodecs(iax2::Iax2Engine::Config config)
 {
     config.codecs = iax2::CodecRegistry::withG711();
-#ifdef QUOR_HAVE_IAX2_MEDIA
     config.codecs.add(iax2::mediaCodecFormats(), [](uint32_t format, const iax2::SpeexSettings &speex) {
         return iax2::createMediaCodec(format, speex);
     });
-#endif
     return config;
 }
 
@@ -66,7 +62,6 @@ QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
     qRegisterMetaType<QuorIaxClient::RegistrationResult>("QuorIaxClient::RegistrationResult");
 
     iax2::AudioDevice *audio = m_options.audio;
-#ifdef QUOR_HAVE_IAX2_MEDIA
     if (!audio && m_options.useSoundCard) {
         auto card = std::make_unique<iax2::PortAudioDevice>();
         if (card->isInitialized()) {
@@ -85,7 +80,6 @@ QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
             postText(iax2::TextError, tr("The sound system could not be started; calls have no sound"));
         }
     }
-#endif
 
     m_engine = std::make_unique<iax2::Iax2Engine>(withCodecs(m_options.engine), audio);
     m_engine->setEventCallback(

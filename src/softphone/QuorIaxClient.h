@@ -13,9 +13,9 @@
 
 #include <memory>
 
-#include "Iax2Engine.h"
-#include "QuorTypes.h"
-#include "TVoipAccount.h"
+#include "core/QuorTypes.h"
+#include "iax2/Iax2Engine.h"
+#include "softphone/TVoipAccount.h"
 
 class QTimer;
 

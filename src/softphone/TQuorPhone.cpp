@@ -1,7 +1,7 @@
 // The phone window: construction, pages, the hosted settings panel, messages,
 // option flags and quitting. Calls live in TQuorPhoneCalls.cpp.
 
-#include "TQuorPhone.h"
+#include "softphone/TQuorPhone.h"
 
 #include <QAction>
 #include <QTimer>
@@ -9,16 +9,16 @@
 #include <cstdlib>
 #include <utility>
 
-#include "CPushButton.h"
-#include "CallActions.h"
-#include "ClickToDialServer.h"
-#include "Logger.h"
-#include "PhoneMessages.h"
-#include "TQuorCall.h"
-#include "TQuorSettings.h"
-#include "TQuorTable.h"
-#include "TQuorTableScroll.h"
-#include "TquorAui.h"
+#include "core/CPushButton.h"
+#include "core/Logger.h"
+#include "core/TQuorCall.h"
+#include "core/TQuorTable.h"
+#include "core/TQuorTableScroll.h"
+#include "settings/TQuorSettings.h"
+#include "softphone/CallActions.h"
+#include "softphone/ClickToDialServer.h"
+#include "softphone/PhoneMessages.h"
+#include "softphone/TquorAui.h"
 
 namespace {
 

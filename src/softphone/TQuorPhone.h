@@ -10,8 +10,8 @@
 
 #include <functional>
 
-#include "QuorIaxClient.h"
-#include "QuorTypes.h"
+#include "core/QuorTypes.h"
+#include "softphone/QuorIaxClient.h"
 #include "ui_QuorPhoneBase.h"
 
 class QAction;

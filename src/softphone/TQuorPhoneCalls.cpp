@@ -1,18 +1,18 @@
 // The phone window's calls: dialling, the incoming-call policy, answering,
 // hold, transfers, parking, the voicemail check and the call logs.
 
-#include "TQuorPhone.h"
+#include "softphone/TQuorPhone.h"
 
 #include <QTimer>
 
-#include "CPushButton.h"
-#include "CallActions.h"
-#include "Logger.h"
-#include "Privacy.h"
-#include "TQuorCall.h"
-#include "TQuorTable.h"
-#include "TQuorTableScroll.h"
-#include "TquorAui.h"
+#include "core/CPushButton.h"
+#include "core/Logger.h"
+#include "core/Privacy.h"
+#include "core/TQuorCall.h"
+#include "core/TQuorTable.h"
+#include "core/TQuorTableScroll.h"
+#include "softphone/CallActions.h"
+#include "softphone/TquorAui.h"
 
 // ---------------------------------------------------------------- lookups
 

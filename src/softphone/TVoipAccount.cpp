@@ -1,6 +1,6 @@
-#include "TVoipAccount.h"
+#include "softphone/TVoipAccount.h"
 
-#include "Logger.h"
+#include "core/Logger.h"
 
 TVoipAccount::TVoipAccount(const QString &server, quint16 port, const QString &user, const QString &secret,
                            const QString &callerIdName, const QString &callerIdNumber)

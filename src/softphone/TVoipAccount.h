@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "Iax2Engine.h"
+#include "iax2/Iax2Engine.h"
 
 class QuorIaxClient;
 

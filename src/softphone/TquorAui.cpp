@@ -1,8 +1,8 @@
-#include "TquorAui.h"
+#include "softphone/TquorAui.h"
 
 #include <cmath>
 
-#include "AioPrefFile.h"
+#include "softphone/AioPrefFile.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <QEvent>
 
-#include "Iax2Engine.h"
+#include "iax2/Iax2Engine.h"
 
 class VoipEvent : public QEvent
 {

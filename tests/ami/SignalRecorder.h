@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QStringList>
 
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
 
 // Records every emission of a ManagerSocket in order: the signal's name, its
 // list (or its text arguments, flattened) and, for peersCount, the type.

@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
 #include "SignalRecorder.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QTest>
 
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
 #include "SignalRecorder.h"
-#include "TestDataDir.h"
+#include "testsupport/TestDataDir.h"
 
 class TestAmiDispatch : public QObject
 {

@@ -3,10 +3,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "FakeAmiServer.h"
-#include "ManagerSocket.h"
+#include "ami/ManagerSocket.h"
+#include "testsupport/FakeAmiServer.h"
 #include "SignalRecorder.h"
-#include "TestDataDir.h"
+#include "testsupport/TestDataDir.h"
 
 namespace {
 

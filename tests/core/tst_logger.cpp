@@ -3,9 +3,9 @@
 #include <QtTest>
 #include <thread>
 
-#include "Logger.h"
-#include "Paths.h"
-#include "TestDataDir.h"
+#include "core/Logger.h"
+#include "core/Paths.h"
+#include "testsupport/TestDataDir.h"
 
 class TestLogger : public QObject
 {

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "DListner.h"
-#include "DSingleApplication.h"
+#include "core/DListner.h"
+#include "core/DSingleApplication.h"
 
 namespace {
 

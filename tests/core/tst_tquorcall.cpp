@@ -1,7 +1,7 @@
 #include <QMimeData>
 #include <QtTest>
 
-#include "TQuorCall.h"
+#include "core/TQuorCall.h"
 
 class TestTQuorCall : public QObject
 {

@@ -9,10 +9,10 @@
 #include <memory>
 #include <vector>
 
-#include "Privacy.h"
-#include "TQuorCall.h"
-#include "TQuorTable.h"
-#include "TQuorTableScroll.h"
+#include "core/Privacy.h"
+#include "core/TQuorCall.h"
+#include "core/TQuorTable.h"
+#include "core/TQuorTableScroll.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <QFileInfo>
 #include <QtTest>
 
-#include "TestDataDir.h"
-#include "XmlReader.h"
+#include "core/XmlReader.h"
+#include "testsupport/TestDataDir.h"
 
 class TestXmlReader : public QObject
 {

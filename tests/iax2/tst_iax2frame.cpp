@@ -3,10 +3,10 @@
 
 #include <QtTest>
 
-#include "Frame.h"
-#include "G711Codec.h"
-#include "Md5.h"
-#include "Sequencer.h"
+#include "iax2/Frame.h"
+#include "iax2/G711Codec.h"
+#include "iax2/Md5.h"
+#include "iax2/Sequencer.h"
 
 #include <cmath>
 

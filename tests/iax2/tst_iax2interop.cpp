@@ -3,10 +3,10 @@
 #include <QUdpSocket>
 #include <QtTest>
 
-#include "EngineProbe.h"
-#include "IaxModem.h"
-#include "Iax2Engine.h"
-#include "MemoryAudioDevice.h"
+#include "testsupport/EngineProbe.h"
+#include "testsupport/IaxModem.h"
+#include "iax2/Iax2Engine.h"
+#include "iax2/MemoryAudioDevice.h"
 
 using namespace iax2;
 

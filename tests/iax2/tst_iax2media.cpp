@@ -5,11 +5,11 @@
 
 #include <QtTest>
 
-#include "EngineProbe.h"
-#include "FakePbx.h"
-#include "Iax2Engine.h"
-#include "MemoryAudioDevice.h"
-#include "media/AudioLevel.h"
+#include "testsupport/EngineProbe.h"
+#include "testsupport/FakePbx.h"
+#include "iax2/Iax2Engine.h"
+#include "iax2/media/AudioLevel.h"
+#include "iax2/MemoryAudioDevice.h"
 
 #include <atomic>
 #include <memory>

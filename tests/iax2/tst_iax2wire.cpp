@@ -4,11 +4,11 @@
 
 #include <QtTest>
 
-#include "EngineProbe.h"
-#include "FakePbx.h"
-#include "Iax2Engine.h"
-#include "MemoryAudioDevice.h"
-#include "PcapWriter.h"
+#include "testsupport/EngineProbe.h"
+#include "testsupport/FakePbx.h"
+#include "iax2/Iax2Engine.h"
+#include "iax2/MemoryAudioDevice.h"
+#include "testsupport/PcapWriter.h"
 
 using namespace iax2;
 

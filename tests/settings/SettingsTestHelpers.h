@@ -7,8 +7,8 @@
 #include <QSignalSpy>
 #include <QStringList>
 
-#include "QuorTypes.h"
-#include "TQuorSettings.h"
+#include "core/QuorTypes.h"
+#include "settings/TQuorSettings.h"
 
 // The sections of "quorer.xml" in document order.
 inline QStringList sectionNames(const QDomDocument &doc)

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include "PrivacyDataFile.h"
+#include "settings/PrivacyDataFile.h"
 
 int main(int argc, char *argv[])
 {

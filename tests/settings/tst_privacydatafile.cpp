@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "PrivacyDataFile.h"
-#include "TestDataDir.h"
+#include "settings/PrivacyDataFile.h"
+#include "testsupport/TestDataDir.h"
 
 class TestPrivacyDataFile : public QObject
 {

@@ -6,10 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "Paths.h"
-#include "PrivacyDataFile.h"
+#include "core/Paths.h"
+#include "settings/PrivacyDataFile.h"
 #include "SettingsTestHelpers.h"
-#include "TestDataDir.h"
+#include "testsupport/TestDataDir.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "Paths.h"
-#include "PrivacyDataFile.h"
+#include "core/Paths.h"
+#include "settings/PrivacyDataFile.h"
 #include "SettingsTestHelpers.h"
-#include "TestDataDir.h"
+#include "testsupport/TestDataDir.h"
 
 class TestSettingsModel : public QObject
 {

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "CallActions.h"
+#include "softphone/CallActions.h"
 
 Q_DECLARE_METATYPE(CallActionSettings)
 

@@ -5,9 +5,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
-#include "ClickToDialServer.h"
-#include "Logger.h"
-#include "TestDataDir.h"
+#include "core/Logger.h"
+#include "softphone/ClickToDialServer.h"
+#include "testsupport/TestDataDir.h"
 
 class TestClickToDial : public QObject
 {

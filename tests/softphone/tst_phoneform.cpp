@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "CPushButton.h"
-#include "PhoneMessages.h"
-#include "TestDataDir.h"
-#include "TquorAui.h"
+#include "core/CPushButton.h"
+#include "softphone/PhoneMessages.h"
+#include "softphone/TquorAui.h"
+#include "testsupport/TestDataDir.h"
 #include "ui_QuorPhoneBase.h"
 
 class TestPhoneForm : public QObject

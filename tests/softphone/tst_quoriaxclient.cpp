@@ -5,14 +5,14 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include "EngineProbe.h"
-#include "FakePbx.h"
-#include "IaxModem.h"
-#include "Logger.h"
-#include "MemoryAudioDevice.h"
-#include "QuorIaxClient.h"
-#include "TVoipAccount.h"
-#include "TestDataDir.h"
+#include "testsupport/EngineProbe.h"
+#include "testsupport/FakePbx.h"
+#include "testsupport/IaxModem.h"
+#include "core/Logger.h"
+#include "iax2/MemoryAudioDevice.h"
+#include "softphone/QuorIaxClient.h"
+#include "softphone/TVoipAccount.h"
+#include "testsupport/TestDataDir.h"
 
 #include <memory>
 
@@ -590,10 +590,8 @@ private slots:
         QTest::addColumn<int>("format");
         QTest::newRow("u-law") << 4;
         QTest::newRow("a-law") << 8;
-#ifdef QUOR_HAVE_IAX2_MEDIA
         QTest::newRow("GSM") << 2;
         QTest::newRow("Speex") << 512;
-#endif
     }
 
     void callsThroughTheSoundCard()

@@ -5,9 +5,9 @@
 #include <QSlider>
 #include <QTest>
 
-#include "AioPrefFile.h"
-#include "TestDataDir.h"
-#include "TquorAui.h"
+#include "softphone/AioPrefFile.h"
+#include "softphone/TquorAui.h"
+#include "testsupport/TestDataDir.h"
 
 class TestTquorAui : public QObject
 {

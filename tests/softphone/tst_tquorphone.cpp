@@ -14,17 +14,17 @@
 
 #include <memory>
 
-#include "ClickToDialServer.h"
-#include "FakePbx.h"
-#include "Paths.h"
-#include "TQuorCall.h"
-#include "TQuorPhone.h"
-#include "TQuorSettings.h"
-#include "TQuorTable.h"
-#include "TQuorTableScroll.h"
-#include "TestDataDir.h"
-#include "WidgetShot.h"
-#include "XmlReader.h"
+#include "softphone/ClickToDialServer.h"
+#include "testsupport/FakePbx.h"
+#include "core/Paths.h"
+#include "core/TQuorCall.h"
+#include "core/TQuorTable.h"
+#include "core/TQuorTableScroll.h"
+#include "core/XmlReader.h"
+#include "settings/TQuorSettings.h"
+#include "softphone/TQuorPhone.h"
+#include "testsupport/TestDataDir.h"
+#include "testsupport/WidgetShot.h"
 
 namespace {
 

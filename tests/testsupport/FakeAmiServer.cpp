@@ -1,4 +1,4 @@
-#include "FakeAmiServer.h"
+#include "testsupport/FakeAmiServer.h"
 
 #include <QHostAddress>
 #include <QTcpServer>

@@ -1,9 +1,9 @@
-#include "TestDataDir.h"
+#include "testsupport/TestDataDir.h"
 
 #include <QDir>
 #include <QFile>
 
-#include "Paths.h"
+#include "core/Paths.h"
 
 TestDataDir::TestDataDir()
     : m_previous(Paths::dataDir())

@@ -1,6 +1,6 @@
-#include "AudioFilters.h"
+#include "iax2/media/AudioFilters.h"
 
-#include "AudioLevel.h"
+#include "iax2/media/AudioLevel.h"
 
 #include <speex/speex_echo.h>
 #include <speex/speex_preprocess.h>

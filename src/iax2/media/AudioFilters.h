@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FilterBits.h"
+#include "iax2/media/FilterBits.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "AudioLevel.h"
+#include "iax2/media/AudioLevel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "GsmCodec.h"
+#include "iax2/media/GsmCodec.h"
 
 #include <gsm.h>
 

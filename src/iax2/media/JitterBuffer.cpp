@@ -1,4 +1,4 @@
-#include "JitterBuffer.h"
+#include "iax2/media/JitterBuffer.h"
 
 #include <algorithm>
 

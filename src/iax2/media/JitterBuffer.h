@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Codec.h"
+#include "iax2/media/Codec.h"
 
 #include <cstdint>
 #include <deque>

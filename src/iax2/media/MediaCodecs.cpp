@@ -1,7 +1,7 @@
-#include "MediaCodecs.h"
+#include "iax2/media/MediaCodecs.h"
 
-#include "GsmCodec.h"
-#include "SpeexCodec.h"
+#include "iax2/media/GsmCodec.h"
+#include "iax2/media/SpeexCodec.h"
 
 namespace iax2 {
 

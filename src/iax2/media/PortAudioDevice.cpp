@@ -1,8 +1,8 @@
-#include "PortAudioDevice.h"
+#include "iax2/media/PortAudioDevice.h"
 
-#include "Codec.h"
-#include "Resampler.h"
-#include "SpscRing.h"
+#include "iax2/media/Codec.h"
+#include "iax2/media/Resampler.h"
+#include "iax2/media/SpscRing.h"
 
 #include <portaudio.h>
 

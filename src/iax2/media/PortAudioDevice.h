@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioDevice.h"
+#include "iax2/media/AudioDevice.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Resampler.h"
+#include "iax2/media/Resampler.h"
 
 #include <speex/speex_resampler.h>
 

@@ -1,4 +1,4 @@
-#include "RingTone.h"
+#include "iax2/media/RingTone.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "SpeexCodec.h"
+#include "iax2/media/SpeexCodec.h"
 
 #include <speex/speex.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Codec.h"
+#include "iax2/media/Codec.h"
 
 #include <speex/speex_bits.h>
 

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "AudioFilters.h"
+#include "iax2/media/AudioFilters.h"
 #include "SignalTools.h"
 
 using namespace iax2;

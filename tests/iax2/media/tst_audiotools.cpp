@@ -1,10 +1,10 @@
 #include <QtTest>
 
-#include "AudioLevel.h"
-#include "Resampler.h"
-#include "RingTone.h"
+#include "iax2/media/AudioLevel.h"
+#include "iax2/media/Resampler.h"
+#include "iax2/media/RingTone.h"
 #include "SignalTools.h"
-#include "SpscRing.h"
+#include "iax2/media/SpscRing.h"
 
 #include <thread>
 

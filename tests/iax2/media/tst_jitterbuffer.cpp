@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "JitterBuffer.h"
+#include "iax2/media/JitterBuffer.h"
 
 using namespace iax2;
 

@@ -1,9 +1,9 @@
 #include <QtTest>
 
-#include "GsmCodec.h"
-#include "MediaCodecs.h"
+#include "iax2/media/GsmCodec.h"
+#include "iax2/media/MediaCodecs.h"
 #include "SignalTools.h"
-#include "SpeexCodec.h"
+#include "iax2/media/SpeexCodec.h"
 
 #include <speex/speex.h>
 

@@ -1,7 +1,7 @@
 #include <QtTest>
 
-#include "PortAudioDevice.h"
-#include "RingTone.h"
+#include "iax2/media/PortAudioDevice.h"
+#include "iax2/media/RingTone.h"
 
 using namespace iax2;
 

@@ -1,4 +1,4 @@
-#include "PcapWriter.h"
+#include "testsupport/PcapWriter.h"
 
 #include <QList>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
-#include "FakePbx.h"
+#include "testsupport/FakePbx.h"
 
-#include "MediaCodecs.h"
+#include "iax2/media/MediaCodecs.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

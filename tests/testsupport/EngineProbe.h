@@ -3,7 +3,7 @@
 // Collects an engine's events (made on its thread) for a test to inspect on
 // the test thread, plus a Goertzel tone detector for the voice checks.
 
-#include "Iax2Engine.h"
+#include "iax2/Iax2Engine.h"
 
 #include <QList>
 #include <QMutex>

@@ -1,4 +1,4 @@
-#include "EngineProbe.h"
+#include "testsupport/EngineProbe.h"
 
 #include <cmath>
 
