@@ -5,7 +5,6 @@
 #include <QString>
 
 class QAction;
-class QMenu;
 class QWebEngineView;
 
 // The help window: a web view on the help pages with a menu bar of help topics.

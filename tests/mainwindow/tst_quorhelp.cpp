@@ -140,8 +140,6 @@ void TestQuorHelp::topicPages_data()
     QTest::newRow("Use FreePBX shares the manager page")
         << QStringList { help, setup, QStringLiteral("Manager options"), QStringLiteral("Use FreePBX") }
         << kTopicFolder + "manager.html";
-    QTest::newRow("Manager Configuration shares it too") << QStringList { QStringLiteral("&Asterisk Setup"),
-        QStringLiteral("Manager Configuration") } << kTopicFolder + "manager.html";
     QTest::newRow("Interface of the program")
         << QStringList { help, use, QStringLiteral("Interface") } << kTopicFolder + "interface.html";
     QTest::newRow("Interface of the phone") << QStringList { help, use, QStringLiteral("Phone"),
@@ -154,13 +152,6 @@ void TestQuorHelp::topicPages_data()
                                     << kTopicFolder + "contextual-menu.html";
     QTest::newRow("Parking lots keeps its blank")
         << QStringList { help, use, QStringLiteral("Parking lots ") } << kTopicFolder + "parking-lots.html";
-    QTest::newRow("Phone Setup, whole path")
-        << QStringList { help, setup, QStringLiteral("Phone Setup") }
-        << "/en/quor-manager-faq/quor-manager-faq/how-to-quor-iax2-softphone-setup.html";
-    QTest::newRow("Glossary") << QStringList { help, QStringLiteral("Glossary") }
-                              << "/en/glossario/glossario/index.html";
-    QTest::newRow("FAQ") << QStringList { QStringLiteral("&Troubleshooting"), QStringLiteral("FAQ") }
-                         << "/en/faq/2.html";
     QTest::newRow("Forum, query dropped")
         << QStringList { QStringLiteral("&Troubleshooting"), QStringLiteral("Forum") } << "/index.html";
 }
@@ -185,8 +176,6 @@ void TestQuorHelp::links_data()
     QTest::newRow("What's This link on any host")
         << QUrl(QStringLiteral("https://help.quor.example/en/quormanager-help/quormanager-help/manager.php"))
         << kTopicFolder + "manager.html";
-    QTest::newRow("main page over http") << QUrl(QStringLiteral("http://somewhere/en/quormanager-help/2.php"))
-                                         << QStringLiteral("/en/quormanager-help/2.html");
     QTest::newRow("query dropped") << QUrl(QStringLiteral("http://x/index.php?option=com_fireboard&Itemid=90&lang=en"))
                                    << QStringLiteral("/index.html");
     QTest::newRow("climbing out leads to the main page")

@@ -70,13 +70,13 @@ private slots:
     void overrideOnlyForLoopback();
 
 private:
-    // Answers the boxes with the queued answers ("download", else "continue").
-    void answerBoxes(const QStringList &answers);
+    // Records the download pages the check opens instead of opening them.
+    void captureOpener(TUpdate &update);
     void waitUntilDone(TUpdate &update);
     QStringList logLines() const;
 
     TestDataDir m_dataDir;
-    QStringList m_answers;
+    QStringList m_answers; // for the next boxes: "download", else "continue"
     int m_boxes = 0;
     QList<QUrl> m_opened;
 };
@@ -119,9 +119,12 @@ void TestTUpdate::cleanup()
     qunsetenv("QUOR_UPDATE_URL");
 }
 
-void TestTUpdate::answerBoxes(const QStringList &answers)
+void TestTUpdate::captureOpener(TUpdate &update)
 {
-    m_answers = answers;
+    update.setUrlOpener([this](const QUrl &url) {
+        m_opened.append(url);
+        return true;
+    });
 }
 
 void TestTUpdate::waitUntilDone(TUpdate &update)
@@ -177,11 +180,8 @@ void TestTUpdate::decisions()
     qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
 
     TUpdate update;
-    update.setUrlOpener([this](const QUrl &url) {
-        m_opened.append(url);
-        return true;
-    });
-    answerBoxes(answers);
+    captureOpener(update);
+    m_answers = answers;
     update.update();
     waitUntilDone(update);
 
@@ -203,11 +203,8 @@ void TestTUpdate::textSplitOverTwoWrites()
     qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
 
     TUpdate update;
-    update.setUrlOpener([this](const QUrl &url) {
-        m_opened.append(url);
-        return true;
-    });
-    answerBoxes({ QStringLiteral("download") });
+    captureOpener(update);
+    m_answers = QStringList { QStringLiteral("download") };
     update.update();
 
     // The first record is decided as soon as it has arrived.
