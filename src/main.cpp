@@ -7,12 +7,14 @@
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 #include "core/DSingleApplication.h"
 #include "core/Logger.h"
 #include "core/Paths.h"
 #include "core/Version.h"
 #include "mainwindow/PhoneHostWindow.h"
+#include "mainwindow/TUpdate.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 
@@ -27,6 +29,12 @@ static QString styleSheet()
 int main(int argc, char *argv[])
 {
     const QString version = Version::text();
+
+    // The help window's web engine needs both before the application object;
+    // as root its sandbox would abort the whole process on the first help page.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QuorManager"));
@@ -62,6 +70,9 @@ int main(int argc, char *argv[])
     splash.show();
     splash.showMessage(QStringLiteral("Quor Manager ") + version, Qt::AlignBottom | Qt::AlignHCenter, Qt::white);
     app.processEvents();
+
+    TUpdate updateCheck;
+    updateCheck.update();
 
     auto *phone = new TQuorPhone(settings.get());
     PhoneHostWindow mainWindow(phone);
