@@ -9,7 +9,6 @@
 #include <QPushButton>
 
 #include "core/Paths.h"
-#include "core/XmlReader.h"
 
 namespace {
 
@@ -23,6 +22,7 @@ TQuorSettings::ErrorBoxHandler &errorBoxHandler()
 
 TQuorSettings::TQuorSettings()
     : QWidget(nullptr)
+    , store(Paths::dataFile(QStringLiteral("quorer.xml")))
 {
     QFile css(QStringLiteral(":/ui/css/settings.css"));
     if (css.open(QIODevice::ReadOnly)) {
@@ -65,22 +65,16 @@ TQuorSettings::TQuorSettings()
     }
     labelCaption->setText(tr("Select settings"));
 
-    xmlReader = new XmlReader(Paths::dataFile(QStringLiteral("quorer.xml")));
     createConfigFile();
-    userServer.clear();
 
     setLocked(true);
     locked = true;
-    usePhoneIp = true;
     pageId = PageMenu;
 }
 
-TQuorSettings::~TQuorSettings()
-{
-    delete xmlReader;
-}
+TQuorSettings::~TQuorSettings() = default;
 
-void TQuorSettings::setAudioDeviceTable(const QList<AudioDeviceEntry> &devices)
+void TQuorSettings::setAudioDeviceTable(const std::vector<iax2::AudioDeviceInfo> &devices)
 {
     audioDeviceTable = devices;
 }
@@ -429,29 +423,31 @@ void TQuorSettings::setVersion(const QString &version)
 
 void TQuorSettings::fillUserPage()
 {
-    editServer->setText(userServer);
-    editPort->setText(userPort);
-    editUserName->setText(userName);
-    editPassword->setText(userPassword);
-    editCidName->setText(userCidName);
-    editCidNum->setText(userCidNum);
+    const SettingsStore::User &u = store.user();
+    editServer->setText(u.server);
+    editPort->setText(u.port);
+    editUserName->setText(u.userName);
+    editPassword->setText(u.password);
+    editCidName->setText(u.cidName);
+    editCidNum->setText(u.cidNum);
 }
 
 void TQuorSettings::fillManagerPage()
 {
     label_Server_conf->hide();
     editManagerServer_conf->hide();
-    boxUsePhoneIP->setChecked(usePhoneIp);
+    const SettingsStore::Manager &m = store.manager();
+    boxUsePhoneIP->setChecked(m.usePhoneIp);
     // The box may not have changed, and then its slot did not run.
-    setManagerServerReadOnly(usePhoneIp);
-    editManagerServer->setText(managerServer);
-    editManagerPort->setText(managerPort);
-    editManagerUser->setText(managerUser);
-    editManagerPasswd->setText(managerPassword);
+    setManagerServerReadOnly(m.usePhoneIp);
+    editManagerServer->setText(m.server);
+    editManagerPort->setText(m.port);
+    editManagerUser->setText(m.user);
+    editManagerPasswd->setText(m.password);
     boxPrivacy->show();
-    boxPrivacy->setChecked(privacy);
+    boxPrivacy->setChecked(store.privacy());
     boxFreePbx->show();
-    boxFreePbx->setChecked(useFreePbx);
+    boxFreePbx->setChecked(m.useFreePbx);
 }
 
 void TQuorSettings::slotMan2PhoneIP(int state)
@@ -461,7 +457,7 @@ void TQuorSettings::slotMan2PhoneIP(int state)
     } else if (state == Qt::Checked) {
         // Only the edit follows the phone here; Apply puts it into the model.
         setManagerServerReadOnly(true);
-        editManagerServer->setText(managerServerFromPhone());
+        editManagerServer->setText(store.managerServerFromPhone());
     }
 }
 
@@ -480,30 +476,32 @@ void TQuorSettings::fillOptionsPage()
              label_to_callopt, label_to_call, editDNDNumber, label_prefix, editVmSendPreffix })
         w->show();
 
-    boxOnTop->setChecked(optOnTop);
-    boxDND->setChecked(optDnd);
-    boxVM->setChecked(optVm);
-    boxFwdAll->setChecked(optForward);
+    // A box that changes runs its slot, which may change the model: copy first.
+    const SettingsStore::Options o = store.options();
+    boxOnTop->setChecked(o.onTop);
+    boxDND->setChecked(o.dnd);
+    boxVM->setChecked(o.vm);
+    boxFwdAll->setChecked(o.forward);
 
-    editFwdNum->setText(fwdNumber);
-    editVmNumber->setText(vmNumber);
-    editVmUserName->setText(vmUser);
-    editVmPassword->setText(vmPassword);
-    editDNDfamily->setText(dndFamily);
-    editDNDNumber->setText(dndNumber);
-    editVmSendPreffix->setText(vmPrefix);
-    parkEdit->setText(parkingLot);
+    editFwdNum->setText(o.fwdNumber);
+    editVmNumber->setText(o.vmNumber);
+    editVmUserName->setText(o.vmUser);
+    editVmPassword->setText(o.vmPassword);
+    editDNDfamily->setText(o.dndFamily);
+    editDNDNumber->setText(o.dndNumber);
+    editVmSendPreffix->setText(o.vmPrefix);
+    parkEdit->setText(o.parkingLot);
 
-    boxBusy->setChecked(optBusy);
-    boxSysTray->setChecked(optTrayIcon);
-    Box_all->setChecked(optFwdAll);
-    Box_busy->setChecked(optFwdBusy);
-    Box_noans->setChecked(optFwdNoAnswer);
-    boxFWDvm->setChecked(optForwardVm);
+    boxBusy->setChecked(o.busy);
+    boxSysTray->setChecked(o.trayIcon);
+    Box_all->setChecked(o.fwdAll);
+    Box_busy->setChecked(o.fwdBusy);
+    Box_noans->setChecked(o.fwdNoAnswer);
+    boxFWDvm->setChecked(o.forwardVm);
 
-    editFWDfam_1->setText(fwdFamilyAll);
-    editFWDfam_2->setText(fwdFamilyBusy);
-    editFWDfam_3->setText(fwdFamilyNoAnswer);
+    editFWDfam_1->setText(o.fwdFamilyAll);
+    editFWDfam_2->setText(o.fwdFamilyBusy);
+    editFWDfam_3->setText(o.fwdFamilyNoAnswer);
 
     if (!optionsPageWired) {
         optionsPageWired = true;
@@ -646,11 +644,13 @@ int TQuorSettings::filterBoxesMask() const
 
 void TQuorSettings::fillCodecsPage()
 {
-    boxGSM->setChecked(allowedCodecs & 2);
-    boxULAW->setChecked(allowedCodecs & 4);
-    boxALAW->setChecked(allowedCodecs & 8);
-    boxSPEEX->setChecked(allowedCodecs & 512);
-    boxILBC->setChecked(allowedCodecs & 1024);
+    const int allowedCodecs = store.allowedCodecs();
+    const QString preferredCodec = store.preferredCodec();
+    boxGSM->setChecked(allowedCodecs & SettingsStore::kCodecGsm);
+    boxULAW->setChecked(allowedCodecs & SettingsStore::kCodecUlaw);
+    boxALAW->setChecked(allowedCodecs & SettingsStore::kCodecAlaw);
+    boxSPEEX->setChecked(allowedCodecs & SettingsStore::kCodecSpeex);
+    boxILBC->setChecked(allowedCodecs & SettingsStore::kCodecIlbc);
 
     if (preferredCodec == QLatin1String("gsm"))
         radioGSM->setChecked(true);
@@ -670,7 +670,7 @@ void TQuorSettings::fillAudioPage()
     {
         int list;
         int id;
-    } lists[] = { { 1, audioInput }, { 2, audioOutput }, { 4, audioRing } };
+    } lists[] = { { 1, store.audio().input }, { 2, store.audio().output }, { 4, store.audio().ring } };
     for (const auto &l : lists) {
         QComboBox *combo = audioList(l.list);
         int index = -1;
@@ -683,8 +683,8 @@ void TQuorSettings::fillAudioPage()
     }
     boxRingInBothDevs->show();
     boxMuteRingDev->show();
-    boxRingInBothDevs->setChecked(ringInBoth);
-    boxMuteRingDev->setChecked(muteRing);
+    boxRingInBothDevs->setChecked(store.audio().ringInBoth);
+    boxMuteRingDev->setChecked(store.audio().muteRing);
     for (QWidget *w :
         std::initializer_list<QWidget *> { label_RingingDevice_2, editRingTone, pushButton, label_RingType, comboBox })
         w->hide();
@@ -692,22 +692,23 @@ void TQuorSettings::fillAudioPage()
 
 void TQuorSettings::fillFiltersPage()
 {
-    setFilterBoxes(filterMask);
+    setFilterBoxes(store.filterMask());
     for (QWidget *w : std::initializer_list<QWidget *> { label_Dtmf, comboBox_dtmf, label_jitter, editJittersize })
         w->hide();
 }
 
 void TQuorSettings::fillActionsPage()
 {
-    act_in->setChecked(actIn);
-    act_crm->setChecked(actCrm);
-    act_out->setChecked(actOut);
-    lauch_p_url->setChecked(actA1);
-    launchApp->setText(appIn);
-    launchArg->setText(scrIn);
-    launchCRM->setText(crmUrl);
-    launchApp_2->setText(appOut);
-    launchArg_2->setText(scrOut);
+    const SettingsStore::Actions &a = store.actions();
+    act_in->setChecked(a.actIn);
+    act_crm->setChecked(a.actCrm);
+    act_out->setChecked(a.actOut);
+    lauch_p_url->setChecked(a.actA1);
+    launchApp->setText(a.appIn);
+    launchArg->setText(a.scrIn);
+    launchCRM->setText(a.crmUrl);
+    launchApp_2->setText(a.appOut);
+    launchArg_2->setText(a.scrOut);
 }
 
 // ---------------------------------------------------------------- pages still to come
@@ -732,8 +733,8 @@ void TQuorSettings::showAgentPage()
 
 void TQuorSettings::fillAgentPage()
 {
-    textAgent->setText(agentId);
-    EditPenalty->setText(agentPenalty);
+    textAgent->setText(store.agentId());
+    EditPenalty->setText(store.agentPenalty());
 }
 
 void TQuorSettings::setAgentButton(bool loggedIn, const QString &toolTip, const QString &label)

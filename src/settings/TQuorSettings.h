@@ -6,8 +6,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 #include "core/QuorTypes.h"
+#include "settings/SettingsStore.h"
 #include "ui_QuorAbout.h"
 #include "ui_QuorActions.h"
 #include "ui_QuorAgentLogin.h"
@@ -32,7 +34,6 @@ class QLabel;
 class QListWidgetItem;
 class QPalette;
 class TQuorLdapSettings;
-class XmlReader;
 
 // The page ids on which Apply and Back act.
 enum TQuorSettingsPage {
@@ -78,14 +79,6 @@ class TQuorSettings : public QWidget,
     Q_OBJECT
 
 public:
-    // One device of the sound system as the phone reports it.
-    struct AudioDeviceEntry
-    {
-        int capabilities = 0; // 1 input, 2 output, 4 ring
-        QString name;
-        int id = -1;
-    };
-
     // Replaces the modal error box (tests): receives the box's title and text.
     using ErrorBoxHandler = std::function<void(const QString &title, const QString &text)>;
 
@@ -98,7 +91,7 @@ public:
     static QString scramblePassword(const QString &password);
     static QString unscramblePassword(const QString &scrambled);
     // The device table that readAudioDevices lists; set by the phone before loadAll.
-    void setAudioDeviceTable(const QList<AudioDeviceEntry> &devices);
+    void setAudioDeviceTable(const std::vector<iax2::AudioDeviceInfo> &devices);
 
     // --- model: getters ---
     void getUserName(QString *out);
@@ -121,7 +114,7 @@ public:
     void getSpeexSettings(int *decodeEnhance, float *quality, int *cbr, int *vbr, int *abr, int *complexity) const;
     void getActions(bool *actInOut, bool *actCrmOut, bool *actOutOut, bool *actA1Out, QString *appInOut,
         QString *scrInOut, QString *crmUrlOut, QString *appOutOut, QString *scrOutOut) const;
-    bool isPrivacyOn() const { return privacy; }
+    bool isPrivacyOn() const { return store.privacy(); }
 
     // --- model: toggles and setters ---
     void toggleOnTop();
@@ -258,13 +251,7 @@ private:
     void applyAdmin();
     void wireControls();
 
-    // The text under key in section; a missing key is added with fallback.
-    QString readValue(const QString &section, const QString &key, const QString &fallback);
-    bool readFlag(const QString &section, const QString &key, bool fallback);
-    void writeValue(const QString &section, const QString &key, const QString &value);
-    void writeFlag(const QString &section, const QString &key, bool value);
     void saveConfig();
-    QString managerServerFromPhone() const;
 
     void showMessage(const QString &text, TMessageType type);
     void deliverPendingMessages();
@@ -276,93 +263,12 @@ private:
     QList<QWidget *> pageList;
     QList<QWidget *> subFormList;
     TQuorLdapSettings *ldapSettings = nullptr;
-    XmlReader *xmlReader = nullptr;
     bool locked = true;
     bool controlsWired = false;
     bool optionsPageWired = false;
-    bool configChanged = false;
     QList<QPair<QString, TMessageType>> pendingMessages;
-    QList<AudioDeviceEntry> audioDeviceTable;
+    std::vector<iax2::AudioDeviceInfo> audioDeviceTable;
 
-    // PBX user account, section "agent"
-    QString userServer;
-    QString userPort;
-    QString userName;
-    QString userPassword;
-    QString userCidName;
-    QString userCidNum;
-
-    // manager login, section "manager"
-    bool usePhoneIp = true;
-    QString managerServer;
-    QString managerPort;
-    QString managerUser;
-    QString managerPassword;
-    bool useFreePbx = false;
-
-    // options
-    bool optBusy = false;
-    bool optDnd = false;
-    bool optVm = false;
-    bool optAgent = false;
-    bool optOnTop = false;
-    bool optForward = false;
-    bool optForwardVm = false;
-    bool optFwdAll = true;
-    bool optFwdBusy = false;
-    bool optFwdNoAnswer = false;
-    bool optTrayIcon = true;
-    QString dndFamily;
-    QString dndNumber;
-    QString fwdNumber;
-    QString fwdFamilyAll;
-    QString fwdFamilyBusy;
-    QString fwdFamilyNoAnswer;
-    QString vmNumber;
-    QString vmUser;
-    QString vmPassword;
-    QString vmPrefix;
-    QString parkingLot;
-    QString currentFwdFamily;
-
-    // audio and filters
-    int audioInput = -1;
-    int audioOutput = -1;
-    int audioRing = -1;
-    bool ringInBoth = false;
-    bool muteRing = false;
-    int filterMask = 0;
-
-    // codecs and Speex
-    int allowedCodecs = 0;
-    QString preferredCodec;
-    bool speexCustom = false;
-    bool speexDecodeEnhance = true;
-    float speexQuality = -1.0f;
-    int speexCbr = -1;
-    bool speexVbr = false;
-    int speexAbr = 8000;
-    int speexComplexity = 3;
-
-    // actions
-    bool actIn = false;
-    bool actCrm = false;
-    bool actOut = false;
-    bool actA1 = false;
-    QString appIn;
-    QString scrIn;
-    QString crmUrl;
-    QString appOut;
-    QString scrOut;
-
-    // agent login
-    QString agentId;
-    QString agentPenalty;
-
-    // privacy data file
-    QString adminPassword;
-    bool privacy = false;
-    // carried over from the file that was read
-    quint16 privacyFormat = 1;
-    quint16 privacyKey = 0x5a3c;
+    // the values of the configuration and their files
+    SettingsStore store;
 };
