@@ -316,7 +316,7 @@ void TestSettingsStore::privacyData()
     dir.write(QStringLiteral("quorer.dat"), QByteArray(20, 'x'));
     const Loaded broken;
     QVERIFY(!broken.privacyRead);
-    QVERIFY(broken.store.adminPassword().size() > PrivacyDataFile::MaxPasswordLength);
+    QVERIFY(broken.store.adminPassword().size() > PrivacyDataFile::kMaxPasswordLength);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
