@@ -186,25 +186,22 @@ bool isPrintable(const QString &text)
     return true;
 }
 
-// The Speex numbers as the file keeps them; out of range or unreadable values
-// give way to the nearest bound or the default.
-SettingsStore::Speex parseSpeex(
-    const QString &useDefaults, const QString &enhance, const QString &quality, const QString &cbr,
-    const QString &vbr, const QString &abr, const QString &complexity)
+// The Speex numbers as the file keeps them (rates in bit/s); out of range or
+// unreadable values give way to the nearest bound or the default.
+SettingsStore::Speex parseSpeex(const QString &useDefaults, const QString &enhance, const QString &quality,
+    const QString &cbr, const QString &vbr, const QString &abr, const QString &complexity)
 {
     SettingsStore::Speex s;
     s.speexCustom = useDefaults != kYes;
     s.speexDecodeEnhance = enhance == kYes;
+    s.speexQuality = SettingsStore::speexQualityOf(quality);
     bool ok = false;
-    const float q = quality.toFloat(&ok);
-    s.speexQuality = !ok || std::isnan(q) ? -1.0f : std::clamp(q, -1.0f, 9.0f);
     const int c = cbr.toInt(&ok);
     s.speexCbr = ok && c >= -1 ? c : -1;
     s.speexVbr = vbr == kYes;
     const int a = abr.toInt(&ok);
     s.speexAbr = ok && a >= 0 ? a : 0;
-    const int x = complexity.toInt(&ok);
-    s.speexComplexity = ok ? std::clamp(x, 0, 9) : 3;
+    s.speexComplexity = SettingsStore::speexComplexityOf(complexity);
     return s;
 }
 
@@ -370,12 +367,10 @@ void SettingsStore::readAudioDevices(const std::vector<iax2::AudioDeviceInfo> &d
         // Of two devices with one name the first wins.
         auto found = std::find_if(list.begin(), list.end(),
             [&stored](const iax2::AudioDeviceInfo *d) { return QString::fromLocal8Bit(d->name.c_str()) == stored; });
-        if (found == list.end() && !list.empty()) {
-            // The stored device is gone: take the first one and remember it.
-            setText(l.key, first);
-            m_keysAdded = true;
+        // A device unplugged for now gives way to the first one for this run
+        // only: the file keeps the user's choice for the next start.
+        if (found == list.end() && !list.empty())
             found = list.begin();
-        }
         *l.id = found == list.end() ? -1 : (*found)->id;
     }
     m_audio.ringInBoth = flag(kAudioRingInBoth);
@@ -647,6 +642,27 @@ SettingsStore::Speex SettingsStore::speexDefaults()
 {
     return parseSpeex(fallbackOf(kSpeexDefault), fallbackOf(kSpeexEnhance), fallbackOf(kSpeexQuality),
         fallbackOf(kSpeexCbr), fallbackOf(kSpeexVbr), fallbackOf(kSpeexAbr), fallbackOf(kSpeexComplexity));
+}
+
+float SettingsStore::speexQualityOf(const QString &text)
+{
+    bool ok = false;
+    const float q = text.toFloat(&ok);
+    return !ok || std::isnan(q) ? -1.0f : std::clamp(q, -1.0f, 9.0f);
+}
+
+int SettingsStore::speexRateOf(const QString &text, int floor)
+{
+    bool ok = false;
+    const int rate = text.toInt(&ok);
+    return !ok || rate < floor ? floor : std::min(rate, kMaxSpeexRate);
+}
+
+int SettingsStore::speexComplexityOf(const QString &text)
+{
+    bool ok = false;
+    const int complexity = text.toInt(&ok);
+    return ok ? std::clamp(complexity, 0, 9) : 3;
 }
 
 quint16 SettingsStore::userPort() const

@@ -186,6 +186,14 @@ public:
     const Speex &speex() const { return m_speex; }
     // What the phone gets while the Speex defaults are in use.
     static Speex speexDefaults();
+    // The Speex numbers as typed: a quality that does not parse (or is not a
+    // number) is -1, else clamped to -1..9; a rate in kbit/s that does not parse
+    // or lies below floor is floor, and at most what stays an int in bit/s; a
+    // complexity that does not parse is 3, else clamped to 0..9.
+    static float speexQualityOf(const QString &text);
+    static int speexRateOf(const QString &text, int floor);
+    static int speexComplexityOf(const QString &text);
+    static constexpr int kMaxSpeexRate = 2147483;
     const Actions &actions() const { return m_actions; }
     QString agentId() const { return m_agentId; }
     QString agentPenalty() const { return m_agentPenalty; }

@@ -539,187 +539,9 @@ void TQuorSettings::setErrorBoxHandler(ErrorBoxHandler handler)
     errorBoxHandler() = std::move(handler);
 }
 
-// ---------------------------------------------------------------- audio, filters, codecs
-
-QComboBox *TQuorSettings::audioList(int list) const
-{
-    switch (list) {
-    case 1:
-        return comboInputDevices;
-    case 2:
-        return comboOutputDevices;
-    case 4:
-        return comboRingingDevices;
-    default:
-        return nullptr;
-    }
-}
-
-void TQuorSettings::addAudioDevice(int capabilities, const QString &name, int deviceId)
-{
-    for (const int list : { 1, 2, 4 }) {
-        if (capabilities & list)
-            audioList(list)->addItem(name, deviceId);
-    }
-}
-
-int TQuorSettings::audioDeviceCount(int list) const
-{
-    const QComboBox *combo = audioList(list);
-    return combo ? combo->count() : 0;
-}
-
-QString TQuorSettings::audioDeviceName(int list, int index) const
-{
-    const QComboBox *combo = audioList(list);
-    if (!combo || index < 0 || index >= combo->count())
-        return {};
-    return combo->itemText(index);
-}
-
-int TQuorSettings::audioDeviceId(int list, int index) const
-{
-    const QComboBox *combo = audioList(list);
-    if (!combo || index < 0 || index >= combo->count())
-        return -1;
-    bool ok = false;
-    const int id = combo->itemData(index).toInt(&ok);
-    return ok ? id : -1;
-}
-
-int TQuorSettings::findAudioDevice(int list, const QString &name) const
-{
-    const QComboBox *combo = audioList(list);
-    if (!combo)
-        return -1;
-    for (int i = 0; i < combo->count(); ++i) {
-        if (combo->itemText(i) == name)
-            return i;
-    }
-    return -1;
-}
-
-void TQuorSettings::setCurrentAudioDevice(int list, int index)
-{
-    if (QComboBox *combo = audioList(list))
-        combo->setCurrentIndex(index);
-}
-
-int TQuorSettings::currentAudioDevice(int list) const
-{
-    const QComboBox *combo = audioList(list);
-    return combo ? combo->currentIndex() : -1;
-}
-
-void TQuorSettings::getAudioPageOptions(bool *ringBoth, bool *mute) const
-{
-    *ringBoth = boxRingInBothDevs->isChecked();
-    *mute = boxMuteRingDev->isChecked();
-}
-
-void TQuorSettings::setFilterBoxes(int mask)
-{
-    boxDenoise->setChecked(mask & 1);
-    boxAGC->setChecked(mask & 2);
-    boxEcho->setChecked(mask & 4);
-    boxAAGC->setChecked(mask & 8);
-    boxCN->setChecked(mask & 16);
-}
-
-int TQuorSettings::filterBoxesMask() const
-{
-    int mask = 0;
-    if (boxDenoise->isChecked())
-        mask |= 1;
-    if (boxAGC->isChecked())
-        mask |= 2;
-    if (boxEcho->isChecked())
-        mask |= 4;
-    if (boxAAGC->isChecked())
-        mask |= 8;
-    if (boxCN->isChecked())
-        mask |= 16;
-    return mask;
-}
-
-void TQuorSettings::fillCodecsPage()
-{
-    const int allowedCodecs = store.allowedCodecs();
-    const QString preferredCodec = store.preferredCodec();
-    boxGSM->setChecked(allowedCodecs & SettingsStore::kCodecGsm);
-    boxULAW->setChecked(allowedCodecs & SettingsStore::kCodecUlaw);
-    boxALAW->setChecked(allowedCodecs & SettingsStore::kCodecAlaw);
-    boxSPEEX->setChecked(allowedCodecs & SettingsStore::kCodecSpeex);
-    boxILBC->setChecked(allowedCodecs & SettingsStore::kCodecIlbc);
-
-    if (preferredCodec == QLatin1String("gsm"))
-        radioGSM->setChecked(true);
-    else if (preferredCodec == QLatin1String("ulaw"))
-        radioULAW->setChecked(true);
-    else if (preferredCodec == QLatin1String("alaw"))
-        radioALAW->setChecked(true);
-    else if (preferredCodec == QLatin1String("speex"))
-        radioSPEEX->setChecked(true);
-    else if (preferredCodec == QLatin1String("ilbc"))
-        radioILBC->setChecked(true);
-}
-
-void TQuorSettings::fillAudioPage()
-{
-    const struct
-    {
-        int list;
-        int id;
-    } lists[] = { { 1, store.audio().input }, { 2, store.audio().output }, { 4, store.audio().ring } };
-    for (const auto &l : lists) {
-        QComboBox *combo = audioList(l.list);
-        int index = -1;
-        for (int i = 0; i < combo->count() && index < 0; ++i) {
-            const QVariant data = combo->itemData(i);
-            if (data.isValid() && data.toInt() == l.id)
-                index = i;
-        }
-        combo->setCurrentIndex(index);
-    }
-    boxRingInBothDevs->show();
-    boxMuteRingDev->show();
-    boxRingInBothDevs->setChecked(store.audio().ringInBoth);
-    boxMuteRingDev->setChecked(store.audio().muteRing);
-    for (QWidget *w :
-        std::initializer_list<QWidget *> { label_RingingDevice_2, editRingTone, pushButton, label_RingType, comboBox })
-        w->hide();
-}
-
-void TQuorSettings::fillFiltersPage()
-{
-    setFilterBoxes(store.filterMask());
-    for (QWidget *w : std::initializer_list<QWidget *> { label_Dtmf, comboBox_dtmf, label_jitter, editJittersize })
-        w->hide();
-}
-
-void TQuorSettings::fillActionsPage()
-{
-    const SettingsStore::Actions &a = store.actions();
-    act_in->setChecked(a.actIn);
-    act_crm->setChecked(a.actCrm);
-    act_out->setChecked(a.actOut);
-    lauch_p_url->setChecked(a.actA1);
-    launchApp->setText(a.appIn);
-    launchArg->setText(a.scrIn);
-    launchCRM->setText(a.crmUrl);
-    launchApp_2->setText(a.appOut);
-    launchArg_2->setText(a.scrOut);
-}
-
 // ---------------------------------------------------------------- pages still to come
-// The writers and slots below belong to the audio, filters, codecs, actions and
-// agent pages; until those pages store their values they keep the model as it is.
+// The agent page and the options page's sub-forms.
 
-void TQuorSettings::writeAudioDevices() { }
-void TQuorSettings::writeFilters() { }
-void TQuorSettings::writeCodecs() { }
-void TQuorSettings::writeSpeex() { }
-void TQuorSettings::writeActions() { }
 void TQuorSettings::showAgentPage()
 {
     fillAgentPage();
@@ -752,22 +574,14 @@ void TQuorSettings::setAgentButtonLabelLook(const QFont &font, const QPalette &p
 }
 
 void TQuorSettings::writeAgentLogin() { }
-void TQuorSettings::fillSpeexPage() { }
 void TQuorSettings::slotAgentLogin() { }
 void TQuorSettings::slotAgentPause() { }
-void TQuorSettings::slotSpeexEnhanced(int) { }
 void TQuorSettings::setFWDform(int) { }
 void TQuorSettings::setVMform(int) { }
 void TQuorSettings::setDNDform(int) { }
 void TQuorSettings::queueSelected() { }
 void TQuorSettings::queueListSelected(const QString &) { }
 void TQuorSettings::queueListSelected(QListWidgetItem *) { }
-
-void TQuorSettings::setFileName()
-{
-    if (!sender())
-        return;
-}
 
 void TQuorSettings::checkFWDCond(int)
 {

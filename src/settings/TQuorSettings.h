@@ -81,6 +81,9 @@ class TQuorSettings : public QWidget,
 public:
     // Replaces the modal error box (tests): receives the box's title and text.
     using ErrorBoxHandler = std::function<void(const QString &title, const QString &text)>;
+    // Replaces the modal open-file dialog (tests): the chosen path, empty when cancelled.
+    using FileChooser = std::function<QString(
+        QWidget *parent, const QString &caption, const QString &start, const QString &filter)>;
 
     TQuorSettings();
     ~TQuorSettings() override;
@@ -166,6 +169,7 @@ public:
     void showError(const QString &key);
 
     static void setErrorBoxHandler(ErrorBoxHandler handler);
+    static void setFileChooser(FileChooser chooser);
 
     // The user's privacy data file (always written there) and the shipped default.
     static QString privacyDataPath();

@@ -61,6 +61,8 @@ public:
     bool muteRingDevice() const { return m_muteRing; }
     // The mask goes to the engine unchanged.
     void applyFilters(int mask);
+    // The filter mask the engine applies.
+    int filters() const { return m_engine ? m_engine->filters() : 0; }
     // Codec format bits: GSM 2, u-law 4, a-law 8, Speex 512, iLBC 1024. What
     // cannot be offered (iLBC) is masked out with a warning; a preferred codec
     // that is not allowed gives way to the first allowed one; with nothing

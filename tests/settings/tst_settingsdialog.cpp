@@ -13,44 +13,6 @@
 
 namespace {
 
-const QString kShippedPassword = QStringLiteral("fendro");
-
-// Plays the phone window: hosts the panel, loads the model, listens.
-struct Panel
-{
-    Panel()
-    {
-        settings.loadAll();
-        settings.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&settings));
-    }
-
-    template<typename T>
-    T *w(const char *name)
-    {
-        T *widget = settings.findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no widget %s", name);
-        return widget;
-    }
-
-    void release(const char *name) { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
-    void key(int k) { QTest::keyClick(&settings, Qt::Key(k)); }
-    QString caption() { return w<QLabel>("labelCaption")->text(); }
-
-    void unlock(const QString &password = kShippedPassword)
-    {
-        release("buttonAdmin");
-        // Return in the edit reaches the panel.
-        QLineEdit *edit = w<QLineEdit>("editLockPassword");
-        edit->setText(password);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-
-    TQuorSettings settings;
-    MessageLog log { &settings };
-};
-
 const char *const kLockedButtons[] = { "buttonUser", "buttonOptions", "buttonManager", "buttonActions",
     "buttonAudioOpt", "buttonCodecs", "buttonFilters" };
 

@@ -286,9 +286,9 @@ void TestSettingsStore::audioDevicesByName()
     const SettingsStore::Audio &a = loaded.store.audio();
     QCOMPARE(a.input, 10); // missing key: the first input device
     QCOMPARE(a.output, 11); // by name, the first of two
-    QCOMPARE(a.ring, 12); // gone: the first ring device
+    QCOMPARE(a.ring, 12); // absent: the first ring device, for this run only
     QCOMPARE(stored(QStringLiteral("audio"), QStringLiteral("input_dev")), QStringLiteral("Built-in"));
-    QCOMPARE(stored(QStringLiteral("audio"), QStringLiteral("ringing_dev")), QStringLiteral("Headset"));
+    QCOMPARE(stored(QStringLiteral("audio"), QStringLiteral("ringing_dev")), QStringLiteral("Gone"));
 }
 
 void TestSettingsStore::privacyData()
