@@ -1,24 +1,14 @@
-// The settings panel of TQuorSettings: construction, page navigation, and the
-// page operations that the model and the other windows use.
+// The settings panel of TQuorSettings: construction, page navigation, the
+// operations for the other windows, and the PBX user and manager pages.
 
 #include "settings/TQuorSettings.h"
 
 #include <QFile>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "core/Paths.h"
 
-namespace {
-
-TQuorSettings::ErrorBoxHandler &errorBoxHandler()
-{
-    static TQuorSettings::ErrorBoxHandler handler;
-    return handler;
-}
-
-} // namespace
 
 TQuorSettings::TQuorSettings()
     : QWidget(nullptr)
@@ -141,6 +131,8 @@ void TQuorSettings::select()
         fillUserPage();
         break;
     case PageOptions:
+        // The fill's boxes open their sub-forms only on the options page.
+        pageId = PageOptions;
         fillOptionsPage();
         break;
     case PageAudio:
@@ -209,18 +201,12 @@ void TQuorSettings::settingsApply()
     case PageAbout:
         break;
     case PageDndForm:
-        applyDND();
-        // Refused while forward is on: the sub-form stays.
-        if (boxFwdAll->isChecked())
+        // Refused: the sub-form stays.
+        if (!applyDndForm())
             return;
         break;
     case PageFwdForm:
-        if (boxFwdAll->isChecked() && editFwdNum->text().isEmpty()) {
-            showError(QStringLiteral("fwdValidateError"));
-            return;
-        }
-        applyForward();
-        if (boxDND->isChecked())
+        if (!applyFwdForm())
             return;
         break;
     default:
@@ -464,127 +450,4 @@ void TQuorSettings::slotMan2PhoneIP(int state)
 void TQuorSettings::setManagerServerReadOnly(bool readOnly)
 {
     editManagerServer->setReadOnly(readOnly);
-}
-
-// ---------------------------------------------------------------- options page
-
-void TQuorSettings::fillOptionsPage()
-{
-    boxAgent->hide();
-    for (QWidget *w : std::initializer_list<QWidget *> { boxBusy, boxSysTray, label_fw_opt, label_fw_family, Box_all,
-             Box_busy, Box_noans, editFWDfam_1, editFWDfam_2, editFWDfam_3, boxFWDvm, label_db_family, editDNDfamily,
-             label_to_callopt, label_to_call, editDNDNumber, label_prefix, editVmSendPreffix })
-        w->show();
-
-    // A box that changes runs its slot, which may change the model: copy first.
-    const SettingsStore::Options o = store.options();
-    boxOnTop->setChecked(o.onTop);
-    boxDND->setChecked(o.dnd);
-    boxVM->setChecked(o.vm);
-    boxFwdAll->setChecked(o.forward);
-
-    editFwdNum->setText(o.fwdNumber);
-    editVmNumber->setText(o.vmNumber);
-    editVmUserName->setText(o.vmUser);
-    editVmPassword->setText(o.vmPassword);
-    editDNDfamily->setText(o.dndFamily);
-    editDNDNumber->setText(o.dndNumber);
-    editVmSendPreffix->setText(o.vmPrefix);
-    parkEdit->setText(o.parkingLot);
-
-    boxBusy->setChecked(o.busy);
-    boxSysTray->setChecked(o.trayIcon);
-    Box_all->setChecked(o.fwdAll);
-    Box_busy->setChecked(o.fwdBusy);
-    Box_noans->setChecked(o.fwdNoAnswer);
-    boxFWDvm->setChecked(o.forwardVm);
-
-    editFWDfam_1->setText(o.fwdFamilyAll);
-    editFWDfam_2->setText(o.fwdFamilyBusy);
-    editFWDfam_3->setText(o.fwdFamilyNoAnswer);
-
-    if (!optionsPageWired) {
-        optionsPageWired = true;
-        for (QCheckBox *box : { Box_all, Box_busy, Box_noans })
-            connect(box, &QCheckBox::stateChanged, this, &TQuorSettings::checkFWDCond);
-    }
-}
-
-void TQuorSettings::showError(const QString &key)
-{
-    QString title;
-    QString text;
-    if (key == QLatin1String("dndSetError")) {
-        title = tr("Do Not Disturb");
-        text = tr("Call forward is selected, \nDisable Call forward before enabling DND");
-    } else if (key == QLatin1String("fwdSetError")) {
-        title = tr("Call Forward");
-        text = tr("DND is selected, \nDisable DND before enabling Call forward");
-    } else if (key == QLatin1String("fwdValidateError")) {
-        title = tr("Call Forward");
-        text = tr("No forward Number entered,\n please fill the number in the forward settings");
-    }
-    if (errorBoxHandler()) {
-        errorBoxHandler()(title, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setWindowOpacity(0.9);
-    box.exec();
-}
-
-void TQuorSettings::setErrorBoxHandler(ErrorBoxHandler handler)
-{
-    errorBoxHandler() = std::move(handler);
-}
-
-// ---------------------------------------------------------------- pages still to come
-// The agent page and the options page's sub-forms.
-
-void TQuorSettings::showAgentPage()
-{
-    fillAgentPage();
-    pageId = PageAgent;
-    frameSelect->hide();
-    if (framePhoneOptions->isVisible())
-        framePhoneOptions->hide();
-    showSubForm(frameAgent);
-    frameAgent->setFocus();
-}
-
-void TQuorSettings::fillAgentPage()
-{
-    textAgent->setText(store.agentId());
-    EditPenalty->setText(store.agentPenalty());
-}
-
-void TQuorSettings::setAgentButton(bool loggedIn, const QString &toolTip, const QString &label)
-{
-    buttonAgent->setToolTip(toolTip);
-    labelButtonAgent->setText(label);
-    bg_btn_aLogin->setPixmap(QPixmap(loggedIn ? QStringLiteral(":/ui/images/bg_agent_red.png")
-                                              : QStringLiteral(":/ui/images/bg_agent_green.png")));
-}
-
-void TQuorSettings::setAgentButtonLabelLook(const QFont &font, const QPalette &palette)
-{
-    labelButtonAgent->setFont(font);
-    labelButtonAgent->setPalette(palette);
-}
-
-void TQuorSettings::writeAgentLogin() { }
-void TQuorSettings::slotAgentLogin() { }
-void TQuorSettings::slotAgentPause() { }
-void TQuorSettings::setFWDform(int) { }
-void TQuorSettings::setVMform(int) { }
-void TQuorSettings::setDNDform(int) { }
-void TQuorSettings::queueSelected() { }
-void TQuorSettings::queueListSelected(const QString &) { }
-void TQuorSettings::queueListSelected(QListWidgetItem *) { }
-
-void TQuorSettings::checkFWDCond(int)
-{
-    if (!sender())
-        return;
 }

@@ -149,6 +149,14 @@ public:
     void fillAgentPage();
     void setAgentButton(bool loggedIn, const QString &toolTip, const QString &label);
     void setAgentButtonLabelLook(const QFont &font, const QPalette &palette);
+    // Refills the queue choice, keeping the current queue when it is still listed
+    // (else an empty entry on top is current); each change reaches queueSelected().
+    void setQueues(const QStringList &names);
+    void setPauseButton(bool paused, const QString &toolTip);
+    // Entries of the member list: "<member name> <interface> <queue>".
+    void addAgentEntry(const QString &entry);
+    // A row outside the list does nothing.
+    void removeAgentEntry(int row);
 
     // --- page operations the model uses ---
     void fillUserPage();
@@ -247,6 +255,13 @@ private:
     void fillFiltersPage();
     void fillSpeexPage();
     void fillActionsPage();
+
+    // Apply on the DND and forward sub-forms; false when refused (the sub-form stays).
+    bool applyDndForm();
+    bool applyFwdForm();
+    bool optionsPageOpen() const;
+    // The untouched default forward number counts as none.
+    static bool isForwardNumberEmpty(const QString &number);
 
     // lock
     void setLocked(bool lock);

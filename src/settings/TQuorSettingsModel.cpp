@@ -438,14 +438,16 @@ void TQuorSettings::setDNDState(bool on)
     writeOptions();
 }
 
+// Switching off is always possible; the exclusion of DND and forward, and the
+// number, are checked only when switching on.
 void TQuorSettings::applyForward()
 {
     const SettingsStore::Options &o = store.options();
-    if (o.dnd) {
+    if (!o.forward && o.dnd) {
         showError(QStringLiteral("fwdSetError"));
         return;
     }
-    if (o.fwdNumber.isEmpty()) {
+    if (!o.forward && isForwardNumberEmpty(o.fwdNumber)) {
         showError(QStringLiteral("fwdValidateError"));
         return;
     }
@@ -458,12 +460,13 @@ void TQuorSettings::applyForward()
 
 void TQuorSettings::applyDND()
 {
-    if (store.options().forward) {
+    const SettingsStore::Options &o = store.options();
+    if (!o.dnd && o.forward) {
         showError(QStringLiteral("dndSetError"));
         return;
     }
     fillOptionsPage();
-    boxDND->setChecked(!store.options().dnd);
+    boxDND->setChecked(!o.dnd);
     frameOptDND->hide();
     writeOptions();
     emit setAsteriskDND();

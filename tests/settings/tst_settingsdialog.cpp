@@ -9,7 +9,6 @@
 #include "settings/PrivacyDataFile.h"
 #include "SettingsTestHelpers.h"
 #include "testsupport/TestDataDir.h"
-#include "testsupport/WidgetShot.h"
 
 namespace {
 
@@ -24,7 +23,6 @@ class TestSettingsDialog : public QObject
 
 private slots:
     void initTestCase();
-    void startsLockedOnMenu();
     void navigationAndKeys();
     void lockCycle();
     void passwordChange_data();
@@ -36,47 +34,11 @@ private slots:
     void managerPage();
     void managerPrivacy();
     void togglesAndSetters();
-    void aboutPage();
-    void screenshots();
 };
 
 void TestSettingsDialog::initTestCase()
 {
     Paths::init();
-}
-
-void TestSettingsDialog::startsLockedOnMenu()
-{
-    TestDataDir dir;
-    Panel p;
-    QCOMPARE(p.settings.currentPage(), int(PageMenu));
-    QVERIFY(p.settings.isLocked());
-    QCOMPARE(p.caption(), QStringLiteral("Select settings"));
-    QVERIFY(p.w<QWidget>("frameSelect")->isVisible());
-    QVERIFY(!p.w<QWidget>("buttonApply")->isVisible());
-    QVERIFY(!p.w<QWidget>("buttonBack")->isVisible());
-    QVERIFY(!p.w<QWidget>("buttonContact")->isVisible());
-    for (const char *name : kLockedButtons)
-        QVERIFY2(!p.w<QPushButton>(name)->isEnabled(), name);
-    QVERIFY(p.w<QPushButton>("buttonAdmin")->isEnabled());
-    QVERIFY(p.w<QPushButton>("buttonAbout")->isEnabled());
-    QVERIFY(!p.w<QCheckBox>("boxPrivacy")->isEnabled());
-
-    // One shortcut for all ten would fire none of them.
-    int withShortcut = 0;
-    for (QPushButton *b : p.settings.findChild<QWidget *>(QStringLiteral("frameSelect"))->findChildren<QPushButton *>())
-        withShortcut += b->shortcut().isEmpty() ? 0 : 1;
-    QVERIFY(withShortcut <= 1);
-
-    p.release("buttonAdmin");
-    QCOMPARE(p.settings.currentPage(), int(PageAdmin));
-    QCOMPARE(p.caption(), QStringLiteral("Administrator"));
-    QVERIFY(p.w<QLineEdit>("editLockPassword")->isEnabled());
-    for (const char *name : { "boxLockSettings", "boxChangePasswd" })
-        QVERIFY2(!p.w<QCheckBox>(name)->isEnabled(), name);
-    QVERIFY(!p.w<QLineEdit>("editLockNewPasswd1")->isEnabled());
-    QVERIFY(!p.w<QCheckBox>("boxLockSettings")->isChecked());
-    QCOMPARE(p.w<QLineEdit>("editLockPassword")->maxLength(), 31);
 }
 
 void TestSettingsDialog::navigationAndKeys()
@@ -155,6 +117,16 @@ void TestSettingsDialog::lockCycle()
 {
     TestDataDir dir;
     Panel p;
+    // Every start is locked, on the menu.
+    QVERIFY(p.settings.isLocked());
+    QVERIFY(!p.w<QWidget>("buttonApply")->isVisible());
+    for (const char *name : kLockedButtons)
+        QVERIFY2(!p.w<QPushButton>(name)->isEnabled(), name);
+    // One shortcut for all ten would fire none of them.
+    int withShortcut = 0;
+    for (QPushButton *b : p.settings.findChild<QWidget *>(QStringLiteral("frameSelect"))->findChildren<QPushButton *>())
+        withShortcut += b->shortcut().isEmpty() ? 0 : 1;
+    QVERIFY(withShortcut <= 1);
 
     p.unlock(QStringLiteral("Fendro"));
     QCOMPARE(p.log.messages.size(), 1);
@@ -541,43 +513,6 @@ void TestSettingsDialog::togglesAndSetters()
     QCOMPARE(boxes.boxes.at(2).second,
         QStringLiteral("No forward Number entered,\n please fill the number in the forward settings"));
     QCOMPARE(fwdSpy.count(), 1);
-}
-
-void TestSettingsDialog::aboutPage()
-{
-    TestDataDir dir;
-    Panel p;
-    QCOMPARE(p.w<QLabel>("labelVersion")->text(), QStringLiteral("Version 1.0 beta"));
-    p.settings.setVersion(QStringLiteral("1.0 3"));
-    QCOMPARE(p.w<QLabel>("labelVersion")->text(), QStringLiteral("Version 1.0 3"));
-
-    const QByteArray stored = dir.read(QStringLiteral("quorer.xml"));
-    p.release("buttonAbout"); // open while locked
-    QCOMPARE(p.settings.currentPage(), int(PageAbout));
-    p.release("buttonApply");
-    QCOMPARE(p.settings.currentPage(), int(PageMenu));
-    QCOMPARE(dir.read(QStringLiteral("quorer.xml")), stored);
-}
-
-void TestSettingsDialog::screenshots()
-{
-    if (qEnvironmentVariableIsEmpty("QUOR_SCREENSHOT_DIR"))
-        QSKIP("writes the panel's pictures into QUOR_SCREENSHOT_DIR when it is set");
-    TestDataDir dir;
-    Panel p;
-    p.settings.setVersion(QStringLiteral("1.0 3"));
-    auto shoot = [&](const char *name) { QVERIFY(!saveWidgetShot(&p.settings, QLatin1String(name)).isEmpty()); };
-    shoot("settings-menu-locked");
-    p.release("buttonAdmin");
-    shoot("settings-admin-locked");
-    p.key(Qt::Key_Escape);
-    p.unlock();
-    shoot("settings-menu-unlocked");
-    for (const char *page : { "buttonUser", "buttonManager", "buttonAbout" }) {
-        p.release(page);
-        shoot(page);
-        p.key(Qt::Key_Escape);
-    }
 }
 
 QTEST_MAIN(TestSettingsDialog)

@@ -350,6 +350,25 @@ void TestPhoneSettings::screenshots()
         w<QLineEdit>("launchApp_2")->setText(QStringLiteral("/usr/bin/logger"));
         w<QLineEdit>("launchArg_2")->setText(QStringLiteral("/opt/crm/dialled.sh"));
     });
+    // The options page with each of its sub-forms.
+    for (const char *box : { "boxDND", "boxFwdAll", "boxVM" }) {
+        shoot("buttonOptions", (QByteArray("settings-options-") + box).constData(), [this, box] {
+            w<QCheckBox>(box)->setChecked(true);
+            w<QLineEdit>("editFwdNum")->setText(QStringLiteral("5550142"));
+            w<QLineEdit>("editVmNumber")->setText(QStringLiteral("*97"));
+            w<QLineEdit>("editVmUserName")->setText(kUser);
+            w<QLineEdit>("editVmPassword")->setText(QStringLiteral("1234"));
+            w<QLineEdit>("editVmSendPreffix")->setText(QStringLiteral("*"));
+        });
+    }
+    // The agent page logged in to a queue, as the main window shows it.
+    m_phone->slotAgentLogin();
+    m_settings->setQueues({ QStringLiteral("sales"), QStringLiteral("support") });
+    w<QComboBox>("comboQueues")->setCurrentText(QStringLiteral("sales"));
+    m_settings->setAgentButton(true, QStringLiteral("sales logout"), QStringLiteral("sales\nlogout"));
+    m_settings->setPauseButton(false, QStringLiteral("Pause"));
+    m_settings->addAgentEntry(QStringLiteral("201 IAX2/201 sales"));
+    QVERIFY(!saveWidgetShot(m_phone.get(), QStringLiteral("settings-agent")).isEmpty());
 }
 
 QTEST_MAIN(TestPhoneSettings)
