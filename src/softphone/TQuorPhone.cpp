@@ -267,15 +267,7 @@ void TQuorPhone::hostSettings()
     m_settings->move(0, 0);
     m_settings->hideStatusStrip();
 
-    QList<TQuorSettings::AudioDeviceEntry> devices;
-    for (const QuorIaxClient::AudioDeviceEntry &d : m_voip->audioDevices()) {
-        TQuorSettings::AudioDeviceEntry entry;
-        entry.capabilities = d.capabilities;
-        entry.name = d.name;
-        entry.id = d.id;
-        devices.append(entry);
-    }
-    m_settings->setAudioDeviceTable(devices);
+    m_settings->setAudioDeviceTable(m_voip->audioDevices());
     m_settings->loadAll();
 
     connect(m_settings, &TQuorSettings::signalShowMessage, this,
