@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <functional>
 
 #include "core/Paths.h"
 #include "core/XmlReader.h"

@@ -26,10 +26,17 @@
 namespace {
 
 // RFC 5456 numbers the checks below look for.
-enum : int { TypeDtmf = 1, TypeControl = 4, TypeIax = 6 };
-enum : int { CtlAnswer = 4, CtlBusy = 5 };
-enum : int { IaxHangup = 5, IaxReject = 6, IaxRegRel = 17, IaxQuelch = 0x1c, IaxUnquelch = 0x1d, IaxTransfer = 0x22 };
-enum : int { IeCalledNumber = 1 };
+enum : int { kTypeDtmf = 1, kTypeControl = 4, kTypeIax = 6 };
+enum : int { kCtlAnswer = 4, kCtlBusy = 5 };
+enum : int {
+    kIaxHangup = 5,
+    kIaxReject = 6,
+    kIaxRegRel = 17,
+    kIaxQuelch = 0x1c,
+    kIaxUnquelch = 0x1d,
+    kIaxTransfer = 0x22
+};
+enum : int { kIeCalledNumber = 1 };
 
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
@@ -165,7 +172,7 @@ TQuorCall *TestTQuorPhone::talkTo(const QString &number)
             pbx->latest(QStringLiteral("call-in")) && pbx->latest(QStringLiteral("call-in"))->called == number, 5000);
         FakePbx::Dialogue *d = pbx->latest(QStringLiteral("call-in"));
         QTRY_VERIFY_WITH_TIMEOUT(d->remoteNo != 0, 5000);
-        pbx->sendControl(d->localNo, CtlAnswer);
+        pbx->sendControl(d->localNo, kCtlAnswer);
         QTRY_VERIFY_WITH_TIMEOUT(m_phone->talkingCall() && m_phone->talkingCall()->number == number, 5000);
         call = m_phone->talkingCall();
     }();
@@ -176,8 +183,8 @@ QStringList TestTQuorPhone::transferTargets() const
 {
     QStringList targets;
     for (const FakePbx::Frame &f : m_pbx->received()) {
-        if (f.type == TypeIax && f.subclass == IaxTransfer)
-            targets << QString::fromUtf8(f.ies.value(IeCalledNumber));
+        if (f.type == kTypeIax && f.subclass == kIaxTransfer)
+            targets << QString::fromUtf8(f.ies.value(kIeCalledNumber));
     }
     return targets;
 }
@@ -295,18 +302,18 @@ void TestTQuorPhone::incomingPolicy()
     if (rings)
         QTRY_COMPARE(rows(m_phone->activityTable()), up + 1);
     else if (outcome == QLatin1String("reject"))
-        QTRY_COMPARE(m_pbx->count(TypeIax, IaxReject), 1);
+        QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxReject), 1);
     else if (outcome == QLatin1String("busy"))
-        QTRY_COMPARE(m_pbx->count(TypeControl, CtlBusy), 1);
+        QTRY_COMPARE(m_pbx->count(kTypeControl, kCtlBusy), 1);
     else
         QTRY_COMPARE(transferTargets(), QStringList { outcome });
     // The PBX takes the call away once it is passed on or refused.
     m_pbx->hangup(dialogue);
     QTRY_COMPARE(m_phone->currentCalls().size(), up);
 
-    QCOMPARE(m_pbx->count(TypeIax, IaxReject), outcome == QLatin1String("reject") ? 1 : 0);
-    QCOMPARE(m_pbx->count(TypeControl, CtlBusy), outcome == QLatin1String("busy") ? 1 : 0);
-    QCOMPARE(m_pbx->count(TypeControl, CtlAnswer), forwarded ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeIax, kIaxReject), outcome == QLatin1String("reject") ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeControl, kCtlBusy), outcome == QLatin1String("busy") ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeControl, kCtlAnswer), forwarded ? 1 : 0);
     QCOMPARE(transferTargets().isEmpty(), !forwarded);
     QCOMPARE(tray.size(), rings ? 1 : 0);
     QCOMPARE(rows(m_phone->activityTable()), up);
@@ -347,7 +354,7 @@ void TestTQuorPhone::ringAnswerAndLogs()
     dialogue = ringPhone(QStringLiteral("5552222"), QStringLiteral("Carol"));
     m_phone->control();
     QTRY_VERIFY(m_phone->talkingCall());
-    QCOMPARE(m_pbx->count(TypeControl, CtlAnswer), 1);
+    QCOMPARE(m_pbx->count(kTypeControl, kCtlAnswer), 1);
     QCOMPARE(sent.size(), 1);
     QCOMPARE(crm.size(), 2);
 
@@ -357,10 +364,10 @@ void TestTQuorPhone::ringAnswerAndLogs()
     QCOMPARE(m_phone->activityTable()->rowOf(carol)->kind(), int(RowHeld));
     m_phone->holdResume();
     QCOMPARE(carol->state, int(CallTalking));
-    QTRY_COMPARE(m_pbx->count(TypeIax, IaxUnquelch), 1);
-    QCOMPARE(m_pbx->count(TypeIax, IaxQuelch), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxUnquelch), 1);
+    QCOMPARE(m_pbx->count(kTypeIax, kIaxQuelch), 1);
     QTest::mouseClick(m_phone->buttonKey5, Qt::LeftButton);
-    QTRY_COMPARE(m_pbx->count(TypeDtmf, '5'), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeDtmf, '5'), 1);
     QVERIFY(m_phone->editDial->text().isEmpty());
     m_pbx->hangup(dialogue);
     QTRY_COMPARE(rows(m_phone->answeredTable()), 1);
@@ -368,7 +375,7 @@ void TestTQuorPhone::ringAnswerAndLogs()
     // Dialled and hung up here: the dialed log.
     QVERIFY(talkTo(QStringLiteral("300")));
     m_phone->hangupCurrent();
-    QTRY_COMPARE(m_pbx->count(TypeIax, IaxHangup), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxHangup), 1);
     QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
     QCOMPARE(rows(m_phone->missedTable()), 1);
 
@@ -477,7 +484,7 @@ void TestTQuorPhone::dialWhileTalking()
     QCOMPARE(m_phone->currentPage(), page);
     if (placed) {
         QCOMPARE(m_phone->activityTable()->rowOf(talking)->kind(), int(RowHeld2));
-        QTRY_COMPARE(m_pbx->count(TypeIax, IaxQuelch), 1);
+        QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxQuelch), 1);
     }
 }
 
@@ -586,7 +593,7 @@ void TestTQuorPhone::voiceMailAutoLogin()
     auto tones = [this] {
         QString digits;
         for (const FakePbx::Frame &f : m_pbx->received()) {
-            if (f.type == TypeDtmf)
+            if (f.type == kTypeDtmf)
                 digits += QChar(char(f.subclass));
         }
         return digits;
@@ -695,8 +702,8 @@ void TestTQuorPhone::quitOrder()
     // The engine said goodbye to the PBX before the process was ended.
     QCOMPARE(m_exits, QList<int> { 0 });
     QVERIFY(m_phone->voip()->isShutDown());
-    QCOMPARE(m_pbx->count(TypeIax, IaxHangup), 1);
-    QVERIFY(m_pbx->count(TypeIax, IaxRegRel) >= 1);
+    QCOMPARE(m_pbx->count(kTypeIax, kIaxHangup), 1);
+    QVERIFY(m_pbx->count(kTypeIax, kIaxRegRel) >= 1);
     QVERIFY(!m_phone->clickToDial()->isListening());
 }
 
