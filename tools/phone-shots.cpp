@@ -16,6 +16,7 @@
 
 #include "core/Paths.h"
 #include "core/XmlReader.h"
+#include "iax2/Frame.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-constexpr int kCtlAnswer = 4;
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
 
@@ -96,7 +96,7 @@ int main(int argc, char *argv[])
     waitFor([&] { return phone.currentCalls().isEmpty(); });
     phone.callNumber(QStringLiteral("300"));
     waitFor([&] { return pbx.latest(QStringLiteral("call-in")) && pbx.latest(QStringLiteral("call-in"))->remoteNo; });
-    pbx.sendControl(pbx.latest(QStringLiteral("call-in"))->localNo, kCtlAnswer);
+    pbx.sendControl(pbx.latest(QStringLiteral("call-in"))->localNo, iax2::Ctl::Answer);
     waitFor([&] { return phone.talkingCall() != nullptr; });
     pbx.callEngine(port, kUser, QStringLiteral("5550199"), QStringLiteral("Erin Hale"));
     waitFor([&] { return phone.currentCalls().size() == 2; });

@@ -8,13 +8,14 @@
 #include <csignal>
 
 #include "core/XmlReader.h"
+#include "iax2/Frame.h"
 #include "mainwindow/QuitSignals.h"
 #include "settings/TQuorSettings.h"
 #include "testsupport/FakePbx.h"
 
 namespace {
 
-enum : int { kTypeIax = 6, kCtlAnswer = 4, kIaxHangup = 5, kIaxRegRel = 17 };
+constexpr int kTypeIax = int(iax2::FrameType::Iax);
 constexpr int kClickToDialPort = 35400;
 
 // The real program in a home of its own, with everything it prints kept for
@@ -154,7 +155,7 @@ void TestStartup::quitSignal()
     QTRY_VERIFY2_WITH_TIMEOUT(pbx.latest(QStringLiteral("call-in")) && pbx.latest(QStringLiteral("call-in"))->remoteNo,
         program.said(), 10000);
     FakePbx::Dialogue *call = pbx.latest(QStringLiteral("call-in"));
-    pbx.sendControl(call->localNo, kCtlAnswer);
+    pbx.sendControl(call->localNo, iax2::Ctl::Answer);
     // The engine has every frame of the PBX once it acknowledges the answer.
     QTRY_VERIFY2_WITH_TIMEOUT(call->acked == call->oseq, program.said(), 10000);
 
@@ -163,8 +164,8 @@ void TestStartup::quitSignal()
     QTRY_COMPARE_WITH_TIMEOUT(program.process.state(), QProcess::NotRunning, 15000);
     QVERIFY2(program.process.exitStatus() == QProcess::NormalExit, program.said());
     QCOMPARE(program.process.exitCode(), 0);
-    QTRY_VERIFY2(pbx.count(kTypeIax, kIaxRegRel) >= 1, program.said());
-    QTRY_VERIFY2(pbx.count(kTypeIax, kIaxHangup) >= 1, program.said());
+    QTRY_VERIFY2(pbx.count(kTypeIax, iax2::Cmd::RegRel) >= 1, program.said());
+    QTRY_VERIFY2(pbx.count(kTypeIax, iax2::Cmd::Hangup) >= 1, program.said());
 }
 
 void TestStartup::signalBeforeWindowIsKept()

@@ -16,6 +16,7 @@
 #include "core/TQuorTable.h"
 #include "core/TQuorTableScroll.h"
 #include "core/XmlReader.h"
+#include "iax2/Frame.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/CallActions.h"
 #include "softphone/ClickToDialServer.h"
@@ -25,18 +26,10 @@
 
 namespace {
 
-// RFC 5456 numbers the checks below look for.
-enum : int { kTypeDtmf = 1, kTypeControl = 4, kTypeIax = 6 };
-enum : int { kCtlAnswer = 4, kCtlBusy = 5 };
-enum : int {
-    kIaxHangup = 5,
-    kIaxReject = 6,
-    kIaxRegRel = 17,
-    kIaxQuelch = 0x1c,
-    kIaxUnquelch = 0x1d,
-    kIaxTransfer = 0x22
-};
-enum : int { kIeCalledNumber = 1 };
+// The frames the checks look for, as the engine names them.
+constexpr int kTypeDtmf = int(iax2::FrameType::DtmfEnd);
+constexpr int kTypeControl = int(iax2::FrameType::Control);
+constexpr int kTypeIax = int(iax2::FrameType::Iax);
 
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
@@ -172,7 +165,7 @@ TQuorCall *TestTQuorPhone::talkTo(const QString &number)
             pbx->latest(QStringLiteral("call-in")) && pbx->latest(QStringLiteral("call-in"))->called == number, 5000);
         FakePbx::Dialogue *d = pbx->latest(QStringLiteral("call-in"));
         QTRY_VERIFY_WITH_TIMEOUT(d->remoteNo != 0, 5000);
-        pbx->sendControl(d->localNo, kCtlAnswer);
+        pbx->sendControl(d->localNo, iax2::Ctl::Answer);
         QTRY_VERIFY_WITH_TIMEOUT(m_phone->talkingCall() && m_phone->talkingCall()->number == number, 5000);
         call = m_phone->talkingCall();
     }();
@@ -183,8 +176,8 @@ QStringList TestTQuorPhone::transferTargets() const
 {
     QStringList targets;
     for (const FakePbx::Frame &f : m_pbx->received()) {
-        if (f.type == kTypeIax && f.subclass == kIaxTransfer)
-            targets << QString::fromUtf8(f.ies.value(kIeCalledNumber));
+        if (f.type == kTypeIax && f.subclass == iax2::Cmd::Transfer)
+            targets << QString::fromUtf8(f.ies.value(iax2::Ie::CalledNumber));
     }
     return targets;
 }
@@ -302,18 +295,18 @@ void TestTQuorPhone::incomingPolicy()
     if (rings)
         QTRY_COMPARE(rows(m_phone->activityTable()), up + 1);
     else if (outcome == QLatin1String("reject"))
-        QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxReject), 1);
+        QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Reject), 1);
     else if (outcome == QLatin1String("busy"))
-        QTRY_COMPARE(m_pbx->count(kTypeControl, kCtlBusy), 1);
+        QTRY_COMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Busy), 1);
     else
         QTRY_COMPARE(transferTargets(), QStringList { outcome });
     // The PBX takes the call away once it is passed on or refused.
     m_pbx->hangup(dialogue);
     QTRY_COMPARE(m_phone->currentCalls().size(), up);
 
-    QCOMPARE(m_pbx->count(kTypeIax, kIaxReject), outcome == QLatin1String("reject") ? 1 : 0);
-    QCOMPARE(m_pbx->count(kTypeControl, kCtlBusy), outcome == QLatin1String("busy") ? 1 : 0);
-    QCOMPARE(m_pbx->count(kTypeControl, kCtlAnswer), forwarded ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Reject), outcome == QLatin1String("reject") ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Busy), outcome == QLatin1String("busy") ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Answer), forwarded ? 1 : 0);
     QCOMPARE(transferTargets().isEmpty(), !forwarded);
     QCOMPARE(tray.size(), rings ? 1 : 0);
     QCOMPARE(rows(m_phone->activityTable()), up);
@@ -354,7 +347,7 @@ void TestTQuorPhone::ringAnswerAndLogs()
     dialogue = ringPhone(QStringLiteral("5552222"), QStringLiteral("Carol"));
     m_phone->control();
     QTRY_VERIFY(m_phone->talkingCall());
-    QCOMPARE(m_pbx->count(kTypeControl, kCtlAnswer), 1);
+    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Answer), 1);
     QCOMPARE(sent.size(), 1);
     QCOMPARE(crm.size(), 2);
 
@@ -364,8 +357,8 @@ void TestTQuorPhone::ringAnswerAndLogs()
     QCOMPARE(m_phone->activityTable()->rowOf(carol)->kind(), int(RowHeld));
     m_phone->holdResume();
     QCOMPARE(carol->state, int(CallTalking));
-    QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxUnquelch), 1);
-    QCOMPARE(m_pbx->count(kTypeIax, kIaxQuelch), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Unquelch), 1);
+    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Quelch), 1);
     QTest::mouseClick(m_phone->buttonKey5, Qt::LeftButton);
     QTRY_COMPARE(m_pbx->count(kTypeDtmf, '5'), 1);
     QVERIFY(m_phone->editDial->text().isEmpty());
@@ -375,7 +368,7 @@ void TestTQuorPhone::ringAnswerAndLogs()
     // Dialled and hung up here: the dialed log.
     QVERIFY(talkTo(QStringLiteral("300")));
     m_phone->hangupCurrent();
-    QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxHangup), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Hangup), 1);
     QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
     QCOMPARE(rows(m_phone->missedTable()), 1);
 
@@ -484,7 +477,7 @@ void TestTQuorPhone::dialWhileTalking()
     QCOMPARE(m_phone->currentPage(), page);
     if (placed) {
         QCOMPARE(m_phone->activityTable()->rowOf(talking)->kind(), int(RowHeld2));
-        QTRY_COMPARE(m_pbx->count(kTypeIax, kIaxQuelch), 1);
+        QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Quelch), 1);
     }
 }
 
@@ -702,8 +695,8 @@ void TestTQuorPhone::quitOrder()
     // The engine said goodbye to the PBX before the process was ended.
     QCOMPARE(m_exits, QList<int> { 0 });
     QVERIFY(m_phone->voip()->isShutDown());
-    QCOMPARE(m_pbx->count(kTypeIax, kIaxHangup), 1);
-    QVERIFY(m_pbx->count(kTypeIax, kIaxRegRel) >= 1);
+    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Hangup), 1);
+    QVERIFY(m_pbx->count(kTypeIax, iax2::Cmd::RegRel) >= 1);
     QVERIFY(!m_phone->clickToDial()->isListening());
 }
 
