@@ -14,6 +14,7 @@
 #include "core/Paths.h"
 #include "core/Version.h"
 #include "mainwindow/PhoneHostWindow.h"
+#include "mainwindow/QuitSignals.h"
 #include "mainwindow/TUpdate.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
@@ -61,6 +62,10 @@ int main(int argc, char *argv[])
         Logger::warning(QStringLiteral("No port of the single-instance range could be bound; "
                                        "a second instance will not be detected"));
 
+    // From here on SIGTERM and SIGINT wait for the main window's quit path; one
+    // that comes while the windows are built is delivered once they exist.
+    QuitSignals quitSignals;
+
     // Created hidden and locked; the phone window loads the configuration.
     std::unique_ptr<TQuorSettings> settings(new TQuorSettings());
     settings->hide();
@@ -79,6 +84,7 @@ int main(int argc, char *argv[])
     mainWindow.setWindowTitle(QStringLiteral("Quor Manager ") + version);
     mainWindow.show();
     splash.finish(&mainWindow);
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &mainWindow, &PhoneHostWindow::quit);
 
     app.setStyleSheet(styleSheet());
     const int status = app.exec();
