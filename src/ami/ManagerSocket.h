@@ -52,9 +52,11 @@ public:
 
     // Limits that keep a misbehaving peer from growing memory without bound.
     // Generous: a "sip show peers" answer of thousands of peers is far below.
-    static constexpr qsizetype MaxLineBytes = 64 * 1024;
-    static constexpr qsizetype MaxMessageBytes = 16 * 1024 * 1024;
-    static constexpr qsizetype MaxMessageLines = 200000;
+    static constexpr qsizetype kMaxLineBytes = 64 * 1024;
+    static constexpr qsizetype kMaxMessageBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype kMaxMessageLines = 200000;
+    // What the socket takes from the kernel at once (and reads per pass).
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
 
 signals:
     void Newcallerid(QStringList message);
@@ -122,6 +124,8 @@ protected:
 private:
     void handleLine(const char *data, qsizetype size);
     void dropMessage(QString firstLine);
+    void dropOversizedLine(const QByteArray &head);
+    void discardMessage();
     void clearFraming();
 
     void countChannels(QStringList message);
@@ -159,6 +163,7 @@ private:
     // Framing state beyond the lines of the message: the bytes of an
     // unfinished line, and the two discard modes of the size limits.
     QByteArray pending;
+    QByteArray readChunk;
     qsizetype messageBytes = 0;
     bool discardingLine = false;
     bool discardingMessage = false;
