@@ -22,7 +22,7 @@ QStringList peer(const char *type, const QString &name, const QString &address)
         "IPaddress: " + address };
 }
 
-const QStringList SipTable = {
+const QStringList kSipTable = {
     "Name/username              Host            Dyn Nat ACL Port     Status     \n",
     "101/101                    192.168.1.10     D          5060     OK (3 ms)  \n",
     "102                        (Unspecified)    D          0        UNKNOWN    \n",
@@ -32,7 +32,7 @@ const QStringList SipTable = {
     "4 sip peers [Monitored: 1 online, 2 offline Unmonitored: 1 online, 0 offline]\n",
 };
 
-const QStringList IaxTable = {
+const QStringList kIaxTable = {
     "Name/Username    Host                 Mask             Port          Status    \n",
     "201              192.168.1.20    (D)  255.255.255.255  4569          OK (5 ms) \n",
     "202/202          (Unspecified)   (D)  255.255.255.255  0             UNKNOWN   \n",
@@ -40,7 +40,7 @@ const QStringList IaxTable = {
     "3 iax2 peers [1 online, 1 offline, 1 unmonitored]\n",
 };
 
-const QStringList ZapTable = {
+const QStringList kZapTable = {
     "   Chan Extension  Context         Language   MOH Interpret        \n",
     " pseudo            default                    default              \n",
     "      1            from-pstn                  default              \n",
@@ -67,7 +67,7 @@ void TestAmiConversions::conversions_data()
     QTest::addColumn<QList<Emission>>("expected");
 
     // Peer tables ---------------------------------------------------------
-    QTest::newRow("sip show peers") << answer("SIPpeers", SipTable)
+    QTest::newRow("sip show peers") << answer("SIPpeers", kSipTable)
                                     << QList<Emission> { { "PeerEntry", peer("SIP", "101", "192.168.1.10"), {} },
                                            { "PeerEntry", peer("SIP", "102", "(Unspecified)"), {} },
                                            { "PeerEntry", peer("SIP", "103", "192.168.1.13"), {} },
@@ -75,7 +75,7 @@ void TestAmiConversions::conversions_data()
                                            { "peersCount",
                                                { "Event: PeerlistComplete", "ListItems: 4", "ListAvail: 2" }, "SIP" } };
     QTest::newRow("sip count") << answer("SIPCount",
-        SipTable) << QList<Emission> { { "peersCount", { "Event: SipCount", "ListItems: 4", "ListAvail: 2" }, "SIP" } };
+        kSipTable) << QList<Emission> { { "peersCount", { "Event: SipCount", "ListItems: 4", "ListAvail: 2" }, "SIP" } };
     QTest::newRow("sip header in IAX case is no header")
         << answer("SIPpeers",
                QStringList { "Name/Username   Host   Status\n", "101/101  1.2.3.4  OK\n", "1 sip peers [x]\n" })
@@ -89,7 +89,7 @@ void TestAmiConversions::conversions_data()
         << QStringList { "Response: Follows", "ActionID: SIPpeers", "999 8.8.8.8 x y\n",
                "Name/username Host Dyn Port Status\n", "--END COMMAND-- a b c" }
         << QList<Emission> { { "peersCount", { "Event: PeerlistComplete", "ListItems: 0", "ListAvail: 0" }, "SIP" } };
-    QTest::newRow("iax2 show peers") << answer("IAXPeers", IaxTable)
+    QTest::newRow("iax2 show peers") << answer("IAXPeers", kIaxTable)
                                      << QList<Emission> { { "PeerEntry", peer("IAX", "201", "192.168.1.20"), {} },
                                             { "PeerEntry", peer("IAX", "202", "(Unspecified)"), {} },
                                             { "PeerEntry", peer("IAX", "203", "192.168.1.23"), {} },
@@ -97,8 +97,8 @@ void TestAmiConversions::conversions_data()
                                                 { "Event: PeerlistComplete", "ListItems: 3", "ListAvail: 2" },
                                                 "IAX" } };
     QTest::newRow("iax2 count") << answer("IAXCount",
-        IaxTable) << QList<Emission> { { "peersCount", { "Event: IaxCount", "ListItems: 3", "ListAvail: 2" }, "IAX" } };
-    QTest::newRow("zap show channels") << answer("ZAPPeers", ZapTable)
+        kIaxTable) << QList<Emission> { { "peersCount", { "Event: IaxCount", "ListItems: 3", "ListAvail: 2" }, "IAX" } };
+    QTest::newRow("zap show channels") << answer("ZAPPeers", kZapTable)
                                        << QList<Emission> { { "PeerEntry", peer("Zap", "1", "127.0.0.1"), {} },
                                               { "PeerEntry", peer("Zap", "2", "127.0.0.1"), {} },
                                               { "PeerEntry", peer("Zap", "3", "127.0.0.1"), {} },
