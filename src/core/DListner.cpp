@@ -63,6 +63,7 @@ void DListner::run()
     // Anything that is not exactly the question gets no answer.
     server.setExpectedStart(question);
     server.setReadTimeout(kClientTimeoutMs);
-    server.setLineHandler([question, answer](const QByteArray &line) { return line == question ? answer : QByteArray(); });
+    server.setLineHandler(
+        [question, answer](const QByteArray &line) { return line == question ? answer : QByteArray(); });
     exec();
 }

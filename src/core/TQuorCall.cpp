@@ -61,8 +61,8 @@ void TQuorCall::setState(int newState)
 QMimeData *TQuorCall::toMimeData() const
 {
     auto *data = new QMimeData;
-    data->setData(QLatin1String(mimeType()),
-        QByteArray::number(static_cast<qulonglong>(reinterpret_cast<quintptr>(this))));
+    data->setData(
+        QLatin1String(mimeType()), QByteArray::number(static_cast<qulonglong>(reinterpret_cast<quintptr>(this))));
     data->setData(QLatin1String(serialMimeType()), QByteArray::number(m_serial));
     return data;
 }

@@ -37,8 +37,8 @@ public:
     QString number;
     QString dialled;
     QDateTime startTime;
-    int state = CallNew;            // TCallState
-    int previousState = CallNew;    // TCallState
+    int state = CallNew; // TCallState
+    int previousState = CallNew; // TCallState
 
     // Sets the state and keeps the former one in previousState.
     void setState(int newState);

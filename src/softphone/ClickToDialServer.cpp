@@ -117,15 +117,23 @@ QByteArray ClickToDialServer::onLine(const QByteArray &line)
 
 void ClickToDialServer::onRefusal(LoopbackLineServer::Refusal why, const QByteArray &received)
 {
-    using Refusal = LoopbackLineServer::Refusal;
-    if (why == Refusal::TooManyClients) {
+    QString reason;
+    switch (why) {
+    case LoopbackLineServer::Refusal::TooManyClients:
         Logger::warning(QStringLiteral("Click-to-dial: too many connections, closing a new one"));
         return;
+    case LoopbackLineServer::Refusal::WrongStart:
+        reason = QStringLiteral("no \"call:\" prefix");
+        break;
+    case LoopbackLineServer::Refusal::TooLong:
+        reason = QStringLiteral("request too long");
+        break;
+    case LoopbackLineServer::Refusal::MoreThanOneLine:
+        reason = QStringLiteral("more than one line");
+        break;
+    case LoopbackLineServer::Refusal::Timeout:
+        reason = QStringLiteral("no complete request within %1 ms").arg(m_server.readTimeout());
+        break;
     }
-    const QString reason = why == Refusal::WrongStart ? QStringLiteral("no \"call:\" prefix")
-        : why == Refusal::TooLong                     ? QStringLiteral("request too long")
-        : why == Refusal::MoreThanOneLine             ? QStringLiteral("more than one line")
-                                                      : QStringLiteral("no complete request within %1 ms")
-                                            .arg(m_server.readTimeout());
     Logger::warning(QStringLiteral("Click-to-dial request refused (%1): \"%2\"").arg(reason, forLog(received)));
 }

@@ -108,7 +108,6 @@ private slots:
     void simultaneousStartKeepsLowerPort();
     void listenerIgnoresBadClients_data();
     void listenerIgnoresBadClients();
-    void defaultRange();
 };
 
 void TestSingleInstance::secondInstanceIsDetected()
@@ -241,23 +240,6 @@ void TestSingleInstance::listenerIgnoresBadClients()
 
     // A bad client does not disturb the instance.
     QVERIFY(DSingleApplication::probe("QuorTest", first));
-}
-
-void TestSingleInstance::defaultRange()
-{
-    QCOMPARE(DSingleApplication::kDefaultFirstPort, quint16(35389));
-    QCOMPARE(DSingleApplication::kDefaultLastPort, quint16(35399));
-
-    // A key of our own, so that a real instance on this machine stays out of the test.
-    const QString key = QStringLiteral("QuorTest-%1").arg(QCoreApplication::applicationPid());
-    DSingleApplication primary(key);
-    QVERIFY(!primary.isRunning());
-    if (primary.listeningPort() == 0)
-        QSKIP("every port of the default range is taken on this machine");
-    QVERIFY(primary.listeningPort() >= 35389 && primary.listeningPort() <= 35399);
-
-    DSingleApplication second(key);
-    QVERIFY(second.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -84,11 +84,11 @@ public:
         frameSelect->show();
     }
 
-    QList<QWidget *> subForms() const { return {frameOptVM, frameOptFWD, frameOptDND, frameOptSpeex}; }
+    QList<QWidget *> subForms() const { return { frameOptVM, frameOptFWD, frameOptDND, frameOptSpeex }; }
     QList<QWidget *> pages() const
     {
-        return {framePhone,  framePhoneOptions, frameManager,  frameActions, frameAdmin,
-                frameFilters, frameCodecs,      frameAudioOpt, frameAbout,   frameAgent};
+        return { framePhone, framePhoneOptions, frameManager, frameActions, frameAdmin, frameFilters, frameCodecs,
+            frameAudioOpt, frameAbout, frameAgent };
     }
 };
 
