@@ -102,7 +102,7 @@ void LoopbackLineServer::onDisconnected(QTcpSocket *socket)
     finish(socket, it->buffer);
 }
 
-void LoopbackLineServer::finish(QTcpSocket *socket, const QByteArray &line)
+void LoopbackLineServer::finish(QTcpSocket *socket, QByteArray line)
 {
     if (!forget(socket))
         return;
@@ -120,7 +120,7 @@ void LoopbackLineServer::finish(QTcpSocket *socket, const QByteArray &line)
         socket->deleteLater();
 }
 
-void LoopbackLineServer::refuse(QTcpSocket *socket, Refusal why, const QByteArray &received)
+void LoopbackLineServer::refuse(QTcpSocket *socket, Refusal why, QByteArray received)
 {
     if (!forget(socket))
         return;

@@ -61,8 +61,9 @@ private:
     void onReadyRead(QTcpSocket *socket);
     void onDisconnected(QTcpSocket *socket);
     void readInto(QTcpSocket *socket, Client *client) const;
-    void finish(QTcpSocket *socket, const QByteArray &line);
-    void refuse(QTcpSocket *socket, Refusal why, const QByteArray &received);
+    // By value: forgetting the client frees the buffer the bytes may come from.
+    void finish(QTcpSocket *socket, QByteArray line);
+    void refuse(QTcpSocket *socket, Refusal why, QByteArray received);
     // Forgets the client; returns false when it was already gone.
     bool forget(QTcpSocket *socket);
 
