@@ -64,15 +64,10 @@ void ManagerSocket::readyRead()
     // One bounded chunk per pass: the socket takes no more than its read
     // buffer from the kernel, and the rest comes with the next pass of the
     // event loop, so memory stays flat under a flood and no single read holds
-    // the GUI thread. The chunk buffer is kept between passes; swapping it out
-    // keeps it safe should a receiver ever re-enter this slot.
-    QByteArray chunk;
-    chunk.swap(readChunk);
-    chunk.resize(qMin(bytesAvailable(), kReadBufferBytes));
-    const qint64 got = chunk.isEmpty() ? 0 : read(chunk.data(), chunk.size());
-    if (got > 0)
-        consumeBytes(chunk.constData(), got);
-    readChunk.swap(chunk);
+    // the GUI thread. readAll() hands the buffer over without a copy.
+    const QByteArray chunk = readAll();
+    if (!chunk.isEmpty())
+        consumeBytes(chunk.constData(), chunk.size());
     // Bytes buffered meanwhile (a receiver ran a nested event loop) raise no
     // new readyRead of their own: come back for them in a later pass.
     if (bytesAvailable() > 0)
@@ -187,7 +182,9 @@ QString ManagerSocket::getValue(const QString &key, const QStringList &message)
     const qsizetype k = key.size();
     for (const QString &line : message) {
         if (line.size() > k && line.at(k) == u':' && line.startsWith(key)) {
-            const qsizetype sep = line.indexOf(u": ");
+            // A key is a name without ": ", so the line's first ": " is at
+            // the key's colon or after it.
+            const qsizetype sep = line.size() > k + 1 && line.at(k + 1) == u' ' ? k : line.indexOf(u": ", k + 1);
             if (sep < 0)
                 return line;
             const qsizetype start = sep + 2;

@@ -41,9 +41,9 @@ public:
     // directory; off unless switched on.
     void setLogToFile(bool on) { logToFile = on; }
 
-    // The value of key in message: the first line that starts with key + ":"
-    // split at ": " -- its second piece, or the whole line when it holds no
-    // ": ". "" when no line matches.
+    // The value of key (a name without ": ") in message: the first line that
+    // starts with key + ":" split at ": " -- its second piece, or the whole
+    // line when it holds no ": ". "" when no line matches.
     static QString getValue(const QString &key, const QStringList &message);
     static QString extFromChannel(QString channel);
     static QString techFromChannel(QString channel);
@@ -55,7 +55,7 @@ public:
     static constexpr qsizetype kMaxLineBytes = 64 * 1024;
     static constexpr qsizetype kMaxMessageBytes = 16 * 1024 * 1024;
     static constexpr qsizetype kMaxMessageLines = 200000;
-    // What the socket takes from the kernel at once (and reads per pass).
+    // What the socket takes from the kernel at once, and so reads per pass.
     static constexpr qint64 kReadBufferBytes = 1024 * 1024;
 
 signals:
@@ -163,7 +163,6 @@ private:
     // Framing state beyond the lines of the message: the bytes of an
     // unfinished line, and the two discard modes of the size limits.
     QByteArray pending;
-    QByteArray readChunk;
     qsizetype messageBytes = 0;
     bool discardingLine = false;
     bool discardingMessage = false;
