@@ -4,14 +4,14 @@
 
 namespace Version {
 
-inline const char *const kMajor = "1";
-inline const char *const kMinor = "0";
-inline const char *const kType = "3";
+inline const char *const major = "1";
+inline const char *const minor = "0";
+inline const char *const type = "3";
 
 // Shown to the user: major "." minor " " type.
 inline QString text()
 {
-    return QLatin1String(kMajor) + QLatin1Char('.') + QLatin1String(kMinor) + QLatin1Char(' ') + QLatin1String(kType);
+    return QLatin1String(major) + QLatin1Char('.') + QLatin1String(minor) + QLatin1Char(' ') + QLatin1String(type);
 }
 
 } // namespace Version
