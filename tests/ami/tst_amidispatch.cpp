@@ -128,12 +128,6 @@ void TestAmiDispatch::dispatch_data()
         << QStringList { "Response: Follows", "ActionID: xshowkey/7-fwd", "--END COMMAND--" }
         << QList<Emission> { { "showkey",
                { "Response: Follows", "ActionID: xshowkey/7-fwd", "--END COMMAND--", "Key: 7", "Option: fwd" }, {} } };
-    QTest::newRow("SIPCount") << QStringList {
-        "Response: Follows", "ActionID: SIPCount", "3 sip peers\n"
-    } << QList<Emission> { { "peersCount", { "Event: SipCount", "ListItems: 3", "ListAvail: 0" }, "SIP" } };
-    QTest::newRow("IAXCount") << QStringList {
-        "Response: Follows", "ActionID: IAXCount", "4 iax2 peers\n"
-    } << QList<Emission> { { "peersCount", { "Event: IaxCount", "ListItems: 4", "ListAvail: 0" }, "IAX" } };
     QTest::newRow("SIPpeers needs Follows")
         << QStringList { "Response: Success", "ActionID: SIPpeers" } << QList<Emission> {};
     QTest::newRow("ActionIDs are case-exact")
