@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "contacts/TQuorLdapSettings.h"
 #include "core/Paths.h"
 #include "core/XmlReader.h"
 
@@ -47,6 +48,7 @@ TQuorSettings::TQuorSettings()
     Ui::QuorOptDND::setupUi(this);
     Ui::QuorActions::setupUi(this);
     Ui::QuorSettingsAdmin::setupUi(this);
+    hostContactPage();
 
     // Ten buttons with one shortcut make it ambiguous, and Qt then fires none of
     // them: the first page button keeps it.
@@ -229,8 +231,13 @@ void TQuorSettings::settingsApply()
         if (boxDND->isChecked())
             return;
         break;
+    case PageContactForm:
+        // The contact page saves and returns to its list itself.
+        if (ldapSettings)
+            ldapSettings->serverApply();
+        return;
     default:
-        // The menu, the agent page and the contact page's own forms.
+        // The menu and the agent page.
         return;
     }
     settingsBack();
@@ -241,6 +248,8 @@ void TQuorSettings::settingsBack()
     switch (pageId) {
     case PageContactForm:
         // The hosted contact page leads its own forms back to its list.
+        if (ldapSettings)
+            ldapSettings->serverBack();
         return;
     case PageDndForm:
         pageId = PageOptions;
