@@ -146,6 +146,8 @@ void TQuorTable::addRow(int kind, TQuorCall *call, const QString &text, const QS
     row->setPrivacy(m_privacy);
     row->setBlinkPhase(m_active && m_blinkOn);
     row->m_table = this;
+    if (call && !m_index.contains(call))
+        m_index.insert(call, row);
 
     if (m_batch > 0) {
         // Appended now, put in place by the one sort at the end of the batch.
@@ -288,6 +290,8 @@ void TQuorTable::sortRows()
 
 TQuorTableRow *TQuorTable::rowOf(const TQuorCall *call) const
 {
+    if (call)
+        return m_index.value(call);
     for (TQuorTableRow *row : m_rows) {
         if (row->call() == call)
             return row;
@@ -464,6 +468,17 @@ void TQuorTable::takeRowAt(int index)
 
 void TQuorTable::freeRow(TQuorTableRow *row)
 {
+    const TQuorCall *call = row->call();
+    if (call && m_index.value(call) == row) {
+        m_index.remove(call);
+        // A record listed twice keeps its other row.
+        for (TQuorTableRow *other : std::as_const(m_rows)) {
+            if (other->call() == call) {
+                m_index.insert(call, other);
+                break;
+            }
+        }
+    }
     row->m_table = nullptr;
     // The row may be the one whose menu, drag or signal led here.
     if (m_holds > 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -7,12 +8,12 @@
 #include <functional>
 
 #include "core/TQuorTableRow.h"
+#include "core/TQuorTableScroll.h"
 
 class QKeyEvent;
 class QTimer;
 class TQuorCall;
 class TQuorTableRowView;
-class TQuorTableScroll;
 
 // The scrolling list of rows used for active calls, call logs, messages,
 // contacts and server lists. Rows are 36 pixels high and scroll by whole rows.
@@ -150,6 +151,8 @@ private:
     void updateScroll();
 
     QList<TQuorTableRow *> m_rows;
+    // The first row of each record, so that a record's row is found at once.
+    QHash<const TQuorCall *, TQuorTableRow *> m_index;
     QList<TQuorTableRowView *> m_views;
     // Rows removed while a hold was on, freed when it ends.
     QList<TQuorTableRow *> m_retired;

@@ -84,6 +84,7 @@ private slots:
     void initTestCase();
     void addRowSelectsFirstAndKeepsSelection();
     void sortedInsertionAndRename();
+    void batchesAndRelabel();
     void removeRowMovesSelection_data();
     void removeRowMovesSelection();
     void search_data();
@@ -178,6 +179,42 @@ void TestTQuorTable::sortedInsertionAndRename()
     const QList<TQuorCall *> calls = fill(plain, records, { QStringLiteral("b"), QStringLiteral("a") });
     plain.renameRow(QStringLiteral("z"), calls.at(1));
     QCOMPARE(captions(plain), QStringList({ QStringLiteral("b"), QStringLiteral("z") }));
+}
+
+void TestTQuorTable::batchesAndRelabel()
+{
+    QWidget parent;
+    TQuorTable single(&parent, false);
+    TQuorTable batched(&parent, false);
+    single.setSorted(true);
+    batched.setSorted(true);
+    Records records;
+    const QStringList texts = { "b", "A", "a", "c", "B" };
+    QSignalSpy announced(&batched, &TQuorTable::signalRowSelected);
+    batched.beginUpdate();
+    for (const QString &text : texts) {
+        TQuorCall *call = records.make();
+        single.addRow(RowContact, call, text, QString());
+        batched.addRow(RowContact, call, text, QString());
+    }
+    batched.endUpdate();
+    // One sort at the end of a batch gives the order of one insertion at a time.
+    QCOMPARE(captions(batched), captions(single));
+    QCOMPARE(batched.selectedCall(), single.selectedCall());
+    QCOMPARE(announced.count(), 1);
+
+    // A relabel sorts once by the new captions; the selection stays with its record.
+    TQuorCall *selected = batched.selectedCall();
+    batched.relabelRows([](const TQuorTableRow &row) { return QStringLiteral("x") + row.text().toUpper(); });
+    QCOMPARE(captions(batched), QStringList({ "xA", "xA", "xB", "xB", "xC" }));
+    QCOMPARE(batched.selectedCall(), selected);
+
+    // A record listed twice is still found once one of its rows goes.
+    TQuorCall *twice = records.make();
+    batched.addRow(RowContact, twice, QStringLiteral("first"), QString());
+    batched.addRow(RowContact, twice, QStringLiteral("second"), QString());
+    QVERIFY(batched.removeRow(twice));
+    QCOMPARE(batched.rowOf(twice)->text(), QStringLiteral("second"));
 }
 
 void TestTQuorTable::removeRowMovesSelection_data()
