@@ -34,6 +34,7 @@ class TestLdapInSettings : public QObject
     Q_OBJECT
 
 private slots:
+    void untouchedAdd();
     void captionsFollowThePages();
     void editKeepsHiddenFields();
     void lastEntryDeleted();
@@ -46,6 +47,36 @@ private:
     }
     static QString caption(TQuorSettings &settings) { return settings.labelCaption->text(); }
 };
+
+void TestLdapInSettings::untouchedAdd()
+{
+    TestDataDir dir;
+    TQuorSettings settings;
+    QCOMPARE(dir.read(QStringLiteral("ldap_server.xml")), QByteArray("<!DOCTYPE xmlreader>\n<servers/>\n"));
+    QCOMPARE(QFile::permissions(dir.filePath(QStringLiteral("ldap_server.xml"))),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    TQuorLdapSettings *ldap = page(settings);
+    // The page keeps its bar inside the dialog, never as a window of its own.
+    QCOMPARE(ldap->scrollBar()->parentWidget(), &settings);
+    emit settings.buttonContact->released();
+    QTest::keyClick(ldap->serverList(), Qt::Key_Return);
+    QCOMPARE(ldap->currentMode(), int(LdapList));
+    QTest::keyClick(ldap->serverList(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(ldap->editPort->text(), QStringLiteral("389"));
+    QCOMPARE(ldap->editHost->text(), QString());
+    QTest::keyClick(ldap->editName, Qt::Key_Return);
+
+    QByteArray expected = "<!DOCTYPE xmlreader>\n<servers>\n    <server>\n";
+    const char *children[][2] = { { "name", "" }, { "host", "" }, { "port", "389" }, { "user", "" },
+        { "password", "" }, { "dn", "" }, { "bindDn", "" }, { "realm", "" }, { "version", "3" }, { "filter", "" },
+        { "scope", "Base" }, { "security", "None" }, { "auth", "Anonymous" }, { "mech", "PLAIN" },
+        { "sizelimit", "" }, { "timelimit", "" }, { "pagesize", "" } };
+    for (const auto &child : children)
+        expected += QByteArray("        <") + child[0] + ">" + child[1] + "</" + child[0] + ">\n";
+    QCOMPARE(dir.read(QStringLiteral("ldap_server.xml")), expected + "    </server>\n</servers>\n");
+    // Adding to the empty list selects the new entry.
+    QVERIFY(ldap->selected());
+}
 
 void TestLdapInSettings::captionsFollowThePages()
 {
@@ -90,6 +121,8 @@ void TestLdapInSettings::captionsFollowThePages()
     QTest::mouseClick(settings.buttonApply, Qt::LeftButton);
     QCOMPARE(settings.currentPage(), int(PageContactList));
     QCOMPARE(ldap->serverList()->rowCount(), 2);
+    QCOMPARE(ldap->serverList()->rows().at(0)->text(), QStringLiteral("Backup\nLDAP"));
+    QCOMPARE(ldap->serverList()->rows().at(0)->toolTipText(), QStringLiteral("service LDAP on Backup"));
     QVERIFY(dir.read(QStringLiteral("ldap_server.xml")).contains("<name>Backup</name>"));
 
     // Back on the list leaves the page for the menu.
