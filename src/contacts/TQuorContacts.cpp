@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 
+#include "contacts/ListPage.h"
 #include "contacts/TContact.h"
 #include "contacts/TQuorPhoneTable.h"
 #include "contacts/TXmlContacts.h"
@@ -105,8 +106,7 @@ TQuorContacts::~TQuorContacts()
 void TQuorContacts::setParentWidget(QWidget *parent)
 {
     setParent(parent);
-    QWidget *host = parent && parent->parentWidget() ? parent->parentWidget() : parent;
-    tableScroll->setParent(host ? host : this);
+    tableScroll->setParent(ListPage::scrollHost(parent, this));
     tableScroll->hide();
     placeScroll();
 }
@@ -648,37 +648,13 @@ void TQuorContacts::contactApply()
 
 void TQuorContacts::keyPressEvent(QKeyEvent *e)
 {
-    const int key = e->key();
-    const Qt::KeyboardModifiers modifiers = e->modifiers();
-    auto menu = [this](const char *page) {
-        lastMenu = QLatin1String(page);
-        emit signalGetMenu(lastMenu);
-    };
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (mode != ContactsList)
-            contactApply();
-        else
-            editContact();
-    } else if (key == Qt::Key_Escape) {
-        contactBack();
-    } else if (key == Qt::Key_F1) {
-        menu("incoming");
-    } else if (key == Qt::Key_F2) {
-        menu("kb");
-    } else if (key == Qt::Key_F3) {
-        menu("missed");
-    } else if (key == Qt::Key_S && modifiers == Qt::AltModifier) {
-        menu("settings");
-    } else if (key == Qt::Key_L && modifiers == Qt::AltModifier) {
-        menu("log");
-    } else if (key == Qt::Key_N && modifiers == Qt::ControlModifier) {
-        addContact();
-    } else if (key == Qt::Key_E && modifiers == Qt::ControlModifier) {
-        editContact();
-    } else if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Clear) {
-        delContact();
-    }
-    e->accept();
+    ListPage::handleKey(e,
+        { [this] { mode != ContactsList ? contactApply() : editContact(); }, [this] { contactBack(); }, [this] { addContact(); },
+            [this] { editContact(); }, [this] { delContact(); },
+            [this](const QString &page) {
+                lastMenu = page;
+                emit signalGetMenu(lastMenu);
+            } });
 }
 
 void TQuorContacts::showEvent(QShowEvent *event)
@@ -689,12 +665,5 @@ void TQuorContacts::showEvent(QShowEvent *event)
 
 void TQuorContacts::placeScroll()
 {
-    TQuorTable *list = searchTable ? searchTable : contactTable;
-    QWidget *host = tableScroll ? tableScroll->parentWidget() : nullptr;
-    if (!list || !host || !(host == list || host->isAncestorOf(list)))
-        return;
-    // Along the right edge of the list, inside the panel.
-    const QPoint at = list->mapTo(host, QPoint(list->width() - TQuorTableScroll::BarWidth, 0));
-    tableScroll->setGeometry(at.x(), at.y(), TQuorTableScroll::BarWidth, list->height());
-    tableScroll->raise();
+    ListPage::placeScroll(tableScroll, searchTable ? searchTable : contactTable);
 }

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 
+#include "contacts/ListPage.h"
 #include "contacts/TXmlLServer.h"
 #include "contacts/TlServer.h"
 #include "core/CPushButton.h"
@@ -61,10 +62,7 @@ TQuorLdapSettings::~TQuorLdapSettings()
 void TQuorLdapSettings::setParentWidget(QWidget *parent)
 {
     setParent(parent);
-    // Without a grandparent the bar stays with the page's parent: a bar
-    // without a parent would become a window of its own.
-    QWidget *host = parent && parent->parentWidget() ? parent->parentWidget() : parent;
-    tableScroll->setParent(host ? host : this);
+    tableScroll->setParent(ListPage::scrollHost(parent, this));
     tableScroll->hide();
     placeScroll();
 }
@@ -355,37 +353,13 @@ void TQuorLdapSettings::serverApply()
 
 void TQuorLdapSettings::keyPressEvent(QKeyEvent *e)
 {
-    const int key = e->key();
-    const Qt::KeyboardModifiers modifiers = e->modifiers();
-    auto menu = [this](const char *page) {
-        lastMenu = QLatin1String(page);
-        emit signalGetMenu(lastMenu);
-    };
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (mode != LdapList)
-            serverApply();
-        else
-            editServer();
-    } else if (key == Qt::Key_Escape) {
-        serverBack();
-    } else if (key == Qt::Key_F1) {
-        menu("incoming");
-    } else if (key == Qt::Key_F2) {
-        menu("kb");
-    } else if (key == Qt::Key_F3) {
-        menu("missed");
-    } else if (key == Qt::Key_S && modifiers == Qt::AltModifier) {
-        menu("settings");
-    } else if (key == Qt::Key_L && modifiers == Qt::AltModifier) {
-        menu("log");
-    } else if (key == Qt::Key_N && modifiers == Qt::ControlModifier) {
-        addServer();
-    } else if (key == Qt::Key_E && modifiers == Qt::ControlModifier) {
-        editServer();
-    } else if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Clear) {
-        delServer();
-    }
-    e->accept();
+    ListPage::handleKey(e,
+        { [this] { mode != LdapList ? serverApply() : editServer(); }, [this] { serverBack(); }, [this] { addServer(); },
+            [this] { editServer(); }, [this] { delServer(); },
+            [this](const QString &page) {
+                lastMenu = page;
+                emit signalGetMenu(lastMenu);
+            } });
 }
 
 void TQuorLdapSettings::showEvent(QShowEvent *event)
@@ -396,11 +370,5 @@ void TQuorLdapSettings::showEvent(QShowEvent *event)
 
 void TQuorLdapSettings::placeScroll()
 {
-    QWidget *host = tableScroll ? tableScroll->parentWidget() : nullptr;
-    if (!serverTable || !host || !(host == serverTable || host->isAncestorOf(serverTable)))
-        return;
-    // Along the right edge of the list, inside the panel.
-    const QPoint at = serverTable->mapTo(host, QPoint(serverTable->width() - TQuorTableScroll::BarWidth, 0));
-    tableScroll->setGeometry(at.x(), at.y(), TQuorTableScroll::BarWidth, serverTable->height());
-    tableScroll->raise();
+    ListPage::placeScroll(tableScroll, serverTable);
 }

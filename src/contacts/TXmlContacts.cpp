@@ -104,7 +104,7 @@ QList<TContact *> TXmlContacts::readContacts()
                 contact->phoneTypes.append(phoneTypeFromName(type));
             }
         }
-        m_elements.insert(contact, element);
+        remember(contact, element);
         contacts.append(contact);
     }
     return contacts;
@@ -151,45 +151,18 @@ bool TXmlContacts::matchContact(const QDomNode &element, const TContact *contact
     return element.childNodes().size() == matches;
 }
 
-QDomElement TXmlContacts::elementOf(const TContact *contact) const
-{
-    const QDomElement root = document().documentElement();
-    if (root.isNull())
-        return {};
-    const auto known = m_elements.constFind(contact);
-    if (known != m_elements.cend())
-        return known->parentNode() == root ? *known : QDomElement();
-    for (QDomElement element = root.firstChildElement(kContact); !element.isNull();
-         element = element.nextSiblingElement(kContact)) {
-        if (matchContact(element, contact))
-            return element;
-    }
-    return {};
-}
-
 void TXmlContacts::addContact(const TContact *contact)
 {
-    QDomElement root = document().documentElement();
-    if (root.isNull())
-        return;
-    m_elements.insert(contact, root.appendChild(contactToElement(contact)).toElement());
+    appendRecord(contact, contactToElement(contact));
 }
 
 void TXmlContacts::deleteContact(const TContact *contact)
 {
-    const QDomElement element = elementOf(contact);
-    if (element.isNull())
-        return;
-    document().documentElement().removeChild(element);
-    m_elements.remove(contact);
+    removeRecord(contact, kContact, [contact](const QDomElement &e) { return matchContact(e, contact); });
 }
 
 void TXmlContacts::updateContact(const TContact *oldContact, const TContact *newContact)
 {
-    const QDomElement element = elementOf(oldContact);
-    if (element.isNull())
-        return;
-    const QDomElement replacement = contactToElement(newContact);
-    document().documentElement().replaceChild(replacement, element);
-    m_elements.insert(oldContact, replacement);
+    replaceRecord(oldContact, kContact, [oldContact](const QDomElement &e) { return matchContact(e, oldContact); },
+        contactToElement(newContact));
 }

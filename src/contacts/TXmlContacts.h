@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDomElement>
-#include <QHash>
 #include <QList>
 
 #include "contacts/TContact.h"
@@ -37,11 +36,4 @@ public:
 
     static QString phoneTypeName(int type);
     static TPhoneType phoneTypeFromName(const QString &name);
-
-private:
-    // The contact's own element, else the first element matching it; null when
-    // none (or when its element has gone from the document).
-    QDomElement elementOf(const TContact *contact) const;
-
-    QHash<const TContact *, QDomElement> m_elements;
 };

@@ -139,7 +139,7 @@ QList<TlServer *> TXmlLServer::loadServers()
             else
                 server->*field->value = field->texts->fromText(child.text());
         }
-        m_elements.insert(server, element);
+        remember(server, element);
         servers.append(server);
     }
     return servers;
@@ -171,45 +171,18 @@ bool TXmlLServer::findServerNode(const QDomNode &element, const TlServer *server
     return element.childNodes().size() == matches;
 }
 
-QDomElement TXmlLServer::elementOf(const TlServer *server) const
-{
-    const QDomElement root = document().documentElement();
-    if (root.isNull())
-        return {};
-    const auto known = m_elements.constFind(server);
-    if (known != m_elements.cend())
-        return known->parentNode() == root ? *known : QDomElement();
-    for (QDomElement element = root.firstChildElement(kServer); !element.isNull();
-         element = element.nextSiblingElement(kServer)) {
-        if (findServerNode(element, server))
-            return element;
-    }
-    return {};
-}
-
 void TXmlLServer::addServer(const TlServer *server)
 {
-    QDomElement root = document().documentElement();
-    if (root.isNull())
-        return;
-    m_elements.insert(server, root.appendChild(writeServer(server)).toElement());
+    appendRecord(server, writeServer(server));
 }
 
 void TXmlLServer::removeServer(const TlServer *server)
 {
-    const QDomElement element = elementOf(server);
-    if (element.isNull())
-        return;
-    document().documentElement().removeChild(element);
-    m_elements.remove(server);
+    removeRecord(server, kServer, [server](const QDomElement &e) { return findServerNode(e, server); });
 }
 
 void TXmlLServer::replaceServer(const TlServer *oldServer, const TlServer *newServer)
 {
-    const QDomElement element = elementOf(oldServer);
-    if (element.isNull())
-        return;
-    const QDomElement replacement = writeServer(newServer);
-    document().documentElement().replaceChild(replacement, element);
-    m_elements.insert(oldServer, replacement);
+    replaceRecord(oldServer, kServer, [oldServer](const QDomElement &e) { return findServerNode(e, oldServer); },
+        writeServer(newServer));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDomElement>
-#include <QHash>
 #include <QList>
 
 #include "contacts/TlServer.h"
@@ -42,9 +41,4 @@ public:
     static int securityFromText(const QString &text);
     static int authFromText(const QString &text);
     static int mechFromText(const QString &text);
-
-private:
-    QDomElement elementOf(const TlServer *server) const;
-
-    QHash<const TlServer *, QDomElement> m_elements;
 };

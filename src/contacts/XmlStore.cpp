@@ -156,6 +156,53 @@ void XmlStore::waitForSaved()
         m_writer->wait();
 }
 
+void XmlStore::remember(const QObject *record, const QDomElement &element)
+{
+    m_elements.insert(record, element);
+}
+
+QDomElement XmlStore::elementOf(const QObject *record, const QString &tag, const XmlStore::Matcher &matches) const
+{
+    const QDomElement root = m_document->documentElement();
+    if (root.isNull())
+        return {};
+    const auto known = m_elements.constFind(record);
+    if (known != m_elements.cend())
+        return known->parentNode() == root ? *known : QDomElement();
+    for (QDomElement element = root.firstChildElement(tag); !element.isNull();
+         element = element.nextSiblingElement(tag)) {
+        if (matches(element))
+            return element;
+    }
+    return {};
+}
+
+void XmlStore::appendRecord(const QObject *record, const QDomElement &element)
+{
+    QDomElement root = m_document->documentElement();
+    if (!root.isNull())
+        m_elements.insert(record, root.appendChild(element).toElement());
+}
+
+void XmlStore::removeRecord(const QObject *record, const QString &tag, const Matcher &matches)
+{
+    const QDomElement element = elementOf(record, tag, matches);
+    if (element.isNull())
+        return;
+    m_document->documentElement().removeChild(element);
+    m_elements.remove(record);
+}
+
+void XmlStore::replaceRecord(
+    const QObject *record, const QString &tag, const Matcher &matches, const QDomElement &replacement)
+{
+    const QDomElement element = elementOf(record, tag, matches);
+    if (element.isNull())
+        return;
+    m_document->documentElement().replaceChild(replacement, element);
+    m_elements.insert(record, replacement);
+}
+
 QDomElement XmlStore::createTextElement(const QString &tag, const QString &text)
 {
     QDomElement element = m_document->createElement(tag);

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDomElement>
+#include <QHash>
+#include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "core/XmlReader.h"
@@ -47,11 +50,26 @@ protected:
     QDomDocument &document() { return *m_document; }
     const QDomDocument &document() const { return *m_document; }
 
+    // The records of a store are found by identity: the element a record was
+    // read from, added as or last replaced by. A matching rule serves only
+    // records the store has never seen.
+    using Matcher = std::function<bool(const QDomElement &)>;
+    void remember(const QObject *record, const QDomElement &element);
+    // The record's own element, else the first element named tag that matches;
+    // null when none, or when the record's element has left the document.
+    QDomElement elementOf(const QObject *record, const QString &tag, const Matcher &matches) const;
+    void appendRecord(const QObject *record, const QDomElement &element);
+    void removeRecord(const QObject *record, const QString &tag, const Matcher &matches);
+    // The replacement takes the place of the record's element and becomes it.
+    void replaceRecord(const QObject *record, const QString &tag, const Matcher &matches,
+        const QDomElement &replacement);
+
 private:
     class Writer;
 
     QByteArray documentBytes() const;
 
+    QHash<const QObject *, QDomElement> m_elements;
     bool m_readOnly = false;
     std::unique_ptr<Writer> m_writer;
 };
