@@ -11,6 +11,13 @@
 #include "core/TQuorTable.h"
 #include "core/TQuorTableScroll.h"
 
+namespace {
+
+// What may be typed into the port.
+const int kPortLength = 5;
+
+} // namespace
+
 TQuorLdapSettings::TQuorLdapSettings()
     : QWidget(nullptr)
 {
@@ -210,6 +217,8 @@ void TQuorLdapSettings::fillEditPage(TlServer *server)
         return;
     editName->setText(server->name);
     editHost->setText(server->host);
+    // A longer stored port is not cut to what may be typed.
+    editPort->setMaxLength(qMax(kPortLength, int(server->port.size())));
     editPort->setText(server->port);
     editBase->setText(server->dn);
     editBindDn->setText(server->bindDn);
@@ -226,6 +235,7 @@ void TQuorLdapSettings::clearEditPage()
 {
     for (QLineEdit *edit : { editName, editHost, editBase, editBindDn, editRealm, editUserName, editPassword })
         edit->clear();
+    editPort->setMaxLength(kPortLength);
     editPort->setText(QStringLiteral("389"));
 }
 

@@ -18,6 +18,7 @@ TQuorPhoneRow::TQuorPhoneRow(QWidget *parent)
     connect(editPhone, &QLineEdit::textChanged, this, &TQuorPhoneRow::slotNumberChanged);
     buttonAddDel->setText(QStringLiteral("-"));
     addMode = false;
+    m_typedLimit = editPhone->maxLength();
     show();
 }
 
@@ -29,6 +30,8 @@ QString TQuorPhoneRow::number() const
 void TQuorPhoneRow::setNumber(const QString &number)
 {
     m_placing = true;
+    // A longer stored number is not cut to what may be typed.
+    editPhone->setMaxLength(qMax(m_typedLimit, int(number.size())));
     editPhone->setText(number);
     m_placing = false;
 }

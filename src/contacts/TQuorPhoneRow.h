@@ -38,4 +38,6 @@ public slots:
 private:
     bool addMode = true;
     bool m_placing = false;
+    // The designed length limit, for typing only.
+    int m_typedLimit = 0;
 };

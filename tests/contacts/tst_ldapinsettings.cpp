@@ -63,6 +63,9 @@ void TestLdapInSettings::untouchedAdd()
     QCOMPARE(ldap->currentMode(), int(LdapList));
     QTest::keyClick(ldap->serverList(), Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(ldap->editPort->text(), QStringLiteral("389"));
+    QTest::keyClicks(ldap->editPort, QStringLiteral("123"));
+    QCOMPARE(ldap->editPort->text(), QStringLiteral("38912"));
+    ldap->editPort->setText(QStringLiteral("389"));
     QCOMPARE(ldap->editHost->text(), QString());
     QTest::keyClick(ldap->editName, Qt::Key_Return);
 
@@ -141,13 +144,16 @@ void TestLdapInSettings::editKeepsHiddenFields()
     TQuorSettings settings;
     TQuorLdapSettings *ldap = page(settings);
     emit settings.buttonContact->released();
+    ldap->selected()->port = QStringLiteral("3890123");
     ldap->editServer();
     QCOMPARE(ldap->comboScope->currentText(), QStringLiteral("Sub"));
+    // A stored port longer than what may be typed comes back whole.
+    QCOMPARE(ldap->editPort->text(), QStringLiteral("3890123"));
     ldap->editName->setText(QStringLiteral("Primary"));
     settings.settingsApply();
 
     const QByteArray file = dir.read(QStringLiteral("ldap_server.xml"));
-    for (const char *kept : { "<name>Primary</name>", "<version>2</version>", "<filter>(objectClass=person)</filter>",
+    for (const char *kept : { "<name>Primary</name>", "<port>3890123</port>", "<version>2</version>", "<filter>(objectClass=person)</filter>",
              "<sizelimit>50</sizelimit>", "<timelimit>9</timelimit>", "<pagesize>20</pagesize>", "<scope>Sub</scope>" })
         QVERIFY2(file.contains(kept), kept);
     QCOMPARE(ldap->selected()->version, QStringLiteral("2"));

@@ -120,6 +120,9 @@ void TestPhoneEditor::digitFilter()
     editor.setNumber(typed + QStringLiteral("#"), 0);
     QCOMPARE(editor.number(0), typed + QStringLiteral("#"));
     QCOMPARE(editor.boxDefPhone->itemText(0), typed + QStringLiteral("#"));
+    // However long: the editor's limit is for typing.
+    editor.setNumber(QStringLiteral("+39 02 1234 5678 ext 90"), 0);
+    QCOMPARE(editor.number(0), QStringLiteral("+39 02 1234 5678 ext 90"));
     // A paste before a final digit keeps what it carried.
     editor.row(0)->editPhone->clear();
     editor.row(0)->editPhone->insert(QStringLiteral("+39 02 1"));
