@@ -6,7 +6,7 @@
 
 // The kind of a contact's phone number, stored by its text in "contacts.xml";
 // 1 stands for any other text read from the file.
-enum TPhoneType { PhoneOther = 1, PhoneOffice = 2, PhoneMobile = 3, PhoneHome = 4, PhoneLocal = 5 };
+enum TPhoneType : int { PhoneOther = 1, PhoneOffice = 2, PhoneMobile = 3, PhoneHome = 4, PhoneLocal = 5 };
 
 // One address-book entry. phones and phoneTypes always have the same length;
 // phoneDef, the number dialled when the contact itself is called, need not be
