@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDrag>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -100,6 +101,7 @@ private slots:
     void rowRemovedFromItsOwnMenuSignal();
     void rowGoesWhileItsMenuIsOpen_data();
     void rowGoesWhileItsMenuIsOpen();
+    void listGoesDuringADrag();
     void scrollFollowsRows();
     void ringingRowsBlinkOnlyInActiveLists();
     void picturesAreCompiledIn();
@@ -627,6 +629,37 @@ void TestTQuorTable::rowGoesWhileItsMenuIsOpen()
     // An action chosen for a row that is gone reaches nobody.
     QCOMPARE(answers.count(), chooseAction && !removeRow ? 1 : 0);
     QCOMPARE(hangups.count(), 0);
+}
+
+void TestTQuorTable::listGoesDuringADrag()
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        QSKIP("the offscreen platform runs no drag; run with QT_QPA_PLATFORM=xcb under xvfb-run");
+    QWidget window;
+    window.resize(200, 200);
+    auto *table = new TQuorTable(&window, true);
+    table->setTableGeometry(0, 0, 170, 3 * TQuorTable::RowHeight);
+    Records records;
+    table->addRow(RowTalking, records.make(), QStringLiteral("talking"), QString());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QPointer<TQuorTableRowView> view = table->rowViews().first();
+
+    // The list goes while the drag runs its own loop.
+    bool busy = false;
+    QTimer::singleShot(0, &window, [&] {
+        busy = view && view->isBusy();
+        delete table;
+        QDrag::cancel();
+    });
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(60, 5), view->mapToGlobal(QPointF(60, 5)), Qt::NoButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    QVERIFY(busy);
+    QTRY_VERIFY(view.isNull());
 }
 
 void TestTQuorTable::scrollFollowsRows()
