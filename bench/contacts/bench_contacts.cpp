@@ -25,8 +25,8 @@
 
 namespace {
 
-const char *const kFirst[] = { "Anna", "Bruno", "Carla", "Dario", "Elena", "Fabio", "Giulia", "Hugo", "Irene",
-    "Jonas", "Katia", "Luca", "Marta", "Nino", "Olga", "Paolo", "Rita", "Sergio", "Tina", "Ugo" };
+const char *const kFirst[] = { "Anna", "Bruno", "Carla", "Dario", "Elena", "Fabio", "Giulia", "Hugo", "Irene", "Jonas",
+    "Katia", "Luca", "Marta", "Nino", "Olga", "Paolo", "Rita", "Sergio", "Tina", "Ugo" };
 const char *const kLast[] = { "Rossi", "Bianchi", "Ferrari", "Esposito", "Romano", "Colombo", "Ricci", "Marino",
     "Greco", "Bruno", "Gallo", "Conti", "De Luca", "Mancini", "Costa", "Giordano", "Rizzo", "Lombardi", "Moretti" };
 
@@ -130,8 +130,8 @@ int main(int argc, char *argv[])
     Stats scroll;
     for (int i = 0; i < 200; ++i) {
         timer.restart();
-        QWheelEvent wheel(QPointF(10, 10), list->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, i < 100 ? -120 : 120),
-            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(10, 10), list->mapToGlobal(QPointF(10, 10)), QPoint(),
+            QPoint(0, i < 100 ? -120 : 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(list, &wheel);
         settle();
         scroll.add(msSince(timer));

@@ -17,8 +17,8 @@ struct KeyActions
 {
     std::function<void()> enter; // Return or Enter
     std::function<void()> escape;
-    std::function<void()> add;    // Ctrl+N
-    std::function<void()> edit;   // Ctrl+E
+    std::function<void()> add; // Ctrl+N
+    std::function<void()> edit; // Ctrl+E
     std::function<void()> remove; // Backspace, Delete or Clear
     // F1, F2, F3, Alt+S, Alt+L: the phone page asked for.
     std::function<void(const QString &page)> menu;

@@ -70,8 +70,8 @@ TQuorContacts::TQuorContacts()
     contactTable->setTableGeometry(0, 0, frameContainer->width(), frameContainer->height());
     contactTable->setSorted(true);
     connect(contactTable, &TQuorTable::signalRowSelected, this, &TQuorContacts::slotContactSelected);
-    connect(contactTable, &TQuorTable::signalRowDoubleClick, this,
-        qOverload<TQuorCall *>(&TQuorContacts::slotCallContact));
+    connect(
+        contactTable, &TQuorTable::signalRowDoubleClick, this, qOverload<TQuorCall *>(&TQuorContacts::slotCallContact));
     connect(contactTable, &TQuorTable::signalAdd, this, &TQuorContacts::addContact);
     connect(contactTable, &TQuorTable::signalEdit, this, &TQuorContacts::editContact);
     connect(contactTable, &TQuorTable::signalDel, this, &TQuorContacts::delContact);
@@ -649,8 +649,8 @@ void TQuorContacts::contactApply()
 void TQuorContacts::keyPressEvent(QKeyEvent *e)
 {
     ListPage::handleKey(e,
-        { [this] { mode != ContactsList ? contactApply() : editContact(); }, [this] { contactBack(); }, [this] { addContact(); },
-            [this] { editContact(); }, [this] { delContact(); },
+        { [this] { mode != ContactsList ? contactApply() : editContact(); }, [this] { contactBack(); },
+            [this] { addContact(); }, [this] { editContact(); }, [this] { delContact(); },
             [this](const QString &page) {
                 lastMenu = page;
                 emit signalGetMenu(lastMenu);

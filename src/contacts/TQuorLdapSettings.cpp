@@ -137,8 +137,8 @@ void TQuorLdapSettings::addServerRow(TlServer *server)
     auto *record = new TQuorCall;
     record->server = server;
     toolTipText = serverToolTip(server);
-    serverTable->addRow(RowLdapServer, record, server->name + QLatin1Char('\n') + serviceName,
-        QStringLiteral("No company"));
+    serverTable->addRow(
+        RowLdapServer, record, server->name + QLatin1Char('\n') + serviceName, QStringLiteral("No company"));
     serverTable->setRowToolTip(toolTipText, record);
     serverRecords.append(record);
 }
@@ -364,8 +364,8 @@ void TQuorLdapSettings::serverApply()
 void TQuorLdapSettings::keyPressEvent(QKeyEvent *e)
 {
     ListPage::handleKey(e,
-        { [this] { mode != LdapList ? serverApply() : editServer(); }, [this] { serverBack(); }, [this] { addServer(); },
-            [this] { editServer(); }, [this] { delServer(); },
+        { [this] { mode != LdapList ? serverApply() : editServer(); }, [this] { serverBack(); },
+            [this] { addServer(); }, [this] { editServer(); }, [this] { delServer(); },
             [this](const QString &page) {
                 lastMenu = page;
                 emit signalGetMenu(lastMenu);

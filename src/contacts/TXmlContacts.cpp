@@ -163,6 +163,7 @@ void TXmlContacts::deleteContact(const TContact *contact)
 
 void TXmlContacts::updateContact(const TContact *oldContact, const TContact *newContact)
 {
-    replaceRecord(oldContact, kContact, [oldContact](const QDomElement &e) { return matchContact(e, oldContact); },
+    replaceRecord(
+        oldContact, kContact, [oldContact](const QDomElement &e) { return matchContact(e, oldContact); },
         contactToElement(newContact));
 }

@@ -183,6 +183,7 @@ void TXmlLServer::removeServer(const TlServer *server)
 
 void TXmlLServer::replaceServer(const TlServer *oldServer, const TlServer *newServer)
 {
-    replaceRecord(oldServer, kServer, [oldServer](const QDomElement &e) { return findServerNode(e, oldServer); },
+    replaceRecord(
+        oldServer, kServer, [oldServer](const QDomElement &e) { return findServerNode(e, oldServer); },
         writeServer(newServer));
 }

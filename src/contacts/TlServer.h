@@ -32,10 +32,10 @@ public:
     QString realm;
     QString version = QStringLiteral("3");
     QString filter;
-    int scope = ScopeBase;       // TLdapScope
+    int scope = ScopeBase; // TLdapScope
     int security = SecurityNone; // TLdapSecurity
-    int auth = AuthSimple;       // TLdapAuth
-    int mech = MechPlain;        // TLdapMech
+    int auth = AuthSimple; // TLdapAuth
+    int mech = MechPlain; // TLdapMech
     QString sizelimit;
     QString timelimit;
     QString pagesize;

@@ -223,8 +223,8 @@ QString XmlStore::safeText(const QString &text)
             out += text.at(++i);
             continue;
         }
-        const bool allowed = (u >= 0x20 && u != 0xfffe && u != 0xffff && !c.isSurrogate()) || u == '\t'
-            || u == '\n' || u == '\r';
+        const bool allowed
+            = (u >= 0x20 && u != 0xfffe && u != 0xffff && !c.isSurrogate()) || u == '\t' || u == '\n' || u == '\r';
         if (allowed)
             out += c;
         else

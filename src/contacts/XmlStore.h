@@ -61,8 +61,8 @@ protected:
     void appendRecord(const QObject *record, const QDomElement &element);
     void removeRecord(const QObject *record, const QString &tag, const Matcher &matches);
     // The replacement takes the place of the record's element and becomes it.
-    void replaceRecord(const QObject *record, const QString &tag, const Matcher &matches,
-        const QDomElement &replacement);
+    void replaceRecord(
+        const QObject *record, const QString &tag, const Matcher &matches, const QDomElement &replacement);
 
 private:
     class Writer;

@@ -192,12 +192,10 @@ void TQuorTable::renameRow(const QString &text, TQuorCall *call)
     const int index = int(m_rows.indexOf(row));
     m_rows.removeAt(index);
     row->setText(text);
-    const auto less = [](const QString &t, const TQuorTableRow *r) {
-        return t.compare(r->text(), Qt::CaseInsensitive) < 0;
-    };
-    const auto lessRow = [](const TQuorTableRow *r, const QString &t) {
-        return r->text().compare(t, Qt::CaseInsensitive) < 0;
-    };
+    const auto less
+        = [](const QString &t, const TQuorTableRow *r) { return t.compare(r->text(), Qt::CaseInsensitive) < 0; };
+    const auto lessRow
+        = [](const TQuorTableRow *r, const QString &t) { return r->text().compare(t, Qt::CaseInsensitive) < 0; };
     const int low = int(std::lower_bound(m_rows.cbegin(), m_rows.cend(), text, lessRow) - m_rows.cbegin());
     const int high = int(std::upper_bound(m_rows.cbegin(), m_rows.cend(), text, less) - m_rows.cbegin());
     m_rows.insert(qBound(low, index, high), row);

@@ -10,8 +10,8 @@
 #include <QPixmapCache>
 
 #include "core/TQuorTable.h"
-#include "core/TQuorTableScroll.h"
 #include "core/TQuorTableRow.h"
+#include "core/TQuorTableScroll.h"
 
 namespace {
 

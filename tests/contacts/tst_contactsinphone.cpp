@@ -82,17 +82,17 @@ void TestContactsInPhone::init()
     m_exits.clear();
     m_data->write(QStringLiteral("contacts.xml"),
         "<contacts>"
-        + contact(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Nordhafen GmbH"),
-            { { QStringLiteral("5550101"), QStringLiteral("office") },
-                { QStringLiteral("3471234567"), QStringLiteral("mobile") },
-                { QStringLiteral("5550177"), QStringLiteral("home") },
-                { QStringLiteral("301"), QStringLiteral("local") } },
-            QStringLiteral("3471234567"))
-        + contact(QStringLiteral("Carlo"), QStringLiteral("Rossi"), QString(),
-            { { QStringLiteral("5550202"), QStringLiteral("office") } }, QString())
-        + contact(QStringLiteral("Dana"), QStringLiteral("Scott"), QStringLiteral("Scott &amp; Sons"),
-            { { QStringLiteral("5550303"), QStringLiteral("office") } }, QStringLiteral("5550303"))
-        + "</contacts>");
+            + contact(QStringLiteral("Anna"), QStringLiteral("Berg"), QStringLiteral("Nordhafen GmbH"),
+                { { QStringLiteral("5550101"), QStringLiteral("office") },
+                    { QStringLiteral("3471234567"), QStringLiteral("mobile") },
+                    { QStringLiteral("5550177"), QStringLiteral("home") },
+                    { QStringLiteral("301"), QStringLiteral("local") } },
+                QStringLiteral("3471234567"))
+            + contact(QStringLiteral("Carlo"), QStringLiteral("Rossi"), QString(),
+                { { QStringLiteral("5550202"), QStringLiteral("office") } }, QString())
+            + contact(QStringLiteral("Dana"), QStringLiteral("Scott"), QStringLiteral("Scott &amp; Sons"),
+                { { QStringLiteral("5550303"), QStringLiteral("office") } }, QStringLiteral("5550303"))
+            + "</contacts>");
 }
 
 void TestContactsInPhone::cleanup()
@@ -256,8 +256,8 @@ void TestContactsInPhone::screenshots()
     QByteArray more;
     for (const char *name : { "Elena Ferri", "Frank Moser", "Greta Lind", "Hugo Brandt", "Ines Costa" }) {
         const QStringList parts = QString::fromLatin1(name).split(QLatin1Char(' '));
-        more += contact(parts.at(0), parts.at(1), QString(), { { QStringLiteral("5550400"), QStringLiteral("office") } },
-            QStringLiteral("5550400"));
+        more += contact(parts.at(0), parts.at(1), QString(),
+            { { QStringLiteral("5550400"), QStringLiteral("office") } }, QStringLiteral("5550400"));
     }
     QByteArray file = m_data->read(QStringLiteral("contacts.xml"));
     m_data->write(QStringLiteral("contacts.xml"), file.replace("</contacts>", more + "</contacts>"));

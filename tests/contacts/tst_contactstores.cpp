@@ -3,8 +3,8 @@
 
 #include <QDir>
 #include <QDomDocument>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <memory>
@@ -128,11 +128,11 @@ void TestContactStores::readRules_data()
                       "<contact><name>inner</name></contact></contact><note/><contact/></book>")
         << QStringList { "b||||l1\nl2||", "||||||" };
     QTest::newRow("blank-only values read back empty")
-        << contacts << QByteArray("<contacts><contact><name>   </name><phone><number> </number></phone></contact></contacts>")
+        << contacts
+        << QByteArray("<contacts><contact><name>   </name><phone><number> </number></phone></contact></contacts>")
         << QStringList { "||||||" };
     QTest::newRow("missing children keep the defaults")
-        << servers << QByteArray("<servers><server/><other/></servers>")
-        << QStringList { "||389||||||3||1|1|2|1|||" };
+        << servers << QByteArray("<servers><server/><other/></servers>") << QStringList { "||389||||||3||1|1|2|1|||" };
     QTest::newRow("empty port stays empty, \"sub\" reads Base, empty auth reads Simple")
         << servers
         << QByteArray("<servers><server><port/><scope>sub</scope><auth/><security>TLS</security>"
@@ -245,20 +245,40 @@ void TestContactStores::identity_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("body"); // children of the document element
-    QTest::addColumn<int>("target");      // index of the record acted on
-    QTest::addColumn<bool>("remove");     // else replace
+    QTest::addColumn<int>("target"); // index of the record acted on
+    QTest::addColumn<bool>("remove"); // else replace
 
     const QString contacts = QStringLiteral("contacts.xml");
     const QString servers = QStringLiteral("ldap_server.xml");
     const QByteArray b = contactXml(QStringLiteral("B"), QStringLiteral("1"));
     QTest::newRow("duplicates: the second") << contacts << b + b << 1 << true;
-    QTest::newRow("subset before: delete") << contacts << contactXml(QStringLiteral("A"), QString()) + contactXml(QStringLiteral("A"), QStringLiteral("1,2")) << 1 << true;
-    QTest::newRow("subset before: edit") << contacts << contactXml(QStringLiteral("A"), QStringLiteral("1")) + contactXml(QStringLiteral("A"), QStringLiteral("1,2")) << 1 << false;
-    QTest::newRow("annotated: extra tag") << contacts << contactXml(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("<x>kept</x>")) << 0 << false;
-    QTest::newRow("annotated: comment") << contacts << contactXml(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("<!-- note -->")) << 0 << true;
-    QTest::newRow("differing only in scope") << servers << serverXml(QStringLiteral("S"), QStringLiteral("Base")) + serverXml(QStringLiteral("S"), QStringLiteral("Sub")) << 1 << false;
-    QTest::newRow("empty server ahead") << servers << QByteArray("<server/>") + serverXml(QStringLiteral("S"), QStringLiteral("One")) << 1 << true;
-    QTest::newRow("annotated server") << servers << serverXml(QStringLiteral("S"), QStringLiteral("One"), QStringLiteral("<!-- x -->")) << 0 << false;
+    QTest::newRow("subset before: delete")
+        << contacts
+        << contactXml(QStringLiteral("A"), QString()) + contactXml(QStringLiteral("A"), QStringLiteral("1,2")) << 1
+        << true;
+    QTest::newRow("subset before: edit") << contacts
+                                         << contactXml(QStringLiteral("A"), QStringLiteral("1"))
+            + contactXml(QStringLiteral("A"), QStringLiteral("1,2"))
+                                         << 1 << false;
+    QTest::newRow("annotated: extra tag")
+        << contacts << contactXml(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("<x>kept</x>")) << 0
+        << false;
+    QTest::newRow("annotated: comment") << contacts
+                                        << contactXml(QStringLiteral("A"), QStringLiteral("1"),
+                                               QStringLiteral("<!-- note -->"))
+                                        << 0 << true;
+    QTest::newRow("differing only in scope") << servers
+                                             << serverXml(QStringLiteral("S"), QStringLiteral("Base"))
+            + serverXml(QStringLiteral("S"), QStringLiteral("Sub"))
+                                             << 1 << false;
+    QTest::newRow("empty server ahead") << servers
+                                        << QByteArray("<server/>")
+            + serverXml(QStringLiteral("S"), QStringLiteral("One"))
+                                        << 1 << true;
+    QTest::newRow("annotated server") << servers
+                                      << serverXml(
+                                             QStringLiteral("S"), QStringLiteral("One"), QStringLiteral("<!-- x -->"))
+                                      << 0 << false;
 }
 
 void TestContactStores::identity()

@@ -3,9 +3,9 @@
 // "ldap_server.xml". With QUOR_SCREENSHOT_DIR set it also writes pictures of
 // the list, edit and delete pages.
 
-#include <QPushButton>
 #include <QApplication>
 #include <QFile>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -41,10 +41,7 @@ private slots:
     void screenshots();
 
 private:
-    static TQuorLdapSettings *page(TQuorSettings &settings)
-    {
-        return settings.findChild<TQuorLdapSettings *>();
-    }
+    static TQuorLdapSettings *page(TQuorSettings &settings) { return settings.findChild<TQuorLdapSettings *>(); }
     static QString caption(TQuorSettings &settings) { return settings.labelCaption->text(); }
 };
 
@@ -70,10 +67,10 @@ void TestLdapInSettings::untouchedAdd()
     QTest::keyClick(ldap->editName, Qt::Key_Return);
 
     QByteArray expected = "<!DOCTYPE xmlreader>\n<servers>\n    <server>\n";
-    const char *children[][2] = { { "name", "" }, { "host", "" }, { "port", "389" }, { "user", "" },
-        { "password", "" }, { "dn", "" }, { "bindDn", "" }, { "realm", "" }, { "version", "3" }, { "filter", "" },
-        { "scope", "Base" }, { "security", "None" }, { "auth", "Anonymous" }, { "mech", "PLAIN" },
-        { "sizelimit", "" }, { "timelimit", "" }, { "pagesize", "" } };
+    const char *children[][2] = { { "name", "" }, { "host", "" }, { "port", "389" }, { "user", "" }, { "password", "" },
+        { "dn", "" }, { "bindDn", "" }, { "realm", "" }, { "version", "3" }, { "filter", "" }, { "scope", "Base" },
+        { "security", "None" }, { "auth", "Anonymous" }, { "mech", "PLAIN" }, { "sizelimit", "" }, { "timelimit", "" },
+        { "pagesize", "" } };
     for (const auto &child : children)
         expected += QByteArray("        <") + child[0] + ">" + child[1] + "</" + child[0] + ">\n";
     QCOMPARE(dir.read(QStringLiteral("ldap_server.xml")), expected + "    </server>\n</servers>\n");
@@ -153,8 +150,9 @@ void TestLdapInSettings::editKeepsHiddenFields()
     settings.settingsApply();
 
     const QByteArray file = dir.read(QStringLiteral("ldap_server.xml"));
-    for (const char *kept : { "<name>Primary</name>", "<port>3890123</port>", "<version>2</version>", "<filter>(objectClass=person)</filter>",
-             "<sizelimit>50</sizelimit>", "<timelimit>9</timelimit>", "<pagesize>20</pagesize>", "<scope>Sub</scope>" })
+    for (const char *kept : { "<name>Primary</name>", "<port>3890123</port>", "<version>2</version>",
+             "<filter>(objectClass=person)</filter>", "<sizelimit>50</sizelimit>", "<timelimit>9</timelimit>",
+             "<pagesize>20</pagesize>", "<scope>Sub</scope>" })
         QVERIFY2(file.contains(kept), kept);
     QCOMPARE(ldap->selected()->version, QStringLiteral("2"));
     QCOMPARE(ldap->serverList()->rows().at(0)->text(), QStringLiteral("Primary LDAP"));
@@ -164,8 +162,9 @@ void TestLdapInSettings::editKeepsHiddenFields()
     settings.settingsApply();
     QVERIFY(dir.read(QStringLiteral("ldap_server.xml"))
                 .contains("<name>New</name>\n        <host></host>\n        <port>389</port>"));
-    QVERIFY(dir.read(QStringLiteral("ldap_server.xml")).contains("<version>3</version>\n        <filter></filter>\n"
-                                                                 "        <scope>Sub</scope>"));
+    QVERIFY(dir.read(QStringLiteral("ldap_server.xml"))
+                .contains("<version>3</version>\n        <filter></filter>\n"
+                          "        <scope>Sub</scope>"));
 }
 
 void TestLdapInSettings::lastEntryDeleted()

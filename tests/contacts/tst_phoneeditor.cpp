@@ -99,10 +99,14 @@ void TestPhoneEditor::digitFilter_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("digits") << "0123" << "0123";
-    QTest::newRow("letter at the end goes") << "12a" << "12";
-    QTest::newRow("trailing non-digits go one by one") << "12#*" << "12";
-    QTest::newRow("only the last character counts") << "1a2" << "12";
+    QTest::newRow("digits") << "0123"
+                            << "0123";
+    QTest::newRow("letter at the end goes") << "12a"
+                                            << "12";
+    QTest::newRow("trailing non-digits go one by one") << "12#*"
+                                                       << "12";
+    QTest::newRow("only the last character counts") << "1a2"
+                                                    << "12";
 }
 
 void TestPhoneEditor::digitFilter()

@@ -214,8 +214,8 @@ void TestTQuorContacts::editKeepsWhatItDidNotShow()
     m_book->contactApply();
     TContact *c = m_book->selected();
     QCOMPARE(c->phones, QList<QString>({ "1", "2", "3", "4", "5", "6" }));
-    QCOMPARE(c->phoneTypes,
-        QList<TPhoneType>({ PhoneOffice, PhoneMobile, PhoneHome, PhoneLocal, PhoneMobile, PhoneOther }));
+    QCOMPARE(
+        c->phoneTypes, QList<TPhoneType>({ PhoneOffice, PhoneMobile, PhoneHome, PhoneLocal, PhoneMobile, PhoneOther }));
     QCOMPARE(c->phoneDef, QStringLiteral("6"));
     QCOMPARE(file().count("<phone>"), 6);
 
@@ -240,8 +240,7 @@ void TestTQuorContacts::detailsOfTheSelection()
     open(contactXml(QStringLiteral("Four"), QStringLiteral("Phones"), QStringLiteral("Acme"),
              QStringLiteral("10/office,20/mobile,30/home,40/fax,50/local"), QStringLiteral("30"))
         + contactXml(QStringLiteral("One"), QStringLiteral("Phone"), QString(), QStringLiteral("99/local")));
-    QCOMPARE(details(*m_book),
-        QStringList({ "Four Phones", "Acme", "Office:10", "Mobile:20", "Home:30*", "40" }));
+    QCOMPARE(details(*m_book), QStringList({ "Four Phones", "Acme", "Office:10", "Mobile:20", "Home:30*", "40" }));
     m_book->contactList()->selectRowAt(1);
     QCOMPARE(details(*m_book), QStringList({ "One Phone", "", "Local:99" }));
     // A double click on a row calls the default number, empty or not.
@@ -271,8 +270,8 @@ void TestTQuorContacts::searchPage_data()
 
     QTest::newRow("company and name") << int(SearchCompany) << int(SearchName)
                                       << QStringList({ "Acme Zoe", "Beta Al" });
-    QTest::newRow("none twice keeps the list's") << int(SearchNone) << int(SearchNone)
-                                                 << QStringList({ "Al Young", "Zoe Adams" });
+    QTest::newRow("none twice keeps the list's")
+        << int(SearchNone) << int(SearchNone) << QStringList({ "Al Young", "Zoe Adams" });
     QTest::newRow("surname twice") << int(SearchSurname) << int(SearchSurname) << QStringList({ "Adams", "Young" });
     QTest::newRow("second only") << int(SearchNone) << int(SearchCompany) << QStringList({ "Acme", "Beta" });
 }

@@ -655,8 +655,8 @@ void TestTQuorTable::listGoesDuringADrag()
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
         Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(view, &press);
-    QMouseEvent move(QEvent::MouseMove, QPointF(60, 5), view->mapToGlobal(QPointF(60, 5)), Qt::NoButton,
-        Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(60, 5), view->mapToGlobal(QPointF(60, 5)), Qt::NoButton, Qt::LeftButton,
+        Qt::NoModifier);
     QApplication::sendEvent(view, &move);
     QVERIFY(busy);
     QTRY_VERIFY(view.isNull());
