@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/TQuorCall.h"
+#include "core/TQuorTableRowView.h"
 #include "core/TQuorTableScroll.h"
 
 namespace {
@@ -26,6 +27,21 @@ int commonPrefix(const QString &a, const QString &b)
 }
 
 } // namespace
+
+TQuorTable::RowHold::RowHold(TQuorTable *table)
+    : m_table(table)
+{
+    if (m_table)
+        ++m_table->m_holds;
+}
+
+TQuorTable::RowHold::~RowHold()
+{
+    if (!m_table || --m_table->m_holds > 0)
+        return;
+    qDeleteAll(m_table->m_retired);
+    m_table->m_retired.clear();
+}
 
 TQuorTable::TQuorTable(QWidget *parent, bool activeCalls)
     : QWidget(parent)
@@ -50,14 +66,24 @@ TQuorTable::TQuorTable(TQuorTable *source)
     m_rowLimit = source->m_rowLimit;
     const QRect g = source->geometry();
     setTableGeometry(g.x(), g.y(), g.width(), g.height());
+    beginUpdate();
     for (const TQuorTableRow *row : std::as_const(source->m_rows))
         addRow(row->kind(), row->call(), row->text(), QString());
+    endUpdate();
 }
 
 TQuorTable::~TQuorTable()
 {
     // A bar left attached would go on showing a list that is gone.
     detachScroll();
+    // A view whose menu or drag is open is still running inside its own
+    // event handler: it leaves with it and goes once that returns.
+    for (TQuorTableRowView *view : std::as_const(m_views)) {
+        if (view->isBusy())
+            view->orphan();
+    }
+    qDeleteAll(m_rows);
+    qDeleteAll(m_retired);
 }
 
 void TQuorTable::setTableGeometry(int x, int y, int width, int height)
@@ -90,22 +116,52 @@ void TQuorTable::setPrivacy(bool on)
         row->setPrivacy(on);
 }
 
+void TQuorTable::beginUpdate()
+{
+    ++m_batch;
+}
+
+void TQuorTable::endUpdate()
+{
+    if (m_batch == 0 || --m_batch > 0)
+        return;
+    if (m_sortPending) {
+        m_sortPending = false;
+        std::stable_sort(m_rows.begin(), m_rows.end(), captionLess);
+    }
+    scrollTo(m_offset);
+    layoutRows();
+    updateScroll();
+    if (m_selected)
+        ensureVisible(selectedIndex());
+}
+
 void TQuorTable::addRow(int kind, TQuorCall *call, const QString &text, const QString &timeText)
 {
-    auto *row = new TQuorTableRow(kind, call, this);
+    auto *row = new TQuorTableRow(kind, call);
     row->sequence = ++m_sequence;
     row->setText(text);
     row->setToolTipText(text);
     row->setTimeText(timeText);
     row->setPrivacy(m_privacy);
     row->setBlinkPhase(m_active && m_blinkOn);
-    connect(row, &TQuorTableRow::signalSelected, this, &TQuorTable::slotRowSelected);
-    connect(row, &TQuorTableRow::signalDoubleClick, this, &TQuorTable::slotRowDoubleClick);
-    connect(row, &TQuorTableRow::signalMenuAction, this, &TQuorTable::slotMenuAction);
+    row->m_table = this;
+    if (call && !m_index.contains(call))
+        m_index.insert(call, row);
 
-    m_rows.insert(m_sorted ? sortedPosition(text) : 0, row);
-    layoutRows();
-    updateScroll();
+    if (m_batch > 0) {
+        // Appended now, put in place by the one sort at the end of the batch.
+        if (m_sorted) {
+            m_rows.append(row);
+            m_sortPending = true;
+        } else {
+            m_rows.prepend(row);
+        }
+    } else {
+        m_rows.insert(m_sorted ? sortedPosition(text) : 0, row);
+        layoutRows();
+        updateScroll();
+    }
     if (m_rows.size() == 1)
         select(row);
     dropOldest();
@@ -125,9 +181,38 @@ void TQuorTable::renameRow(const QString &text, TQuorCall *call)
     TQuorTableRow *row = rowOf(call);
     if (!row)
         return;
+    if (!m_sorted || m_batch > 0) {
+        row->setText(text);
+        m_sortPending = m_sortPending || m_sorted;
+        return;
+    }
+    // The rest of the list is in order: the row moves to its new place, after
+    // the equal captions that stood above it and before those below, as a
+    // stable sort of the whole list would put it.
+    const int index = int(m_rows.indexOf(row));
+    m_rows.removeAt(index);
     row->setText(text);
-    if (m_sorted)
-        sortRows();
+    const auto less
+        = [](const QString &t, const TQuorTableRow *r) { return t.compare(r->text(), Qt::CaseInsensitive) < 0; };
+    const auto lessRow
+        = [](const TQuorTableRow *r, const QString &t) { return r->text().compare(t, Qt::CaseInsensitive) < 0; };
+    const int low = int(std::lower_bound(m_rows.cbegin(), m_rows.cend(), text, lessRow) - m_rows.cbegin());
+    const int high = int(std::upper_bound(m_rows.cbegin(), m_rows.cend(), text, less) - m_rows.cbegin());
+    m_rows.insert(qBound(low, index, high), row);
+    layoutRows();
+    if (m_selected)
+        ensureVisible(selectedIndex());
+}
+
+void TQuorTable::relabelRows(const std::function<QString(const TQuorTableRow &)> &label)
+{
+    for (TQuorTableRow *row : std::as_const(m_rows)) {
+        row->m_text = label(*row);
+        row->m_lowerText = row->m_text.toLower();
+    }
+    sortRows();
+    for (TQuorTableRowView *view : std::as_const(m_views))
+        view->refresh();
 }
 
 void TQuorTable::setRowToolTip(const QString &tip, TQuorCall *call)
@@ -180,7 +265,7 @@ void TQuorTable::search(const QString &text)
     int best = 0;
     int bestLength = -1;
     for (int i = 0; i < m_rows.size(); ++i) {
-        const int length = commonPrefix(wanted, m_rows.at(i)->text().toLower());
+        const int length = commonPrefix(wanted, m_rows.at(i)->lowerText());
         if (length > bestLength) {
             best = i;
             bestLength = length;
@@ -195,6 +280,7 @@ void TQuorTable::search(const QString &text)
 void TQuorTable::sortRows()
 {
     std::stable_sort(m_rows.begin(), m_rows.end(), captionLess);
+    m_sortPending = false;
     layoutRows();
     if (m_selected)
         ensureVisible(selectedIndex());
@@ -202,6 +288,8 @@ void TQuorTable::sortRows()
 
 TQuorTableRow *TQuorTable::rowOf(const TQuorCall *call) const
 {
+    if (call)
+        return m_index.value(call);
     for (TQuorTableRow *row : m_rows) {
         if (row->call() == call)
             return row;
@@ -277,23 +365,39 @@ void TQuorTable::hideEvent(QHideEvent *)
         m_scroll->hide();
 }
 
-void TQuorTable::slotRowSelected(TQuorTableRow *row)
+void TQuorTable::rowChanged(TQuorTableRow *row)
 {
-    select(row);
+    for (TQuorTableRowView *view : std::as_const(m_views)) {
+        if (view->row() == row)
+            view->refresh();
+    }
 }
 
-void TQuorTable::slotRowDoubleClick(TQuorTableRow *row)
+void TQuorTable::rowPressed(TQuorTableRow *row)
 {
-    emit signalRowDoubleClick(row->call());
+    const RowHold hold(this);
+    if (m_rows.contains(row))
+        select(row);
 }
 
-void TQuorTable::slotMenuAction(TQuorTableRow *row, int action)
+void TQuorTable::rowDoubleClicked(TQuorTableRow *row)
 {
+    const RowHold hold(this);
+    if (m_rows.contains(row))
+        emit signalRowDoubleClick(row->call());
+}
+
+void TQuorTable::rowMenuAction(TQuorTableRow *row, int action)
+{
+    const RowHold hold(this);
     if (!m_rows.contains(row))
         return;
     // The owners act on their selected entry, so the menu's row must be it.
-    if (row != m_selected)
+    if (row != m_selected) {
         select(row);
+        if (!m_rows.contains(row))
+            return;
+    }
     TQuorCall *call = row->call();
     switch (action) {
     case TQuorTableRow::ActionAdd:
@@ -345,20 +449,40 @@ void TQuorTable::takeRowAt(int index)
 {
     TQuorTableRow *row = m_rows.takeAt(index);
     const bool wasSelected = row == m_selected;
-    // The row may be the sender of the signal that led here (its context
-    // menu, a drag), so it goes once control is back in the event loop.
-    row->disconnect(this);
-    row->hide();
-    row->deleteLater();
+    if (wasSelected)
+        m_selected = nullptr;
+    for (TQuorTableRowView *view : std::as_const(m_views)) {
+        if (view->row() == row)
+            view->setRow(nullptr);
+    }
+    freeRow(row);
 
     scrollTo(m_offset);
     layoutRows();
     updateScroll();
-    if (wasSelected) {
-        m_selected = nullptr;
-        if (!m_rows.isEmpty())
-            select(m_rows.at(qMin(index, int(m_rows.size()) - 1)));
+    if (wasSelected && !m_rows.isEmpty())
+        select(m_rows.at(qMin(index, int(m_rows.size()) - 1)));
+}
+
+void TQuorTable::freeRow(TQuorTableRow *row)
+{
+    const TQuorCall *call = row->call();
+    if (call && m_index.value(call) == row) {
+        m_index.remove(call);
+        // A record listed twice keeps its other row.
+        for (TQuorTableRow *other : std::as_const(m_rows)) {
+            if (other->call() == call) {
+                m_index.insert(call, other);
+                break;
+            }
+        }
     }
+    row->m_table = nullptr;
+    // The row may be the one whose menu, drag or signal led here.
+    if (m_holds > 0)
+        m_retired.append(row);
+    else
+        delete row;
 }
 
 void TQuorTable::dropOldest()
@@ -387,7 +511,7 @@ void TQuorTable::scrollTo(int offset)
         m_offset = offset;
         layoutRows();
     }
-    if (m_scroll)
+    if (m_scroll && m_batch == 0)
         m_scroll->setValue(m_offset);
 }
 
@@ -403,19 +527,33 @@ void TQuorTable::ensureVisible(int index)
 
 void TQuorTable::layoutRows()
 {
+    if (m_batch > 0)
+        return;
+    while (m_views.size() < m_visibleRows)
+        m_views.append(new TQuorTableRowView(this));
+    while (m_views.size() > m_visibleRows) {
+        TQuorTableRowView *view = m_views.takeLast();
+        if (view->isBusy()) {
+            view->orphan();
+        } else {
+            view->hide();
+            view->deleteLater();
+        }
+    }
     const int w = width();
-    const int h = height();
-    for (int i = 0; i < m_rows.size(); ++i) {
-        TQuorTableRow *row = m_rows.at(i);
-        const int top = (i - m_offset) * RowHeight;
-        row->setGeometry(0, top, w, RowHeight);
-        row->setVisible(top >= 0 && top + RowHeight <= h);
+    for (int i = 0; i < m_views.size(); ++i) {
+        TQuorTableRowView *view = m_views.at(i);
+        const int index = m_offset + i;
+        TQuorTableRow *row = index < m_rows.size() ? m_rows.at(index) : nullptr;
+        view->setGeometry(0, i * RowHeight, w, RowHeight);
+        view->setRow(row);
+        view->setVisible(row != nullptr);
     }
 }
 
 void TQuorTable::updateScroll()
 {
-    if (!m_scroll)
+    if (!m_scroll || m_batch > 0)
         return;
     const int maxOffset = qMax(0, int(m_rows.size()) - m_visibleRows);
     m_scroll->setRange(maxOffset, m_visibleRows);

@@ -1,21 +1,28 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 #include "core/TQuorTableRow.h"
+#include "core/TQuorTableScroll.h"
 
 class QKeyEvent;
 class QTimer;
 class TQuorCall;
-class TQuorTableScroll;
+class TQuorTableRowView;
 
 // The scrolling list of rows used for active calls, call logs, messages,
 // contacts and server lists. Rows are 36 pixels high and scroll by whole rows.
 // New rows go on top, or to their place by caption in a sorted list. At most
 // one row is selected; every selection is announced through signalRowSelected.
 // The table never owns the records of its rows.
+//
+// Rows are plain state; only the rows in view have a widget, so adding,
+// scrolling and searching cost the same for ten rows as for ten thousand.
 class TQuorTable : public QWidget
 {
     Q_OBJECT
@@ -23,6 +30,20 @@ class TQuorTable : public QWidget
 public:
     static constexpr int RowHeight = TQuorTableRow::RowHeight;
     static constexpr int RefreshMs = 500;
+
+    // Keeps the rows removed meanwhile alive while a row's menu, drag or signal
+    // runs; they are freed when the last hold ends.
+    class RowHold
+    {
+    public:
+        explicit RowHold(TQuorTable *table);
+        ~RowHold();
+        RowHold(const RowHold &) = delete;
+        RowHold &operator=(const RowHold &) = delete;
+
+    private:
+        QPointer<TQuorTable> m_table;
+    };
 
     // activeCalls: a list of the phone's current calls; only such a list runs
     // the refresh timer that makes ringing rows blink.
@@ -50,9 +71,16 @@ public:
     void setPrivacy(bool on);
     bool privacy() const { return m_privacy; }
 
+    // Between these two calls adds and renames neither sort nor lay out the
+    // list; the outermost endUpdate sorts once and lays out once.
+    void beginUpdate();
+    void endUpdate();
+
     void addRow(int kind, TQuorCall *call, const QString &text, const QString &timeText);
     bool removeRow(TQuorCall *call);
     void renameRow(const QString &text, TQuorCall *call);
+    // Gives every row the caption label() makes for it, then sorts once.
+    void relabelRows(const std::function<QString(const TQuorTableRow &)> &label);
     void setRowToolTip(const QString &tip, TQuorCall *call);
     // RowKeep (1) keeps the row's kind.
     void setRowKind(int kind, TQuorCall *call);
@@ -67,7 +95,11 @@ public:
     void sortRows();
 
     QList<TQuorTableRow *> rows() const { return m_rows; }
+    int rowCount() const { return int(m_rows.size()); }
     TQuorTableRow *rowOf(const TQuorCall *call) const;
+    // The widgets of the rows in view, from the top; a view without a row is
+    // hidden.
+    QList<TQuorTableRowView *> rowViews() const { return m_views; }
 
     void attachScroll(TQuorTableScroll *scroll);
     void detachScroll();
@@ -95,15 +127,22 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private slots:
-    void slotRowSelected(TQuorTableRow *row);
-    void slotRowDoubleClick(TQuorTableRow *row);
-    void slotMenuAction(TQuorTableRow *row, int action);
     void slotRefresh();
     void slotScrolled(int value);
 
 private:
+    friend class TQuorTableRow;
+    friend class TQuorTableRowView;
+
+    // From the rows and their views.
+    void rowChanged(TQuorTableRow *row);
+    void rowPressed(TQuorTableRow *row);
+    void rowDoubleClicked(TQuorTableRow *row);
+    void rowMenuAction(TQuorTableRow *row, int action);
+
     void select(TQuorTableRow *row);
     void takeRowAt(int index);
+    void freeRow(TQuorTableRow *row);
     void dropOldest();
     int sortedPosition(const QString &text) const;
     void scrollTo(int offset);
@@ -112,6 +151,14 @@ private:
     void updateScroll();
 
     QList<TQuorTableRow *> m_rows;
+    // The first row of each record, so that a record's row is found at once.
+    QHash<const TQuorCall *, TQuorTableRow *> m_index;
+    QList<TQuorTableRowView *> m_views;
+    // Rows removed while a hold was on, freed when it ends.
+    QList<TQuorTableRow *> m_retired;
+    int m_holds = 0;
+    int m_batch = 0;
+    bool m_sortPending = false;
     TQuorTableRow *m_selected = nullptr;
     const bool m_active;
     bool m_sorted = false;

@@ -1,30 +1,33 @@
 #pragma once
 
 #include <QList>
-#include <QPoint>
 #include <QString>
-#include <QWidget>
 
 #include "core/QuorTypes.h"
 
 class QMimeData;
 class TQuorCall;
+class TQuorTable;
 
 // One row of a TQuorTable: a caption, an optional second line and the record
 // it stands for. Its kind (TRowType) picks its picture and its context menu;
 // ringing rows blink while the table's refresh timer runs. A row whose record
 // is a call can be dragged as "phone/call".
-class TQuorTableRow : public QWidget
+//
+// A row is plain state: the table shows the rows in view through a few row
+// widgets (TQuorTableRowView), so a list of ten thousand rows costs no more
+// widgets than a list of five.
+class TQuorTableRow
 {
-    Q_OBJECT
-
 public:
     static constexpr int RowHeight = 36;
 
     // What a row's context menu can ask of its table.
     enum MenuAction { ActionAdd = 1, ActionEdit, ActionDelete, ActionCall, ActionAnswer, ActionHangup };
 
-    TQuorTableRow(int kind, TQuorCall *call, QWidget *parent = nullptr);
+    TQuorTableRow(int kind, TQuorCall *call);
+    TQuorTableRow(const TQuorTableRow &) = delete;
+    TQuorTableRow &operator=(const TQuorTableRow &) = delete;
 
     TQuorCall *call() const { return m_call; }
     int kind() const { return m_kind; }
@@ -33,14 +36,17 @@ public:
 
     void setText(const QString &text);
     QString text() const { return m_text; }
+    // The caption in lower case, kept for the search.
+    const QString &lowerText() const { return m_lowerText; }
     // "No company" stands for no second line.
     void setTimeText(const QString &text);
     QString timeText() const { return m_timeText; }
     void setToolTipText(const QString &tip);
     QString toolTipText() const { return m_tip; }
 
-    // The caption as shown: numbers masked while privacy is on.
+    // The caption and tooltip as shown: numbers masked while privacy is on.
     QString shownText() const;
+    QString shownToolTip() const;
     void setPrivacy(bool on);
     bool privacy() const { return m_privacy; }
 
@@ -60,37 +66,26 @@ public:
     static QList<MenuAction> menuActions(int kind, const TQuorCall *call);
     static QString actionText(MenuAction action);
 
+    // As if the user chose the action from the row's context menu.
+    void triggerMenuAction(int action);
+
     // Insertion order, kept by the table to find its oldest rows.
     quint64 sequence = 0;
 
-public slots:
-    // As if the user chose the action from the context menu.
-    void triggerMenuAction(int action);
-
-signals:
-    void signalSelected(TQuorTableRow *row);
-    void signalDoubleClick(TQuorTableRow *row);
-    void signalMenuAction(TQuorTableRow *row, int action);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
-
 private:
-    void updateToolTip();
-    QString iconName() const;
+    friend class TQuorTable;
 
+    // Tells the table that a row in view must be drawn again.
+    void changed();
+
+    TQuorTable *m_table = nullptr;
     int m_kind;
     TQuorCall *m_call;
     QString m_text;
+    QString m_lowerText;
     QString m_timeText;
     QString m_tip;
     bool m_privacy = false;
     bool m_selected = false;
     bool m_blink = false;
-    QPoint m_pressPos;
-    bool m_pressed = false;
 };

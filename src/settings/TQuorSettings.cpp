@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "contacts/TQuorLdapSettings.h"
 #include "core/Paths.h"
 
 
@@ -37,6 +38,7 @@ TQuorSettings::TQuorSettings()
     Ui::QuorOptDND::setupUi(this);
     Ui::QuorActions::setupUi(this);
     Ui::QuorSettingsAdmin::setupUi(this);
+    hostContactPage();
 
     // Ten buttons with one shortcut make it ambiguous, and Qt then fires none of
     // them: the first page button keeps it.
@@ -209,8 +211,13 @@ void TQuorSettings::settingsApply()
         if (!applyFwdForm())
             return;
         break;
+    case PageContactForm:
+        // The contact page saves and returns to its list itself.
+        if (ldapSettings)
+            ldapSettings->serverApply();
+        return;
     default:
-        // The menu, the agent page and the contact page's own forms.
+        // The menu and the agent page.
         return;
     }
     settingsBack();
@@ -221,6 +228,8 @@ void TQuorSettings::settingsBack()
     switch (pageId) {
     case PageContactForm:
         // The hosted contact page leads its own forms back to its list.
+        if (ldapSettings)
+            ldapSettings->serverBack();
         return;
     case PageDndForm:
         pageId = PageOptions;

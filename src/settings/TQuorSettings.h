@@ -276,6 +276,8 @@ private:
     void deliverPendingMessages();
     QComboBox *audioList(int list) const;
     void commonBackEnding();
+    // Builds the contact-settings page (the LDAP server list) into the dialog.
+    void hostContactPage();
 
     // dialog
     int pageId = PageMenu;

@@ -85,6 +85,7 @@ void TQuorPhone::construct(const Options &options)
     setupButtons();
     setupTables();
     setupActions();
+    hostContacts();
 
     m_aui = new TquorAui(framePanel);
     m_aui->move(0, framePanel->height() - m_aui->height());
@@ -232,13 +233,6 @@ void TQuorPhone::setupTables()
     connect(m_activity, &TQuorTable::signalRowDoubleClick, this, &TQuorPhone::slotActivityDoubleClick);
     connect(m_activity, &TQuorTable::signalAnswer, this, &TQuorPhone::slotAnswerCall);
     connect(m_activity, &TQuorTable::signalHangup, this, &TQuorPhone::slotHangupCall);
-
-    // The address book joins this page when it is built; until then the page
-    // says what it will hold.
-    m_contactsNote = new QLabel(tr("No contacts yet"), frameContacts);
-    m_contactsNote->setObjectName(QStringLiteral("labelContactsNote"));
-    m_contactsNote->setAlignment(Qt::AlignCenter);
-    m_contactsNote->setGeometry(0, 0, frameContacts->width(), 40);
 }
 
 void TQuorPhone::setupActions()
@@ -600,13 +594,15 @@ void TQuorPhone::showPage(QWidget *page, QPushButton *button, const QString &cap
              static_cast<QWidget *>(frameContacts), static_cast<QWidget *>(frameSettings) }) {
         p->setVisible(p == page);
     }
-    labelCaption->setVisible(page != frameSettings);
+    // The settings panel and the address book bring their own captions.
+    labelCaption->setVisible(page != frameSettings && page != frameContacts);
     labelCaption->setText(caption);
     for (QPushButton *b : std::as_const(m_pageButtons))
         b->setChecked(b == button);
     m_aui->hide();
     m_page = page;
     page->raise();
+    showContactsPanel(page == frameContacts);
 }
 
 void TQuorPhone::resetButtons()
@@ -765,5 +761,6 @@ void TQuorPhone::beforeQuit()
     // Unregisters, hangs up every call, waits a second and stops the engine.
     m_voip->shutdown();
     m_voip->unregisterAccount();
+    saveContactsNow();
     m_exit(0);
 }

@@ -21,6 +21,7 @@ class QTimer;
 class CallActions;
 class ClickToDialServer;
 class TQuorCall;
+class TQuorContacts;
 class TQuorSettings;
 class TQuorTable;
 class TQuorTableScroll;
@@ -92,6 +93,7 @@ public:
     TQuorTable *answeredTable() const { return m_answered; }
     TQuorTable *messagesTable() const { return m_messages; }
     TquorAui *volumePanel() const { return m_aui; }
+    TQuorContacts *contacts() const { return m_contacts; }
     CallActions *callActions() const { return m_actions; }
     ClickToDialServer *clickToDial() const { return m_clickToDial; }
     QAction *dndAction() const { return m_actDnd; }
@@ -207,6 +209,11 @@ private:
     void setupTables();
     void setupActions();
     void hostSettings();
+    // The address book (TQuorPhoneContacts.cpp): shown over the panel exactly
+    // while its page is, its changes on disk before the process ends.
+    void hostContacts();
+    void showContactsPanel(bool shown);
+    void saveContactsNow();
     void applyAllSettings();
 
     // Pages.
@@ -270,7 +277,7 @@ private:
     QTimer *m_attendedTimer = nullptr;
     PendingTransfer m_attended;
     QList<QPushButton *> m_pageButtons;
-    QLabel *m_contactsNote = nullptr;
+    TQuorContacts *m_contacts = nullptr;
 
     QAction *m_actDnd = nullptr;
     QAction *m_actFwd = nullptr;

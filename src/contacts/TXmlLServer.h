@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDomElement>
+#include <QList>
+
+#include "contacts/TlServer.h"
+#include "contacts/XmlStore.h"
+
+// The store of "ldap_server.xml": a "servers" document element with one
+// "server" element of 17 children per description. Its owner saves the file
+// after each change.
+//
+// The store remembers the element each record it loaded, added or replaced
+// came from, and removes and replaces that element. The matching rule
+// (findServerNode) only serves records the store has never seen.
+class TXmlLServer : public XmlStore
+{
+public:
+    explicit TXmlLServer(const QString &path);
+    ~TXmlLServer() override;
+
+    // One new record per "server" element, in document order; the caller owns them.
+    QList<TlServer *> loadServers();
+    // A complete "server" element for the record, not attached.
+    QDomElement writeServer(const TlServer *server);
+    void addServer(const TlServer *server);
+    void removeServer(const TlServer *server);
+    // Puts the new record's element in the place of the old record's; the old
+    // record then stands for the new element.
+    void replaceServer(const TlServer *oldServer, const TlServer *newServer);
+
+    // True when every child node of the element is one of the 17 fields and
+    // every text field agrees with the record (the four enumerations always do).
+    static bool findServerNode(const QDomNode &element, const TlServer *server);
+
+    static QString scopeToText(int scope);
+    static QString securityToText(int security);
+    static QString authToText(int auth);
+    static QString mechToText(int mech);
+    static int scopeFromText(const QString &text);
+    static int securityFromText(const QString &text);
+    static int authFromText(const QString &text);
+    static int mechFromText(const QString &text);
+};
