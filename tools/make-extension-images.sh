@@ -1,10 +1,11 @@
 #!/bin/bash
 # Draws the extension tiles' and group headers' images (src/resources/images)
 # with ImageMagick: the tile frame, the state strips (str_*) and backgrounds
-# (bg_*), the call, transfer and voicemail buttons, the drag ghost and the group
-# header pictures (bt_grp*), and the info popup's pictures (images/agentinfo/,
-# hide*.png). Shapes are drawn at four times the size and scaled
-# down, which gives smooth edges without hand-made anti-aliasing.
+# (bg_*), the call, transfer and voicemail buttons, the drag ghost, the group
+# header pictures (bt_grp*), the info popup's pictures (images/agentinfo/,
+# hide*.png) and the combo boxes' arrow (combo_down*). Shapes are drawn at four
+# times the size and scaled down, which gives smooth edges without hand-made
+# anti-aliasing.
 set -euo pipefail
 
 out=$(cd "$(dirname "$0")/../src/resources/images" && pwd)
@@ -282,5 +283,12 @@ for hover in 0 1; do
         "$tmp/x.png"
     shrink "$tmp/x.png" "$file"
 done
+
+# 9 x 6: the down arrow of the combo boxes in the popup, the forward dialog
+# and the group editor, light and, for a disabled box, grey.
+convert -size 36x24 xc:none -fill "$light" -draw 'polygon 2,2 34,2 18,22' "$tmp/a.png"
+shrink "$tmp/a.png" "$out/combo_down.png"
+convert -size 36x24 xc:none -fill 'rgb(128,128,128)' -draw 'polygon 2,2 34,2 18,22' "$tmp/a.png"
+shrink "$tmp/a.png" "$out/combo_down_d.png"
 
 echo "Extension images written to $out"
