@@ -1,8 +1,9 @@
 // Writes screenshots of the extension windows, to look at after changing their
 // forms, pictures or style sheets:
 //   QT_QPA_PLATFORM=offscreen build/dev/bin/extension-shots [directory]
-// The info popup of a tile in a call and forwarded, and the call-forward
-// dialog. The pictures go to the directory (default: the current one).
+// The info popup of a tile in a call and forwarded, the call-forward dialog
+// and the group editor, in a temporary data directory. The pictures go to the
+// directory (default: the current one).
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include "extensions/DialogEnableCf.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/QuorAgentInfo.h"
+#include "extensions/TQuorGroupsEdit.h"
+#include "testsupport/TestDataDir.h"
 
 namespace {
 
@@ -88,5 +91,46 @@ int main(int argc, char *argv[])
     shoot(tile->cfDialog, QStringLiteral("dialog-forward"));
 
     delete tile;
+
+    TestDataDir data;
+    data.write(QStringLiteral("extgroups.xml"), R"(<!DOCTYPE xmlreader>
+<groups>
+    <group><name>Sales</name><desc>Front desk and orders</desc><visible>yes</visible><expanded>yes</expanded>
+        <sort>name</sort></group>
+    <group><name>Support</name><desc>Second level</desc><visible>yes</visible><expanded>yes</expanded>
+        <sort>num</sort></group>
+</groups>
+)");
+    TQuorGroupsEdit editor;
+    editor.loadGroups();
+    const QList<std::pair<const char *, const char *>> peers { { "201", "Anna Rossi" }, { "202", "Tom Becker" },
+        { "203", "Lena Fischer" }, { "204", "Jonas Wolf" }, { "301", "Mia Schulz" }, { "302", "Felix Braun" },
+        { "250", "Reception" }, { "251", "Conference 1" } };
+    QList<QuorAgent *> tiles;
+    for (const auto &[ext, name] : peers) {
+        auto *t = new QuorAgent(nullptr, QLatin1String(ext), nullptr, QStringLiteral("SIP"));
+        t->setCallerIdName(QLatin1String(name));
+        editor.placeExtension(t);
+        tiles << t;
+    }
+    editor.refreshEditCopies();
+    // Four of them into Sales, two into Support; the rest stays unsorted.
+    editor.boxEditGroup->setCurrentIndex(2);
+    for (int row : { 0, 1, 2, 3 })
+        editor.listExtView->item(row)->setSelected(true);
+    editor.boxOtherGroups->setCurrentIndex(0);
+    editor.buttonMoveRight->click();
+    for (int row : { 1, 2 })
+        editor.listExtView->item(row)->setSelected(true);
+    editor.boxOtherGroups->setCurrentIndex(1);
+    editor.buttonMoveRight->click();
+    editor.boxEditGroup->setCurrentIndex(0);
+    editor.boxOtherGroups->setCurrentIndex(1);
+    editor.listExtView->item(1)->setSelected(true);
+    editor.resize(423, 643);
+    editor.show();
+    shoot(&editor, QStringLiteral("groupedit"));
+    editor.clearGroups();
+    qDeleteAll(tiles);
     return 0;
 }
