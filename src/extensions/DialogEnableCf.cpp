@@ -2,6 +2,7 @@
 
 #include "ami/AmiAction.h"
 #include "extensions/AstDbAction.h"
+#include "extensions/ForwardTypes.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/RefusalBox.h"
 #include "extensions/StyleSheetResource.h"
@@ -15,7 +16,7 @@ DialogEnableCf::DialogEnableCf(QuorAgent *agent)
     connect(buttonBox, &QDialogButtonBox::accepted, this, &DialogEnableCf::enableFWD);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &DialogEnableCf::closeDialog);
     this->agent = agent;
-    fwdTypes = QStringList { QStringLiteral("All"), QStringLiteral("Busy"), QStringLiteral("No Answer") };
+    fwdTypes = ForwardTypes::names();
     comboFwdFamily->insertItems(0, fwdTypes);
     comboFwdFamily->setCurrentIndex(0);
 }
@@ -35,23 +36,13 @@ void DialogEnableCf::loadFwdFamilies()
     fwdFamilies = agent ? agent->fwdFamilies : QStringList();
     connect(comboFwdFamily, &QComboBox::activated, this, &DialogEnableCf::setFwdFamily, Qt::UniqueConnection);
     fwdType = comboFwdFamily->currentText();
-    familyOfType();
-}
-
-void DialogEnableCf::familyOfType()
-{
-    if (fwdType == QLatin1String("All"))
-        fwdFamily = fwdFamilies.value(0);
-    if (fwdType == QLatin1String("Busy"))
-        fwdFamily = fwdFamilies.value(1);
-    if (fwdType.contains(QLatin1String("No")))
-        fwdFamily = fwdFamilies.value(2);
+    fwdFamily = ForwardTypes::familyOf(fwdType, fwdFamilies, fwdFamily);
 }
 
 void DialogEnableCf::setFwdFamily(int index)
 {
     fwdType = comboFwdFamily->itemText(index);
-    familyOfType();
+    fwdFamily = ForwardTypes::familyOf(fwdType, fwdFamilies, fwdFamily);
 }
 
 void DialogEnableCf::enableFWD()

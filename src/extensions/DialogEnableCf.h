@@ -45,7 +45,6 @@ private slots:
 
 private:
     void loadFwdFamilies();
-    void familyOfType();
 
     SafeRemoval m_removal { this };
 };

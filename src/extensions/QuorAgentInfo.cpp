@@ -11,6 +11,7 @@
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
 #include "extensions/AstDbAction.h"
+#include "extensions/ForwardTypes.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/RefusalBox.h"
 #include "extensions/StyleSheetResource.h"
@@ -77,7 +78,7 @@ QuorAgentInfo::QuorAgentInfo(QuorAgent *agent)
         connect(agent, &QuorAgent::timeoutAgent, this, &QuorAgentInfo::timeoutEvent);
         connect(agent, &QuorAgent::updateVm, this, &QuorAgentInfo::updateMessages);
     }
-    fwdTypes = QStringList { QStringLiteral("All"), QStringLiteral("Busy"), QStringLiteral("No Answer") };
+    fwdTypes = ForwardTypes::names();
 }
 
 QuorAgentInfo::~QuorAgentInfo() = default;
@@ -183,17 +184,7 @@ void QuorAgentInfo::loadFwdFamilies()
     // fwdType follows the combo's current entry, the first one at the start.
     if (fwdType.isEmpty())
         fwdType = fwdTypes.first();
-    familyOfType();
-}
-
-void QuorAgentInfo::familyOfType()
-{
-    if (fwdType == QLatin1String("All"))
-        fwdFamily = fwdFamilies.value(0);
-    if (fwdType == QLatin1String("Busy"))
-        fwdFamily = fwdFamilies.value(1);
-    if (fwdType.contains(QLatin1String("No")))
-        fwdFamily = fwdFamilies.value(2);
+    fwdFamily = ForwardTypes::familyOf(fwdType, fwdFamilies, fwdFamily);
 }
 
 void QuorAgentInfo::setFwdFamily(int index)
@@ -201,7 +192,7 @@ void QuorAgentInfo::setFwdFamily(int index)
     if (state == AgentForward)
         return;
     fwdType = fwdTypes.value(index);
-    familyOfType();
+    fwdFamily = ForwardTypes::familyOf(fwdType, fwdFamilies, fwdFamily);
 }
 
 void QuorAgentInfo::stateChanged(TAgentState state, QString text)

@@ -94,8 +94,6 @@ private:
 
     void createButtons();
     void loadFwdFamilies();
-    // The family of fwdType: "All" the first, "Busy" the second, "No ..." the third.
-    void familyOfType();
     void updateDisplay(TAgentState shown);
     // Writes what the last updates decided into the widgets.
     void showDisplay();
