@@ -1,5 +1,5 @@
-// The call-forward dialog a tile opens: its heading, the texts of Ok by
-// forward type, the refusal, the ways to cancel, and its tile going away.
+// The call-forward dialog a tile opens: its heading, Ok by forward type, the
+// refusal, the ways to cancel, and its tile going away.
 
 #include <QAction>
 #include <QPointer>
@@ -22,24 +22,19 @@ class TestDialogEnableCf : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-
+    void cleanup() { delete m_tile.data(); }
     void ok_data();
     void ok();
-    void cancel_data();
-    void cancel();
-    void tileRemoved_data();
-    void tileRemoved();
+    void cancelAndTileRemoved_data();
+    void cancelAndTileRemoved();
 
 private:
-    // Opens the dialog the way the tile's Forward menu action does.
-    DialogEnableCf *open();
-    QStringList sent() const;
     void recordBoxes();
 
     std::unique_ptr<PhoneFixture> m_fixture;
     std::unique_ptr<QSignalSpy> m_commands;
     QPointer<QuorAgent> m_tile;
+    QPointer<DialogEnableCf> m_dialog;
     QList<Channel *> m_channels;
     QStringList m_boxes;
 };
@@ -54,7 +49,7 @@ void TestDialogEnableCf::initTestCase()
 void TestDialogEnableCf::recordBoxes()
 {
     RefusalBox::setHandler([this](QWidget *parent, const QString &title, const QString &text) {
-        QVERIFY(qobject_cast<DialogEnableCf *>(parent));
+        QCOMPARE(parent, m_dialog.data());
         m_boxes << title + QLatin1Char('|') + text;
     });
 }
@@ -64,54 +59,28 @@ void TestDialogEnableCf::init()
     m_tile = new QuorAgent(m_fixture->phone(), QStringLiteral("101"), &m_channels, QStringLiteral("SIP"));
     m_tile->addFwdFamilies(QStringLiteral("CF"), QStringLiteral("CFB"), QStringLiteral("CFU"));
     m_tile->setIdle();
-    // Forward last held on no answer: the dialog still starts on "All".
+    // Forward last held on no answer: the dialog starts on "All" all the same.
     m_tile->setFwdState(false, QStringLiteral("300"), QStringLiteral("CFU"));
     m_commands = std::make_unique<QSignalSpy>(m_fixture->phone(), &TQuorPhone::signalExtCmd);
     m_boxes.clear();
-}
-
-void TestDialogEnableCf::cleanup()
-{
-    delete m_tile.data();
-}
-
-DialogEnableCf *TestDialogEnableCf::open()
-{
     m_tile->actionFwd->trigger();
-    DialogEnableCf *dialog = m_tile->cfDialog;
-    if (dialog)
-        dialog->activateWindow();
-    return dialog;
-}
-
-QStringList TestDialogEnableCf::sent() const
-{
-    QStringList texts;
-    for (const QList<QVariant> &args : std::as_const(*m_commands))
-        texts << args.at(0).toString();
-    return texts;
+    m_dialog = m_tile->cfDialog;
+    QVERIFY(m_dialog && m_dialog->isVisible());
+    QVERIFY(m_tile->actionFwd->isChecked()); // by the click that opened it
 }
 
 void TestDialogEnableCf::ok_data()
 {
-    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("type"); // chosen in the combo; -1 none
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("family"); // empty: refused
-
-    QTest::newRow("all calls, whatever the tile passed") << -1 << "200"
-                                                         << "CF";
-    QTest::newRow("busy") << 1 << "200"
-                          << "CFB";
-    QTest::newRow("no answer") << 2 << "200"
-                               << "CFU";
-    QTest::newRow("blanks sent as typed") << -1 << "  "
-                                          << "CF";
-    QTest::newRow("line breaks removed") << -1 << "200\r\nAction: Originate"
-                                         << "CF";
-    QTest::newRow("empty refused") << -1 << ""
-                                   << "";
-    QTest::newRow("line breaks only refused") << 1 << "\r\n"
-                                              << "";
+    QTest::newRow("all calls, whatever the tile passed") << -1 << "200" << "CF";
+    QTest::newRow("busy") << 1 << "200" << "CFB";
+    QTest::newRow("no answer") << 2 << "200" << "CFU";
+    QTest::newRow("blanks sent as typed") << -1 << "  " << "CF";
+    QTest::newRow("line breaks removed") << -1 << "200\r\nAction: Originate" << "CF";
+    QTest::newRow("empty refused") << -1 << "" << "";
+    QTest::newRow("line breaks only refused") << 1 << "\r\n" << "";
 }
 
 void TestDialogEnableCf::ok()
@@ -120,86 +89,65 @@ void TestDialogEnableCf::ok()
     QFETCH(QString, number);
     QFETCH(QString, family);
 
-    QPointer<DialogEnableCf> dialog = open();
-    QVERIFY(dialog && dialog->isVisible());
-    QCOMPARE(dialog->windowTitle(), QStringLiteral("Enable Call Forwarding"));
-    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
-    QCOMPARE(dialog->labelWarning->text(),
-        QStringLiteral("Enable Forwarding for user <b>101</b><br>Please fill the Forwarding type <br>and the "
-                       "Destination Number."));
-    QVERIFY(dialog->Edit_fwd->text().isEmpty());
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Enable Call Forwarding"));
+    QCOMPARE(m_dialog->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(m_dialog->labelWarning->text(), QStringLiteral("Enable Forwarding for user <b>101</b><br>Please fill the "
+                                                            "Forwarding type <br>and the Destination Number."));
+    QVERIFY(m_dialog->Edit_fwd->text().isEmpty());
     if (type >= 0) {
-        dialog->comboFwdFamily->setCurrentIndex(type);
-        emit dialog->comboFwdFamily->activated(type);
+        m_dialog->comboFwdFamily->setCurrentIndex(type);
+        emit m_dialog->comboFwdFamily->activated(type);
     }
-    dialog->Edit_fwd->setText(number);
-    dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
-
+    m_dialog->Edit_fwd->setText(number);
+    m_dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
     if (family.isEmpty()) {
-        QCOMPARE(m_boxes,
-            QStringList { QStringLiteral("Call Forwarding|Call Forwarding:\nPlease fill the Destination Number.") });
-        QVERIFY(sent().isEmpty());
-        QVERIFY(dialog->isVisible());
+        QCOMPARE(m_boxes, QStringList { "Call Forwarding|Call Forwarding:\nPlease fill the Destination Number." });
+        QVERIFY(m_commands->isEmpty());
+        QVERIFY(m_dialog->isVisible());
         QVERIFY(!m_tile->actionFwd->isChecked());
         return;
     }
     const QString safe = QString(number).remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
-    QCOMPARE(sent(),
-        (QStringList { QStringLiteral("Action: command\r\nCommand: database put %1 101 %2\r\n\r\n").arg(family, safe),
-            QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: 101\r\n\r\n").arg(family) }));
-    QVERIFY(m_boxes.isEmpty());
-    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(m_commands->size(), 2);
+    QCOMPARE(m_commands->at(0).at(0).toString(),
+        QStringLiteral("Action: command\r\nCommand: database put %1 101 %2\r\n\r\n").arg(family, safe));
+    QCOMPARE(m_commands->at(1).at(0).toString(),
+        QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: 101\r\n\r\n").arg(family));
+    QTRY_VERIFY(m_dialog.isNull());
 }
 
-void TestDialogEnableCf::cancel_data()
+void TestDialogEnableCf::cancelAndTileRemoved_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("cancel button") << "cancel";
     QTest::newRow("escape") << "escape";
     QTest::newRow("close control") << "close";
+    QTest::newRow("tile removed") << "removed";
+    QTest::newRow("tile removed under the refusal box") << "removed under box";
 }
 
-void TestDialogEnableCf::cancel()
+void TestDialogEnableCf::cancelAndTileRemoved()
 {
     QFETCH(QString, how);
-    QPointer<DialogEnableCf> dialog = open();
-    QVERIFY(dialog);
-    QVERIFY(m_tile->actionFwd->isChecked()); // by the click that opened it
-    dialog->Edit_fwd->setText(QStringLiteral("200"));
-    if (how == QLatin1String("cancel"))
-        dialog->buttonBox->button(QDialogButtonBox::Cancel)->click();
-    else if (how == QLatin1String("escape"))
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    else
-        dialog->close();
-    QVERIFY(sent().isEmpty());
-    QVERIFY(!m_tile->actionFwd->isChecked());
-    QTRY_VERIFY(dialog.isNull());
-}
-
-void TestDialogEnableCf::tileRemoved_data()
-{
-    QTest::addColumn<bool>("duringRefusal");
-    QTest::newRow("while open") << false;
-    QTest::newRow("during the refusal box") << true;
-}
-
-void TestDialogEnableCf::tileRemoved()
-{
-    QFETCH(bool, duringRefusal);
-    QPointer<DialogEnableCf> dialog = open();
-    QVERIFY(dialog);
-    if (duringRefusal) {
-        RefusalBox::setHandler([this](QWidget *, const QString &, const QString &) { delete m_tile.data(); });
-        dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
-        recordBoxes();
-        QVERIFY(dialog); // not under the box that is still closing
-    } else {
+    m_dialog->Edit_fwd->setText(how.endsWith(QLatin1String("box")) ? QString() : QStringLiteral("200"));
+    if (how == QLatin1String("cancel")) {
+        m_dialog->buttonBox->button(QDialogButtonBox::Cancel)->click();
+    } else if (how == QLatin1String("escape")) {
+        QTest::keyClick(m_dialog, Qt::Key_Escape);
+    } else if (how == QLatin1String("close")) {
+        m_dialog->close();
+    } else if (how == QLatin1String("removed")) {
         delete m_tile.data();
+    } else {
+        RefusalBox::setHandler([this](QWidget *, const QString &, const QString &) { delete m_tile.data(); });
+        m_dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
+        recordBoxes();
+        QVERIFY(m_dialog); // not under the box that is still closing
     }
-    QVERIFY(!dialog || dialog->isHidden());
-    QTRY_VERIFY(dialog.isNull());
-    QVERIFY(sent().isEmpty());
+    QVERIFY(!m_dialog || m_dialog->isHidden());
+    QVERIFY(!m_tile || !m_tile->actionFwd->isChecked());
+    QVERIFY(m_commands->isEmpty());
+    QTRY_VERIFY(m_dialog.isNull());
 }
 
 QTEST_MAIN(TestDialogEnableCf)
