@@ -7,12 +7,15 @@
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 #include "core/DSingleApplication.h"
 #include "core/Logger.h"
 #include "core/Paths.h"
 #include "core/Version.h"
 #include "mainwindow/PhoneHostWindow.h"
+#include "mainwindow/QuitSignals.h"
+#include "mainwindow/TUpdate.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 
@@ -27,6 +30,12 @@ static QString styleSheet()
 int main(int argc, char *argv[])
 {
     const QString version = Version::text();
+
+    // The help window's web engine needs both before the application object;
+    // as root its sandbox would abort the whole process on the first help page.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QuorManager"));
@@ -53,6 +62,10 @@ int main(int argc, char *argv[])
         Logger::warning(QStringLiteral("No port of the single-instance range could be bound; "
                                        "a second instance will not be detected"));
 
+    // From here on SIGTERM and SIGINT wait for the main window's quit path; one
+    // that comes while the windows are built is delivered once they exist.
+    QuitSignals quitSignals;
+
     // Created hidden and locked; the phone window loads the configuration.
     std::unique_ptr<TQuorSettings> settings(new TQuorSettings());
     settings->hide();
@@ -63,11 +76,15 @@ int main(int argc, char *argv[])
     splash.showMessage(QStringLiteral("Quor Manager ") + version, Qt::AlignBottom | Qt::AlignHCenter, Qt::white);
     app.processEvents();
 
+    TUpdate updateCheck;
+    updateCheck.update();
+
     auto *phone = new TQuorPhone(settings.get());
     PhoneHostWindow mainWindow(phone);
     mainWindow.setWindowTitle(QStringLiteral("Quor Manager ") + version);
     mainWindow.show();
     splash.finish(&mainWindow);
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &mainWindow, &PhoneHostWindow::quit);
 
     app.setStyleSheet(styleSheet());
     const int status = app.exec();

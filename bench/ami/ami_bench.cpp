@@ -25,10 +25,10 @@
 
 namespace {
 
-constexpr int WatchdogMs = 25000;
-constexpr int SipPeers = 3000;
-constexpr int IaxPeers = 1000;
-constexpr int CallsPerBlock = 3800;
+constexpr int kWatchdogMs = 25000;
+constexpr int kSipPeers = 3000;
+constexpr int kIaxPeers = 1000;
+constexpr int kCallsPerBlock = 3800;
 
 struct Block
 {
@@ -68,13 +68,13 @@ QByteArray peerTable(bool sip, int peers)
     return out;
 }
 
-// One block: CallsPerBlock calls of 13 events each, then one SIP and one IAX
+// One block: kCallsPerBlock calls of 13 events each, then one SIP and one IAX
 // peer table and a channel count.
 Block makeBlock()
 {
     Block block;
     QByteArray &out = block.bytes;
-    for (int c = 0; c < CallsPerBlock; ++c) {
+    for (int c = 0; c < kCallsPerBlock; ++c) {
         const QByteArray a = QByteArray::number(100 + c % 400);
         const QByteArray b = QByteArray::number(500 + c % 400);
         const QByteArray ua = "1291234567." + QByteArray::number(2 * c);
@@ -115,10 +115,10 @@ Block makeBlock()
         ev({ "Event: PeerStatus", "Privilege: system,all", "Peer: SIP/" + a,
             c % 2 ? QByteArray("PeerStatus: Registered") : QByteArray("PeerStatus: Unregistered") });
     }
-    out += peerTable(true, SipPeers);
-    out += peerTable(false, IaxPeers);
+    out += peerTable(true, kSipPeers);
+    out += peerTable(false, kIaxPeers);
     block.messages += 2;
-    block.emissions += SipPeers + IaxPeers + 2;
+    block.emissions += kSipPeers + kIaxPeers + 2;
     append(out,
         { "Response: Follows", "Privilege: Command", "ActionID: showChannels",
             "Channel              Location             State   Application(Data)\n3 active channels\n"
@@ -258,8 +258,8 @@ int main(int argc, char **argv)
     });
     QObject::connect(&socket, &QAbstractSocket::connected, &app, [&] { clock.start(); });
     QObject::connect(&socket, &QAbstractSocket::disconnected, &app, [&] { app.quit(); });
-    QTimer::singleShot(WatchdogMs, &app, [&] {
-        std::fprintf(stderr, "ami_bench: watchdog fired after %d ms\n", WatchdogMs);
+    QTimer::singleShot(kWatchdogMs, &app, [&] {
+        std::fprintf(stderr, "ami_bench: watchdog fired after %d ms\n", kWatchdogMs);
         app.quit();
     });
     socket.connectToHost(QHostAddress::LocalHost, ntohs(addr.sin_port));

@@ -13,6 +13,7 @@ ManagerSocket::ManagerSocket(QObject *parent)
     : QTcpSocket(parent)
 {
     logFile.path = u"manager.log"_s;
+    setReadBufferSize(kReadBufferBytes);
     // String-based on purpose: the slots hide the inherited signals of the same
     // names, and this syntax resolves each name in its own kind (see header).
     connect(this, SIGNAL(stateChanged(QAbstractSocket::SocketState)), this,
@@ -60,15 +61,17 @@ void ManagerSocket::clearFraming()
 
 void ManagerSocket::readyRead()
 {
-    // A receiver may reset the connection while a message is being handled;
-    // the rest of what was read belongs to the old connection.
-    const quint64 epoch = framingEpoch;
-    while (bytesAvailable() > 0 && epoch == framingEpoch) {
-        const QByteArray chunk = readAll();
-        if (chunk.isEmpty())
-            break;
+    // One bounded chunk per pass: the socket takes no more than its read
+    // buffer from the kernel, and the rest comes with the next pass of the
+    // event loop, so memory stays flat under a flood and no single read holds
+    // the GUI thread. readAll() hands the buffer over without a copy.
+    const QByteArray chunk = readAll();
+    if (!chunk.isEmpty())
         consumeBytes(chunk.constData(), chunk.size());
-    }
+    // Bytes buffered meanwhile (a receiver ran a nested event loop) raise no
+    // new readyRead of their own: come back for them in a later pass.
+    if (bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &ManagerSocket::readyRead, Qt::QueuedConnection);
 }
 
 void ManagerSocket::consumeBytes(const char *data, qsizetype size)
@@ -81,11 +84,8 @@ void ManagerSocket::consumeBytes(const char *data, qsizetype size)
             const qsizetype rest = size - pos;
             if (discardingLine)
                 return;
-            if (pending.size() + rest > MaxLineBytes) {
-                Logger::warning(
-                    u"AMI: discarding a line of more than %1 bytes without a line feed: "_s.arg(MaxLineBytes)
-                    + Logger::escaped(QString::fromLatin1(pending.left(80))));
-                pending.clear();
+            if (pending.size() + rest > kMaxLineBytes) {
+                dropOversizedLine(pending.isEmpty() ? QByteArray(data + pos, qMin<qsizetype>(rest, 80)) : pending);
                 discardingLine = true;
                 return;
             }
@@ -96,12 +96,8 @@ void ManagerSocket::consumeBytes(const char *data, qsizetype size)
         const qsizetype contentBytes = lineEnd - pos - 1;
         if (discardingLine) {
             discardingLine = false;
-        } else if (pending.size() + contentBytes > MaxLineBytes) {
-            Logger::warning(u"AMI: discarding a line of more than %1 bytes: "_s.arg(MaxLineBytes)
-                + Logger::escaped(
-                    QString::fromLatin1((pending.isEmpty() ? QByteArray(data + pos, qMin<qsizetype>(contentBytes, 80))
-                                                           : pending.left(80)))));
-            pending.clear();
+        } else if (pending.size() + contentBytes > kMaxLineBytes) {
+            dropOversizedLine(pending.isEmpty() ? QByteArray(data + pos, qMin<qsizetype>(contentBytes, 80)) : pending);
         } else if (!pending.isEmpty()) {
             QByteArray line;
             line.swap(pending);
@@ -112,6 +108,19 @@ void ManagerSocket::consumeBytes(const char *data, qsizetype size)
         }
         pos = lineEnd;
     }
+}
+
+// A message missing one of its lines would be read as a different message, so
+// the whole message goes, as an oversized message does.
+void ManagerSocket::dropOversizedLine(const QByteArray &head)
+{
+    pending.clear();
+    if (discardingMessage)
+        return;
+    const QString first = lines.isEmpty() ? QString::fromLatin1(head.left(80)) : lines.first();
+    Logger::warning(u"AMI: dropping a message with a line of more than %1 bytes, starting with: "_s.arg(kMaxLineBytes)
+        + Logger::escaped(first.left(80)));
+    discardMessage();
 }
 
 // One line including its line feed.
@@ -129,7 +138,7 @@ void ManagerSocket::handleLine(const char *data, qsizetype size)
         if (discardingMessage)
             return;
         messageBytes += len;
-        if (lines.size() >= MaxMessageLines || messageBytes > MaxMessageBytes) {
+        if (lines.size() >= kMaxMessageLines || messageBytes > kMaxMessageBytes) {
             dropMessage(lines.isEmpty() ? QString::fromLatin1(data, qMin<qsizetype>(len, 80)) : lines.first());
             return;
         }
@@ -151,9 +160,15 @@ void ManagerSocket::handleLine(const char *data, qsizetype size)
 
 void ManagerSocket::dropMessage(QString firstLine)
 {
-    Logger::warning(u"AMI: dropping a message of more than %1 lines or %2 bytes, starting with: "_s.arg(MaxMessageLines)
-                        .arg(MaxMessageBytes)
+    Logger::warning(
+        u"AMI: dropping a message of more than %1 lines or %2 bytes, starting with: "_s.arg(kMaxMessageLines)
+            .arg(kMaxMessageBytes)
         + Logger::escaped(firstLine.left(80)));
+    discardMessage();
+}
+
+void ManagerSocket::discardMessage()
+{
     lines.clear();
     messageBytes = 0;
     discardingMessage = true;
@@ -167,7 +182,9 @@ QString ManagerSocket::getValue(const QString &key, const QStringList &message)
     const qsizetype k = key.size();
     for (const QString &line : message) {
         if (line.size() > k && line.at(k) == u':' && line.startsWith(key)) {
-            const qsizetype sep = line.indexOf(u": ");
+            // A key is a name without ": ", so the line's first ": " is at
+            // the key's colon or after it.
+            const qsizetype sep = line.size() > k + 1 && line.at(k + 1) == u' ' ? k : line.indexOf(u": ", k + 1);
             if (sep < 0)
                 return line;
             const qsizetype start = sep + 2;

@@ -41,9 +41,9 @@ public:
     // directory; off unless switched on.
     void setLogToFile(bool on) { logToFile = on; }
 
-    // The value of key in message: the first line that starts with key + ":"
-    // split at ": " -- its second piece, or the whole line when it holds no
-    // ": ". "" when no line matches.
+    // The value of key (a name without ": ") in message: the first line that
+    // starts with key + ":" split at ": " -- its second piece, or the whole
+    // line when it holds no ": ". "" when no line matches.
     static QString getValue(const QString &key, const QStringList &message);
     static QString extFromChannel(QString channel);
     static QString techFromChannel(QString channel);
@@ -52,9 +52,11 @@ public:
 
     // Limits that keep a misbehaving peer from growing memory without bound.
     // Generous: a "sip show peers" answer of thousands of peers is far below.
-    static constexpr qsizetype MaxLineBytes = 64 * 1024;
-    static constexpr qsizetype MaxMessageBytes = 16 * 1024 * 1024;
-    static constexpr qsizetype MaxMessageLines = 200000;
+    static constexpr qsizetype kMaxLineBytes = 64 * 1024;
+    static constexpr qsizetype kMaxMessageBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype kMaxMessageLines = 200000;
+    // What the socket takes from the kernel at once, and so reads per pass.
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
 
 signals:
     void Newcallerid(QStringList message);
@@ -122,6 +124,8 @@ protected:
 private:
     void handleLine(const char *data, qsizetype size);
     void dropMessage(QString firstLine);
+    void dropOversizedLine(const QByteArray &head);
+    void discardMessage();
     void clearFraming();
 
     void countChannels(QStringList message);

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QPainter>
 
+#include "core/DesignedWidget.h"
+
 CPushButton::CPushButton(QWidget *parent)
     : QPushButton(parent)
 {
@@ -16,20 +18,10 @@ CPushButton *CPushButton::replace(QPushButton *designed)
     if (!designed)
         return nullptr;
     auto *button = new CPushButton(designed->parentWidget());
-    button->setObjectName(designed->objectName());
-    button->setSizePolicy(designed->sizePolicy());
-    button->setMinimumSize(designed->minimumSize());
-    button->setMaximumSize(designed->maximumSize());
+    copyDesignedProperties(*designed, button);
     button->setNormalIcon(designed->icon());
     button->setIconSize(designed->iconSize());
-    button->setGeometry(designed->geometry());
-    button->setToolTip(designed->toolTip());
-    button->setFont(designed->font());
-    button->setCursor(Qt::PointingHandCursor);
-    button->setLayoutDirection(Qt::LeftToRight);
-    button->setFlat(true);
     button->setEnabled(true);
-    button->setVisible(!designed->isHidden());
     delete designed;
     return button;
 }

@@ -6,8 +6,9 @@
 #include <QWaitCondition>
 
 // Answers the single-instance handshake of later instances. It binds the first
-// free loopback port of its range and serves every connection in its own
-// thread, so a slow or hostile client never touches the GUI thread.
+// free loopback port of its range and serves every connection (a
+// LoopbackLineServer) in its own thread, so a slow or hostile client never
+// touches the GUI thread.
 class DListner : public QThread
 {
     Q_OBJECT
@@ -26,9 +27,9 @@ public:
     static QByteArray answer(const QByteArray &key) { return key + "!\n"; }
 
     // A client that has not sent its line in this time is dropped.
-    static constexpr int ClientTimeoutMs = 2000;
+    static constexpr int kClientTimeoutMs = 2000;
     // Connections beyond this many at once are closed at once.
-    static constexpr int MaxClients = 16;
+    static constexpr int kMaxClients = 16;
 
 protected:
     void run() override;

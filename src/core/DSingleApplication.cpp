@@ -13,7 +13,7 @@
 #include "core/Logger.h"
 
 DSingleApplication::DSingleApplication(const QString &key)
-    : DSingleApplication(key, DefaultFirstPort, DefaultLastPort)
+    : DSingleApplication(key, kDefaultFirstPort, kDefaultLastPort)
 {
 }
 
@@ -39,13 +39,13 @@ bool DSingleApplication::probe(const QByteArray &key, quint16 port)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
-    if (!socket.waitForConnected(ConnectTimeoutMs))
+    if (!socket.waitForConnected(kConnectTimeoutMs))
         return false;
     socket.write(DListner::question(key));
 
     const QByteArray expected = DListner::answer(key);
     QByteArray reply;
-    QDeadlineTimer deadline(ReplyTimeoutMs);
+    QDeadlineTimer deadline(kReplyTimeoutMs);
     while (reply.size() < expected.size() && !reply.contains('\n')) {
         if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(deadline.remainingTime())))
             break;

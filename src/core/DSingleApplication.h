@@ -17,11 +17,11 @@ class DListner;
 class DSingleApplication
 {
 public:
-    static constexpr quint16 DefaultFirstPort = 35389;
-    static constexpr quint16 DefaultLastPort = 35399;
+    static constexpr quint16 kDefaultFirstPort = 35389;
+    static constexpr quint16 kDefaultLastPort = 35399;
     // Bounds of one probe; all ports are probed at the same time.
-    static constexpr int ConnectTimeoutMs = 300;
-    static constexpr int ReplyTimeoutMs = 500;
+    static constexpr int kConnectTimeoutMs = 300;
+    static constexpr int kReplyTimeoutMs = 500;
 
     explicit DSingleApplication(const QString &key);
     // For tests: a private range of ports.

@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+#include "core/DesignedWidget.h"
+
 TLabel::TLabel(QWidget *parent)
     : QLabel(parent)
 {
@@ -65,19 +67,10 @@ TCustomLabel *TCustomLabel::replace(QLabel *designed)
     if (!designed)
         return nullptr;
     auto *label = new TCustomLabel(designed->parentWidget());
-    label->setObjectName(designed->objectName());
-    label->setSizePolicy(designed->sizePolicy());
-    label->setMinimumSize(designed->minimumSize());
-    label->setMaximumSize(designed->maximumSize());
+    copyDesignedProperties(*designed, label);
     label->setAlignment(designed->alignment());
     label->setPalette(designed->palette());
     label->setText(designed->text());
-    label->setGeometry(designed->geometry());
-    label->setToolTip(designed->toolTip());
-    label->setFont(designed->font());
-    label->setCursor(Qt::PointingHandCursor);
-    label->setLayoutDirection(Qt::LeftToRight);
-    label->setVisible(!designed->isHidden());
     delete designed;
     return label;
 }

@@ -1,37 +1,55 @@
 #include "core/TQuorCall.h"
 
+#include <QHash>
 #include <QMimeData>
 #include <QMutex>
-#include <QSet>
 
 namespace {
 
-// Every live record, so that a drag payload naming an address is resolved only
-// when that address is a record of ours that still exists.
-QSet<quintptr> &registry()
+// Every live record by address, with its serial, so that drag data is resolved
+// only when it names a record of ours that still exists and is the same one.
+struct Registry
 {
-    static QSet<quintptr> set;
-    return set;
+    QMutex mutex;
+    QHash<quintptr, quint64> serials;
+    quint64 lastSerial = 0;
+};
+
+Registry &registry()
+{
+    static Registry r;
+    return r;
 }
 
-QMutex &registryMutex()
+quint64 registerCall(const TQuorCall *call)
 {
-    static QMutex mutex;
-    return mutex;
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    const quint64 serial = ++r.lastSerial;
+    r.serials.insert(reinterpret_cast<quintptr>(call), serial);
+    return serial;
+}
+
+// An unsigned decimal number; 0 when the text is not one.
+qulonglong decimal(const QByteArray &text)
+{
+    bool ok = false;
+    const qulonglong value = text.trimmed().toULongLong(&ok);
+    return ok ? value : 0;
 }
 
 } // namespace
 
 TQuorCall::TQuorCall()
+    : m_serial(registerCall(this))
 {
-    QMutexLocker lock(&registryMutex());
-    registry().insert(reinterpret_cast<quintptr>(this));
 }
 
 TQuorCall::~TQuorCall()
 {
-    QMutexLocker lock(&registryMutex());
-    registry().remove(reinterpret_cast<quintptr>(this));
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    r.serials.remove(reinterpret_cast<quintptr>(this));
 }
 
 void TQuorCall::setState(int newState)
@@ -40,35 +58,36 @@ void TQuorCall::setState(int newState)
     state = newState;
 }
 
-QByteArray TQuorCall::dragPayload() const
+QMimeData *TQuorCall::toMimeData() const
 {
-    return QByteArray::number(static_cast<qulonglong>(reinterpret_cast<quintptr>(this)));
-}
-
-TQuorCall *TQuorCall::fromPayload(const QByteArray &payload)
-{
-    bool ok = false;
-    const qulonglong value = payload.trimmed().toULongLong(&ok);
-    if (!ok || value == 0)
-        return nullptr;
-    QMutexLocker lock(&registryMutex());
-    const auto address = static_cast<quintptr>(value);
-    if (!registry().contains(address))
-        return nullptr;
-    return reinterpret_cast<TQuorCall *>(address);
+    auto *data = new QMimeData;
+    data->setData(
+        QLatin1String(mimeType()), QByteArray::number(static_cast<qulonglong>(reinterpret_cast<quintptr>(this))));
+    data->setData(QLatin1String(serialMimeType()), QByteArray::number(m_serial));
+    return data;
 }
 
 TQuorCall *TQuorCall::fromMimeData(const QMimeData *data)
 {
-    if (!data || !data->hasFormat(QLatin1String(mimeType())))
+    if (!data || !data->hasFormat(QLatin1String(mimeType())) || !data->hasFormat(QLatin1String(serialMimeType())))
         return nullptr;
-    return fromPayload(data->data(QLatin1String(mimeType())));
+    const qulonglong address = decimal(data->data(QLatin1String(mimeType())));
+    const qulonglong serial = decimal(data->data(QLatin1String(serialMimeType())));
+    if (address == 0 || serial == 0)
+        return nullptr;
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    const auto it = r.serials.constFind(static_cast<quintptr>(address));
+    if (it == r.serials.constEnd() || it.value() != serial)
+        return nullptr;
+    return reinterpret_cast<TQuorCall *>(static_cast<quintptr>(address));
 }
 
 bool TQuorCall::isLive(const TQuorCall *call)
 {
     if (!call)
         return false;
-    QMutexLocker lock(&registryMutex());
-    return registry().contains(reinterpret_cast<quintptr>(call));
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    return r.serials.contains(reinterpret_cast<quintptr>(call));
 }

@@ -14,6 +14,11 @@ class QMimeData;
 // "phone/call" drag payload (the record's address as decimal text) can be
 // resolved safely: a payload from another application, or naming a call that
 // ended during the drag, resolves to nullptr.
+//
+// The allocator hands a freed record's address to the next record, so the
+// address alone could name a call that started during the drag. Every record
+// therefore has a serial number that is never reused, carried beside the
+// address in a format of our own; a payload resolves only when both match.
 class TQuorCall
 {
 public:
@@ -32,17 +37,25 @@ public:
     QString number;
     QString dialled;
     QDateTime startTime;
-    int state = CallNew;            // TCallState
-    int previousState = CallNew;    // TCallState
+    int state = CallNew; // TCallState
+    int previousState = CallNew; // TCallState
 
     // Sets the state and keeps the former one in previousState.
     void setState(int newState);
 
+    // Unique for the life of the process; never 0.
+    quint64 serial() const { return m_serial; }
+
     static const char *mimeType() { return "phone/call"; }
-    // The drag payload naming this record.
-    QByteArray dragPayload() const;
-    // The live record named by a payload, or nullptr (unknown, dead, 0, garbage).
-    static TQuorCall *fromPayload(const QByteArray &payload);
+    static const char *serialMimeType() { return "application/x-quor-call-serial"; }
+    // The drag data naming this record: "phone/call" and the serial. The
+    // caller owns it.
+    QMimeData *toMimeData() const;
+    // The live record named by the drag data, or nullptr (unknown, ended or
+    // replaced record, 0, garbage, no serial).
     static TQuorCall *fromMimeData(const QMimeData *data);
     static bool isLive(const TQuorCall *call);
+
+private:
+    const quint64 m_serial;
 };

@@ -108,9 +108,7 @@ QMimeData *TQuorTableRow::mimeData() const
 {
     if (!carriesCall())
         return nullptr;
-    auto *data = new QMimeData;
-    data->setData(QString::fromLatin1(TQuorCall::mimeType()), m_call->dragPayload());
-    return data;
+    return m_call->toMimeData();
 }
 
 QList<TQuorTableRow::MenuAction> TQuorTableRow::menuActions(int kind, const TQuorCall *call)

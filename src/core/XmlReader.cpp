@@ -2,6 +2,7 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "core/Logger.h"
@@ -26,23 +27,33 @@ XmlReader::XmlReader(const QString &fileName)
     if (parsed && !m_document->documentElement().isNull())
         return;
 
-    // Keep the user's file for inspection rather than overwrite it with defaults.
     *m_document = QDomDocument(QStringLiteral("xmlreader"));
-    const QString aside = movedAsidePath();
-    QFile::remove(aside);
-    if (QFile::rename(m_fileName, aside)) {
-        m_movedAside = true;
+    moveAside(line, column, parsed ? QStringLiteral("no document element") : error);
+}
+
+// Keeps the user's file for inspection rather than overwrite it with defaults,
+// and never in place of a copy kept from an earlier start.
+void XmlReader::moveAside(int line, int column, const QString &why)
+{
+    for (int n = 0; n < kMaxKeptCopies; ++n) {
+        const QString aside = m_fileName + QLatin1String(".bad") + (n ? u'.' + QString::number(n) : QString());
+        const QFileInfo taken(aside);
+        if (taken.exists() || taken.isSymLink())
+            continue;
+        if (!QFile::rename(m_fileName, aside))
+            break;
+        m_movedAsidePath = aside;
         Logger::warning(QStringLiteral("%1 is not a valid settings file (line %2, column %3: %4); kept as %5")
                             .arg(m_fileName)
                             .arg(line)
                             .arg(column)
-                            .arg(parsed ? QStringLiteral("no document element") : error, aside));
-    } else {
-        m_unreadable = true;
-        Logger::error(QStringLiteral("%1 is not a valid settings file and could not be moved aside; "
-                                     "it will not be overwritten")
-                          .arg(m_fileName));
+                            .arg(why, aside));
+        return;
     }
+    m_unreadable = true;
+    Logger::error(QStringLiteral("%1 is not a valid settings file and could not be moved aside; "
+                                 "it will not be overwritten")
+                      .arg(m_fileName));
 }
 
 XmlReader::~XmlReader()
@@ -76,31 +87,30 @@ bool XmlReader::save()
     return true;
 }
 
-// Characters XML 1.0 cannot carry would make the whole file unreadable at the
-// next start, so they are left out (with a warning) rather than written.
-static QString xmlSafe(const QString &value, const QString &key)
+QString XmlReader::xmlSafe(const QString &text)
 {
     QString out;
-    out.reserve(value.size());
-    bool dropped = false;
-    for (int i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        const ushort u = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate()) {
-            out += c;
-            out += value.at(++i);
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out.append(c).append(text.at(++i));
             continue;
         }
-        const bool allowed = (u >= 0x20 && u != 0xfffe && u != 0xffff && !c.isSurrogate()) || u == '\t'
-            || u == '\n' || u == '\r';
-        if (allowed)
-            out += c;
-        else
-            dropped = true;
+        if ((u >= 0x20 && u != 0xfffe && u != 0xffff && !c.isSurrogate()) || u == '\t' || u == '\n' || u == '\r')
+            out.append(c);
     }
-    if (dropped)
-        Logger::warning(QStringLiteral("Left control characters out of the value of \"%1\"").arg(key));
     return out;
+}
+
+// The value as the file can hold it, with a warning when something was left out.
+static QString storable(const QString &value, const QString &key)
+{
+    QString safe = XmlReader::xmlSafe(value);
+    if (safe.size() != value.size())
+        Logger::warning(QStringLiteral("Left control characters out of the value of \"%1\"").arg(key));
+    return safe;
 }
 
 static QDomElement sectionElement(const QDomDocument *document, const QString &section)
@@ -132,7 +142,7 @@ void XmlReader::setValue(const QString &key, const QString &value, const QString
         return;
     while (element.hasChildNodes())
         element.removeChild(element.firstChild());
-    const QString safe = xmlSafe(value, key);
+    const QString safe = storable(value, key);
     if (!safe.isEmpty())
         element.appendChild(m_document->createTextNode(safe));
 }
@@ -148,7 +158,7 @@ void XmlReader::addValue(const QString &key, const QString &value, const QString
     if (!sec.firstChildElement(key).isNull())
         return;
     QDomElement element = m_document->createElement(key);
-    const QString safe = xmlSafe(value, key);
+    const QString safe = storable(value, key);
     if (!safe.isEmpty())
         element.appendChild(m_document->createTextNode(safe));
     sec.appendChild(element);

@@ -8,8 +8,10 @@ class QDomDocument;
 // it and keys under the sections whose text is the value.
 //
 // A file that exists but does not parse (or has no document element) is moved
-// aside as "<file>.bad" so that the owner starts a fresh document instead of
-// overwriting the user's file; see movedAside().
+// aside so that the owner starts a fresh document instead of overwriting the
+// user's file; see movedAside(). Earlier copies are kept: the first goes to
+// "<file>.bad", later ones to "<file>.bad.1", "<file>.bad.2" and so on. A file
+// that cannot be read, or cannot be moved aside, is never overwritten.
 class XmlReader
 {
 public:
@@ -39,17 +41,27 @@ public:
 
     QString fileName() const { return m_fileName; }
     // True when the constructor found a corrupt file and moved it aside.
-    bool movedAside() const { return m_movedAside; }
-    QString movedAsidePath() const { return m_fileName + QLatin1String(".bad"); }
+    bool movedAside() const { return !m_movedAsidePath.isEmpty(); }
+    // Where the corrupt file went; empty when it was not moved.
+    QString movedAsidePath() const { return m_movedAsidePath; }
 
     static QString notFound() { return QStringLiteral("not_found"); }
+
+    // The text without the characters XML 1.0 cannot carry (most control
+    // characters, lone surrogates, U+FFFE and U+FFFF), which would make the
+    // whole file unreadable at the next start. setValue and addValue apply it.
+    static QString xmlSafe(const QString &text);
+
+    // Corrupt copies kept at most; with every name taken the file stays put.
+    static constexpr int kMaxKeptCopies = 10;
 
 protected:
     QString m_fileName;
     QDomDocument *m_document;
 
 private:
-    bool m_movedAside = false;
+    void moveAside(int line, int column, const QString &why);
+    QString m_movedAsidePath;
     // The file exists but could not be read or set aside: never overwrite it.
     bool m_unreadable = false;
 };

@@ -23,5 +23,15 @@ PhoneHostWindow::PhoneHostWindow(TQuorPhone *phone, QWidget *parent)
 void PhoneHostWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    quit();
+}
+
+void PhoneHostWindow::quit()
+{
+    // beforeQuit waits for the PBX inside an event loop, where a second signal
+    // or close could start it over.
+    if (m_quitting)
+        return;
+    m_quitting = true;
     m_phone->beforeQuit();
 }

@@ -6,13 +6,13 @@
 
 namespace {
 
-constexpr int ScrambledFrom = 4;
+constexpr int kScrambledFrom = 4;
 
 // The same key always gives the same stream, so applying it twice restores the bytes.
 void applyKeyStream(QByteArray &bytes, quint16 key)
 {
     quint32 state = (quint32(key) << 16 | key) ^ 0x9e3779b9u;
-    for (int i = ScrambledFrom; i < PrivacyDataFile::Size && i < bytes.size(); ++i) {
+    for (int i = kScrambledFrom; i < PrivacyDataFile::kSize && i < bytes.size(); ++i) {
         state = state * 1664525u + 1013904223u;
         bytes[i] = char(quint8(bytes[i]) ^ quint8(state >> 24));
     }
@@ -22,7 +22,7 @@ void applyKeyStream(QByteArray &bytes, quint16 key)
 
 bool PrivacyDataFile::fitsPasswordField(const QString &password)
 {
-    if (password.size() > MaxPasswordLength)
+    if (password.size() > kMaxPasswordLength)
         return false;
     for (const QChar c : password) {
         if (c.unicode() == 0 || c.unicode() > 0xff)
@@ -33,32 +33,32 @@ bool PrivacyDataFile::fitsPasswordField(const QString &password)
 
 std::optional<PrivacyData> PrivacyDataFile::decode(const QByteArray &input)
 {
-    if (input.size() < Size)
+    if (input.size() < kSize)
         return std::nullopt;
-    QByteArray bytes = input.left(Size);
+    QByteArray bytes = input.left(kSize);
     PrivacyData data;
     data.format = qFromLittleEndian<quint16>(bytes.constData());
     data.key = qFromLittleEndian<quint16>(bytes.constData() + 2);
     applyKeyStream(bytes, data.key);
 
-    const QByteArray field = bytes.mid(ScrambledFrom, PasswordFieldSize);
+    const QByteArray field = bytes.mid(kScrambledFrom, kPasswordFieldSize);
     const int end = field.indexOf('\0');
     if (end < 0)
         return std::nullopt;
     data.password = QString::fromLatin1(field.left(end));
-    data.privacy = bytes.at(ScrambledFrom + PasswordFieldSize) != 0;
+    data.privacy = bytes.at(kScrambledFrom + kPasswordFieldSize) != 0;
     return data;
 }
 
 QByteArray PrivacyDataFile::encode(const PrivacyData &data)
 {
-    QByteArray bytes(Size, '\0');
+    QByteArray bytes(kSize, '\0');
     qToLittleEndian<quint16>(data.format, bytes.data());
     qToLittleEndian<quint16>(data.key, bytes.data() + 2);
-    const QByteArray password = data.password.toLatin1().left(MaxPasswordLength);
+    const QByteArray password = data.password.toLatin1().left(kMaxPasswordLength);
     for (int i = 0; i < password.size() && password.at(i) != '\0'; ++i)
-        bytes[ScrambledFrom + i] = password.at(i);
-    bytes[ScrambledFrom + PasswordFieldSize] = data.privacy ? 1 : 0;
+        bytes[kScrambledFrom + i] = password.at(i);
+    bytes[kScrambledFrom + kPasswordFieldSize] = data.privacy ? 1 : 0;
     applyKeyStream(bytes, data.key);
     return bytes;
 }
@@ -72,7 +72,7 @@ std::optional<PrivacyData> PrivacyDataFile::read(const QString &path, QString *e
         return std::nullopt;
     }
     // Only the first record matters; a larger file is not read whole.
-    const auto data = decode(file.read(Size));
+    const auto data = decode(file.read(kSize));
     if (!data && errorText)
         *errorText = QStringLiteral("not a privacy data file");
     return data;

@@ -25,12 +25,12 @@ struct PrivacyData
 class PrivacyDataFile
 {
 public:
-    static constexpr int Size = 38;
-    static constexpr int PasswordFieldSize = 32;
-    static constexpr int MaxPasswordLength = PasswordFieldSize - 1;
+    static constexpr int kSize = 38;
+    static constexpr int kPasswordFieldSize = 32;
+    static constexpr int kMaxPasswordLength = kPasswordFieldSize - 1;
 
     // Whether the password can be stored without change: Latin-1 only, no NUL,
-    // at most MaxPasswordLength characters.
+    // at most kMaxPasswordLength characters.
     static bool fitsPasswordField(const QString &password);
 
     // Nothing when the bytes are too short or the password field has no NUL.

@@ -1,28 +1,18 @@
-// The settings panel of TQuorSettings: construction, page navigation, and the
-// page operations that the model and the other windows use.
+// The settings panel of TQuorSettings: construction, page navigation, the
+// operations for the other windows, and the PBX user and manager pages.
 
 #include "settings/TQuorSettings.h"
 
 #include <QFile>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "core/Paths.h"
-#include "core/XmlReader.h"
 
-namespace {
-
-TQuorSettings::ErrorBoxHandler &errorBoxHandler()
-{
-    static TQuorSettings::ErrorBoxHandler handler;
-    return handler;
-}
-
-} // namespace
 
 TQuorSettings::TQuorSettings()
     : QWidget(nullptr)
+    , store(Paths::dataFile(QStringLiteral("quorer.xml")))
 {
     QFile css(QStringLiteral(":/ui/css/settings.css"));
     if (css.open(QIODevice::ReadOnly)) {
@@ -65,22 +55,16 @@ TQuorSettings::TQuorSettings()
     }
     labelCaption->setText(tr("Select settings"));
 
-    xmlReader = new XmlReader(Paths::dataFile(QStringLiteral("quorer.xml")));
     createConfigFile();
-    userServer.clear();
 
     setLocked(true);
     locked = true;
-    usePhoneIp = true;
     pageId = PageMenu;
 }
 
-TQuorSettings::~TQuorSettings()
-{
-    delete xmlReader;
-}
+TQuorSettings::~TQuorSettings() = default;
 
-void TQuorSettings::setAudioDeviceTable(const QList<AudioDeviceEntry> &devices)
+void TQuorSettings::setAudioDeviceTable(const std::vector<iax2::AudioDeviceInfo> &devices)
 {
     audioDeviceTable = devices;
 }
@@ -147,6 +131,8 @@ void TQuorSettings::select()
         fillUserPage();
         break;
     case PageOptions:
+        // The fill's boxes open their sub-forms only on the options page.
+        pageId = PageOptions;
         fillOptionsPage();
         break;
     case PageAudio:
@@ -215,18 +201,12 @@ void TQuorSettings::settingsApply()
     case PageAbout:
         break;
     case PageDndForm:
-        applyDND();
-        // Refused while forward is on: the sub-form stays.
-        if (boxFwdAll->isChecked())
+        // Refused: the sub-form stays.
+        if (!applyDndForm())
             return;
         break;
     case PageFwdForm:
-        if (boxFwdAll->isChecked() && editFwdNum->text().isEmpty()) {
-            showError(QStringLiteral("fwdValidateError"));
-            return;
-        }
-        applyForward();
-        if (boxDND->isChecked())
+        if (!applyFwdForm())
             return;
         break;
     default:
@@ -429,29 +409,31 @@ void TQuorSettings::setVersion(const QString &version)
 
 void TQuorSettings::fillUserPage()
 {
-    editServer->setText(userServer);
-    editPort->setText(userPort);
-    editUserName->setText(userName);
-    editPassword->setText(userPassword);
-    editCidName->setText(userCidName);
-    editCidNum->setText(userCidNum);
+    const SettingsStore::User &u = store.user();
+    editServer->setText(u.server);
+    editPort->setText(u.port);
+    editUserName->setText(u.userName);
+    editPassword->setText(u.password);
+    editCidName->setText(u.cidName);
+    editCidNum->setText(u.cidNum);
 }
 
 void TQuorSettings::fillManagerPage()
 {
     label_Server_conf->hide();
     editManagerServer_conf->hide();
-    boxUsePhoneIP->setChecked(usePhoneIp);
+    const SettingsStore::Manager &m = store.manager();
+    boxUsePhoneIP->setChecked(m.usePhoneIp);
     // The box may not have changed, and then its slot did not run.
-    setManagerServerReadOnly(usePhoneIp);
-    editManagerServer->setText(managerServer);
-    editManagerPort->setText(managerPort);
-    editManagerUser->setText(managerUser);
-    editManagerPasswd->setText(managerPassword);
+    setManagerServerReadOnly(m.usePhoneIp);
+    editManagerServer->setText(m.server);
+    editManagerPort->setText(m.port);
+    editManagerUser->setText(m.user);
+    editManagerPasswd->setText(m.password);
     boxPrivacy->show();
-    boxPrivacy->setChecked(privacy);
+    boxPrivacy->setChecked(store.privacy());
     boxFreePbx->show();
-    boxFreePbx->setChecked(useFreePbx);
+    boxFreePbx->setChecked(m.useFreePbx);
 }
 
 void TQuorSettings::slotMan2PhoneIP(int state)
@@ -461,315 +443,11 @@ void TQuorSettings::slotMan2PhoneIP(int state)
     } else if (state == Qt::Checked) {
         // Only the edit follows the phone here; Apply puts it into the model.
         setManagerServerReadOnly(true);
-        editManagerServer->setText(managerServerFromPhone());
+        editManagerServer->setText(store.managerServerFromPhone());
     }
 }
 
 void TQuorSettings::setManagerServerReadOnly(bool readOnly)
 {
     editManagerServer->setReadOnly(readOnly);
-}
-
-// ---------------------------------------------------------------- options page
-
-void TQuorSettings::fillOptionsPage()
-{
-    boxAgent->hide();
-    for (QWidget *w : std::initializer_list<QWidget *> { boxBusy, boxSysTray, label_fw_opt, label_fw_family, Box_all,
-             Box_busy, Box_noans, editFWDfam_1, editFWDfam_2, editFWDfam_3, boxFWDvm, label_db_family, editDNDfamily,
-             label_to_callopt, label_to_call, editDNDNumber, label_prefix, editVmSendPreffix })
-        w->show();
-
-    boxOnTop->setChecked(optOnTop);
-    boxDND->setChecked(optDnd);
-    boxVM->setChecked(optVm);
-    boxFwdAll->setChecked(optForward);
-
-    editFwdNum->setText(fwdNumber);
-    editVmNumber->setText(vmNumber);
-    editVmUserName->setText(vmUser);
-    editVmPassword->setText(vmPassword);
-    editDNDfamily->setText(dndFamily);
-    editDNDNumber->setText(dndNumber);
-    editVmSendPreffix->setText(vmPrefix);
-    parkEdit->setText(parkingLot);
-
-    boxBusy->setChecked(optBusy);
-    boxSysTray->setChecked(optTrayIcon);
-    Box_all->setChecked(optFwdAll);
-    Box_busy->setChecked(optFwdBusy);
-    Box_noans->setChecked(optFwdNoAnswer);
-    boxFWDvm->setChecked(optForwardVm);
-
-    editFWDfam_1->setText(fwdFamilyAll);
-    editFWDfam_2->setText(fwdFamilyBusy);
-    editFWDfam_3->setText(fwdFamilyNoAnswer);
-
-    if (!optionsPageWired) {
-        optionsPageWired = true;
-        for (QCheckBox *box : { Box_all, Box_busy, Box_noans })
-            connect(box, &QCheckBox::stateChanged, this, &TQuorSettings::checkFWDCond);
-    }
-}
-
-void TQuorSettings::showError(const QString &key)
-{
-    QString title;
-    QString text;
-    if (key == QLatin1String("dndSetError")) {
-        title = tr("Do Not Disturb");
-        text = tr("Call forward is selected, \nDisable Call forward before enabling DND");
-    } else if (key == QLatin1String("fwdSetError")) {
-        title = tr("Call Forward");
-        text = tr("DND is selected, \nDisable DND before enabling Call forward");
-    } else if (key == QLatin1String("fwdValidateError")) {
-        title = tr("Call Forward");
-        text = tr("No forward Number entered,\n please fill the number in the forward settings");
-    }
-    if (errorBoxHandler()) {
-        errorBoxHandler()(title, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setWindowOpacity(0.9);
-    box.exec();
-}
-
-void TQuorSettings::setErrorBoxHandler(ErrorBoxHandler handler)
-{
-    errorBoxHandler() = std::move(handler);
-}
-
-// ---------------------------------------------------------------- audio, filters, codecs
-
-QComboBox *TQuorSettings::audioList(int list) const
-{
-    switch (list) {
-    case 1:
-        return comboInputDevices;
-    case 2:
-        return comboOutputDevices;
-    case 4:
-        return comboRingingDevices;
-    default:
-        return nullptr;
-    }
-}
-
-void TQuorSettings::addAudioDevice(int capabilities, const QString &name, int deviceId)
-{
-    for (const int list : { 1, 2, 4 }) {
-        if (capabilities & list)
-            audioList(list)->addItem(name, deviceId);
-    }
-}
-
-int TQuorSettings::audioDeviceCount(int list) const
-{
-    const QComboBox *combo = audioList(list);
-    return combo ? combo->count() : 0;
-}
-
-QString TQuorSettings::audioDeviceName(int list, int index) const
-{
-    const QComboBox *combo = audioList(list);
-    if (!combo || index < 0 || index >= combo->count())
-        return {};
-    return combo->itemText(index);
-}
-
-int TQuorSettings::audioDeviceId(int list, int index) const
-{
-    const QComboBox *combo = audioList(list);
-    if (!combo || index < 0 || index >= combo->count())
-        return -1;
-    bool ok = false;
-    const int id = combo->itemData(index).toInt(&ok);
-    return ok ? id : -1;
-}
-
-int TQuorSettings::findAudioDevice(int list, const QString &name) const
-{
-    const QComboBox *combo = audioList(list);
-    if (!combo)
-        return -1;
-    for (int i = 0; i < combo->count(); ++i) {
-        if (combo->itemText(i) == name)
-            return i;
-    }
-    return -1;
-}
-
-void TQuorSettings::setCurrentAudioDevice(int list, int index)
-{
-    if (QComboBox *combo = audioList(list))
-        combo->setCurrentIndex(index);
-}
-
-int TQuorSettings::currentAudioDevice(int list) const
-{
-    const QComboBox *combo = audioList(list);
-    return combo ? combo->currentIndex() : -1;
-}
-
-void TQuorSettings::getAudioPageOptions(bool *ringBoth, bool *mute) const
-{
-    *ringBoth = boxRingInBothDevs->isChecked();
-    *mute = boxMuteRingDev->isChecked();
-}
-
-void TQuorSettings::setFilterBoxes(int mask)
-{
-    boxDenoise->setChecked(mask & 1);
-    boxAGC->setChecked(mask & 2);
-    boxEcho->setChecked(mask & 4);
-    boxAAGC->setChecked(mask & 8);
-    boxCN->setChecked(mask & 16);
-}
-
-int TQuorSettings::filterBoxesMask() const
-{
-    int mask = 0;
-    if (boxDenoise->isChecked())
-        mask |= 1;
-    if (boxAGC->isChecked())
-        mask |= 2;
-    if (boxEcho->isChecked())
-        mask |= 4;
-    if (boxAAGC->isChecked())
-        mask |= 8;
-    if (boxCN->isChecked())
-        mask |= 16;
-    return mask;
-}
-
-void TQuorSettings::fillCodecsPage()
-{
-    boxGSM->setChecked(allowedCodecs & 2);
-    boxULAW->setChecked(allowedCodecs & 4);
-    boxALAW->setChecked(allowedCodecs & 8);
-    boxSPEEX->setChecked(allowedCodecs & 512);
-    boxILBC->setChecked(allowedCodecs & 1024);
-
-    if (preferredCodec == QLatin1String("gsm"))
-        radioGSM->setChecked(true);
-    else if (preferredCodec == QLatin1String("ulaw"))
-        radioULAW->setChecked(true);
-    else if (preferredCodec == QLatin1String("alaw"))
-        radioALAW->setChecked(true);
-    else if (preferredCodec == QLatin1String("speex"))
-        radioSPEEX->setChecked(true);
-    else if (preferredCodec == QLatin1String("ilbc"))
-        radioILBC->setChecked(true);
-}
-
-void TQuorSettings::fillAudioPage()
-{
-    const struct
-    {
-        int list;
-        int id;
-    } lists[] = { { 1, audioInput }, { 2, audioOutput }, { 4, audioRing } };
-    for (const auto &l : lists) {
-        QComboBox *combo = audioList(l.list);
-        int index = -1;
-        for (int i = 0; i < combo->count() && index < 0; ++i) {
-            const QVariant data = combo->itemData(i);
-            if (data.isValid() && data.toInt() == l.id)
-                index = i;
-        }
-        combo->setCurrentIndex(index);
-    }
-    boxRingInBothDevs->show();
-    boxMuteRingDev->show();
-    boxRingInBothDevs->setChecked(ringInBoth);
-    boxMuteRingDev->setChecked(muteRing);
-    for (QWidget *w :
-        std::initializer_list<QWidget *> { label_RingingDevice_2, editRingTone, pushButton, label_RingType, comboBox })
-        w->hide();
-}
-
-void TQuorSettings::fillFiltersPage()
-{
-    setFilterBoxes(filterMask);
-    for (QWidget *w : std::initializer_list<QWidget *> { label_Dtmf, comboBox_dtmf, label_jitter, editJittersize })
-        w->hide();
-}
-
-void TQuorSettings::fillActionsPage()
-{
-    act_in->setChecked(actIn);
-    act_crm->setChecked(actCrm);
-    act_out->setChecked(actOut);
-    lauch_p_url->setChecked(actA1);
-    launchApp->setText(appIn);
-    launchArg->setText(scrIn);
-    launchCRM->setText(crmUrl);
-    launchApp_2->setText(appOut);
-    launchArg_2->setText(scrOut);
-}
-
-// ---------------------------------------------------------------- pages still to come
-// The writers and slots below belong to the audio, filters, codecs, actions and
-// agent pages; until those pages store their values they keep the model as it is.
-
-void TQuorSettings::writeAudioDevices() { }
-void TQuorSettings::writeFilters() { }
-void TQuorSettings::writeCodecs() { }
-void TQuorSettings::writeSpeex() { }
-void TQuorSettings::writeActions() { }
-void TQuorSettings::showAgentPage()
-{
-    fillAgentPage();
-    pageId = PageAgent;
-    frameSelect->hide();
-    if (framePhoneOptions->isVisible())
-        framePhoneOptions->hide();
-    showSubForm(frameAgent);
-    frameAgent->setFocus();
-}
-
-void TQuorSettings::fillAgentPage()
-{
-    textAgent->setText(agentId);
-    EditPenalty->setText(agentPenalty);
-}
-
-void TQuorSettings::setAgentButton(bool loggedIn, const QString &toolTip, const QString &label)
-{
-    buttonAgent->setToolTip(toolTip);
-    labelButtonAgent->setText(label);
-    bg_btn_aLogin->setPixmap(QPixmap(loggedIn ? QStringLiteral(":/ui/images/bg_agent_red.png")
-                                              : QStringLiteral(":/ui/images/bg_agent_green.png")));
-}
-
-void TQuorSettings::setAgentButtonLabelLook(const QFont &font, const QPalette &palette)
-{
-    labelButtonAgent->setFont(font);
-    labelButtonAgent->setPalette(palette);
-}
-
-void TQuorSettings::writeAgentLogin() { }
-void TQuorSettings::fillSpeexPage() { }
-void TQuorSettings::slotAgentLogin() { }
-void TQuorSettings::slotAgentPause() { }
-void TQuorSettings::slotSpeexEnhanced(int) { }
-void TQuorSettings::setFWDform(int) { }
-void TQuorSettings::setVMform(int) { }
-void TQuorSettings::setDNDform(int) { }
-void TQuorSettings::queueSelected() { }
-void TQuorSettings::queueListSelected(const QString &) { }
-void TQuorSettings::queueListSelected(QListWidgetItem *) { }
-
-void TQuorSettings::setFileName()
-{
-    if (!sender())
-        return;
-}
-
-void TQuorSettings::checkFWDCond(int)
-{
-    if (!sender())
-        return;
 }

@@ -6,8 +6,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 #include "core/QuorTypes.h"
+#include "settings/SettingsStore.h"
 #include "ui_QuorAbout.h"
 #include "ui_QuorActions.h"
 #include "ui_QuorAgentLogin.h"
@@ -32,7 +34,6 @@ class QLabel;
 class QListWidgetItem;
 class QPalette;
 class TQuorLdapSettings;
-class XmlReader;
 
 // The page ids on which Apply and Back act.
 enum TQuorSettingsPage {
@@ -78,16 +79,11 @@ class TQuorSettings : public QWidget,
     Q_OBJECT
 
 public:
-    // One device of the sound system as the phone reports it.
-    struct AudioDeviceEntry
-    {
-        int capabilities = 0; // 1 input, 2 output, 4 ring
-        QString name;
-        int id = -1;
-    };
-
     // Replaces the modal error box (tests): receives the box's title and text.
     using ErrorBoxHandler = std::function<void(const QString &title, const QString &text)>;
+    // Replaces the modal open-file dialog (tests): the chosen path, empty when cancelled.
+    using FileChooser = std::function<QString(
+        QWidget *parent, const QString &caption, const QString &start, const QString &filter)>;
 
     TQuorSettings();
     ~TQuorSettings() override;
@@ -98,7 +94,7 @@ public:
     static QString scramblePassword(const QString &password);
     static QString unscramblePassword(const QString &scrambled);
     // The device table that readAudioDevices lists; set by the phone before loadAll.
-    void setAudioDeviceTable(const QList<AudioDeviceEntry> &devices);
+    void setAudioDeviceTable(const std::vector<iax2::AudioDeviceInfo> &devices);
 
     // --- model: getters ---
     void getUserName(QString *out);
@@ -121,7 +117,7 @@ public:
     void getSpeexSettings(int *decodeEnhance, float *quality, int *cbr, int *vbr, int *abr, int *complexity) const;
     void getActions(bool *actInOut, bool *actCrmOut, bool *actOutOut, bool *actA1Out, QString *appInOut,
         QString *scrInOut, QString *crmUrlOut, QString *appOutOut, QString *scrOutOut) const;
-    bool isPrivacyOn() const { return privacy; }
+    bool isPrivacyOn() const { return store.privacy(); }
 
     // --- model: toggles and setters ---
     void toggleOnTop();
@@ -153,6 +149,14 @@ public:
     void fillAgentPage();
     void setAgentButton(bool loggedIn, const QString &toolTip, const QString &label);
     void setAgentButtonLabelLook(const QFont &font, const QPalette &palette);
+    // Refills the queue choice, keeping the current queue when it is still listed
+    // (else an empty entry on top is current); each change reaches queueSelected().
+    void setQueues(const QStringList &names);
+    void setPauseButton(bool paused, const QString &toolTip);
+    // Entries of the member list: "<member name> <interface> <queue>".
+    void addAgentEntry(const QString &entry);
+    // A row outside the list does nothing.
+    void removeAgentEntry(int row);
 
     // --- page operations the model uses ---
     void fillUserPage();
@@ -173,6 +177,7 @@ public:
     void showError(const QString &key);
 
     static void setErrorBoxHandler(ErrorBoxHandler handler);
+    static void setFileChooser(FileChooser chooser);
 
     // The user's privacy data file (always written there) and the shipped default.
     static QString privacyDataPath();
@@ -251,6 +256,13 @@ private:
     void fillSpeexPage();
     void fillActionsPage();
 
+    // Apply on the DND and forward sub-forms; false when refused (the sub-form stays).
+    bool applyDndForm();
+    bool applyFwdForm();
+    bool optionsPageOpen() const;
+    // The untouched default forward number counts as none.
+    static bool isForwardNumberEmpty(const QString &number);
+
     // lock
     void setLocked(bool lock);
     void setAdminControlsEnabled(bool unlocked);
@@ -258,13 +270,7 @@ private:
     void applyAdmin();
     void wireControls();
 
-    // The text under key in section; a missing key is added with fallback.
-    QString readValue(const QString &section, const QString &key, const QString &fallback);
-    bool readFlag(const QString &section, const QString &key, bool fallback);
-    void writeValue(const QString &section, const QString &key, const QString &value);
-    void writeFlag(const QString &section, const QString &key, bool value);
     void saveConfig();
-    QString managerServerFromPhone() const;
 
     void showMessage(const QString &text, TMessageType type);
     void deliverPendingMessages();
@@ -276,93 +282,12 @@ private:
     QList<QWidget *> pageList;
     QList<QWidget *> subFormList;
     TQuorLdapSettings *ldapSettings = nullptr;
-    XmlReader *xmlReader = nullptr;
     bool locked = true;
     bool controlsWired = false;
     bool optionsPageWired = false;
-    bool configChanged = false;
     QList<QPair<QString, TMessageType>> pendingMessages;
-    QList<AudioDeviceEntry> audioDeviceTable;
+    std::vector<iax2::AudioDeviceInfo> audioDeviceTable;
 
-    // PBX user account, section "agent"
-    QString userServer;
-    QString userPort;
-    QString userName;
-    QString userPassword;
-    QString userCidName;
-    QString userCidNum;
-
-    // manager login, section "manager"
-    bool usePhoneIp = true;
-    QString managerServer;
-    QString managerPort;
-    QString managerUser;
-    QString managerPassword;
-    bool useFreePbx = false;
-
-    // options
-    bool optBusy = false;
-    bool optDnd = false;
-    bool optVm = false;
-    bool optAgent = false;
-    bool optOnTop = false;
-    bool optForward = false;
-    bool optForwardVm = false;
-    bool optFwdAll = true;
-    bool optFwdBusy = false;
-    bool optFwdNoAnswer = false;
-    bool optTrayIcon = true;
-    QString dndFamily;
-    QString dndNumber;
-    QString fwdNumber;
-    QString fwdFamilyAll;
-    QString fwdFamilyBusy;
-    QString fwdFamilyNoAnswer;
-    QString vmNumber;
-    QString vmUser;
-    QString vmPassword;
-    QString vmPrefix;
-    QString parkingLot;
-    QString currentFwdFamily;
-
-    // audio and filters
-    int audioInput = -1;
-    int audioOutput = -1;
-    int audioRing = -1;
-    bool ringInBoth = false;
-    bool muteRing = false;
-    int filterMask = 0;
-
-    // codecs and Speex
-    int allowedCodecs = 0;
-    QString preferredCodec;
-    bool speexCustom = false;
-    bool speexDecodeEnhance = true;
-    float speexQuality = -1.0f;
-    int speexCbr = -1;
-    bool speexVbr = false;
-    int speexAbr = 8000;
-    int speexComplexity = 3;
-
-    // actions
-    bool actIn = false;
-    bool actCrm = false;
-    bool actOut = false;
-    bool actA1 = false;
-    QString appIn;
-    QString scrIn;
-    QString crmUrl;
-    QString appOut;
-    QString scrOut;
-
-    // agent login
-    QString agentId;
-    QString agentPenalty;
-
-    // privacy data file
-    QString adminPassword;
-    bool privacy = false;
-    // carried over from the file that was read
-    quint16 privacyFormat = 1;
-    quint16 privacyKey = 0x5a3c;
+    // the values of the configuration and their files
+    SettingsStore store;
 };

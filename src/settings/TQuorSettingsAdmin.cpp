@@ -73,7 +73,7 @@ void TQuorSettings::fillAdminPage()
 void TQuorSettings::applyAdmin()
 {
     if (locked) {
-        if (editLockPassword->text() == adminPassword) {
+        if (editLockPassword->text() == store.adminPassword()) {
             locked = false;
             buttonAdmin->setText(tr("Lock Settings"));
             label_status_L->setPixmap(QPixmap(QStringLiteral(":/ui/images/Unlocked.png")));
@@ -99,7 +99,7 @@ void TQuorSettings::applyAdmin()
             showMessage(tr("Wrong new password"), MessageError);
             return;
         }
-        adminPassword = newPassword;
+        store.setAdminPassword(newPassword);
         showMessage(tr("Password changed"), MessageStatus);
         boxChangePasswd->setChecked(false);
         editLockNewPasswd1->setText(QString());

@@ -1,219 +1,57 @@
-// The configuration model of TQuorSettings: "quorer.xml", the privacy data file,
-// the getters, toggles and setters.
+// The configuration model side of TQuorSettings: the readers fill the store and
+// the pages show it; the writers read a page and hand its values to the store.
 
 #include "settings/TQuorSettings.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMetaMethod>
 
 #include <utility>
 
 #include "core/Logger.h"
-#include "core/Paths.h"
-#include "core/XmlReader.h"
-#include "settings/PrivacyDataFile.h"
-
-namespace {
-
-const QString kAgent = QStringLiteral("agent");
-const QString kOptions = QStringLiteral("options");
-const QString kAudio = QStringLiteral("audio");
-const QString kFilters = QStringLiteral("filters");
-const QString kCodecs = QStringLiteral("codecs");
-const QString kSpeex = QStringLiteral("speex");
-const QString kManager = QStringLiteral("manager");
-const QString kActions = QStringLiteral("actions");
-const QString kAgentLogin = QStringLiteral("agentLogin");
-
-const QString kYes = QStringLiteral("yes");
-const QString kNo = QStringLiteral("no");
-
-constexpr quint16 kDefaultPhonePort = 4569;
-constexpr quint16 kDefaultManagerPort = 5038;
-
-// No typed password can match it: the password edits take at most 31 characters.
-const QString kFallbackAdminPassword = QStringLiteral("#locked:no-privacy-data-file-1f7c2a9");
-
-// Obfuscation only; keeps passwords out of plain sight in the file.
-const QByteArray kScrambleKey = QByteArrayLiteral("Qs7!vR2#kP9@wL4$");
-
-QString flagText(bool on)
-{
-    return on ? kYes : kNo;
-}
-
-bool isHex(const QString &text)
-{
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
-            return false;
-    }
-    return true;
-}
-
-// XML 1.0 cannot hold most control characters: written raw they would make the
-// whole file unreadable at the next start.
-QString xmlSafe(const QString &text)
-{
-    QString safe;
-    safe.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const char16_t u = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            safe.append(c).append(text.at(++i));
-            continue;
-        }
-        const bool allowed
-            = u == 0x9 || u == 0xa || u == 0xd || (u >= 0x20 && u < 0xd800) || (u >= 0xe000 && u < 0xfffe);
-        if (allowed)
-            safe.append(c);
-    }
-    if (safe.size() != text.size())
-        Logger::warning(QStringLiteral("Settings: characters a settings file cannot hold were left out"));
-    return safe;
-}
-
-quint16 portOrDefault(const QString &text, quint16 fallback, const char *what)
-{
-    bool ok = false;
-    const uint value = text.trimmed().toUInt(&ok);
-    if (!ok || value == 0 || value > 65535) {
-        Logger::warning(QStringLiteral("Settings: %1 port \"%2\" is not a port number; using %3")
-                            .arg(QLatin1String(what), Logger::escaped(text))
-                            .arg(fallback));
-        return fallback;
-    }
-    return quint16(value);
-}
-
-struct CodecKey
-{
-    const char *key;
-    int bit;
-    bool byDefault;
-};
-
-const CodecKey kCodecKeys[] = {
-    { "gsm", 2, true },
-    { "ulaw", 4, true },
-    { "alaw", 8, true },
-    { "speex", 512, true },
-    { "ilbc", 1024, false },
-};
-
-struct FilterKey
-{
-    const char *key;
-    int bit;
-    bool byDefault;
-};
-
-const FilterKey kFilterKeys[] = {
-    { "denoise", 1, true },
-    { "agc", 2, true },
-    { "echo", 4, false },
-    { "aagc", 8, true },
-    { "cn", 16, true },
-};
-
-int codecBit(const QString &name)
-{
-    for (const CodecKey &c : kCodecKeys) {
-        if (name == QLatin1String(c.key))
-            return c.bit;
-    }
-    return 0;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------- files
 
 QString TQuorSettings::builtInManagerPassword()
 {
-    return QStringLiteral("lavo");
+    return SettingsStore::builtInManagerPassword();
 }
 
 QString TQuorSettings::privacyDataPath()
 {
-    return Paths::dataFile(QStringLiteral("quorer.dat"));
+    return SettingsStore::privacyDataPath();
 }
 
 QString TQuorSettings::shippedPrivacyDataPath()
 {
-    return Paths::resourcesDir() + QLatin1String("quorer.dat");
-}
-
-void TQuorSettings::createConfigFile()
-{
-    if (xmlReader->movedAside()) {
-        showMessage(tr("The settings file could not be read; it was kept as %1 and default settings are used")
-                        .arg(QFileInfo(xmlReader->movedAsidePath()).fileName()),
-            MessageWarning);
-    }
-    if (!QFile::exists(xmlReader->fileName())) {
-        xmlReader->createRoot(QStringLiteral("quorer"));
-        saveConfig();
-    }
-}
-
-void TQuorSettings::saveConfig()
-{
-    if (!xmlReader->save()) {
-        showMessage(tr("Could not write the settings file"), MessageError);
-        return;
-    }
-    // Holds scrambled passwords: readable by the owner only.
-    QFile::setPermissions(xmlReader->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return SettingsStore::shippedPrivacyDataPath();
 }
 
 QString TQuorSettings::scramblePassword(const QString &password)
 {
-    QByteArray bytes = password.toUtf8();
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(bytes.at(i) ^ kScrambleKey.at(i % kScrambleKey.size()));
-    return QString::fromLatin1(bytes.toHex());
+    return SettingsStore::scramblePassword(password);
 }
 
 QString TQuorSettings::unscramblePassword(const QString &scrambled)
 {
-    if (scrambled.size() % 2 != 0 || !isHex(scrambled)) {
-        // Typed into the file by hand: take it as it stands.
-        Logger::warning(QStringLiteral("Settings: a stored password is not in scrambled form; taken as typed"));
-        return scrambled;
+    return SettingsStore::unscramblePassword(scrambled);
+}
+
+void TQuorSettings::createConfigFile()
+{
+    if (store.movedAside()) {
+        showMessage(tr("The settings file could not be read; it was kept as %1 and default settings are used")
+                        .arg(QFileInfo(store.movedAsidePath()).fileName()),
+            MessageWarning);
     }
-    QByteArray bytes = QByteArray::fromHex(scrambled.toLatin1());
-    for (int i = 0; i < bytes.size(); ++i)
-        bytes[i] = char(bytes.at(i) ^ kScrambleKey.at(i % kScrambleKey.size()));
-    return QString::fromUtf8(bytes);
+    if (store.createRoot())
+        saveConfig();
 }
 
-QString TQuorSettings::readValue(const QString &section, const QString &key, const QString &fallback)
+void TQuorSettings::saveConfig()
 {
-    const QString value = xmlReader->getValue(key, section);
-    if (value != XmlReader::notFound())
-        return value;
-    xmlReader->addValue(key, fallback, section);
-    configChanged = true;
-    return fallback;
-}
-
-bool TQuorSettings::readFlag(const QString &section, const QString &key, bool fallback)
-{
-    return readValue(section, key, flagText(fallback)) == kYes;
-}
-
-void TQuorSettings::writeValue(const QString &section, const QString &key, const QString &value)
-{
-    xmlReader->setValue(key, xmlSafe(value), section);
-}
-
-void TQuorSettings::writeFlag(const QString &section, const QString &key, bool value)
-{
-    writeValue(section, key, flagText(value));
+    if (!store.save())
+        showMessage(tr("Could not write the settings file"), MessageError);
 }
 
 // ---------------------------------------------------------------- messages
@@ -246,7 +84,6 @@ void TQuorSettings::deliverPendingMessages()
 
 void TQuorSettings::loadAll()
 {
-    configChanged = false;
     readUser();
     readOptions();
     readAudioDevices();
@@ -257,331 +94,138 @@ void TQuorSettings::loadAll()
     readActions();
     readPrivacyData();
     readAgentLogin();
-    if (configChanged || !QFile::exists(xmlReader->fileName()))
-        saveConfig();
-    else
-        QFile::setPermissions(xmlReader->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    configChanged = false;
+    if (!store.finishLoad())
+        showMessage(tr("Could not write the settings file"), MessageError);
 }
 
 void TQuorSettings::readUser()
 {
-    userServer = readValue(kAgent, QStringLiteral("server"), QStringLiteral("127.0.0.1"));
-    if (usePhoneIp)
-        managerServer = userServer;
-    userPort = readValue(kAgent, QStringLiteral("port"), QStringLiteral("4569"));
-    userName = readValue(kAgent, QStringLiteral("uname"), QString());
-    userPassword = unscramblePassword(readValue(kAgent, QStringLiteral("passwd"), scramblePassword(QString())));
-    userCidName = readValue(kAgent, QStringLiteral("cidname"), QStringLiteral("Type name"));
-    userCidNum = readValue(kAgent, QStringLiteral("cidnum"), QStringLiteral("Type number"));
+    store.readUser();
 }
 
 void TQuorSettings::readOptions()
 {
-    optTrayIcon = readFlag(kOptions, QStringLiteral("traicon"), true);
-    optOnTop = readFlag(kOptions, QStringLiteral("ontop"), false);
-    optBusy = readFlag(kOptions, QStringLiteral("busy"), false);
-    optDnd = readFlag(kOptions, QStringLiteral("dnd"), false);
-    optForward = readFlag(kOptions, QStringLiteral("forward"), false);
-    optVm = readFlag(kOptions, QStringLiteral("vm"), false);
-    optAgent = readFlag(kOptions, QStringLiteral("ag"), false);
-    parkingLot = readValue(kOptions, QStringLiteral("parking_lot"), QStringLiteral("70"));
-    dndFamily = readValue(kOptions, QStringLiteral("dnd_fam"), QStringLiteral("DND"));
-    dndNumber = readValue(kOptions, QStringLiteral("dnd_num"), QStringLiteral("*78"));
-    fwdNumber = readValue(kOptions, QStringLiteral("fwd_num"), QStringLiteral("forward number here"));
-    optForwardVm = readFlag(kOptions, QStringLiteral("forward_vm"), false);
-    optFwdAll = readFlag(kOptions, QStringLiteral("asterisk_fwd_all"), true);
-    optFwdBusy = readFlag(kOptions, QStringLiteral("asterisk_fwd_busy"), false);
-    optFwdNoAnswer = readFlag(kOptions, QStringLiteral("asterisk_fwd_na"), false);
-    fwdFamilyAll = readValue(kOptions, QStringLiteral("ast_fwd_fam_1"), QStringLiteral("CF"));
-    fwdFamilyBusy = readValue(kOptions, QStringLiteral("ast_fwd_fam_2"), QStringLiteral("CFB"));
-    fwdFamilyNoAnswer = readValue(kOptions, QStringLiteral("ast_fwd_fam_3"), QStringLiteral("CFU"));
-    vmNumber = readValue(kOptions, QStringLiteral("vm_number"), QString());
-    vmUser = readValue(kOptions, QStringLiteral("vm_user"), QString());
-    vmPassword = unscramblePassword(readValue(kOptions, QStringLiteral("vm_passwd"), scramblePassword(QString())));
-    vmPrefix = readValue(kOptions, QStringLiteral("vm_preffix"), QString());
-
-    if (optFwdAll)
-        currentFwdFamily = fwdFamilyAll;
-    else if (optFwdBusy)
-        currentFwdFamily = fwdFamilyBusy;
-    else if (optFwdNoAnswer)
-        currentFwdFamily = fwdFamilyNoAnswer;
+    store.readOptions();
 }
 
 void TQuorSettings::readAudioDevices()
 {
     for (const int list : { 1, 2, 4 })
         audioList(list)->clear();
-    for (const AudioDeviceEntry &device : std::as_const(audioDeviceTable))
-        addAudioDevice(device.capabilities, device.name, device.id);
-
-    const struct
-    {
-        int list;
-        const char *key;
-        int *id;
-    } lists[]
-        = { { 1, "input_dev", &audioInput }, { 2, "output_dev", &audioOutput }, { 4, "ringing_dev", &audioRing } };
-
-    for (const auto &l : lists) {
-        const QString key = QLatin1String(l.key);
-        const QString first = audioDeviceName(l.list, 0);
-        QString name = xmlReader->getValue(key, kAudio);
-        if (name == XmlReader::notFound()) {
-            xmlReader->addValue(key, xmlSafe(first), kAudio);
-            configChanged = true;
-            name = first;
-        } else if (name.isEmpty()) {
-            name = first;
-        }
-        int index = findAudioDevice(l.list, name);
-        if (index < 0 && audioDeviceCount(l.list) > 0) {
-            // The stored device is gone: take the first one and remember it.
-            writeValue(kAudio, key, first);
-            configChanged = true;
-            index = 0;
-        }
-        setCurrentAudioDevice(l.list, index);
-        *l.id = audioDeviceId(l.list, index);
-    }
-    ringInBoth = readFlag(kAudio, QStringLiteral("ringInBothDevs"), false);
-    muteRing = readFlag(kAudio, QStringLiteral("muteRing"), false);
+    for (const iax2::AudioDeviceInfo &device : audioDeviceTable)
+        addAudioDevice(device.capabilities, QString::fromLocal8Bit(device.name.c_str()), device.id);
+    store.readAudioDevices(audioDeviceTable);
+    fillAudioPage();
     emit signalAudioDevSettingsChanged();
 }
 
 void TQuorSettings::readFilters()
 {
-    filterMask = 0;
-    for (const FilterKey &f : kFilterKeys) {
-        if (readFlag(kFilters, QLatin1String(f.key), f.byDefault))
-            filterMask |= f.bit;
-    }
-    setFilterBoxes(filterMask);
+    store.readFilters();
+    setFilterBoxes(store.filterMask());
     emit signalFiltersSettingsChanged();
 }
 
 void TQuorSettings::readCodecs()
 {
-    allowedCodecs = 0;
-    for (const CodecKey &c : kCodecKeys) {
-        if (readFlag(kCodecs, QLatin1String(c.key), c.byDefault))
-            allowedCodecs |= c.bit;
-    }
-    preferredCodec = readValue(kCodecs, QStringLiteral("default"), QStringLiteral("gsm"));
-    if (codecBit(preferredCodec) == 0) {
-        Logger::warning(
-            QStringLiteral("Settings: unknown preferred codec \"%1\"; using gsm").arg(Logger::escaped(preferredCodec)));
-        preferredCodec = QStringLiteral("gsm");
-        writeValue(kCodecs, QStringLiteral("default"), preferredCodec);
-        configChanged = true;
-    }
+    store.readCodecs();
     fillCodecsPage();
     emit signalAudioCodecsSettingsChanged();
 }
 
 void TQuorSettings::readSpeex()
 {
-    speexCustom = readValue(kSpeex, QStringLiteral("default"), kYes) != kYes;
-    speexDecodeEnhance = readFlag(kSpeex, QStringLiteral("decode_enhance"), true);
-
-    bool ok = false;
-    const float quality = readValue(kSpeex, QStringLiteral("quality"), QStringLiteral("-1")).toFloat(&ok);
-    speexQuality = ok ? qBound(-1.0f, quality, 9.0f) : -1.0f;
-
-    const int cbr = readValue(kSpeex, QStringLiteral("cbr"), QStringLiteral("-1")).toInt(&ok);
-    speexCbr = ok && cbr >= -1 ? cbr : -1;
-
-    speexVbr = readFlag(kSpeex, QStringLiteral("vbr"), false);
-
-    const int abr = readValue(kSpeex, QStringLiteral("abr"), QStringLiteral("8000")).toInt(&ok);
-    speexAbr = ok && abr >= 0 ? abr : 0;
-
-    const int complexity = readValue(kSpeex, QStringLiteral("complexity"), QStringLiteral("3")).toInt(&ok);
-    speexComplexity = ok ? qBound(0, complexity, 9) : 3;
-
+    store.readSpeex();
     emit signalAudioSpeexSettingsChanged();
 }
 
 void TQuorSettings::readManager()
 {
-    usePhoneIp = readFlag(kManager, QStringLiteral("use_phone_ip"), true);
-    if (usePhoneIp) {
-        managerServer = managerServerFromPhone();
-        setManagerServerReadOnly(true);
-    } else {
-        setManagerServerReadOnly(false);
-        managerServer = readValue(kManager, QStringLiteral("server"), QStringLiteral("127.0.0.1"));
-    }
-    managerPort = readValue(kManager, QStringLiteral("port"), QStringLiteral("5038"));
-    managerUser = readValue(kManager, QStringLiteral("uname"), QStringLiteral("quor"));
-    managerPassword
-        = unscramblePassword(readValue(kManager, QStringLiteral("passwd"), scramblePassword(builtInManagerPassword())));
-    useFreePbx = readFlag(kManager, QStringLiteral("use_freepbx"), false);
+    store.readManager();
+    setManagerServerReadOnly(store.manager().usePhoneIp);
 }
 
 void TQuorSettings::readActions()
 {
-    actIn = readFlag(kActions, QStringLiteral("act_in"), false);
-    actCrm = readFlag(kActions, QStringLiteral("act_crm"), false);
-    actOut = readFlag(kActions, QStringLiteral("act_out"), false);
-    actA1 = readFlag(kActions, QStringLiteral("act_a1"), false);
-    appIn = readValue(kActions, QStringLiteral("opt_AppIn"), QString());
-    scrIn = readValue(kActions, QStringLiteral("opt_ScrIn"), QString());
-    crmUrl = readValue(kActions, QStringLiteral("opt_ActCRM"), QString());
-    appOut = readValue(kActions, QStringLiteral("opt_AppOut"), QString());
-    scrOut = readValue(kActions, QStringLiteral("opt_ScrOut"), QString());
+    store.readActions();
 }
 
 void TQuorSettings::readPrivacyData()
 {
-    // The user's own copy, once a password change has written it; else the shipped one.
-    QString path = privacyDataPath();
-    if (!QFile::exists(path))
-        path = shippedPrivacyDataPath();
-
-    QString reason;
-    const auto data = PrivacyDataFile::read(path, &reason);
-    if (!data) {
-        Logger::error(QStringLiteral("Settings: privacy data file %1: %2").arg(path, reason));
-        adminPassword = kFallbackAdminPassword;
-        privacy = false;
+    if (!store.readPrivacyData(nullptr))
         showMessage(tr("Could not open privacy data file"), MessageError);
-        return;
-    }
-    adminPassword = data->password;
-    privacy = data->privacy;
-    privacyFormat = data->format;
-    privacyKey = data->key;
 }
 
 void TQuorSettings::readAgentLogin()
 {
-    agentId = readValue(kAgentLogin, QStringLiteral("agentid"), userName);
-    agentPenalty = readValue(kAgentLogin, QStringLiteral("penalty"), QStringLiteral("0"));
+    store.readAgentLogin();
 }
 
 // ---------------------------------------------------------------- writers
 
 void TQuorSettings::writeUser()
 {
-    userServer = editServer->text();
-    writeValue(kAgent, QStringLiteral("server"), userServer);
-    if (usePhoneIp)
-        managerServer = userServer;
-    userPort = editPort->text();
-    writeValue(kAgent, QStringLiteral("port"), userPort);
-    userName = editUserName->text();
-    writeValue(kAgent, QStringLiteral("uname"), userName);
-    userPassword = editPassword->text();
-    writeValue(kAgent, QStringLiteral("passwd"), scramblePassword(userPassword));
-    userCidName = editCidName->text();
-    writeValue(kAgent, QStringLiteral("cidname"), userCidName);
-    userCidNum = editCidNum->text();
-    writeValue(kAgent, QStringLiteral("cidnum"), userCidNum);
-
+    store.writeUser({ editServer->text(), editPort->text(), editUserName->text(), editPassword->text(),
+        editCidName->text(), editCidNum->text() });
     saveConfig();
     emit signalUserSettingsChanged();
-    if (usePhoneIp)
+    if (store.manager().usePhoneIp)
         emit signalManagerSettingsChanged();
 }
 
 void TQuorSettings::writeManager()
 {
-    usePhoneIp = boxUsePhoneIP->isChecked();
-    writeFlag(kManager, QStringLiteral("use_phone_ip"), usePhoneIp);
-    if (usePhoneIp) {
-        // Checking the box only showed the phone's server; it takes effect here.
-        managerServer = managerServerFromPhone();
-    } else {
-        managerServer = editManagerServer->text();
-        if (xmlReader->getValue(QStringLiteral("server"), kManager) == XmlReader::notFound())
-            xmlReader->addValue(QStringLiteral("server"), xmlSafe(managerServer), kManager);
-        else
-            writeValue(kManager, QStringLiteral("server"), managerServer);
-    }
-    managerPort = editManagerPort->text();
-    writeValue(kManager, QStringLiteral("port"), managerPort);
-    managerUser = editManagerUser->text();
-    writeValue(kManager, QStringLiteral("uname"), managerUser);
-    managerPassword = editManagerPasswd->text();
-    writeValue(kManager, QStringLiteral("passwd"), scramblePassword(managerPassword));
-    if (boxPrivacy->isChecked() != privacy) {
-        privacy = boxPrivacy->isChecked();
+    SettingsStore::Manager m;
+    m.usePhoneIp = boxUsePhoneIP->isChecked();
+    m.server = editManagerServer->text();
+    m.port = editManagerPort->text();
+    m.user = editManagerUser->text();
+    m.password = editManagerPasswd->text();
+    m.useFreePbx = boxFreePbx->isChecked();
+    store.writeManager(m);
+    if (boxPrivacy->isChecked() != store.privacy()) {
+        store.setPrivacy(boxPrivacy->isChecked());
         writePrivacyData();
-        emit signalPrivacySettingsChanged(privacy);
+        emit signalPrivacySettingsChanged(store.privacy());
     }
-    useFreePbx = boxFreePbx->isChecked();
-    writeFlag(kManager, QStringLiteral("use_freepbx"), useFreePbx);
-
     emit signalManagerSettingsChanged();
     saveConfig();
 }
 
 void TQuorSettings::writeOptions()
 {
-    optOnTop = boxOnTop->isChecked();
-    writeFlag(kOptions, QStringLiteral("ontop"), optOnTop);
-    optDnd = boxDND->isChecked();
-    writeFlag(kOptions, QStringLiteral("dnd"), optDnd);
-    optForward = boxFwdAll->isChecked();
-    writeFlag(kOptions, QStringLiteral("forward"), optForward);
-    fwdNumber = editFwdNum->text();
-    writeValue(kOptions, QStringLiteral("fwd_num"), fwdNumber);
-    optBusy = boxBusy->isChecked();
-    writeFlag(kOptions, QStringLiteral("busy"), optBusy);
-    optTrayIcon = boxSysTray->isChecked();
-    writeFlag(kOptions, QStringLiteral("traicon"), optTrayIcon);
-    dndFamily = editDNDfamily->text();
-    writeValue(kOptions, QStringLiteral("dnd_fam"), dndFamily);
-    dndNumber = editDNDNumber->text();
-    writeValue(kOptions, QStringLiteral("dnd_num"), dndNumber);
-    optForwardVm = boxFWDvm->isChecked();
-    writeFlag(kOptions, QStringLiteral("forward_vm"), optForwardVm);
-    fwdFamilyAll = editFWDfam_1->text();
-    writeValue(kOptions, QStringLiteral("ast_fwd_fam_1"), fwdFamilyAll);
-    fwdFamilyBusy = editFWDfam_2->text();
-    writeValue(kOptions, QStringLiteral("ast_fwd_fam_2"), fwdFamilyBusy);
-    fwdFamilyNoAnswer = editFWDfam_3->text();
-    writeValue(kOptions, QStringLiteral("ast_fwd_fam_3"), fwdFamilyNoAnswer);
-    optFwdAll = Box_all->isChecked();
-    writeFlag(kOptions, QStringLiteral("asterisk_fwd_all"), optFwdAll);
-    optFwdBusy = Box_busy->isChecked();
-    writeFlag(kOptions, QStringLiteral("asterisk_fwd_busy"), optFwdBusy);
-    optFwdNoAnswer = Box_noans->isChecked();
-    writeFlag(kOptions, QStringLiteral("asterisk_fwd_na"), optFwdNoAnswer);
-    vmPrefix = editVmSendPreffix->text();
-    writeValue(kOptions, QStringLiteral("vm_preffix"), vmPrefix);
-    parkingLot = parkEdit->text();
-    writeValue(kOptions, QStringLiteral("parking_lot"), parkingLot);
-    optAgent = boxAgent->isChecked();
-    writeFlag(kOptions, QStringLiteral("ag"), optAgent);
-    optVm = boxVM->isChecked();
-    writeFlag(kOptions, QStringLiteral("vm"), optVm);
-    vmNumber = editVmNumber->text();
-    writeValue(kOptions, QStringLiteral("vm_number"), vmNumber);
-    vmUser = editVmUserName->text();
-    writeValue(kOptions, QStringLiteral("vm_user"), vmUser);
-    vmPassword = editVmPassword->text();
-    writeValue(kOptions, QStringLiteral("vm_passwd"), scramblePassword(vmPassword));
-
+    SettingsStore::Options o;
+    o.onTop = boxOnTop->isChecked();
+    o.dnd = boxDND->isChecked();
+    o.forward = boxFwdAll->isChecked();
+    o.fwdNumber = editFwdNum->text();
+    o.busy = boxBusy->isChecked();
+    o.trayIcon = boxSysTray->isChecked();
+    o.dndFamily = editDNDfamily->text();
+    o.dndNumber = editDNDNumber->text();
+    o.forwardVm = boxFWDvm->isChecked();
+    o.fwdFamilyAll = editFWDfam_1->text();
+    o.fwdFamilyBusy = editFWDfam_2->text();
+    o.fwdFamilyNoAnswer = editFWDfam_3->text();
+    o.fwdAll = Box_all->isChecked();
+    o.fwdBusy = Box_busy->isChecked();
+    o.fwdNoAnswer = Box_noans->isChecked();
+    o.vmPrefix = editVmSendPreffix->text();
+    o.parkingLot = parkEdit->text();
+    o.agent = boxAgent->isChecked();
+    o.vm = boxVM->isChecked();
+    o.vmNumber = editVmNumber->text();
+    o.vmUser = editVmUserName->text();
+    o.vmPassword = editVmPassword->text();
+    store.writeOptions(o);
     saveConfig();
     emit signalPhoneOptionsChanged();
 }
 
 void TQuorSettings::writePrivacyData()
 {
-    PrivacyData data;
-    data.format = privacyFormat;
-    data.key = privacyKey;
-    data.password = adminPassword;
-    data.privacy = privacy;
-    // Always the data directory's copy: the shipped one may not be writable.
-    QString reason;
-    if (!PrivacyDataFile::write(privacyDataPath(), data, &reason)) {
-        Logger::error(QStringLiteral("Settings: could not write %1: %2").arg(privacyDataPath(), reason));
+    if (!store.writePrivacyData(nullptr))
         showMessage(tr("Could not write privacy data file"), MessageError);
-    }
 }
 
 // ---------------------------------------------------------------- getters
@@ -589,229 +233,226 @@ void TQuorSettings::writePrivacyData()
 void TQuorSettings::getUserName(QString *out)
 {
     fillUserPage();
-    *out = userName;
+    *out = store.user().userName;
 }
 
 void TQuorSettings::getUserSettings(
     QString *server, quint16 *port, QString *user, QString *password, QString *cidName, QString *cidNumber) const
 {
-    *server = userServer;
-    *port = portOrDefault(userPort, kDefaultPhonePort, "phone");
-    *user = userName;
-    *password = userPassword;
-    *cidName = userCidName;
-    *cidNumber = userCidNum;
+    const SettingsStore::User &u = store.user();
+    *server = u.server;
+    *port = store.userPort();
+    *user = u.userName;
+    *password = u.password;
+    *cidName = u.cidName;
+    *cidNumber = u.cidNum;
 }
 
 void TQuorSettings::getManagerSettings(
     QString *host, quint16 *port, QString *user, QString *secret, bool *privacyOn, bool *freePbx) const
 {
-    *host = managerServer;
-    *port = portOrDefault(managerPort, kDefaultManagerPort, "manager");
-    *user = managerUser;
-    *secret = managerPassword;
-    *privacyOn = privacy;
-    *freePbx = useFreePbx;
+    const SettingsStore::Manager &m = store.manager();
+    *host = m.server;
+    *port = store.managerPort();
+    *user = m.user;
+    *secret = m.password;
+    *privacyOn = store.privacy();
+    *freePbx = m.useFreePbx;
 }
 
 void TQuorSettings::getUseFreePBX(bool *out) const
 {
-    *out = useFreePbx;
+    *out = store.manager().useFreePbx;
 }
 
 void TQuorSettings::getTrayIcon(bool *out) const
 {
-    *out = optTrayIcon;
+    *out = store.options().trayIcon;
 }
 
 void TQuorSettings::getAgentLogin(QString *user, QString *agentIdOut, QString *penalty) const
 {
-    *user = userName;
-    *agentIdOut = agentId;
-    *penalty = agentPenalty;
+    *user = store.user().userName;
+    *agentIdOut = store.agentId();
+    *penalty = store.agentPenalty();
 }
 
 void TQuorSettings::getPhoneOptions(bool *busy, bool *onTop, bool *dnd, QString *dndFamilyOut, QString *dndCode,
     bool *forward, QString *forwardNumber, QString *forwardFamily, bool *voiceMail, bool *forwardToVm,
     bool *agentLogin) const
 {
-    *busy = optBusy;
-    *onTop = optOnTop;
-    *dnd = optDnd;
-    *dndFamilyOut = dndFamily;
-    *dndCode = dndNumber;
-    *forward = optForward;
-    *forwardNumber = fwdNumber;
-    *forwardFamily = currentFwdFamily;
-    *voiceMail = optVm;
-    *forwardToVm = optForwardVm;
-    *agentLogin = optAgent;
+    const SettingsStore::Options &o = store.options();
+    *busy = o.busy;
+    *onTop = o.onTop;
+    *dnd = o.dnd;
+    *dndFamilyOut = o.dndFamily;
+    *dndCode = o.dndNumber;
+    *forward = o.forward;
+    *forwardNumber = o.fwdNumber;
+    *forwardFamily = store.currentFwdFamily();
+    *voiceMail = o.vm;
+    *forwardToVm = o.forwardVm;
+    *agentLogin = o.agent;
 }
 
 void TQuorSettings::getFwdFamilies(QString *all, QString *busy, QString *noAnswer) const
 {
-    *all = fwdFamilyAll;
-    *busy = fwdFamilyBusy;
-    *noAnswer = fwdFamilyNoAnswer;
+    const SettingsStore::Options &o = store.options();
+    *all = o.fwdFamilyAll;
+    *busy = o.fwdFamilyBusy;
+    *noAnswer = o.fwdFamilyNoAnswer;
 }
 
 void TQuorSettings::getVoiceMail(QString *number, QString *user, QString *password) const
 {
-    *number = vmNumber;
-    *user = vmUser;
-    *password = vmPassword;
+    const SettingsStore::Options &o = store.options();
+    *number = o.vmNumber;
+    *user = o.vmUser;
+    *password = o.vmPassword;
 }
 
 QString TQuorSettings::getVmPrefix() const
 {
-    return vmPrefix;
+    return store.options().vmPrefix;
 }
 
 QString TQuorSettings::getParkingLot() const
 {
-    return parkingLot;
+    return store.options().parkingLot;
 }
 
 void TQuorSettings::getAudioDevices(int *input, int *output, int *ring, bool *ringBoth, bool *mute) const
 {
-    *input = audioInput;
-    *output = audioOutput;
-    *ring = audioRing;
-    *ringBoth = ringInBoth;
-    *mute = muteRing;
+    const SettingsStore::Audio &a = store.audio();
+    *input = a.input;
+    *output = a.output;
+    *ring = a.ring;
+    *ringBoth = a.ringInBoth;
+    *mute = a.muteRing;
 }
 
 void TQuorSettings::getFilters(int *mask) const
 {
-    *mask = filterMask;
+    *mask = store.filterMask();
 }
 
 void TQuorSettings::getCodecs(int *allowed, int *preferred) const
 {
-    *allowed = allowedCodecs;
-    const int bit = codecBit(preferredCodec);
-    // An unknown name would leave the caller's variable undefined: GSM then.
-    *preferred = bit != 0 ? bit : 2;
+    *allowed = store.allowedCodecs();
+    // An unknown name leaves the caller's value as it was.
+    if (const int bit = SettingsStore::codecBit(store.preferredCodec()))
+        *preferred = bit;
 }
 
 void TQuorSettings::getSpeexSettings(
     int *decodeEnhance, float *quality, int *cbr, int *vbr, int *abr, int *complexity) const
 {
-    if (speexCustom) {
-        *decodeEnhance = speexDecodeEnhance ? 1 : 0;
-        *quality = speexQuality;
-        *cbr = speexCbr;
-        *vbr = speexVbr ? 1 : 0;
-        *abr = speexAbr;
-        *complexity = speexComplexity;
-    } else {
-        *decodeEnhance = 1;
-        *quality = -1.0f;
-        *cbr = -1;
-        *vbr = 0;
-        *abr = 8000;
-        *complexity = 3;
-    }
+    const SettingsStore::Speex s = store.speex().speexCustom ? store.speex() : SettingsStore::speexDefaults();
+    *decodeEnhance = s.speexDecodeEnhance ? 1 : 0;
+    *quality = s.speexQuality;
+    *cbr = s.speexCbr;
+    *vbr = s.speexVbr ? 1 : 0;
+    *abr = s.speexAbr;
+    *complexity = s.speexComplexity;
 }
 
 void TQuorSettings::getActions(bool *actInOut, bool *actCrmOut, bool *actOutOut, bool *actA1Out, QString *appInOut,
     QString *scrInOut, QString *crmUrlOut, QString *appOutOut, QString *scrOutOut) const
 {
-    *actInOut = actIn;
-    *actCrmOut = actCrm;
-    *actOutOut = actOut;
-    *actA1Out = actA1;
-    *appInOut = appIn;
-    *scrInOut = scrIn;
-    *crmUrlOut = crmUrl;
-    *appOutOut = appOut;
-    *scrOutOut = scrOut;
+    const SettingsStore::Actions &a = store.actions();
+    *actInOut = a.actIn;
+    *actCrmOut = a.actCrm;
+    *actOutOut = a.actOut;
+    *actA1Out = a.actA1;
+    *appInOut = a.appIn;
+    *scrInOut = a.scrIn;
+    *crmUrlOut = a.crmUrl;
+    *appOutOut = a.appOut;
+    *scrOutOut = a.scrOut;
 }
 
 // ---------------------------------------------------------------- toggles and setters
+// Each fills the options page from the model, changes one value on it and
+// stores the page, so every other option is stored unchanged.
 
 void TQuorSettings::toggleOnTop()
 {
     fillOptionsPage();
-    optOnTop = !optOnTop;
-    boxOnTop->setChecked(optOnTop);
+    boxOnTop->setChecked(!store.options().onTop);
     writeOptions();
 }
 
 void TQuorSettings::toggleTrayIcon()
 {
     fillOptionsPage();
-    optTrayIcon = !optTrayIcon;
-    boxSysTray->setChecked(optTrayIcon);
+    boxSysTray->setChecked(!store.options().trayIcon);
     writeOptions();
 }
 
 void TQuorSettings::toggleBusy()
 {
     fillOptionsPage();
-    optBusy = !optBusy;
-    boxBusy->setChecked(optBusy);
+    boxBusy->setChecked(!store.options().busy);
     writeOptions();
 }
 
 void TQuorSettings::setForwardState(bool on)
 {
-    optForward = on;
+    store.options().forward = on;
     fillOptionsPage();
-    boxFwdAll->setChecked(optForward);
+    boxFwdAll->setChecked(on);
     frameOptFWD->hide();
     writeOptions();
 }
 
 void TQuorSettings::setForward(bool on, const QString &number, const QString &family)
 {
-    optForward = on;
-    fwdNumber = number;
-    if (family == fwdFamilyAll) {
-        optFwdAll = true;
-        optFwdBusy = optFwdNoAnswer = false;
-        currentFwdFamily = fwdFamilyAll;
-    } else if (family == fwdFamilyBusy) {
-        optFwdBusy = true;
-        optFwdAll = optFwdNoAnswer = false;
-        currentFwdFamily = fwdFamilyBusy;
-    } else if (family == fwdFamilyNoAnswer) {
-        optFwdNoAnswer = true;
-        optFwdAll = optFwdBusy = false;
-        currentFwdFamily = fwdFamilyNoAnswer;
+    SettingsStore::Options &o = store.options();
+    o.forward = on;
+    o.fwdNumber = number;
+    const bool all = family == o.fwdFamilyAll;
+    const bool busy = !all && family == o.fwdFamilyBusy;
+    const bool noAnswer = !all && !busy && family == o.fwdFamilyNoAnswer;
+    if (all || busy || noAnswer) {
+        o.fwdAll = all;
+        o.fwdBusy = busy;
+        o.fwdNoAnswer = noAnswer;
+        store.setCurrentFwdFamily(family);
     }
     fillOptionsPage();
-    boxFwdAll->setChecked(optForward);
-    editFwdNum->setText(fwdNumber);
-    Box_all->setChecked(optFwdAll);
-    Box_busy->setChecked(optFwdBusy);
-    Box_noans->setChecked(optFwdNoAnswer);
+    boxFwdAll->setChecked(o.forward);
+    editFwdNum->setText(o.fwdNumber);
+    Box_all->setChecked(o.fwdAll);
+    Box_busy->setChecked(o.fwdBusy);
+    Box_noans->setChecked(o.fwdNoAnswer);
     frameOptFWD->hide();
     writeOptions();
 }
 
 void TQuorSettings::setDNDState(bool on)
 {
-    optDnd = on;
+    store.options().dnd = on;
     fillOptionsPage();
-    boxDND->setChecked(optDnd);
+    boxDND->setChecked(on);
     frameOptDND->hide();
     writeOptions();
 }
 
+// Switching off is always possible; the exclusion of DND and forward, and the
+// number, are checked only when switching on.
 void TQuorSettings::applyForward()
 {
-    if (optDnd) {
+    const SettingsStore::Options &o = store.options();
+    if (!o.forward && o.dnd) {
         showError(QStringLiteral("fwdSetError"));
         return;
     }
-    if (fwdNumber.isEmpty()) {
+    if (!o.forward && isForwardNumberEmpty(o.fwdNumber)) {
         showError(QStringLiteral("fwdValidateError"));
         return;
     }
     fillOptionsPage();
-    optForward = !optForward;
-    boxFwdAll->setChecked(optForward);
+    boxFwdAll->setChecked(!o.forward);
     frameOptFWD->hide();
     writeOptions();
     emit setAsteriskFWD();
@@ -819,19 +460,14 @@ void TQuorSettings::applyForward()
 
 void TQuorSettings::applyDND()
 {
-    if (optForward) {
+    const SettingsStore::Options &o = store.options();
+    if (!o.dnd && o.forward) {
         showError(QStringLiteral("dndSetError"));
         return;
     }
     fillOptionsPage();
-    optDnd = !optDnd;
-    boxDND->setChecked(optDnd);
+    boxDND->setChecked(!o.dnd);
     frameOptDND->hide();
     writeOptions();
     emit setAsteriskDND();
-}
-
-QString TQuorSettings::managerServerFromPhone() const
-{
-    return userServer.isEmpty() ? QStringLiteral("127.0.0.1") : userServer;
 }

@@ -5,10 +5,10 @@
 
 namespace {
 
-const QString rootTag = QStringLiteral("aiopref");
-const QString section = QStringLiteral("levels");
-const QString inputKey = QStringLiteral("input");
-const QString outputKey = QStringLiteral("output");
+const QString kRootTag = QStringLiteral("aiopref");
+const QString kSection = QStringLiteral("levels");
+const QString kInputKey = QStringLiteral("input");
+const QString kOutputKey = QStringLiteral("output");
 
 } // namespace
 
@@ -20,21 +20,21 @@ AioPrefFile::AioPrefFile()
 AioPrefFile::AioPrefFile(const QString &fileName)
     : XmlReader(fileName)
 {
-    createRoot(rootTag);
+    createRoot(kRootTag);
 }
 
 int AioPrefFile::readLevel(const QString &key)
 {
-    const QString text = getValue(key, section);
+    const QString text = getValue(key, kSection);
     if (text == notFound()) {
-        addValue(key, QString::number(defaultLevel), section);
-        return defaultLevel;
+        addValue(key, QString::number(kDefaultLevel), kSection);
+        return kDefaultLevel;
     }
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     int level = value;
     if (!ok)
-        level = defaultLevel;
+        level = kDefaultLevel;
     else if (value < 0)
         level = 0;
     else if (value > 100)
@@ -43,15 +43,15 @@ int AioPrefFile::readLevel(const QString &key)
         Logger::warning(QStringLiteral("%1: level %2 \"%3\" is not a number from 0 to 100; using %4")
                             .arg(fileName(), key, Logger::escaped(text.left(40)))
                             .arg(level));
-        setValue(key, QString::number(level), section);
+        setValue(key, QString::number(level), kSection);
     }
     return level;
 }
 
 void AioPrefFile::load(int *input, int *output)
 {
-    const int in = readLevel(inputKey);
-    const int out = readLevel(outputKey);
+    const int in = readLevel(kInputKey);
+    const int out = readLevel(kOutputKey);
     if (input)
         *input = in;
     if (output)
@@ -61,9 +61,9 @@ void AioPrefFile::load(int *input, int *output)
 
 bool AioPrefFile::store(int input, int output)
 {
-    addValue(inputKey, QString(), section);
-    addValue(outputKey, QString(), section);
-    setValue(inputKey, QString::number(qBound(0, input, 100)), section);
-    setValue(outputKey, QString::number(qBound(0, output, 100)), section);
+    addValue(kInputKey, QString(), kSection);
+    addValue(kOutputKey, QString(), kSection);
+    setValue(kInputKey, QString::number(qBound(0, input, 100)), kSection);
+    setValue(kOutputKey, QString::number(qBound(0, output, 100)), kSection);
     return save();
 }

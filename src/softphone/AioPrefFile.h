@@ -8,7 +8,7 @@
 class AioPrefFile : public XmlReader
 {
 public:
-    static constexpr int defaultLevel = 80;
+    static constexpr int kDefaultLevel = 80;
 
     // The file in the data directory, or another path (tests).
     AioPrefFile();

@@ -76,6 +76,14 @@ void CallActions::launch(const QString &program, const QString &script, const QS
 {
     if (program.trimmed().isEmpty())
         return;
+    // The number comes from the network: with a leading "-" the program would
+    // read it as one of its options.
+    if (number.startsWith(QLatin1Char('-'))) {
+        fail(program, tr("%1 was not started: the number begins with \"-\"").arg(program),
+            QStringLiteral("Call action: \"%1\" not started: the number begins with \"-\"")
+                .arg(Logger::escaped(program)));
+        return;
+    }
     QStringList arguments;
     if (!script.isEmpty())
         arguments << script;

@@ -28,8 +28,9 @@ struct CallActionSettings
 // The number comes from the network (caller id), so it never reaches a shell:
 // the application is started directly with the argument list (script, number),
 // the CRM address gets the number percent-encoded, and control characters are
-// stripped first. A program or address that fails is reported to the user once,
-// and only logged after that, until it works again or the settings change.
+// stripped first; a number that then begins with "-" starts no program. A
+// program or address that fails is reported to the user once, and only logged
+// after that, until it works again or the settings change.
 class CallActions : public QObject
 {
     Q_OBJECT

@@ -1,11 +1,8 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
-#include <QTcpServer>
 
-class QTcpSocket;
-class QTimer;
+#include "core/LoopbackLineServer.h"
 
 // The local click-to-dial socket: other programs on this machine ask the phone
 // to dial by connecting to 127.0.0.1 and sending one line "call:<number>".
@@ -38,7 +35,7 @@ public:
     void stop();
 
     // For tests; applies to connections accepted afterwards.
-    void setReadTimeout(int ms) { m_readTimeoutMs = ms; }
+    void setReadTimeout(int ms) { m_server.setReadTimeout(ms); }
 
     bool isListening() const;
     quint16 port() const;
@@ -52,21 +49,9 @@ signals:
     // A valid request: the phone raises its main window and dials the number.
     void signalCallRequest(const QString &number);
 
-private slots:
-    void onNewConnection();
-
 private:
-    struct Client;
+    QByteArray onLine(const QByteArray &line);
+    void onRefusal(LoopbackLineServer::Refusal why, const QByteArray &received);
 
-    void onReadyRead(QTcpSocket *socket);
-    void onTimeout(QTcpSocket *socket);
-    void onDisconnected(QTcpSocket *socket);
-    // Handles the complete line and closes the connection.
-    void finish(QTcpSocket *socket, const QByteArray &line);
-    void refuse(QTcpSocket *socket, const QString &reason, const QByteArray &received);
-    void drop(QTcpSocket *socket);
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, Client *> m_clients;
-    int m_readTimeoutMs = defaultReadTimeoutMs;
+    LoopbackLineServer m_server;
 };

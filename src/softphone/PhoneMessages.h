@@ -19,6 +19,6 @@ QColor colour(int messageType);
 QString styleSheet(int messageType);
 
 // How long a message stays in the message line.
-constexpr int hideAfterMs = 7000;
+constexpr int kHideAfterMs = 7000;
 
 } // namespace PhoneMessages

@@ -199,14 +199,9 @@ void QuorIaxClient::applySpeex(int decodeEnhance, float quality, int cbr, int vb
     m_engine->setSpeexSettings(s);
 }
 
-QList<QuorIaxClient::AudioDeviceEntry> QuorIaxClient::audioDevices() const
+std::vector<iax2::AudioDeviceInfo> QuorIaxClient::audioDevices() const
 {
-    QList<AudioDeviceEntry> list;
-    if (!m_engine)
-        return list;
-    for (const iax2::AudioDeviceInfo &info : m_engine->audioDevices())
-        list.append({info.id, QString::fromLocal8Bit(info.name.c_str()), info.capabilities});
-    return list;
+    return m_engine ? m_engine->audioDevices() : std::vector<iax2::AudioDeviceInfo>();
 }
 
 // ---------------------------------------------------------------- registration

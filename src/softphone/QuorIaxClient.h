@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 #include "core/QuorTypes.h"
 #include "iax2/Iax2Engine.h"
@@ -26,14 +27,6 @@ class QuorIaxClient : public QObject
 public:
     enum RegistrationResult { RegistrationAccepted, RegistrationRejected, RegistrationTimeout };
     Q_ENUM(RegistrationResult)
-
-    // One entry of the sound-device table, in the table's order.
-    struct AudioDeviceEntry
-    {
-        int id = -1;
-        QString name;
-        int capabilities = 0; // 1 input, 2 output, 4 ring
-    };
 
     struct Options
     {
@@ -68,6 +61,8 @@ public:
     bool muteRingDevice() const { return m_muteRing; }
     // The mask goes to the engine unchanged.
     void applyFilters(int mask);
+    // The filter mask the engine applies.
+    int filters() const { return m_engine ? m_engine->filters() : 0; }
     // Codec format bits: GSM 2, u-law 4, a-law 8, Speex 512, iLBC 1024. What
     // cannot be offered (iLBC) is masked out with a warning; a preferred codec
     // that is not allowed gives way to the first allowed one; with nothing
@@ -76,7 +71,8 @@ public:
     int allowedCodecs() const { return int(m_allowed); }
     int preferredCodec() const { return int(m_preferred); }
     void applySpeex(int decodeEnhance, float quality, int cbr, int vbr, int abr, int complexity);
-    QList<AudioDeviceEntry> audioDevices() const;
+    // The engine's sound-device table, in its order; names in the local 8-bit encoding.
+    std::vector<iax2::AudioDeviceInfo> audioDevices() const;
 
     // Registers the applied account (again); unregisterAccount() releases it.
     void registerAccount();

@@ -22,10 +22,10 @@
 
 namespace {
 
-const QString lampOff = QStringLiteral(":/ui/images/phone_lamp_off.png");
-const QString lampGreen = QStringLiteral(":/ui/images/phone_lamp_green.png");
-const QString lampOrange = QStringLiteral(":/ui/images/phone_lamp_orange.png");
-const QString lampRed = QStringLiteral(":/ui/images/phone_lamp_red.png");
+const QString kLampOff = QStringLiteral(":/ui/images/phone_lamp_off.png");
+const QString kLampGreen = QStringLiteral(":/ui/images/phone_lamp_green.png");
+const QString kLampOrange = QStringLiteral(":/ui/images/phone_lamp_orange.png");
+const QString kLampRed = QStringLiteral(":/ui/images/phone_lamp_red.png");
 
 QString enableText(bool on, const QString &what)
 {
@@ -67,7 +67,7 @@ void TQuorPhone::construct(const Options &options)
     m_mainWindow = this;
 
     QuorIaxClient::Options voipOptions = options.voip;
-    voipOptions.engine.callSlots = MaxCalls;
+    voipOptions.engine.callSlots = kMaxCalls;
     m_voip = new QuorIaxClient(voipOptions, this);
     m_actions = new CallActions(this);
     m_clickToDial = new ClickToDialServer(this);
@@ -104,10 +104,8 @@ void TQuorPhone::construct(const Options &options)
     connect(m_voip, &QuorIaxClient::signalRegistration, this, &TQuorPhone::slotRegistration);
     connect(m_voip, &QuorIaxClient::signalTransferResult, this, &TQuorPhone::slotTransferResult);
     connect(m_voip, &QuorIaxClient::signalLevels, this, &TQuorPhone::slotLevels);
-    connect(m_voip, &QuorIaxClient::signalMessage, this,
-        [this](const QString &text, TMessageType type) { showMessage(text, type); });
-    connect(m_actions, &CallActions::signalShowMessage, this,
-        [this](const QString &text, TMessageType type) { showMessage(text, type); });
+    connect(m_voip, &QuorIaxClient::signalMessage, this, &TQuorPhone::displayMessage);
+    connect(m_actions, &CallActions::signalShowMessage, this, &TQuorPhone::displayMessage);
     connect(m_clickToDial, &ClickToDialServer::signalCallRequest, this, &TQuorPhone::slotClickToDial);
 
     hostSettings();
@@ -118,7 +116,8 @@ void TQuorPhone::construct(const Options &options)
     setAgentLoggedIn(false);
     slotManagerRegistered(false);
     setVoiceMailCount(accountUser(), 0);
-    labelMessage->clear();
+    // The message line keeps what building the phone said (at the first start,
+    // why the phone is not registered).
     showActivity();
 }
 
@@ -220,7 +219,7 @@ void TQuorPhone::setupTables()
     m_messages = make(frameMessages, false);
 
     for (TQuorTable *log : { m_missed, m_dialed, m_answered, m_messages }) {
-        log->setRowLimit(LogRowLimit);
+        log->setRowLimit(kLogRowLimit);
         connect(log, &TQuorTable::signalRowDropped, this, [this](TQuorCall *record) {
             m_logRecords.removeOne(record);
             delete record;
@@ -267,19 +266,10 @@ void TQuorPhone::hostSettings()
     m_settings->move(0, 0);
     m_settings->hideStatusStrip();
 
-    QList<TQuorSettings::AudioDeviceEntry> devices;
-    for (const QuorIaxClient::AudioDeviceEntry &d : m_voip->audioDevices()) {
-        TQuorSettings::AudioDeviceEntry entry;
-        entry.capabilities = d.capabilities;
-        entry.name = d.name;
-        entry.id = d.id;
-        devices.append(entry);
-    }
-    m_settings->setAudioDeviceTable(devices);
+    m_settings->setAudioDeviceTable(m_voip->audioDevices());
     m_settings->loadAll();
 
-    connect(m_settings, &TQuorSettings::signalShowMessage, this,
-        [this](const QString &text, TMessageType type) { showMessage(text, type); });
+    connect(m_settings, &TQuorSettings::signalShowMessage, this, &TQuorPhone::displayMessage);
     connect(m_settings, &TQuorSettings::signalPhoneOptionsChanged, this, &TQuorPhone::slotPhoneOptionsChanged);
     connect(m_settings, &TQuorSettings::signalUserSettingsChanged, this, &TQuorPhone::slotUserSettingsChanged);
     connect(m_settings, &TQuorSettings::signalPrivacySettingsChanged, this, &TQuorPhone::slotPrivacySettingsChanged);
@@ -345,7 +335,7 @@ void TQuorPhone::slotUserSettingsChanged()
     m_voip->applyAccount(account);
     if (unchanged)
         m_voip->registerAccount();
-    setLamp(labelIaxLamp, m_voip->account().registrationState() == TVoipAccount::Registering ? lampOrange : lampRed);
+    setLamp(labelIaxLamp, m_voip->account().registrationState() == TVoipAccount::Registering ? kLampOrange : kLampRed);
     emit signalPhoneUserName(user);
 }
 
@@ -486,31 +476,31 @@ void TQuorPhone::setLamp(QLabel *lamp, const QString &image)
 
 void TQuorPhone::updateLamps()
 {
-    setLamp(labelDndLamp, m_dnd ? lampRed : lampOff);
-    setLamp(labelFwdLamp, m_forward ? lampOrange : lampOff);
+    setLamp(labelDndLamp, m_dnd ? kLampRed : kLampOff);
+    setLamp(labelFwdLamp, m_forward ? kLampOrange : kLampOff);
     labelFwdLamp->setToolTip(m_forward ? tr("Calls are forwarded to %1").arg(m_forwardNumber) : tr("Call forward"));
 }
 
 void TQuorPhone::slotManagerRegistered(bool registered)
 {
-    setLamp(labelManagerLamp, registered ? lampGreen : lampRed);
+    setLamp(labelManagerLamp, registered ? kLampGreen : kLampRed);
 }
 
 void TQuorPhone::slotRegistration(QuorIaxClient::RegistrationResult result)
 {
     switch (result) {
     case QuorIaxClient::RegistrationAccepted:
-        setLamp(labelIaxLamp, lampGreen);
-        showMessage(tr("Registered"), MessageStatus);
+        setLamp(labelIaxLamp, kLampGreen);
+        displayMessage(tr("Registered"), MessageStatus);
         emit signalPhoneUserName(accountUser());
         break;
     case QuorIaxClient::RegistrationRejected:
-        setLamp(labelIaxLamp, lampRed);
-        showMessage(tr("Registration rejected"), MessageError);
+        setLamp(labelIaxLamp, kLampRed);
+        displayMessage(tr("Registration rejected"), MessageError);
         break;
     case QuorIaxClient::RegistrationTimeout:
-        setLamp(labelIaxLamp, lampRed);
-        showMessage(tr("No answer from the PBX"), MessageWarning);
+        setLamp(labelIaxLamp, kLampRed);
+        displayMessage(tr("No answer from the PBX"), MessageWarning);
         break;
     }
 }
@@ -548,6 +538,13 @@ QString TQuorPhone::accountUser() const
 
 void TQuorPhone::showMessage(const QString &text, TMessageType type, const QString &detail)
 {
+    displayMessage(text, type);
+    const QString line = Logger::escaped(detail.isEmpty() ? text : detail);
+    Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, line);
+}
+
+void TQuorPhone::displayMessage(const QString &text, TMessageType type)
+{
     const QString style = PhoneMessages::styleSheet(type);
     labelMessage->setStyleSheet(style);
     labelMessage->setText(text);
@@ -564,9 +561,6 @@ void TQuorPhone::showMessage(const QString &text, TMessageType type, const QStri
     m_logRecords.append(record);
     m_messages->addRow(
         PhoneMessages::rowType(type), record, text, record->startTime.toString(QStringLiteral("hh:mm:ss")));
-
-    const QString line = Logger::escaped(detail.isEmpty() ? text : detail);
-    Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, line);
     emit signalMessage(text);
 }
 
@@ -579,7 +573,9 @@ void TQuorPhone::slotHideMessage()
 
 QLabel *TQuorPhone::messageLabel() const
 {
-    return settingsShown() ? m_settings->messageLabel() : labelMessage;
+    // The settings panel's own label sits in its hidden status strip; the
+    // phone's message line stays in view under every page.
+    return labelMessage;
 }
 
 void TQuorPhone::slotExtCmd(const QString &text)
@@ -615,14 +611,11 @@ void TQuorPhone::showPage(QWidget *page, QPushButton *button, const QString &cap
 
 void TQuorPhone::resetButtons()
 {
-    if (!settingsShown())
-        return;
-    m_settings->settingsBack();
-    const QLabel *from = m_settings->messageLabel();
-    if (!from->text().isEmpty()) {
-        labelMessage->setText(from->text());
-        labelMessage->setStyleSheet(from->styleSheet());
-    }
+    // The phone's message line already holds the newest text (the panel's label
+    // only mirrors it), so nothing is copied back: that could only bring back
+    // an older text over one the main window wrote meanwhile.
+    if (settingsShown())
+        m_settings->settingsBack();
 }
 
 void TQuorPhone::showActivity()

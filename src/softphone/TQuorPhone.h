@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "core/QuorTypes.h"
+#include "softphone/PhoneMessages.h"
 #include "softphone/QuorIaxClient.h"
 #include "ui_QuorPhoneBase.h"
 
@@ -35,13 +36,13 @@ class TQuorPhone : public QWidget, public Ui::QuorPhoneBase
 
 public:
     // Calls the phone keeps at once (engine slots and the phone's own check).
-    static constexpr int MaxCalls = 4;
+    static constexpr int kMaxCalls = 4;
     // Rows each call log and the message list keep; the oldest go first.
-    static constexpr int LogRowLimit = 100;
+    static constexpr int kLogRowLimit = 100;
 
     // What the phone needs from its surroundings; tests pick a loopback engine
     // port, no sound card and a free click-to-dial port. The engine's call
-    // slots are always MaxCalls.
+    // slots are always kMaxCalls.
     struct Options
     {
         QuorIaxClient::Options voip;
@@ -188,7 +189,6 @@ private:
     struct CallInfo
     {
         bool forwarding = false; // answered only to be passed on
-        bool answeredHere = false;
         bool voiceMailCheck = false;
         QDateTime answeredAt;
     };
@@ -213,15 +213,21 @@ private:
     void showPage(QWidget *page, QPushButton *button, const QString &caption);
     bool settingsShown() const;
 
+    // Messages from the layers below, which have logged them already.
+    void displayMessage(const QString &text, TMessageType type);
+
     // Calls.
     TQuorCall *addCall(int callNo, int direction, const QString &name, const QString &number);
-    int placeCall(const QString &number);
+    // callNumber's checks, then the call; returns the new call's number or -1.
+    // showCalls: switch to the Activity page once the call is placed.
+    int dialNumber(const QString &number, bool showCalls);
+    int placeCall(const QString &number, bool showCalls);
     bool answerCall(TQuorCall *call);
     bool holdCall(TQuorCall *call);
     bool resumeCall(TQuorCall *call);
     void holdTalkingCall();
     void setCallState(TQuorCall *call, int state);
-    void fileCall(TQuorCall *call);
+    void fileCall(TQuorCall *call, bool wasAnswered);
     void addLogRow(TQuorTable *table, int kind, const TQuorCall *call);
     void raiseMainWindow();
     void applyOnTop();
@@ -292,7 +298,7 @@ private:
     bool m_privacy = false;
     bool m_agentLoggedIn = false;
     bool m_muted = false;
-    int m_messageHideMs = 7000;
+    int m_messageHideMs = PhoneMessages::kHideAfterMs;
     int m_vmLoginMs = 3000;
     int m_transferFailMs = 5000;
     ExitFunction m_exit;

@@ -155,11 +155,12 @@ void TQuorPhone::setCallState(TQuorCall *call, int state)
         m_activity->setRowKind(rowKindFor(call), call);
 }
 
-void TQuorPhone::fileCall(TQuorCall *call)
+void TQuorPhone::fileCall(TQuorCall *call, bool wasAnswered)
 {
+    // A call answered only to be forwarded was not taken by the user: missed.
     if (call->direction == DirectionOutgoing)
         addLogRow(m_dialed, RowDialled, call);
-    else if (m_info.value(call).answeredHere)
+    else if (wasAnswered && !m_info.value(call).forwarding)
         addLogRow(m_answered, RowAnswered, call);
     else
         addLogRow(m_missed, RowMissed, call);
@@ -190,45 +191,54 @@ void TQuorPhone::addLogRow(TQuorTable *table, int kind, const TQuorCall *call)
 
 void TQuorPhone::callNumber(const QString &number)
 {
+    dialNumber(number, true);
+}
+
+int TQuorPhone::dialNumber(const QString &number, bool showCalls)
+{
     const QString target = number.trimmed();
     if (target.isEmpty()) {
         showMessage(tr("Enter a number to call"), MessageWarning);
-        return;
+        return -1;
     }
     if (CallActions::cleanNumber(target) != target) {
         showMessage(tr("The number contains characters that cannot be dialled"), MessageError,
             QStringLiteral("Refused to dial \"%1\"").arg(Logger::escaped(target)));
-        return;
+        return -1;
     }
-    if (m_calls.size() >= MaxCalls) {
+    if (m_calls.size() >= kMaxCalls) {
         showMessage(tr("Too many calls: end one before placing another"), MessageWarning);
-        return;
+        return -1;
     }
     if (!accountUser().isEmpty() && target == accountUser()) {
         showMessage(tr("You cannot call your own number"), MessageWarning);
-        return;
+        return -1;
     }
     if (hasLiveVoiceMailCheck()) {
         showMessage(tr("Voicemail check in progress"), MessageWarning);
-        return;
+        return -1;
     }
-    placeCall(target);
+    return placeCall(target, showCalls);
 }
 
-int TQuorPhone::placeCall(const QString &number)
+int TQuorPhone::placeCall(const QString &number, bool showCalls)
 {
-    holdTalkingCall();
+    TQuorCall *talking = talkingCall();
     const int callNo = m_voip->dial(number);
     if (callNo < 0) {
         showMessage(tr("Unable to call %1").arg(number), MessageError);
         return -1;
     }
+    // Only a call that is really placed puts the conversation on hold.
+    if (talking)
+        holdCall(talking);
     TQuorCall *call = addCall(callNo, DirectionOutgoing, QString(), number);
     call->dialled = number;
     setCallState(call, CallDialling);
     m_activity->addRow(RowOutgoing, call, callCaption(call), elapsedText(0));
     m_activity->selectRow(call);
-    showActivity();
+    if (showCalls)
+        showActivity();
     m_actions->outgoing(number);
     Logger::info(QStringLiteral("Calling %1 on line %2").arg(Logger::escaped(number)).arg(callNo));
     return callNo;
@@ -249,16 +259,17 @@ void TQuorPhone::callExtension(const QString &number)
         if (current && current->direction == DirectionOutgoing && current->state >= CallDialling
             && current->state <= CallRinging)
             return;
-        holdTalkingCall();
     }
+    // Placing the call holds the talking one.
     callNumber(target);
 }
 
 void TQuorPhone::slotCall(const QString &number)
 {
+    // The address book dials from the keypad page and stays there; the talking
+    // call is held once the new one is placed.
     showKeypad();
-    holdTalkingCall();
-    callNumber(number);
+    dialNumber(number, false);
 }
 
 void TQuorPhone::slotClickToDial(const QString &number)
@@ -298,9 +309,7 @@ void TQuorPhone::control()
     }
     const QString typed = editDial->text().trimmed();
     if (!typed.isEmpty()) {
-        const int before = int(m_calls.size());
-        callNumber(typed);
-        if (m_calls.size() > before)
+        if (dialNumber(typed, true) >= 0)
             editDial->clear();
         return;
     }
@@ -318,15 +327,11 @@ void TQuorPhone::callVM()
         showMessage(tr("No voicemail number set"), MessageWarning);
         return;
     }
-    const int before = int(m_calls.size());
-    callNumber(number);
-    if (m_calls.size() == before)
-        return;
-    TQuorCall *call = m_calls.last();
-    if (m_vmPassword.isEmpty())
+    const int callNo = dialNumber(number, true);
+    TQuorCall *call = findCall(callNo);
+    if (!call || m_vmPassword.isEmpty())
         return;
     m_info[call].voiceMailCheck = true;
-    const int callNo = call->callNo;
     const QString digits = m_vmPassword + QLatin1Char('#');
     QTimer::singleShot(m_vmLoginMs, this, [this, call, callNo, digits] {
         if (!isOwnCall(call) || call->callNo != callNo)
@@ -411,7 +416,6 @@ bool TQuorPhone::answerCall(TQuorCall *call)
         showMessage(tr("Unable to answer the call"), MessageError);
         return false;
     }
-    m_info[call].answeredHere = true;
     return true;
 }
 
@@ -437,24 +441,19 @@ void TQuorPhone::slotAnswered(int callNo)
     if (info.forwarding)
         return;
     setCallState(call, CallTalking);
-    if (call->direction == DirectionIncoming) {
-        info.answeredHere = true;
+    if (call->direction == DirectionIncoming)
         m_actions->incomingAnswered(call->number);
-    }
     emit signalSendCall(call);
 }
 
 void TQuorPhone::slotHungUp(int callNo, bool wasAnswered)
 {
-    // The layer counts a call answered only to be forwarded as answered; the
-    // logs go by whether the user took it (CallInfo::answeredHere).
-    Q_UNUSED(wasAnswered);
     TQuorCall *call = findCall(callNo);
     if (!call)
         return;
     m_activity->removeRow(call);
     m_calls.removeOne(call);
-    fileCall(call);
+    fileCall(call, wasAnswered);
     m_info.remove(call);
     delete call;
     if (m_calls.isEmpty())
@@ -653,7 +652,6 @@ void TQuorPhone::slotTransferResult(int callNo, bool ok)
     // The forward failed but the caller is connected: hand the call to the user
     // rather than leave it up and invisible.
     info.forwarding = false;
-    info.answeredHere = true;
     const bool conversation = talkingCall() != nullptr;
     call->setState(CallTalking);
     m_activity->addRow(RowTalking, call, callCaption(call), elapsedText(0));

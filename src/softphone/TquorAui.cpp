@@ -21,8 +21,8 @@ TquorAui::TquorAui(QWidget *parent)
 {
     setupUi(this);
 
-    int input = AioPrefFile::defaultLevel;
-    int output = AioPrefFile::defaultLevel;
+    int input = AioPrefFile::kDefaultLevel;
+    int output = AioPrefFile::kDefaultLevel;
     m_file->load(&input, &output);
     sliderInput->setValue(input);
     sliderOutput->setValue(output);

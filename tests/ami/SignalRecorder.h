@@ -1,20 +1,19 @@
 #pragma once
 
 #include <QList>
+#include <QMetaMethod>
 #include <QObject>
 #include <QStringList>
 
 #include "ami/ManagerSocket.h"
 
 // Records every emission of a ManagerSocket in order: the signal's name, its
-// list (or its text arguments, flattened) and, for peersCount, the type.
+// text arguments flattened into lines and, for peersCount, the type.
 struct Emission
 {
     QByteArray name;
     QStringList lines;
     QString type;
-
-    bool operator==(const Emission &o) const { return name == o.name && lines == o.lines && type == o.type; }
 };
 Q_DECLARE_METATYPE(Emission)
 Q_DECLARE_METATYPE(QList<Emission>)
@@ -39,38 +38,19 @@ inline QStringList describe(const QList<Emission> &list)
     return out;
 }
 
-// The signals that carry one message.
-#define AMI_LIST_SIGNALS(X)                                                                                            \
-    X(Newcallerid)                                                                                                     \
-    X(Cdr) X(MessageWaiting) X(MailBoxStatus) X(MailBoxCount) X(PeerEntry) X(PeerStatus) X(ExtensionStatus)            \
-        X(DNDState) X(Link) X(Hangup) X(zapChannel) X(dgvChannel) X(Newchannel) X(Newexten) X(SipPeer) X(IaxPeer)      \
-            X(DgvPeer) X(Join) X(Leave) X(Dial) X(Newstate) X(QueueMemberStatus) X(QueueMemberAdded)                   \
-                X(QueueMemberRemoved) X(QueueStatusComplete) X(QueueMember) X(QueueParams) X(QueueMemberPaused)        \
-                    X(DBGet) X(DBGetCidN) X(DBerror) X(Agents) X(showkey) X(Agentcallbacklogin) X(Agentcallbacklogoff) \
-                        X(UserEvent) X(GetVar) X(zapStatus) X(ZapShowChannels) X(Status) X(ParkedCall) X(UnParkedCall) \
-                            X(ParkedCallGiveUp) X(ParkedCallTimeOut) X(Unlink) X(Rename) X(Hold) X(Unhold)
-
+// Connects to every signal the class declares, read from its meta-object, so
+// a signal added later is recorded too. One receiving method serves them all,
+// the way QSignalSpy receives: the sender's signal index names the signal.
 class SignalRecorder : public QObject
 {
 public:
     explicit SignalRecorder(ManagerSocket *socket)
     {
-#define AMI_RECORD(sig)                                                                                                \
-    connect(socket, &ManagerSocket::sig, this, [this](const QStringList &l) { emissions.append({ #sig, l, {} }); });
-        AMI_LIST_SIGNALS(AMI_RECORD)
-#undef AMI_RECORD
-        connect(socket, &ManagerSocket::asteriskVersion, this, [this](const QString &v) {
-            emissions.append({ "asteriskVersion", { v }, {} });
-        });
-        connect(socket, &ManagerSocket::chanNum, this, [this](const QString &a, const QString &b) {
-            emissions.append({ "chanNum", { a, b }, {} });
-        });
-        connect(socket, &ManagerSocket::logInResponse, this, [this](bool ok, const QString &m) {
-            emissions.append({ "logInResponse", { ok ? QStringLiteral("true") : QStringLiteral("false"), m }, {} });
-        });
-        connect(socket, &ManagerSocket::peersCount, this, [this](const QStringList &l, const QString &t) {
-            emissions.append({ "peersCount", l, t });
-        });
+        const QMetaObject &mo = ManagerSocket::staticMetaObject;
+        for (int i = mo.methodOffset(); i < mo.methodCount(); ++i) {
+            if (mo.method(i).methodType() == QMetaMethod::Signal)
+                QMetaObject::connect(socket, i, this, QObject::staticMetaObject.methodCount(), Qt::DirectConnection);
+        }
     }
 
     QList<QByteArray> names() const
@@ -82,4 +62,26 @@ public:
     }
 
     QList<Emission> emissions;
+
+    int qt_metacall(QMetaObject::Call call, int id, void **args) override
+    {
+        id = QObject::qt_metacall(call, id, args);
+        if (id < 0 || call != QMetaObject::InvokeMetaMethod)
+            return id;
+        const QMetaMethod signal = sender()->metaObject()->method(senderSignalIndex());
+        Emission e { signal.name(), {}, {} };
+        for (int p = 0; p < signal.parameterCount(); ++p) {
+            const int type = signal.parameterType(p);
+            if (type == QMetaType::QStringList)
+                e.lines += *static_cast<const QStringList *>(args[p + 1]);
+            else if (type == QMetaType::Bool)
+                e.lines << QString::fromLatin1(*static_cast<const bool *>(args[p + 1]) ? "true" : "false");
+            else if (p > 0 && signal.parameterType(0) == QMetaType::QStringList)
+                e.type = *static_cast<const QString *>(args[p + 1]);
+            else
+                e.lines << *static_cast<const QString *>(args[p + 1]);
+        }
+        emissions.append(e);
+        return -1;
+    }
 };

@@ -1,6 +1,10 @@
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QtTest>
+
+#include <memory>
 
 #include "core/XmlReader.h"
 #include "testsupport/TestDataDir.h"
@@ -12,9 +16,10 @@ class TestXmlReader : public QObject
 private slots:
     void newFileRoundTripAndFormat();
     void valuesAndSections();
-    void corruptFileIsMovedAside_data();
-    void corruptFileIsMovedAside();
-    void failedSaveIsReportedAndKeepsOldFile();
+    void corruptFilesAreKept_data();
+    void corruptFilesAreKept();
+    void failedSaveLeavesDiskAsItWas_data();
+    void failedSaveLeavesDiskAsItWas();
 };
 
 void TestXmlReader::newFileRoundTripAndFormat()
@@ -46,7 +51,6 @@ void TestXmlReader::newFileRoundTripAndFormat()
     XmlReader again(path);
     QVERIFY(!again.movedAside());
     QCOMPARE(again.getValue(QStringLiteral("server"), QStringLiteral("agent")), QStringLiteral("127.0.0.1"));
-    QCOMPARE(again.getValue(QStringLiteral("uname"), QStringLiteral("agent")), QString());
     // createRoot on an existing file adds nothing.
     again.createRoot(QStringLiteral("other"));
     QVERIFY(again.save());
@@ -56,42 +60,38 @@ void TestXmlReader::newFileRoundTripAndFormat()
 void TestXmlReader::valuesAndSections()
 {
     TestDataDir dir;
-    XmlReader xml(dir.filePath(QStringLiteral("v.xml")));
+    const QString path = dir.filePath(QStringLiteral("v.xml"));
+    const QString s = QStringLiteral("s");
+    const QString k = QStringLiteral("k");
+    XmlReader xml(path);
     // No document element yet: nothing can be added or read.
-    xml.addValue(QStringLiteral("k"), QStringLiteral("v"), QStringLiteral("s"));
-    QCOMPARE(xml.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("not_found"));
+    xml.addValue(k, QStringLiteral("v"), s);
+    QCOMPARE(xml.getValue(k, s), QStringLiteral("not_found"));
 
     xml.createRoot(QStringLiteral("root"));
-    QCOMPARE(xml.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("not_found"));
-    xml.setValue(QStringLiteral("k"), QStringLiteral("v"), QStringLiteral("s"));
-    QVERIFY(!xml.hasSection(QStringLiteral("s")));
+    xml.setValue(k, QStringLiteral("v"), s);
+    QVERIFY(!xml.hasSection(s));
+    xml.addValue(k, QStringLiteral("first"), s);
+    xml.addValue(k, QStringLiteral("second"), s);
+    QCOMPARE(xml.getValue(k, s), QStringLiteral("first"));
+    xml.setValue(QStringLiteral("missing"), QStringLiteral("x"), s);
+    QCOMPARE(xml.getValue(QStringLiteral("missing"), s), QStringLiteral("not_found"));
 
-    xml.addValue(QStringLiteral("k"), QStringLiteral("first"), QStringLiteral("s"));
-    xml.addValue(QStringLiteral("k"), QStringLiteral("second"), QStringLiteral("s"));
-    QCOMPARE(xml.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("first"));
-    xml.setValue(QStringLiteral("k"), QStringLiteral("a <b> & \"c\" ü"), QStringLiteral("s"));
-    xml.setValue(QStringLiteral("missing"), QStringLiteral("x"), QStringLiteral("s"));
-    QCOMPARE(xml.getValue(QStringLiteral("missing"), QStringLiteral("s")), QStringLiteral("not_found"));
+    // Markup characters round-trip; characters XML cannot carry are left out,
+    // so the file stays readable.
+    xml.setValue(k, QStringLiteral("a <b> & \"c\" \u00fc\x01\x1b[0m\U0001F600"), s);
+    xml.addValue(QStringLiteral("n"), QStringLiteral("x\x08y"), s);
     QVERIFY(xml.save());
-
-    XmlReader reread(dir.filePath(QStringLiteral("v.xml")));
-    QCOMPARE(reread.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("a <b> & \"c\" ü"));
-    // Characters XML cannot carry are left out, so the file stays readable.
-    reread.setValue(QStringLiteral("k"), QStringLiteral("a\x01" "b\x1b[0mc\u0000d\U0001F600"), QStringLiteral("s"));
-    reread.addValue(QStringLiteral("n"), QStringLiteral("x\x08y"), QStringLiteral("s"));
-    QVERIFY(reread.save());
-    {
-        XmlReader third(dir.filePath(QStringLiteral("v.xml")));
-        QVERIFY(!third.movedAside());
-        QCOMPARE(third.getValue(QStringLiteral("k"), QStringLiteral("s")), QStringLiteral("ab[0mcd\U0001F600"));
-        QCOMPARE(third.getValue(QStringLiteral("n"), QStringLiteral("s")), QStringLiteral("xy"));
-    }
-    // Setting an empty value clears the text.
-    reread.setValue(QStringLiteral("k"), QString(), QStringLiteral("s"));
-    QCOMPARE(reread.getValue(QStringLiteral("k"), QStringLiteral("s")), QString());
+    XmlReader reread(path);
+    QVERIFY(!reread.movedAside());
+    QCOMPARE(reread.getValue(k, s), QStringLiteral("a <b> & \"c\" \u00fc[0m\U0001F600"));
+    QCOMPARE(reread.getValue(QStringLiteral("n"), s), QStringLiteral("xy"));
+    QCOMPARE(XmlReader::xmlSafe(QString(QChar(0xd800)) + u'a' + QChar(0xfffe) + u'\t'), QStringLiteral("a\t"));
+    reread.setValue(k, QString(), s);
+    QCOMPARE(reread.getValue(k, s), QString());
 }
 
-void TestXmlReader::corruptFileIsMovedAside_data()
+void TestXmlReader::corruptFilesAreKept_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("truncated") << QByteArray("<!DOCTYPE xmlreader>\n<quorer>\n    <agent>\n        <ser");
@@ -100,66 +100,95 @@ void TestXmlReader::corruptFileIsMovedAside_data()
     QTest::newRow("empty file") << QByteArray();
 }
 
-void TestXmlReader::corruptFileIsMovedAside()
+// Each corrupt file is set aside under a name of its own, so a second
+// corruption never costs the copy kept from the first.
+void TestXmlReader::corruptFilesAreKept()
 {
     QFETCH(QByteArray, content);
     TestDataDir dir;
-    const QString path = dir.write(QStringLiteral("quorer.xml"), content);
-    XmlReader xml(path);
-    QVERIFY(xml.movedAside());
-    QVERIFY(!QFile::exists(path));
+    const QString path = dir.filePath(QStringLiteral("quorer.xml"));
+    const QByteArray second = content + "<second";
+    for (const QByteArray &bytes : { content, second }) {
+        dir.write(QStringLiteral("quorer.xml"), bytes);
+        XmlReader xml(path);
+        QVERIFY(xml.movedAside());
+        QVERIFY(!QFile::exists(path));
+        xml.createRoot(QStringLiteral("quorer"));
+        xml.addValue(QStringLiteral("port"), QStringLiteral("4569"), QStringLiteral("agent"));
+        QVERIFY(xml.save());
+    }
     QCOMPARE(dir.read(QStringLiteral("quorer.xml.bad")), content);
-
-    xml.createRoot(QStringLiteral("quorer"));
-    xml.addValue(QStringLiteral("port"), QStringLiteral("4569"), QStringLiteral("agent"));
-    QVERIFY(xml.save());
+    QCOMPARE(dir.read(QStringLiteral("quorer.xml.bad.1")), second);
     XmlReader fresh(path);
     QVERIFY(!fresh.movedAside());
     QCOMPARE(fresh.getValue(QStringLiteral("port"), QStringLiteral("agent")), QStringLiteral("4569"));
-    QCOMPARE(dir.read(QStringLiteral("quorer.xml.bad")), content);
 }
 
-void TestXmlReader::failedSaveIsReportedAndKeepsOldFile()
+void TestXmlReader::failedSaveLeavesDiskAsItWas_data()
 {
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("missing directory") << "missing directory";
+    QTest::newRow("directory in the file's place") << "directory";
+    // The temporary file's name is longer than a name may be: fails for root too.
+    QTest::newRow("no room for the temporary file") << "long name";
+    QTest::newRow("corrupt, every name to set it aside taken") << "aside taken";
+    QTest::newRow("unreadable: no read permission") << "no permission";
+    QTest::newRow("unreadable: socket in the file's place") << "socket";
+}
+
+// A save that cannot be done, or that would replace a file that could not be
+// read or set aside, returns false and leaves what is on disk alone.
+void TestXmlReader::failedSaveLeavesDiskAsItWas()
+{
+    QFETCH(QString, setup);
     TestDataDir dir;
-    // A path whose directory does not exist cannot be written.
-    XmlReader nowhere(dir.filePath(QStringLiteral("missing-dir/file.xml")));
-    nowhere.createRoot(QStringLiteral("root"));
-    QVERIFY(!nowhere.save());
-
-    // The target is a directory: fails even for root.
-    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("isdir.xml"))));
-    XmlReader onDir(dir.filePath(QStringLiteral("isdir.xml")));
-    onDir.createRoot(QStringLiteral("root"));
-    QVERIFY(!onDir.save());
-    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("isdir.xml"))).isDir());
-
-    // A read-only directory: the save fails and the existing file stays whole.
-    const QString sub = dir.filePath(QStringLiteral("ro"));
-    QVERIFY(QDir().mkpath(sub));
-    const QString path = sub + QStringLiteral("/keep.xml");
-    {
-        XmlReader xml(path);
-        xml.createRoot(QStringLiteral("root"));
-        xml.addValue(QStringLiteral("k"), QStringLiteral("old"), QStringLiteral("s"));
-        QVERIFY(xml.save());
+    QString name = QStringLiteral("quorer.xml");
+    QByteArray bytes = "<!DOCTYPE xmlreader>\n<quorer/>\n";
+    std::unique_ptr<QLocalServer> socket;
+    if (setup == u"missing directory") {
+        name = QStringLiteral("missing/quorer.xml");
+        bytes.clear();
+    } else if (setup == u"directory") {
+        QVERIFY(QDir().mkpath(dir.filePath(name)));
+        bytes.clear();
+    } else if (setup == u"long name") {
+        name = QString(246, u'x') + QStringLiteral(".xml");
+        dir.write(name, bytes);
+    } else if (setup == u"aside taken") {
+        bytes = "<quorer><unclosed>";
+        dir.write(name, bytes);
+        // Non-empty folders: not even root can rename a file onto one.
+        for (int n = 0; n < XmlReader::kMaxKeptCopies; ++n) {
+            const QString aside = name + QStringLiteral(".bad") + (n ? QStringLiteral(".%1").arg(n) : QString());
+            QVERIFY(QDir().mkpath(dir.filePath(aside + QStringLiteral("/kept"))));
+        }
+    } else if (setup == u"no permission") {
+        dir.write(name, bytes);
+        QFile::setPermissions(dir.filePath(name), QFile::WriteOwner);
+        if (QFile(dir.filePath(name)).open(QIODevice::ReadOnly))
+            QSKIP("running as a user that ignores file permissions (root)");
+    } else {
+        socket = std::make_unique<QLocalServer>();
+        QVERIFY(socket->listen(dir.filePath(name)));
+        bytes.clear();
     }
-    QFile original(path);
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    const QByteArray before = original.readAll();
-    original.close();
+    const QString path = dir.filePath(name);
+    const QFileInfo before(path);
 
     XmlReader xml(path);
-    xml.setValue(QStringLiteral("k"), QStringLiteral("new"), QStringLiteral("s"));
-    QFile::setPermissions(sub, QFile::ReadOwner | QFile::ExeOwner);
-    if (QFileInfo(sub).isWritable()) {
-        QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QSKIP("running as a user that ignores directory permissions (root)");
-    }
+    QVERIFY(!xml.movedAside());
+    xml.createRoot(QStringLiteral("quorer"));
+    xml.addValue(QStringLiteral("port"), QStringLiteral("4569"), QStringLiteral("agent"));
     QVERIFY(!xml.save());
-    QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(original.open(QIODevice::ReadOnly));
-    QCOMPARE(original.readAll(), before);
+
+    const QFileInfo after(path);
+    QCOMPARE(after.exists(), before.exists());
+    QCOMPARE(after.isFile(), before.isFile());
+    QCOMPARE(after.isDir(), before.isDir());
+    if (before.isFile()) {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(dir.read(name), bytes);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestXmlReader)

@@ -2,11 +2,15 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QLineEdit>
 #include <QList>
 #include <QPair>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStringList>
+#include <QTest>
 
+#include "core/Paths.h"
 #include "core/QuorTypes.h"
 #include "settings/TQuorSettings.h"
 
@@ -34,6 +38,12 @@ inline QString xmlValue(const QDomDocument &doc, const QString &section, const Q
 {
     const QDomElement e = doc.documentElement().firstChildElement(section).firstChildElement(key);
     return e.isNull() ? QString() : e.text();
+}
+
+// The text of key in section of the data directory's "quorer.xml".
+inline QString stored(const QString &section, const QString &key)
+{
+    return xmlValue(readXml(Paths::dataFile(QStringLiteral("quorer.xml"))), section, key);
 }
 
 // Records what the settings tell the user, in order.
@@ -65,4 +75,47 @@ struct ErrorBoxCatcher
     }
     ~ErrorBoxCatcher() { TQuorSettings::setErrorBoxHandler({}); }
     QList<QPair<QString, QString>> boxes;
+};
+
+const QString kShippedPassword = QStringLiteral("fendro");
+
+// Plays the phone window: hosts the panel, loads the model, listens.
+struct Panel
+{
+    explicit Panel(const std::vector<iax2::AudioDeviceInfo> &devices = {})
+    {
+        settings.setAudioDeviceTable(devices);
+        settings.loadAll();
+        settings.show();
+        if (!QTest::qWaitForWindowExposed(&settings))
+            qWarning("the panel was not shown");
+    }
+
+    template<typename T>
+    T *w(const char *name)
+    {
+        T *widget = settings.findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+
+    void release(const char *name) { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
+    void key(int k) { QTest::keyClick(&settings, Qt::Key(k)); }
+    QString caption() { return w<QLabel>("labelCaption")->text(); }
+    void check(const char *name, bool on) { w<QAbstractButton>(name)->setChecked(on); }
+    void type(const char *name, const QString &text) { w<QLineEdit>(name)->setText(text); }
+    QString text(const char *name) { return w<QLineEdit>(name)->text(); }
+
+    void unlock(const QString &password = kShippedPassword)
+    {
+        release("buttonAdmin");
+        // Return in the edit reaches the panel.
+        QLineEdit *edit = w<QLineEdit>("editLockPassword");
+        edit->setText(password);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    TQuorSettings settings;
+    MessageLog log { &settings };
 };

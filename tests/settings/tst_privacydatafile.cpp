@@ -15,8 +15,6 @@ private slots:
     void roundTrip();
     void unreadableBytes_data();
     void unreadableBytes();
-    void passwordField_data();
-    void passwordField();
     void shippedFile();
     void writeIsPrivateAndAtomic();
 };
@@ -31,7 +29,6 @@ void TestPrivacyDataFile::roundTrip_data()
     QTest::newRow("empty password") << QString() << false << 1 << 0;
     QTest::newRow("shipped password") << QStringLiteral("fendro") << false << 1 << 0x2b71;
     QTest::newRow("privacy on, other format kept") << QStringLiteral("x") << true << 7 << 0xffff;
-    QTest::newRow("31 characters") << QString(31, QLatin1Char('z')) << true << 1 << 0x1234;
     QTest::newRow("latin-1 letters") << QStringLiteral("p\u00e4ssw\u00f6rd\u00ff") << false << 1 << 42;
 }
 
@@ -87,36 +84,6 @@ void TestPrivacyDataFile::unreadableBytes()
     QFETCH(QByteArray, bytes);
     QVERIFY(!PrivacyDataFile::decode(bytes).has_value());
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("quorer.dat"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
-    QString reason;
-    QVERIFY(!PrivacyDataFile::read(path, &reason).has_value());
-    QVERIFY(!reason.isEmpty());
-}
-
-void TestPrivacyDataFile::passwordField_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("fits");
-
-    QTest::newRow("empty") << QString() << true;
-    QTest::newRow("31 characters") << QString(31, QLatin1Char('a')) << true;
-    QTest::newRow("32 characters") << QString(32, QLatin1Char('a')) << false;
-    QTest::newRow("latin-1 accent") << QStringLiteral("caf\u00e9") << true;
-    QTest::newRow("euro sign") << QStringLiteral("pass\u20ac") << false;
-    QTest::newRow("cjk") << QStringLiteral("\u65e5\u672c") << false;
-    QTest::newRow("embedded NUL") << QString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")) << false;
-}
-
-void TestPrivacyDataFile::passwordField()
-{
-    QFETCH(QString, password);
-    QFETCH(bool, fits);
-    QCOMPARE(PrivacyDataFile::fitsPasswordField(password), fits);
 }
 
 void TestPrivacyDataFile::shippedFile()

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,8 +11,8 @@ Q_DECLARE_METATYPE(CallActionSettings)
 
 namespace {
 
-const QString missingIn = QStringLiteral("/nonexistent/quor-test/incoming-app");
-const QString missingOut = QStringLiteral("/nonexistent/quor-test/outgoing-app");
+const QString kMissingIn = QStringLiteral("/nonexistent/quor-test/incoming-app");
+const QString kMissingOut = QStringLiteral("/nonexistent/quor-test/outgoing-app");
 
 } // namespace
 
@@ -30,7 +31,8 @@ private slots:
     void failureReportedOnce();
 
 private:
-    // Starts the recorder for one number and returns the arguments it saw.
+    // Runs the incoming action for one number twice; returns the arguments the
+    // recorder saw, or the one failure report.
     QStringList record(const CallActionSettings &settings, const QString &number);
 
     QTemporaryDir m_dir;
@@ -47,12 +49,8 @@ void TestCallActions::initTestCase()
     // test never reads half of it.
     QFile script(m_recorder);
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\n"
-                 "out='"
-        + m_output.toUtf8()
-        + "'\n"
-          "for a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done > \"$out.tmp\"\n"
-          "mv \"$out.tmp\" \"$out\"\n");
+    script.write("#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done > '" + m_output.toUtf8()
+        + ".tmp'\nmv '" + m_output.toUtf8() + ".tmp' '" + m_output.toUtf8() + "'\n");
     script.close();
     QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
 }
@@ -64,8 +62,11 @@ QStringList TestCallActions::record(const CallActionSettings &settings, const QS
     actions.setSettings(settings);
     QSignalSpy failures(&actions, &CallActions::signalShowMessage);
     actions.incomingAnswered(number);
-    if (!failures.isEmpty())
-        return { QStringLiteral("failed: ") + failures.at(0).at(0).toString() };
+    if (!failures.isEmpty()) {
+        actions.incomingAnswered(number);
+        QTest::qWait(50);
+        return { QStringLiteral("failed %1 time(s), %2").arg(failures.size()).arg(int(QFile::exists(m_output))) };
+    }
     if (!QTest::qWaitFor([this] { return QFile::exists(m_output); }, 5000))
         return { QStringLiteral("no output") };
     QFile file(m_output);
@@ -84,30 +85,24 @@ void TestCallActions::whichActionRuns_data()
 
     CallActionSettings all;
     all.actIn = all.actCrm = all.actOut = true;
-    all.appIn = missingIn;
-    all.scrIn = QStringLiteral("in.script");
-    all.appOut = missingOut;
-    all.scrOut = QStringLiteral("out.script");
+    all.appIn = kMissingIn;
+    all.appOut = kMissingOut;
     all.crmUrl = QStringLiteral("http://crm.invalid/?n=");
     CallActionSettings before = all;
     before.actA1 = true;
     CallActionSettings crmOnly = all;
     crmOnly.actIn = crmOnly.actOut = false;
-    CallActionSettings none = all;
+    CallActionSettings none = before;
     none.actIn = none.actCrm = none.actOut = false;
-    none.actA1 = true;
 
-    const QStringList in_crm { QStringLiteral("in"), QStringLiteral("crm") };
+    const QStringList inCrm { QStringLiteral("in"), QStringLiteral("crm") };
     QTest::newRow("ringing, run on answer") << all << "ringing" << QStringList();
-    QTest::newRow("answered, run on answer") << all << "answered" << in_crm;
-    QTest::newRow("ringing, run before answer") << before << "ringing" << in_crm;
+    QTest::newRow("answered, run on answer") << all << "answered" << inCrm;
+    QTest::newRow("ringing, run before answer") << before << "ringing" << inCrm;
     QTest::newRow("answered, ran before answer") << before << "answered" << QStringList();
-    QTest::newRow("outgoing") << all << "outgoing" << QStringList { QStringLiteral("out") };
-    QTest::newRow("outgoing, before answer set") << before << "outgoing" << QStringList { QStringLiteral("out") };
+    QTest::newRow("outgoing") << before << "outgoing" << QStringList { QStringLiteral("out") };
     QTest::newRow("crm only") << crmOnly << "answered" << QStringList { QStringLiteral("crm") };
-    QTest::newRow("crm only, outgoing") << crmOnly << "outgoing" << QStringList();
-    QTest::newRow("all off, ringing") << none << "ringing" << QStringList();
-    QTest::newRow("all off, outgoing") << none << "outgoing" << QStringList();
+    QTest::newRow("all off") << none << "ringing" << QStringList();
 }
 
 void TestCallActions::whichActionRuns()
@@ -124,41 +119,34 @@ void TestCallActions::whichActionRuns()
         ran << QStringLiteral("crm");
         return true;
     });
-    connect(&actions, &CallActions::signalShowMessage, this, [&ran](const QString &text, TMessageType type) {
-        QCOMPARE(type, MessageError);
-        ran << (text.contains(missingIn) ? QStringLiteral("in") : QStringLiteral("out"));
+    connect(&actions, &CallActions::signalShowMessage, this, [&ran](const QString &text, TMessageType) {
+        ran << (text.contains(kMissingIn) ? QStringLiteral("in") : QStringLiteral("out"));
     });
-    const QString number = QStringLiteral("201");
     if (event == QLatin1String("ringing"))
-        actions.incomingRinging(number);
+        actions.incomingRinging(QStringLiteral("201"));
     else if (event == QLatin1String("answered"))
-        actions.incomingAnswered(number);
+        actions.incomingAnswered(QStringLiteral("201"));
     else
-        actions.outgoing(number);
+        actions.outgoing(QStringLiteral("201"));
     QCOMPARE(ran, expected);
 }
 
 void TestCallActions::argumentsReachProgramLiterally_data()
 {
     QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("arrives");
+    QTest::addColumn<QString>("arrives"); // null: the program is not started
 
     QTest::newRow("plain") << "2001"
                            << "2001";
-    QTest::newRow("command separator") << "123; touch pwned"
-                                       << "123; touch pwned";
-    QTest::newRow("command substitution") << "$(touch pwned)"
-                                          << "$(touch pwned)";
-    QTest::newRow("backticks") << "`touch pwned`"
-                               << "`touch pwned`";
-    QTest::newRow("quotes and pipe") << "1' | touch pwned '"
-                                     << "1' | touch pwned '";
-    QTest::newRow("glob") << "*"
-                          << "*";
+    QTest::newRow("shell text") << "1; $(touch pwned) `touch pwned` ' | touch pwned *"
+                                << "1; $(touch pwned) `touch pwned` ' | touch pwned *";
     QTest::newRow("control characters stripped") << "12\r\n3\x1b[2J\t4"
                                                  << "123[2J4";
     QTest::newRow("empty caller id") << ""
                                      << "";
+    // The program would take these for its options.
+    QTest::newRow("leading dash") << "-rf" << QString();
+    QTest::newRow("dash after blanks and controls") << " \x1b\r--help" << QString();
 }
 
 void TestCallActions::argumentsReachProgramLiterally()
@@ -168,21 +156,29 @@ void TestCallActions::argumentsReachProgramLiterally()
 
     const QString pwned = QDir::current().filePath(QStringLiteral("pwned"));
     QFile::remove(pwned);
-
-    // An interpreter with a script, the usual set-up.
+    // An interpreter with a script (the usual set-up), and the program itself
+    // with an argument text that stays one argument.
     CallActionSettings viaShell;
     viaShell.actIn = true;
     viaShell.appIn = QStringLiteral("/bin/sh");
     viaShell.scrIn = m_recorder;
-    QCOMPARE(record(viaShell, number), (QStringList { m_recorder, arrives }));
-
-    // The program itself, with an argument text that stays one argument.
     CallActionSettings direct;
     direct.actIn = true;
     direct.appIn = m_recorder;
     direct.scrIn = QStringLiteral("--mode caller lookup");
-    QCOMPARE(record(direct, number), (QStringList { m_recorder, QStringLiteral("--mode caller lookup"), arrives }));
 
+    if (arrives.isNull()) {
+        // Refused with a logged warning and one report, however often it comes.
+        const QRegularExpression warning(QStringLiteral("not started: the number begins"));
+        for (int i = 0; i < 4; ++i)
+            QTest::ignoreMessage(QtWarningMsg, warning);
+        const QStringList refused { QStringLiteral("failed 1 time(s), 0") };
+        QCOMPARE(record(viaShell, number), refused);
+        QCOMPARE(record(direct, number), refused);
+        return;
+    }
+    QCOMPARE(record(viaShell, number), (QStringList { m_recorder, arrives }));
+    QCOMPARE(record(direct, number), (QStringList { m_recorder, QStringLiteral("--mode caller lookup"), arrives }));
     QVERIFY(!QFile::exists(pwned));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("pwned"))));
 }
@@ -194,13 +190,10 @@ void TestCallActions::crmAddress_data()
     QTest::addColumn<QByteArray>("address");
 
     const QString base = QStringLiteral("http://crm.example.com/lookup?phone=");
-    QTest::newRow("digits") << base << "2001" << QByteArray("http://crm.example.com/lookup?phone=2001");
     QTest::newRow("plus and blank") << base << "+49 30 123"
                                     << QByteArray("http://crm.example.com/lookup?phone=%2B49%2030%20123");
-    QTest::newRow("extra query field") << base << "1&admin=1"
-                                       << QByteArray("http://crm.example.com/lookup?phone=1%26admin%3D1");
-    QTest::newRow("fragment") << base << "#21" << QByteArray("http://crm.example.com/lookup?phone=%2321");
-    QTest::newRow("star") << base << "*97" << QByteArray("http://crm.example.com/lookup?phone=%2A97");
+    QTest::newRow("query field, fragment")
+        << base << "1&admin=1#2" << QByteArray("http://crm.example.com/lookup?phone=1%26admin%3D1%232");
     QTest::newRow("path") << QStringLiteral("https://crm.example.com/caller/") << "../admin"
                           << QByteArray("https://crm.example.com/caller/..%2Fadmin");
     QTest::newRow("control characters") << base << "12\r\nSet-Cookie: x"
@@ -215,30 +208,25 @@ void TestCallActions::crmAddress()
     QFETCH(QString, number);
     QFETCH(QByteArray, address);
 
-    QCOMPARE(CallActions::crmAddress(base, number).toEncoded(), address);
-
-    // The same address reaches the opener.
     CallActionSettings settings;
     settings.actCrm = true;
     settings.crmUrl = base;
     CallActions actions;
     actions.setSettings(settings);
-    QList<QUrl> opened;
+    QList<QByteArray> opened;
     actions.setUrlOpener([&opened](const QUrl &url) {
-        opened << url;
+        opened << url.toEncoded();
         return true;
     });
     actions.incomingAnswered(number);
-    QCOMPARE(opened.size(), 1);
-    QCOMPARE(opened.at(0).toEncoded(), address);
+    QCOMPARE(opened, QList<QByteArray> { address });
 }
 
 void TestCallActions::failureReportedOnce()
 {
     CallActionSettings settings;
     settings.actIn = true;
-    settings.appIn = missingIn;
-    settings.scrIn = QStringLiteral("script");
+    settings.appIn = kMissingIn;
     settings.actCrm = true;
     settings.crmUrl = QStringLiteral("http://crm.example.com/?n=");
     CallActions actions;
@@ -247,13 +235,11 @@ void TestCallActions::failureReportedOnce()
     actions.setUrlOpener([&openerWorks](const QUrl &) { return openerWorks; });
     QSignalSpy spy(&actions, &CallActions::signalShowMessage);
 
-    actions.incomingAnswered(QStringLiteral("1"));
-    actions.incomingAnswered(QStringLiteral("2"));
-    actions.incomingAnswered(QStringLiteral("3"));
+    for (int i = 0; i < 3; ++i)
+        actions.incomingAnswered(QStringLiteral("1"));
     QCOMPARE(spy.count(), 2); // the program once, the CRM address once
-    QVERIFY(spy.at(0).at(0).toString().contains(missingIn));
+    QVERIFY(spy.at(0).at(0).toString().contains(kMissingIn));
     QCOMPARE(spy.at(0).at(1).value<TMessageType>(), MessageError);
-    QVERIFY(spy.at(1).at(0).toString().contains(QLatin1String("CRM")));
 
     // Once the address opens again, a later failure is news.
     openerWorks = true;
@@ -262,18 +248,13 @@ void TestCallActions::failureReportedOnce()
     actions.incomingAnswered(QStringLiteral("5"));
     QCOMPARE(spy.count(), 3);
 
-    // New settings: the same missing program is reported again.
-    actions.setSettings(settings);
-    actions.incomingAnswered(QStringLiteral("6"));
-    QCOMPARE(spy.count(), 5);
-
-    // An address without a scheme cannot be opened.
-    settings.actIn = false;
+    // New settings: the same missing program is reported again; an address
+    // without a scheme cannot be opened.
     settings.crmUrl = QStringLiteral("crm lookup");
     actions.setSettings(settings);
     openerWorks = true;
-    actions.incomingAnswered(QStringLiteral("7"));
-    QCOMPARE(spy.count(), 6);
+    actions.incomingAnswered(QStringLiteral("6"));
+    QCOMPARE(spy.count(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestCallActions)

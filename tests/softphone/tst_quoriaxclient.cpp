@@ -607,11 +607,11 @@ private slots:
         QSignalSpy answered(&client, &QuorIaxClient::signalAnswered);
         QSignalSpy hungUp(&client, &QuorIaxClient::signalHungUp);
 
-        const QList<QuorIaxClient::AudioDeviceEntry> devices = client.audioDevices();
+        const std::vector<iax2::AudioDeviceInfo> devices = client.audioDevices();
         int input = -1;
         int output = -1;
-        for (const QuorIaxClient::AudioDeviceEntry &d : devices) {
-            QVERIFY(!d.name.isEmpty());
+        for (const iax2::AudioDeviceInfo &d : devices) {
+            QVERIFY(!d.name.empty());
             QCOMPARE(d.capabilities & ~(1 | 2 | 4), 0);
             if (input < 0 && (d.capabilities & 1))
                 input = d.id;
@@ -648,7 +648,7 @@ private slots:
         QuorIaxClient::Options options = loopbackOptions(nullptr);
         options.useSoundCard = true;
         QuorIaxClient client(options);
-        if (client.audioDevices().isEmpty())
+        if (client.audioDevices().empty())
             QSKIP("PortAudio lists no device here");
         QSignalSpy messages(&client, &QuorIaxClient::signalMessage);
         // A headset unplugged since the settings were saved: the ids are gone.

@@ -1,41 +1,39 @@
 // The phone window driven against the loopback fake PBX: the incoming-call
 // policy, the logs, dialling rules, transfers, parking, the voicemail login,
-// click-to-dial and the call actions.
+// messages, click-to-dial and the call actions.
 
-#include <QAction>
 #include <QDir>
-#include <QDockWidget>
 #include <QFile>
-#include <QMainWindow>
 #include <QSignalSpy>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-#include "softphone/ClickToDialServer.h"
-#include "testsupport/FakePbx.h"
+#include "core/Logger.h"
 #include "core/Paths.h"
 #include "core/TQuorCall.h"
 #include "core/TQuorTable.h"
 #include "core/TQuorTableScroll.h"
 #include "core/XmlReader.h"
+#include "iax2/Frame.h"
 #include "settings/TQuorSettings.h"
+#include "softphone/CallActions.h"
+#include "softphone/ClickToDialServer.h"
 #include "softphone/TQuorPhone.h"
+#include "testsupport/FakePbx.h"
 #include "testsupport/TestDataDir.h"
-#include "testsupport/WidgetShot.h"
 
 namespace {
 
-// RFC 5456 numbers the checks below look for.
-enum : int { TypeDtmf = 1, TypeControl = 4, TypeIax = 6 };
-enum : int { CtlAnswer = 4, CtlBusy = 5 };
-enum : int { IaxHangup = 5, IaxReject = 6, IaxRegRel = 17, IaxQuelch = 0x1c, IaxUnquelch = 0x1d, IaxTransfer = 0x22 };
-enum : int { IeCalledNumber = 1 };
+// The frames the checks look for, as the engine names them.
+constexpr int kTypeDtmf = int(iax2::FrameType::DtmfEnd);
+constexpr int kTypeControl = int(iax2::FrameType::Control);
+constexpr int kTypeIax = int(iax2::FrameType::Iax);
 
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
+const QString kYes = QStringLiteral("yes");
 
 using Keys = QList<QPair<QString, QString>>; // "section/key", value
 
@@ -50,29 +48,27 @@ private slots:
     void cleanup();
 
     void registersAndNamesUser();
+    void firstStart();
     void incomingPolicy_data();
     void incomingPolicy();
-    void busyWhileTalking();
     void ringAnswerAndLogs();
+    void filingFollowsEngine_data();
+    void filingFollowsEngine();
     void callNumberChecks();
-    void callExtensionRules();
-    void blindTransfer();
+    void dialWhileTalking_data();
+    void dialWhileTalking();
+    void blindTransferAndPark();
     void attendedTransfer_data();
     void attendedTransfer();
-    void staleRecordsRefused();
-    void parkCall();
     void voiceMailAutoLogin();
-    void voiceMailCountTexts();
     void messagesAndPages();
-    void clickToDial_data();
     void clickToDial();
-    void callActionsWithoutShell();
     void quitOrder();
-    void screenshot();
 
 private:
-    void makePhone(const Keys &keys = {});
-    void setKey(const QString &path, const QString &value);
+    void writeKeys(const Keys &keys);
+    // account false: no settings file is written and no registration awaited.
+    void makePhone(const Keys &keys = {}, bool account = true);
     // An incoming call from the fake PBX; returns the PBX's dialogue number.
     quint16 ringPhone(const QString &number = QStringLiteral("5551234"), const QString &name = QStringLiteral("Alice"));
     // An outgoing call answered by the far end; returns the phone's record.
@@ -80,6 +76,7 @@ private:
     QStringList transferTargets() const;
     QString lastMessage() const;
     int countMessages(const QString &text) const;
+    int rows(const TQuorTable *table) const { return int(table->rows().size()); }
 
     std::unique_ptr<TestDataDir> m_data;
     std::unique_ptr<FakePbx> m_pbx;
@@ -92,6 +89,7 @@ void TestTQuorPhone::init()
 {
     m_data = std::make_unique<TestDataDir>();
     QVERIFY(m_data->isValid());
+    Logger::setProgramLog(QStringLiteral("quorer.log"));
     m_pbx = std::make_unique<FakePbx>();
     m_pbx->addUser(kUser, kSecret);
     m_exits.clear();
@@ -105,30 +103,31 @@ void TestTQuorPhone::cleanup()
     m_data.reset();
 }
 
-void TestTQuorPhone::setKey(const QString &path, const QString &value)
+void TestTQuorPhone::writeKeys(const Keys &keys)
 {
-    const QString section = path.section(QLatin1Char('/'), 0, 0);
-    const QString key = path.section(QLatin1Char('/'), 1);
     XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
     xml.createRoot(QStringLiteral("quorer"));
-    xml.addValue(key, value, section);
-    xml.setValue(key, value, section);
+    for (const auto &k : keys) {
+        const QString section = k.first.section(QLatin1Char('/'), 0, 0);
+        const QString key = k.first.section(QLatin1Char('/'), 1);
+        xml.addValue(key, k.second, section);
+        xml.setValue(key, k.second, section);
+    }
     QVERIFY(xml.save());
 }
 
-void TestTQuorPhone::makePhone(const Keys &keys)
+void TestTQuorPhone::makePhone(const Keys &keys, bool account)
 {
     // The settings read the file when they are created: write it first.
-    setKey(QStringLiteral("agent/server"), QStringLiteral("127.0.0.1"));
-    setKey(QStringLiteral("agent/port"), QString::number(m_pbx->port()));
-    setKey(QStringLiteral("agent/uname"), kUser);
-    setKey(QStringLiteral("agent/passwd"), TQuorSettings::scramblePassword(kSecret));
-    setKey(QStringLiteral("codecs/ulaw"), QStringLiteral("yes"));
-    setKey(QStringLiteral("codecs/alaw"), QStringLiteral("yes"));
-    setKey(QStringLiteral("codecs/default"), QStringLiteral("ulaw"));
-    for (const auto &k : keys)
-        setKey(k.first, k.second);
-
+    if (account) {
+        writeKeys(
+            Keys { { QStringLiteral("agent/server"), QStringLiteral("127.0.0.1") },
+                { QStringLiteral("agent/port"), QString::number(m_pbx->port()) },
+                { QStringLiteral("agent/uname"), kUser },
+                { QStringLiteral("agent/passwd"), TQuorSettings::scramblePassword(kSecret) },
+                { QStringLiteral("codecs/ulaw"), kYes }, { QStringLiteral("codecs/default"), QStringLiteral("ulaw") } }
+            + keys);
+    }
     m_settings = std::make_unique<TQuorSettings>();
 
     TQuorPhone::Options options;
@@ -139,11 +138,13 @@ void TestTQuorPhone::makePhone(const Keys &keys)
     options.clickToDialPort = 0;
     m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
     m_phone->setExitFunction([this](int status) { m_exits.append(status); });
-    m_phone->setMessageHideDelay(100);
+    m_phone->setMessageHideDelay(60000);
     m_phone->setVoiceMailLoginDelay(100);
     m_phone->setTransferFailDelay(300);
     QVERIFY(m_phone->voip()->isOpen());
-    QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 5000);
+    // Registered as the phone sees it, so its "Registered" is said before a test starts.
+    if (account)
+        QTRY_COMPARE_WITH_TIMEOUT(m_phone->voip()->account().registrationState(), TVoipAccount::Registered, 5000);
 }
 
 quint16 TestTQuorPhone::ringPhone(const QString &number, const QString &name)
@@ -159,12 +160,12 @@ TQuorCall *TestTQuorPhone::talkTo(const QString &number)
     m_phone->callNumber(number);
     TQuorCall *call = nullptr;
     [&] {
+        auto *pbx = m_pbx.get();
         QTRY_VERIFY_WITH_TIMEOUT(
-            m_pbx->latest(QStringLiteral("call-in")) && m_pbx->latest(QStringLiteral("call-in"))->called == number,
-            5000);
-        FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
+            pbx->latest(QStringLiteral("call-in")) && pbx->latest(QStringLiteral("call-in"))->called == number, 5000);
+        FakePbx::Dialogue *d = pbx->latest(QStringLiteral("call-in"));
         QTRY_VERIFY_WITH_TIMEOUT(d->remoteNo != 0, 5000);
-        m_pbx->sendControl(d->localNo, CtlAnswer);
+        pbx->sendControl(d->localNo, iax2::Ctl::Answer);
         QTRY_VERIFY_WITH_TIMEOUT(m_phone->talkingCall() && m_phone->talkingCall()->number == number, 5000);
         call = m_phone->talkingCall();
     }();
@@ -175,16 +176,16 @@ QStringList TestTQuorPhone::transferTargets() const
 {
     QStringList targets;
     for (const FakePbx::Frame &f : m_pbx->received()) {
-        if (f.type == TypeIax && f.subclass == IaxTransfer)
-            targets << QString::fromUtf8(f.ies.value(IeCalledNumber));
+        if (f.type == kTypeIax && f.subclass == iax2::Cmd::Transfer)
+            targets << QString::fromUtf8(f.ies.value(iax2::Ie::CalledNumber));
     }
     return targets;
 }
 
 QString TestTQuorPhone::lastMessage() const
 {
-    const QList<TQuorTableRow *> rows = m_phone->messagesTable()->rows();
-    return rows.isEmpty() ? QString() : rows.first()->text();
+    const QList<TQuorTableRow *> list = m_phone->messagesTable()->rows();
+    return list.isEmpty() ? QString() : list.first()->text();
 }
 
 int TestTQuorPhone::countMessages(const QString &text) const
@@ -202,163 +203,210 @@ void TestTQuorPhone::registersAndNamesUser()
     makePhone();
     QTRY_COMPARE(
         m_phone->labelIaxLamp->property("lampImage").toString(), QStringLiteral(":/ui/images/phone_lamp_green.png"));
-    QCOMPARE(m_phone->accountUser(), kUser);
 
     // Every user-settings change names the user again, and registers again.
     QSignalSpy names(m_phone.get(), &TQuorPhone::signalPhoneUserName);
     const int acks = m_pbx->regAcks();
     emit m_settings->signalUserSettingsChanged();
-    QCOMPARE(names.size(), 1);
-    QCOMPARE(names.at(0).at(0).toString(), kUser);
     QTRY_VERIFY(m_pbx->regAcks() > acks);
     QTRY_COMPARE(names.size(), 2);
     QCOMPARE(names.at(1).at(0).toString(), kUser);
-
-    // The settings panel lives inside the phone.
     QVERIFY(m_phone->frameSettings->isAncestorOf(m_settings.get()));
-    QCOMPARE(m_settings->pos(), QPoint(0, 0));
+
+    // Nothing of the form sticks out of its parent once the phone has replaced
+    // its buttons (the lists and the settings panel lay themselves out).
+    for (const QWidget *w : m_phone->findChildren<QWidget *>()) {
+        if (!w->objectName().isEmpty() && !w->isWindow() && !m_phone->frameSettings->isAncestorOf(w)
+            && !qobject_cast<TQuorTableScroll *>(w->parentWidget()) && !qobject_cast<TQuorTable *>(w->parentWidget()))
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(w->objectName()));
+    }
+}
+
+void TestTQuorPhone::firstStart()
+{
+    // No account yet, and a settings file that cannot be read.
+    QVERIFY(QDir().mkpath(m_data->path()));
+    m_data->write(QStringLiteral("quorer.xml"), "<quorer><agent>");
+    makePhone({}, false);
+    // Building the phone leaves the reason it is not registered in view.
+    const QString reason = QStringLiteral("No PBX server or user name set: the phone is not registered");
+    const QString unreadable = QStringLiteral("The settings file could not be read");
+    QCOMPARE(m_phone->labelMessage->text(), reason);
+    // The settings' messages follow, the newest stays in view.
+    QTRY_VERIFY(m_phone->messagesTable()->rows().size() > 1);
+    QCOMPARE(m_phone->labelMessage->text(), lastMessage());
+
+    CallActionSettings actions;
+    actions.actOut = true;
+    actions.appOut = QStringLiteral("/nonexistent/quor-test/outgoing-app");
+    m_phone->callActions()->setSettings(actions);
+    m_phone->callActions()->outgoing(QStringLiteral("300"));
+    QCOMPARE(countMessages(lastMessage()), 1);
+
+    // What the layers below said reaches the log once, not again from the phone.
+    QFile file(Logger::programLogPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(file.readAll());
+    for (const QString &text : QStringList { reason, unreadable, actions.appOut })
+        QVERIFY2(log.count(text) == 1, qPrintable(log));
 }
 
 void TestTQuorPhone::incomingPolicy_data()
 {
     QTest::addColumn<Keys>("keys");
-    QTest::addColumn<QString>("transferTo"); // empty: no transfer expected
-    QTest::addColumn<bool>("rejected");
+    QTest::addColumn<bool>("callUp"); // a conversation is going on when the call comes
+    QTest::addColumn<QString>("outcome"); // "reject", "busy", "ring" or the forward target
 
-    const QString yes = QStringLiteral("yes");
-    QTest::newRow("dnd rejects") << Keys { { QStringLiteral("options/dnd"), yes } } << QString() << true;
-    QTest::newRow("forward to number") << Keys { { QStringLiteral("options/forward"), yes },
-        { QStringLiteral("options/fwd_num"), QStringLiteral("300") } }
-                                       << QStringLiteral("300") << false;
-    QTest::newRow("forward to own mailbox") << Keys { { QStringLiteral("options/forward"), yes },
-        { QStringLiteral("options/forward_vm"), yes }, { QStringLiteral("options/vm_preffix"), QStringLiteral("*") } }
-                                            << QStringLiteral("*201") << false;
-    QTest::newRow("forward to voicemail user") << Keys { { QStringLiteral("options/forward"), yes },
-        { QStringLiteral("options/forward_vm"), yes }, { QStringLiteral("options/vm_preffix"), QStringLiteral("*") },
-        { QStringLiteral("options/vm_user"), QStringLiteral("800") } }
-                                               << QStringLiteral("*800") << false;
+    const Keys dnd { { QStringLiteral("options/dnd"), kYes } };
+    const Keys busy { { QStringLiteral("options/busy"), kYes } };
+    const Keys forward { { QStringLiteral("options/forward"), kYes },
+        { QStringLiteral("options/fwd_num"), QStringLiteral("300") } };
+    const Keys toMailbox { { QStringLiteral("options/forward"), kYes }, { QStringLiteral("options/forward_vm"), kYes },
+        { QStringLiteral("options/vm_preffix"), QStringLiteral("*") } };
+
+    QTest::newRow("dnd rejects") << dnd << false << "reject";
+    QTest::newRow("forward to number") << forward << false << "300";
+    QTest::newRow("forward to own mailbox") << toMailbox << false << "*201";
+    QTest::newRow("forward to voicemail user")
+        << toMailbox + Keys { { QStringLiteral("options/vm_user"), QStringLiteral("800") } } << false << "*800";
+    QTest::newRow("busy while talking") << busy << true << "busy";
+    QTest::newRow("busy, nothing up: rings") << busy << false << "ring";
+    QTest::newRow("forward comes before busy") << forward + busy << true << "300";
+    QTest::newRow("dnd comes before forward") << dnd + forward << false << "reject";
 }
 
 void TestTQuorPhone::incomingPolicy()
 {
     QFETCH(Keys, keys);
-    QFETCH(QString, transferTo);
-    QFETCH(bool, rejected);
+    QFETCH(bool, callUp);
+    QFETCH(QString, outcome);
 
     makePhone(keys);
+    const int up = callUp ? 1 : 0;
+    if (callUp)
+        QVERIFY(talkTo(QStringLiteral("400")));
     QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
     // Not ringPhone(): these calls may be gone again before it looks.
     const quint16 dialogue
         = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, QStringLiteral("5551234"), QStringLiteral("Alice"));
 
-    if (rejected)
-        QTRY_COMPARE(m_pbx->count(TypeIax, IaxReject), 1);
-    if (!transferTo.isEmpty()) {
-        QTRY_COMPARE(transferTargets(), QStringList { transferTo });
-        QCOMPARE(m_pbx->count(TypeControl, CtlAnswer), 1);
-        // The PBX takes the call away once it has passed it on.
-        m_pbx->hangup(dialogue);
-    }
-    // None of these rings here or shows a row; each is filed as missed.
-    QCOMPARE(m_phone->activityTable()->rows().size(), 0);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    QCOMPARE(tray.size(), 0);
-    QCOMPARE(m_phone->missedTable()->rows().size(), 1);
-    QCOMPARE(m_phone->missedTable()->rows().first()->kind(), int(RowMissed));
-    QCOMPARE(m_phone->answeredTable()->rows().size(), 0);
-}
+    const bool rings = outcome == QLatin1String("ring");
+    const bool forwarded = outcome.front().isDigit() || outcome.front() == QLatin1Char('*');
+    if (rings)
+        QTRY_COMPARE(rows(m_phone->activityTable()), up + 1);
+    else if (outcome == QLatin1String("reject"))
+        QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Reject), 1);
+    else if (outcome == QLatin1String("busy"))
+        QTRY_COMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Busy), 1);
+    else
+        QTRY_COMPARE(transferTargets(), QStringList { outcome });
+    // The PBX takes the call away once it is passed on or refused.
+    m_pbx->hangup(dialogue);
+    QTRY_COMPARE(m_phone->currentCalls().size(), up);
 
-void TestTQuorPhone::busyWhileTalking()
-{
-    makePhone({ { QStringLiteral("options/busy"), QStringLiteral("yes") } });
-    // With no call up the busy option lets the call ring.
-    ringPhone();
-    QCOMPARE(m_phone->activityTable()->rows().size(), 1);
-    m_phone->control();
-    QTRY_VERIFY(m_phone->talkingCall());
-
-    ringPhone(QStringLiteral("5559999"), QStringLiteral("Bob"));
-    QTRY_COMPARE(m_pbx->count(TypeControl, CtlBusy), 1);
-    QCOMPARE(m_phone->activityTable()->rows().size(), 1);
-    QVERIFY(m_phone->talkingCall());
-    QCOMPARE(m_phone->talkingCall()->number, QStringLiteral("5551234"));
+    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Reject), outcome == QLatin1String("reject") ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Busy), outcome == QLatin1String("busy") ? 1 : 0);
+    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Answer), forwarded ? 1 : 0);
+    QCOMPARE(transferTargets().isEmpty(), !forwarded);
+    QCOMPARE(tray.size(), rings ? 1 : 0);
+    QCOMPARE(rows(m_phone->activityTable()), up);
+    // Each one is filed as missed; the conversation goes on.
+    QCOMPARE(rows(m_phone->missedTable()), 1);
+    QCOMPARE(rows(m_phone->answeredTable()), 0);
+    if (callUp)
+        QVERIFY(m_phone->talkingCall());
 }
 
 void TestTQuorPhone::ringAnswerAndLogs()
 {
-    makePhone();
+    makePhone({ { QStringLiteral("actions/act_crm"), kYes }, { QStringLiteral("actions/act_a1"), kYes },
+        { QStringLiteral("actions/opt_ActCRM"), QStringLiteral("http://crm.invalid/?n=") } });
     QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
     QSignalSpy sent(m_phone.get(), &TQuorPhone::signalSendCall);
+    QStringList crm;
+    m_phone->callActions()->setUrlOpener([&crm](const QUrl &url) {
+        crm << url.toString();
+        return true;
+    });
 
     // Rung and not answered: a missed call.
     quint16 dialogue = ringPhone();
-    QCOMPARE(m_phone->activityTable()->rows().size(), 1);
     QCOMPARE(m_phone->activityTable()->rows().first()->kind(), int(RowIncomingRinging));
     QCOMPARE(m_phone->currentPage(), m_phone->frameActivity);
     QCOMPARE(tray.size(), 1);
     QCOMPARE(tray.at(0).at(0).toString(), QStringLiteral("Incoming Call"));
-    QVERIFY(tray.at(0).at(1).toString().contains(QStringLiteral("5551234")));
+    // The actions set to run while it rings get the caller's number.
+    QCOMPARE(crm, QStringList { QStringLiteral("http://crm.invalid/?n=5551234") });
     m_pbx->hangup(dialogue);
     QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    QCOMPARE(m_phone->activityTable()->rows().size(), 0);
-    QCOMPARE(m_phone->missedTable()->rows().size(), 1);
+    QCOMPARE(rows(m_phone->activityTable()), 0);
+    QCOMPARE(rows(m_phone->missedTable()), 1);
     QVERIFY(m_phone->missedTable()->rows().first()->text().contains(QStringLiteral("Alice")));
 
     // Answered with the call button: talking, announced, then filed as answered.
     dialogue = ringPhone(QStringLiteral("5552222"), QStringLiteral("Carol"));
     m_phone->control();
-    QTRY_COMPARE(m_pbx->count(TypeControl, CtlAnswer), 1);
     QTRY_VERIFY(m_phone->talkingCall());
-    QCOMPARE(m_phone->activityTable()->rows().first()->kind(), int(RowTalking));
+    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Answer), 1);
     QCOMPARE(sent.size(), 1);
-    QCOMPARE(sent.at(0).at(0).value<TQuorCall *>(), m_phone->talkingCall());
+    QCOMPARE(crm.size(), 2);
 
     // Hold is a quelch, resume an unquelch; keys pressed while talking go out as tones.
     TQuorCall *carol = m_phone->talkingCall();
     m_phone->holdResume();
-    QCOMPARE(carol->state, int(CallHeld));
     QCOMPARE(m_phone->activityTable()->rowOf(carol)->kind(), int(RowHeld));
-    QTRY_COMPARE(m_pbx->count(TypeIax, IaxQuelch), 1);
     m_phone->holdResume();
     QCOMPARE(carol->state, int(CallTalking));
-    QTRY_COMPARE(m_pbx->count(TypeIax, IaxUnquelch), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Unquelch), 1);
+    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Quelch), 1);
     QTest::mouseClick(m_phone->buttonKey5, Qt::LeftButton);
-    QTRY_COMPARE(m_pbx->count(TypeDtmf, '5'), 1);
+    QTRY_COMPARE(m_pbx->count(kTypeDtmf, '5'), 1);
     QVERIFY(m_phone->editDial->text().isEmpty());
-
     m_pbx->hangup(dialogue);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    QCOMPARE(m_phone->answeredTable()->rows().size(), 1);
-    QCOMPARE(m_phone->answeredTable()->rows().first()->kind(), int(RowAnswered));
-    QCOMPARE(m_phone->missedTable()->rows().size(), 1);
+    QTRY_COMPARE(rows(m_phone->answeredTable()), 1);
 
     // Dialled and hung up here: the dialed log.
-    TQuorCall *out = talkTo(QStringLiteral("300"));
-    QVERIFY(out);
-    QCOMPARE(sent.size(), 2);
+    QVERIFY(talkTo(QStringLiteral("300")));
     m_phone->hangupCurrent();
-    QTRY_COMPARE(m_pbx->count(TypeIax, IaxHangup), 1);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    QCOMPARE(m_phone->dialedTable()->rows().size(), 1);
-    QCOMPARE(m_phone->dialedTable()->rows().first()->kind(), int(RowDialled));
+    QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Hangup), 1);
+    QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
+    QCOMPARE(rows(m_phone->missedTable()), 1);
 
-    // While privacy is on the balloon masks the number as the lists do.
+    // While privacy is on the balloon masks the number as the lists do; with
+    // the tray option off no balloon is asked for.
     m_phone->slotPrivacySettingsChanged(true);
     tray.clear();
     dialogue = ringPhone(QStringLiteral("5553333"), QStringLiteral("Dave"));
-    QCOMPARE(tray.size(), 1);
     QCOMPARE(tray.at(0).at(1).toString(), QStringLiteral("Dave xxxx333"));
     m_pbx->hangup(dialogue);
-    QTRY_COMPARE(m_phone->missedTable()->rows().size(), 2);
-
-    // With the tray option off no balloon is asked for.
+    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
     m_settings->toggleTrayIcon();
-    QCOMPARE(m_phone->trayAction()->text(), QStringLiteral("Enable Tray messages"));
-    tray.clear();
     dialogue = ringPhone(QStringLiteral("5554444"));
-    QCOMPARE(tray.size(), 0);
-    m_pbx->hangup(dialogue);
-    QTRY_COMPARE(m_phone->missedTable()->rows().size(), 3);
+    QCOMPARE(tray.size(), 1);
+}
+
+void TestTQuorPhone::filingFollowsEngine_data()
+{
+    QTest::addColumn<bool>("answerHere");
+    QTest::addColumn<bool>("wasAnswered");
+
+    QTest::newRow("engine says answered") << false << true;
+    QTest::newRow("answer lost to the hang-up") << true << false;
+}
+
+void TestTQuorPhone::filingFollowsEngine()
+{
+    QFETCH(bool, answerHere);
+    QFETCH(bool, wasAnswered);
+
+    makePhone();
+    ringPhone();
+    TQuorCall *call = m_phone->currentCalls().first();
+    if (answerHere)
+        m_phone->control();
+    emit m_phone->voip()->signalHungUp(call->callNo, wasAnswered);
+    QCOMPARE(rows(m_phone->answeredTable()), wasAnswered ? 1 : 0);
+    QCOMPARE(rows(m_phone->missedTable()), wasAnswered ? 0 : 1);
 }
 
 void TestTQuorPhone::callNumberChecks()
@@ -372,59 +420,92 @@ void TestTQuorPhone::callNumberChecks()
     QCOMPARE(lastMessage(), QStringLiteral("The number contains characters that cannot be dialled"));
     QCOMPARE(m_phone->currentCalls().size(), 0);
 
-    for (int i = 0; i < TQuorPhone::MaxCalls; ++i)
+    // callExtension: our own extension does nothing, and while our outgoing
+    // call is being set up another request is ignored.
+    m_phone->callExtension(kUser);
+    m_phone->callExtension(QStringLiteral("300"));
+    m_phone->callExtension(QStringLiteral("301"));
+    QCOMPARE(m_phone->currentCalls().size(), 1);
+
+    for (int i = 1; i < TQuorPhone::kMaxCalls; ++i)
         m_phone->callNumber(QStringLiteral("30%1").arg(i));
-    QCOMPARE(m_phone->currentCalls().size(), TQuorPhone::MaxCalls);
-    QCOMPARE(m_phone->activityTable()->rows().size(), TQuorPhone::MaxCalls);
+    QCOMPARE(rows(m_phone->activityTable()), TQuorPhone::kMaxCalls);
     m_phone->callNumber(QStringLiteral("399"));
     QCOMPARE(lastMessage(), QStringLiteral("Too many calls: end one before placing another"));
-    QCOMPARE(m_phone->currentCalls().size(), TQuorPhone::MaxCalls);
+    QCOMPARE(m_phone->currentCalls().size(), TQuorPhone::kMaxCalls);
 }
 
-void TestTQuorPhone::callExtensionRules()
+void TestTQuorPhone::dialWhileTalking_data()
 {
-    makePhone();
-    // Our own extension: nothing at all.
-    m_phone->callExtension(kUser);
-    QCOMPARE(m_phone->currentCalls().size(), 0);
+    QTest::addColumn<QString>("from"); // "extension" (a tile), "contacts" (slotCall), "typed"
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("placed");
 
-    // While our outgoing call is being set up, another request is ignored.
-    m_phone->callExtension(QStringLiteral("300"));
-    QCOMPARE(m_phone->currentCalls().size(), 1);
-    TQuorCall *first = m_phone->currentCalls().first();
-    QTRY_COMPARE(first->state, int(CallRinging));
-    m_phone->callExtension(QStringLiteral("301"));
-    QCOMPARE(m_phone->currentCalls().size(), 1);
-
-    // Once it talks, the talking call is held first.
-    FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
-    m_pbx->sendControl(d->localNo, CtlAnswer);
-    QTRY_COMPARE(first->state, int(CallTalking));
-    m_phone->callExtension(QStringLiteral("301"));
-    QCOMPARE(m_phone->currentCalls().size(), 2);
-    QCOMPARE(first->state, int(CallHeld));
-    QCOMPARE(m_phone->activityTable()->rowOf(first)->kind(), int(RowHeld2));
-    QTRY_COMPARE(m_pbx->count(TypeIax, IaxQuelch), 1);
+    const QString ok = QStringLiteral("301");
+    const QString bad = ok + QChar(1); // refused by callNumber's checks
+    QTest::newRow("tile") << QStringLiteral("extension") << ok << true;
+    QTest::newRow("address book") << QStringLiteral("contacts") << ok << true;
+    QTest::newRow("tile, refused") << QStringLiteral("extension") << bad << false;
+    QTest::newRow("address book, refused") << QStringLiteral("contacts") << bad << false;
+    QTest::newRow("typed, refused below") << QStringLiteral("typed") << ok << false;
 }
 
-void TestTQuorPhone::blindTransfer()
+void TestTQuorPhone::dialWhileTalking()
 {
+    QFETCH(QString, from);
+    QFETCH(QString, number);
+    QFETCH(bool, placed);
+
     makePhone();
+    TQuorCall *talking = talkTo(QStringLiteral("300"));
+    QVERIFY(talking);
+    m_phone->showMessages();
+    if (from == QLatin1String("extension")) {
+        m_phone->callExtension(number);
+    } else if (from == QLatin1String("contacts")) {
+        m_phone->slotCall(number);
+    } else {
+        m_phone->voip()->applyCodecs(0, 0); // the layer refuses every call
+        m_phone->callNumber(number);
+    }
+    // The conversation is held only for a call that was really placed.
+    QCOMPARE(m_phone->currentCalls().size(), placed ? 2 : 1);
+    QCOMPARE(talking->state, int(placed ? CallHeld : CallTalking));
+    QWidget *page = from == QLatin1String("contacts") ? m_phone->frameKeypad
+        : placed                                      ? m_phone->frameActivity
+                                                      : m_phone->frameMessages;
+    QCOMPARE(m_phone->currentPage(), page);
+    if (placed) {
+        QCOMPARE(m_phone->activityTable()->rowOf(talking)->kind(), int(RowHeld2));
+        QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Quelch), 1);
+    }
+}
+
+void TestTQuorPhone::blindTransferAndPark()
+{
+    makePhone({ { QStringLiteral("options/parking_lot"), QStringLiteral("700") } });
     // Nothing talking: nothing to transfer, and nothing said.
-    const int messages = int(m_phone->messagesTable()->rows().size());
+    const int messages = rows(m_phone->messagesTable());
     m_phone->transferTalkingCallTo(QStringLiteral("400"));
-    QCOMPARE(m_phone->messagesTable()->rows().size(), messages);
+    QCOMPARE(rows(m_phone->messagesTable()), messages);
 
     TQuorCall *a = talkTo(QStringLiteral("300"));
     QVERIFY(a);
     m_phone->transferTalkingCallTo(QStringLiteral("  "));
     QCOMPARE(lastMessage(), QStringLiteral("No valid number to transfer the call to"));
+    m_phone->parkCall(a->callNo + 1);
+    QCOMPARE(rows(m_phone->messagesTable()), messages + 1);
     m_phone->transferTalkingCallTo(QStringLiteral("400"));
     QTRY_COMPARE(transferTargets(), QStringList { QStringLiteral("400") });
     QCOMPARE(a->state, int(CallTransferring));
     m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    QCOMPARE(m_phone->dialedTable()->rows().size(), 1);
+    QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
+
+    TQuorCall *b = talkTo(QStringLiteral("301"));
+    QVERIFY(b);
+    m_phone->parkCall(b->callNo);
+    QTRY_COMPARE(transferTargets().size(), 2);
+    QCOMPARE(transferTargets().last(), QStringLiteral("700"));
 }
 
 void TestTQuorPhone::attendedTransfer_data()
@@ -442,81 +523,53 @@ void TestTQuorPhone::attendedTransfer()
     QFETCH(int, mode);
     QFETCH(bool, joined);
 
+    const QString failed = QStringLiteral("Unable to transfer the call");
     m_pbx->setTransferMode(FakePbx::TransferMode(mode));
     makePhone();
     m_phone->MtransferInternal();
-    QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
+    QCOMPARE(lastMessage(), failed);
 
     TQuorCall *held = talkTo(QStringLiteral("301"));
     QVERIFY(held);
     m_phone->holdResume();
-    QCOMPARE(held->state, int(CallHeld));
     TQuorCall *talking = talkTo(QStringLiteral("302"));
     QVERIFY(talking);
     QCOMPARE(held->state, int(CallHeld));
 
-    // The wrong way round is refused; a missing call is ignored.
-    const int before = int(m_phone->messagesTable()->rows().size());
-    m_phone->attendedTransfer(talking, held);
-    QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
+    // Refused: the wrong way round, a record the phone does not hold (a
+    // tile's copy) and one deleted when its call ended; a missing call is ignored.
+    TQuorCall *gone = talkTo(QStringLiteral("303"));
+    QVERIFY(gone);
+    m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
+    QTRY_COMPARE(m_phone->currentCalls().size(), 2);
+    m_phone->holdResume();
+    QCOMPARE(talking->state, int(CallTalking));
+    TQuorCall stranger;
+    stranger.state = CallHeld;
+    stranger.callNo = held->callNo;
+    const int before = rows(m_phone->messagesTable());
+    for (TQuorCall *wrong : { talking, &stranger, gone })
+        m_phone->attendedTransfer(wrong, wrong == talking ? held : talking);
     m_phone->attendedTransfer(nullptr, talking);
-    QCOMPARE(m_phone->messagesTable()->rows().size(), before + 1);
+    QCOMPARE(rows(m_phone->messagesTable()), before + 3);
     QCOMPARE(held->state, int(CallHeld));
+    QCOMPARE(talking->state, int(CallTalking));
 
     m_phone->MtransferInternal();
     QCOMPARE(held->state, int(CallTransferring));
     QCOMPARE(talking->state, int(CallTransferring));
+    const int said = countMessages(failed);
     if (joined) {
         // The PBX took both calls: each is filed, and nothing failed.
         QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-        QCOMPARE(m_phone->dialedTable()->rows().size(), 2);
-        QTest::qWait(400);
-        QCOMPARE(countMessages(QStringLiteral("Unable to transfer the call")), 2);
+        QCOMPARE(rows(m_phone->dialedTable()), 3);
     } else {
         // Both calls are as they were, and the failure is said once.
-        const int said = countMessages(QStringLiteral("Unable to transfer the call"));
         QTRY_COMPARE(held->state, int(CallHeld));
         QCOMPARE(talking->state, int(CallTalking));
-        QCOMPARE(countMessages(QStringLiteral("Unable to transfer the call")), said + 1);
-        QTest::qWait(400);
-        QCOMPARE(countMessages(QStringLiteral("Unable to transfer the call")), said + 1);
-        QCOMPARE(m_phone->currentCalls().size(), 2);
     }
-}
-
-void TestTQuorPhone::staleRecordsRefused()
-{
-    makePhone();
-    TQuorCall *talking = talkTo(QStringLiteral("300"));
-    QVERIFY(talking);
-
-    // A record the phone does not hold (another list's, or a tile's copy).
-    TQuorCall stranger;
-    stranger.state = CallHeld;
-    m_phone->attendedTransfer(&stranger, talking);
-    QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
-
-    // A record that was deleted when its call ended.
-    TQuorCall *gone = talkTo(QStringLiteral("301"));
-    QVERIFY(gone);
-    m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 1);
-    QVERIFY(!m_phone->isOwnCall(gone));
-    m_phone->attendedTransfer(gone, talking);
-    QCOMPARE(lastMessage(), QStringLiteral("Unable to transfer the call"));
-    QVERIFY(transferTargets().isEmpty());
-}
-
-void TestTQuorPhone::parkCall()
-{
-    makePhone({ { QStringLiteral("options/parking_lot"), QStringLiteral("700") } });
-    TQuorCall *call = talkTo(QStringLiteral("300"));
-    QVERIFY(call);
-    const int messages = int(m_phone->messagesTable()->rows().size());
-    m_phone->parkCall(call->callNo + 1);
-    QCOMPARE(m_phone->messagesTable()->rows().size(), messages);
-    m_phone->parkCall(call->callNo);
-    QTRY_COMPARE(transferTargets(), QStringList { QStringLiteral("700") });
+    QTest::qWait(400);
+    QCOMPARE(countMessages(failed), said + (joined ? 0 : 1));
 }
 
 void TestTQuorPhone::voiceMailAutoLogin()
@@ -533,7 +586,7 @@ void TestTQuorPhone::voiceMailAutoLogin()
     auto tones = [this] {
         QString digits;
         for (const FakePbx::Frame &f : m_pbx->received()) {
-            if (f.type == TypeDtmf)
+            if (f.type == kTypeDtmf)
                 digits += QChar(char(f.subclass));
         }
         return digits;
@@ -542,80 +595,56 @@ void TestTQuorPhone::voiceMailAutoLogin()
     QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("*97"));
     m_phone->callNumber(QStringLiteral("300"));
     QCOMPARE(m_phone->currentCalls().size(), 2);
-}
 
-void TestTQuorPhone::voiceMailCountTexts()
-{
-    makePhone();
-    QLabel *icon = m_phone->labelVoiceMail;
-    QLabel *count = m_phone->labelMesNum;
-    QVERIFY(!icon->isVisibleTo(m_phone.get()));
-
+    // The mailbox count, for this phone's box only.
     m_phone->setVoiceMailCount(kUser, 1);
-    QVERIFY(icon->isVisibleTo(m_phone.get()));
-    QCOMPARE(icon->toolTip(), QStringLiteral("1 new message"));
-    QCOMPARE(count->text(), QStringLiteral("1"));
-
+    QCOMPARE(m_phone->labelVoiceMail->toolTip(), QStringLiteral("1 new message"));
     m_phone->setVoiceMailCount(kUser, 12);
-    QCOMPARE(icon->toolTip(), QStringLiteral("12 new messages"));
-    QCOMPARE(count->text(), QStringLiteral("12"));
-
-    // Another extension's box changes nothing.
+    QCOMPARE(m_phone->labelVoiceMail->toolTip(), QStringLiteral("12 new messages"));
     m_phone->setVoiceMailCount(QStringLiteral("202"), 0);
-    QVERIFY(icon->isVisibleTo(m_phone.get()));
-    QCOMPARE(count->text(), QStringLiteral("12"));
-
+    QVERIFY(m_phone->labelMesNum->isVisibleTo(m_phone.get()));
     m_phone->setVoiceMailCount(kUser, 0);
-    QVERIFY(!icon->isVisibleTo(m_phone.get()));
-    QVERIFY(!count->isVisibleTo(m_phone.get()));
+    QVERIFY(!m_phone->labelMesNum->isVisibleTo(m_phone.get()));
 }
 
 void TestTQuorPhone::messagesAndPages()
 {
     makePhone();
-    const int before = int(m_phone->messagesTable()->rows().size());
+    m_phone->setMessageHideDelay(100);
     m_phone->showMessage(QStringLiteral("Disk on fire"), MessageError, QStringLiteral("detail for the log"));
     m_phone->showMessage(QStringLiteral("Careful"), MessageWarning);
-    QCOMPARE(m_phone->messagesTable()->rows().size(), before + 2);
     QCOMPARE(m_phone->messagesTable()->rows().at(0)->kind(), int(RowInformation));
     QCOMPARE(m_phone->messagesTable()->rows().at(1)->kind(), int(RowMissed));
     QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Careful"));
     QTRY_VERIFY(m_phone->labelMessage->text().isEmpty());
 
-    // The list keeps its newest rows; the records of dropped rows are freed.
-    for (int i = 0; i < TQuorPhone::LogRowLimit + 20; ++i)
+    // The list holds exactly its limit; one more drops the oldest row.
+    const int start = rows(m_phone->messagesTable());
+    for (int i = start; i < TQuorPhone::kLogRowLimit; ++i)
         m_phone->showMessage(QStringLiteral("note %1").arg(i), MessageStatus);
-    QCOMPARE(m_phone->messagesTable()->rows().size(), TQuorPhone::LogRowLimit);
-    QCOMPARE(lastMessage(), QStringLiteral("note %1").arg(TQuorPhone::LogRowLimit + 19));
+    QCOMPARE(rows(m_phone->messagesTable()), TQuorPhone::kLogRowLimit);
+    const QString oldest = m_phone->messagesTable()->rows().last()->text();
+    m_phone->showMessage(QStringLiteral("one more"), MessageStatus);
+    QCOMPARE(rows(m_phone->messagesTable()), TQuorPhone::kLogRowLimit);
+    QVERIFY(m_phone->messagesTable()->rows().last()->text() != oldest);
+    QCOMPARE(lastMessage(), QStringLiteral("one more"));
 
-    // While the settings panel is shown, its label is the message label.
+    // The main window's texts stay in view with the settings panel up, and
+    // are still there after it closes.
+    m_phone->setMessageHideDelay(60000);
     m_phone->getMenu(QStringLiteral("settings"));
     QCOMPARE(m_phone->currentPage(), m_phone->frameSettings);
-    QVERIFY(m_settings->isVisibleTo(m_phone.get()));
-    QCOMPARE(m_phone->messageLabel(), m_settings->messageLabel());
-    m_phone->setMessageHideDelay(60000);
+    QVERIFY(m_phone->messageLabel()->isVisibleTo(m_phone.get()));
     m_phone->showMessage(QStringLiteral("Saved"), MessageStatus);
     QCOMPARE(m_settings->messageLabel()->text(), QStringLiteral("Saved"));
+    m_phone->messageLabel()->setText(QStringLiteral("Manager connected"));
     m_phone->getMenu(QStringLiteral("kb"));
     QCOMPARE(m_phone->currentPage(), m_phone->frameKeypad);
-    QCOMPARE(m_phone->messageLabel(), m_phone->labelMessage);
-    QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Saved"));
-    QVERIFY(!m_phone->frameSettings->isVisibleTo(m_phone.get()));
+    QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Manager connected"));
 
     // The agent button opens the settings panel on its agent page.
     m_phone->slotAgentLogin();
-    QCOMPARE(m_phone->currentPage(), m_phone->frameSettings);
-    QVERIFY(m_settings->frameAgent->isVisibleTo(m_settings.get()));
-    QVERIFY(!m_settings->frameSelect->isVisibleTo(m_settings.get()));
     QCOMPARE(m_settings->currentPage(), int(PageAgent));
-    QCOMPARE(m_settings->labelCaption->text(), QStringLiteral("Agent Login"));
-    QCOMPARE(m_settings->labelButtonAgent->text(), QStringLiteral("Select a Queue"));
-    QCOMPARE(m_settings->buttonAgent->toolTip(), QStringLiteral("Select a Queue"));
-    m_phone->setAgentLoggedIn(true);
-    QVERIFY(m_phone->labelAgent->isVisibleTo(m_phone.get()));
-    m_phone->setAgentLoggedIn(false);
-    QVERIFY(!m_phone->labelAgent->isVisibleTo(m_phone.get()));
-
     const QList<QPair<QString, QWidget *>> pages { { QStringLiteral("incoming"), m_phone->frameActivity },
         { QStringLiteral("missed"), m_phone->frameMissed }, { QStringLiteral("log"), m_phone->frameMessages },
         { QStringLiteral("bogus"), m_phone->frameMessages } };
@@ -636,154 +665,39 @@ void TestTQuorPhone::messagesAndPages()
     m_phone->lclear();
     QVERIFY(m_phone->editDial->text().isEmpty());
 
-    // Privacy reaches every list; AMI texts pass through unchanged.
-    m_phone->slotPrivacySettingsChanged(true);
-    QVERIFY(m_phone->missedTable()->privacy() && m_phone->activityTable()->privacy());
-    QSignalSpy ext(m_phone.get(), &TQuorPhone::signalExtCmd);
-    m_phone->slotExtCmd(QStringLiteral("Action: Ping\r\n\r\n"));
-    QCOMPARE(ext.size(), 1);
-    QCOMPARE(ext.at(0).at(0).toString(), QStringLiteral("Action: Ping\r\n\r\n"));
-
-    // The option texts follow the settings.
-    QSignalSpy labels(m_phone.get(), &TQuorPhone::signalsetupLablel);
-    QCOMPARE(m_phone->dndAction()->text(), QStringLiteral("Enable DND"));
+    // The option texts and lamps follow the settings.
     m_phone->slotSetDND();
     QCOMPARE(m_phone->dndAction()->text(), QStringLiteral("Disable DND"));
-    QVERIFY(labels.size() >= 1);
     QCOMPARE(m_phone->labelDndLamp->property("lampImage").toString(), QStringLiteral(":/ui/images/phone_lamp_red.png"));
-}
-
-void TestTQuorPhone::clickToDial_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QString>("dialled"); // empty: refused
-
-    QTest::newRow("number") << QByteArray("call:5551234\n") << QStringLiteral("5551234");
-    QTest::newRow("feature code") << QByteArray("call:*97#\r\n") << QStringLiteral("*97#");
-    QTest::newRow("shell text") << QByteArray("call:555;reboot\n") << QString();
-    QTest::newRow("no prefix") << QByteArray("5551234\n") << QString();
-    QTest::newRow("injected line") << QByteArray("call:555\r\nAction: Hangup\n") << QString();
-    QTest::newRow("oversized") << QByteArray("call:") + QByteArray(400, '5') + "\n" << QString();
 }
 
 void TestTQuorPhone::clickToDial()
 {
-    QFETCH(QByteArray, request);
-    QFETCH(QString, dialled);
-
     makePhone();
-    QVERIFY(m_phone->clickToDial()->isListening());
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, m_phone->clickToDial()->port());
-    QVERIFY(client.waitForConnected(2000));
-    client.write(request);
-    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
-    if (dialled.isEmpty()) {
-        QTest::qWait(20);
-        QCOMPARE(m_phone->currentCalls().size(), 0);
-    } else {
-        QTRY_COMPARE(m_phone->currentCalls().size(), 1);
-        QCOMPARE(m_phone->currentCalls().first()->number, dialled);
-        QTRY_VERIFY(m_pbx->latest(QStringLiteral("call-in")));
-        QTRY_COMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, dialled);
+    // Only a well-formed request dials (the server's own test covers the rest).
+    for (const QByteArray &request : { QByteArray("call:555;reboot\n"), QByteArray("call:5551234\n") }) {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, m_phone->clickToDial()->port());
+        QVERIFY(client.waitForConnected(2000));
+        client.write(request);
+        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
     }
-}
-
-void TestTQuorPhone::callActionsWithoutShell()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString out = dir.filePath(QStringLiteral("args"));
-    const QString script = dir.filePath(QStringLiteral("record.sh"));
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + out.toUtf8() + ".tmp'\nmv '"
-        + out.toUtf8() + ".tmp' '" + out.toUtf8() + "'\n");
-    file.close();
-    QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
-
-    makePhone({ { QStringLiteral("actions/act_in"), QStringLiteral("yes") },
-        { QStringLiteral("actions/act_a1"), QStringLiteral("yes") }, { QStringLiteral("actions/opt_AppIn"), script },
-        { QStringLiteral("actions/opt_ScrIn"), QStringLiteral("my script; rm -rf ~") } });
-    // The caller id comes from the network: shell text must arrive as one argument.
-    const QString hostile = QStringLiteral("555$(touch pwned)`id`");
-    ringPhone(hostile, QStringLiteral("Mallory"));
-    QTRY_VERIFY(QFile::exists(out));
-    QFile args(out);
-    QVERIFY(args.open(QIODevice::ReadOnly));
-    const QList<QByteArray> parts = args.readAll().split('\0');
-    QCOMPARE(parts.size(), 3);
-    QCOMPARE(QString::fromUtf8(parts.at(0)), QStringLiteral("my script; rm -rf ~"));
-    QCOMPARE(QString::fromUtf8(parts.at(1)), hostile);
-    QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("pwned"))));
+    QTRY_VERIFY(m_pbx->latest(QStringLiteral("call-in")));
+    QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("5551234"));
+    QCOMPARE(m_phone->currentCalls().size(), 1);
 }
 
 void TestTQuorPhone::quitOrder()
 {
     makePhone();
-    TQuorCall *call = talkTo(QStringLiteral("300"));
-    QVERIFY(call);
+    QVERIFY(talkTo(QStringLiteral("300")));
     m_phone->beforeQuit();
     // The engine said goodbye to the PBX before the process was ended.
     QCOMPARE(m_exits, QList<int> { 0 });
     QVERIFY(m_phone->voip()->isShutDown());
-    QVERIFY(!m_phone->voip()->isRunning());
-    QCOMPARE(m_pbx->count(TypeIax, IaxHangup), 1);
-    QVERIFY(m_pbx->count(TypeIax, IaxRegRel) >= 1);
+    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Hangup), 1);
+    QVERIFY(m_pbx->count(kTypeIax, iax2::Cmd::RegRel) >= 1);
     QVERIFY(!m_phone->clickToDial()->isListening());
-}
-
-void TestTQuorPhone::screenshot()
-{
-    makePhone({ { QStringLiteral("options/forward"), QStringLiteral("no") } });
-    m_phone->slotManagerRegistered(true);
-    m_phone->labelAsterisk->setText(QStringLiteral("Asterisk 1.6.2"));
-    m_phone->labelExtN->setText(QStringLiteral("24"));
-    m_phone->labelExAvailN->setText(QStringLiteral("17"));
-    m_phone->labelAcCallsN->setText(QStringLiteral("3"));
-    m_phone->setVoiceMailCount(kUser, 2);
-    m_phone->setAgentLoggedIn(true);
-
-    const quint16 missed = ringPhone(QStringLiteral("5550100"), QStringLiteral("Dana Scott"));
-    m_pbx->hangup(missed);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    talkTo(QStringLiteral("300"));
-    ringPhone(QStringLiteral("5550199"), QStringLiteral("Erin Hale"));
-    m_phone->showMessage(QStringLiteral("Call from Erin Hale"), MessageStatus);
-    m_phone->show();
-    QTest::qWait(50);
-
-    const QString activity = saveWidgetShot(m_phone.get(), QStringLiteral("phone-activity"));
-    QVERIFY(!activity.isEmpty());
-    m_phone->MshowMissing();
-    QVERIFY(!saveWidgetShot(m_phone.get(), QStringLiteral("phone-missed")).isEmpty());
-    m_phone->showKeypad();
-    m_phone->editDial->setText(QStringLiteral("5550142"));
-    m_phone->showVolume();
-    QVERIFY(!saveWidgetShot(m_phone.get(), QStringLiteral("phone-keypad")).isEmpty());
-    m_phone->showVolume();
-    m_phone->showSettings();
-    QVERIFY(!saveWidgetShot(m_phone.get(), QStringLiteral("phone-settings")).isEmpty());
-
-    // As the main window holds it: a dock on the left, under the program's style sheet.
-    QMainWindow window;
-    QFile css(QStringLiteral(":/ui/css/app.css"));
-    QVERIFY(css.open(QIODevice::ReadOnly));
-    window.setStyleSheet(QString::fromUtf8(css.readAll()));
-    auto *dock = new QDockWidget(QStringLiteral("Phone"), &window);
-    dock->setWidget(m_phone.get());
-    window.addDockWidget(Qt::LeftDockWidgetArea, dock);
-    window.setCentralWidget(new QWidget);
-    window.resize(700, 600);
-    m_phone->setMainWindow(&window);
-    m_phone->showActivity();
-    window.show();
-    QTest::qWait(50);
-    QCOMPARE(m_phone->size(), QSize(302, 552));
-    QVERIFY(!saveWidgetShot(&window, QStringLiteral("phone-in-window")).isEmpty());
-    dock->setWidget(nullptr);
-    m_phone->setParent(nullptr);
-    qInfo("screenshots next to %s", qPrintable(activity));
 }
 
 QTEST_MAIN(TestTQuorPhone)

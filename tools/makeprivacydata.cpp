@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     data.password = args.size() > 2 ? args.at(2) : QStringLiteral("fendro");
     data.privacy = false;
     if (!PrivacyDataFile::fitsPasswordField(data.password)) {
-        err << "the password must be Latin-1, without NUL, at most " << PrivacyDataFile::MaxPasswordLength
+        err << "the password must be Latin-1, without NUL, at most " << PrivacyDataFile::kMaxPasswordLength
             << " characters\n";
         return 2;
     }
