@@ -118,7 +118,7 @@ shrink "$tmp/v.png" "$out/send_to_vm_a.png"
 # 66 x 28: a half-size, half-transparent tile under the pointer while dragging.
 convert "$out/bt.png" -resize 66x28\! \
     \( -size 66x28 xc:none -fill 'rgba(255,130,0,0.9)' -draw "roundrectangle 10,7 55,21 3,3" \) \
-    -composite -channel A -evaluate multiply 0.75 +channel "$out/icon_ghosh.png"
+    -composite -channel A -evaluate multiply 0.75 +channel -strip "$out/icon_ghosh.png"
 
 # ---------------------------------------------------------------- group headers
 # 131 x 55. The back shows the group expanded (bt_grp_drop: a down arrow) or
@@ -126,18 +126,22 @@ convert "$out/bt.png" -resize 66x28\! \
 # over it. The button above is transparent (bt_grp) and gets an orange rim and
 # the arrow of what a click will do while the pointer is over it.
 header() { # header <out> <stacked 0|1>
-    local stack=()
+    local card=(2 2 521 217) stack=()
     if [ "$2" = 1 ]; then
+        # Collapsed: a smaller card in front of two more, as a closed stack.
+        card=(2 2 505 201)
         stack=(-fill 'rgb(46,46,46)' -stroke 'rgb(20,20,20)' -strokewidth 4
-               -draw 'roundrectangle 22,24 521,217 26,26' -draw 'roundrectangle 12,12 511,207 26,26')
+               -draw 'roundrectangle 18,18 521,217 26,26' -draw 'roundrectangle 10,10 513,209 26,26')
     fi
+    local box="${card[0]},${card[1]} ${card[2]},${card[3]}"
     convert -size 524x220 xc:none "${stack[@]}" \
         \( -size 524x220 gradient:'rgb(78,78,78)-rgb(36,36,36)' \
-            \( -size 524x220 xc:none -fill white -draw 'roundrectangle 2,2 503,199 26,26' \) \
+            \( -size 524x220 xc:none -fill white -draw "roundrectangle $box 26,26" \) \
             -compose CopyOpacity -composite \) \
         -compose Over -composite \
-        -fill "$orange" -stroke none -draw 'roundrectangle 2,2 503,16 8,8' -draw 'rectangle 2,10 503,16' \
-        -fill none -stroke 'rgb(18,18,18)' -strokewidth 5 -draw 'roundrectangle 3,3 502,198 26,26' \
+        -fill "$orange" -stroke none -draw "roundrectangle ${card[0]},${card[1]} ${card[2]},16 8,8" \
+        -draw "rectangle ${card[0]},10 ${card[2]},16" \
+        -fill none -stroke 'rgb(18,18,18)' -strokewidth 5 -draw "roundrectangle $box 26,26" \
         "$1"
 }
 badge() { # badge <colour> <down 0|1>: an arrow in a dark disc at the foot of the header
@@ -154,15 +158,16 @@ header "$tmp/hd.png" 1
 convert "$tmp/hd.png" -draw "$(badge 'rgb(170,170,170)' 0)" "$tmp/cnt.png"
 shrink "$tmp/cnt.png" "$out/bt_grp_cnt.png"
 
-rim="fill none stroke $orange stroke-width 6 roundrectangle 4,4 501,197 26,26"
+rimFull="fill none stroke $orange stroke-width 6 roundrectangle 4,4 519,215 26,26"
+rimStack="fill none stroke $orange stroke-width 6 roundrectangle 4,4 503,199 26,26"
 convert -size 524x220 xc:none "$tmp/blank.png"
 shrink "$tmp/blank.png" "$out/bt_grp.png"
-convert -size 524x220 xc:none -draw "$rim" "$tmp/h.png"
+convert -size 524x220 xc:none -draw "$rimFull" "$tmp/h.png"
 shrink "$tmp/h.png" "$out/bt_grp_h.png"
 # Over an expanded group the rim shows the collapse arrow, and the reverse.
-convert -size 524x220 xc:none -draw "$rim" -draw "$(badge "$orange" 0)" "$tmp/h.png"
+convert -size 524x220 xc:none -draw "$rimFull" -draw "$(badge "$orange" 0)" "$tmp/h.png"
 shrink "$tmp/h.png" "$out/bt_grp_cnt_h.png"
-convert -size 524x220 xc:none -draw "$rim" -draw "$(badge "$orange" 1)" "$tmp/h.png"
+convert -size 524x220 xc:none -draw "$rimStack" -draw "$(badge "$orange" 1)" "$tmp/h.png"
 shrink "$tmp/h.png" "$out/bt_grp_drop_h.png"
 
 echo "Extension images written to $out"

@@ -171,7 +171,6 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     enum class PhoneLook { White, Forward, Parked };
@@ -190,6 +189,11 @@ private:
     void setDirectionLook(DirectionLook look);
     void announceState();
     void startDrag();
+    // Shows a refusal box, then sets the checkable actions back.
+    void refuse(const QString &title, const QString &text);
+    // "database put" (value YES) or "database del" of the extension's key in
+    // the family, then the UserEvent that announces it.
+    void changeDatabase(bool put, const QString &family);
     // The phone's call a drop offers: only from a drag of this process, only a
     // live call of this tile's phone.
     TQuorCall *droppedCall(const QDropEvent *event) const;
@@ -200,5 +204,4 @@ private:
     DirectionLook m_directionLook = DirectionLook::Plain;
     bool m_phoneNarrow = false;
     bool m_userNarrow = false;
-    QPoint m_buttonPress; // where the left button went down on the call button
 };

@@ -16,6 +16,7 @@
 #include "ami/AmiAction.h"
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
+#include "extensions/ButtonDrag.h"
 #include "extensions/DragData.h"
 #include "extensions/RefusalBox.h"
 #include "softphone/TQuorPhone.h"
@@ -55,7 +56,7 @@ void QuorAgent::setupButtons()
     callButton->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(callButton, &QWidget::customContextMenuRequested, this, &QuorAgent::createContextMenu);
     // Most of the tile is this button: a drag may start on it too.
-    callButton->installEventFilter(this);
+    new ButtonDrag(callButton, [this] { startDrag(); });
 
     sendVmButton = buttonSendToVoiceMail;
     sendVmButton->setNormalIcon(images->sendToVm);
@@ -118,30 +119,37 @@ void QuorAgent::slotLeaveMessageToVm()
 
 // ---------------------------------------------------------------- DND and forward
 
+void QuorAgent::refuse(const QString &title, const QString &text)
+{
+    {
+        SafeRemoval::LoopScope scope(m_removal);
+        RefusalBox::show(this, title, text);
+    }
+    // The checkable action was toggled by the click: set it back.
+    if (!m_removal.pending())
+        updateActions();
+}
+
+void QuorAgent::changeDatabase(bool put, const QString &family)
+{
+    const QString key = AmiAction::value(extension);
+    const QString safeFamily = AmiAction::value(family);
+    sendCommand(QStringLiteral("Action: command\r\nCommand: database ")
+        + (put ? QStringLiteral("put ") : QStringLiteral("del ")) + safeFamily + QLatin1Char(' ') + key
+        + (put ? QStringLiteral(" YES") : QString()) + QStringLiteral("\r\n\r\n"));
+    // Every client connected to the PBX, this one too, re-reads the entry.
+    sendCommand(QStringLiteral("Action: UserEvent\r\nAct: ") + safeFamily + QStringLiteral("\r\nUser: ") + key
+        + QStringLiteral("\r\n\r\n"));
+}
+
 void QuorAgent::enableDND()
 {
     if (m_removal.pending())
         return;
-    const QString key = AmiAction::value(extension);
-    const QString family = AmiAction::value(dndFamily);
-    if (state == AgentForward) {
-        {
-            SafeRemoval::LoopScope scope(m_removal);
-            RefusalBox::show(
-                this, tr("Do Not Disturb"), tr("Please Disable the forwarding\n before to enable the DND."));
-        }
-        if (!m_removal.pending())
-            updateActions();
-        return;
-    }
-    if (state == AgentDnd)
-        sendCommand(QStringLiteral("Action: command\r\nCommand: database del ") + family + QLatin1Char(' ') + key
-            + QStringLiteral("\r\n\r\n"));
+    if (state == AgentForward)
+        refuse(tr("Do Not Disturb"), tr("Please Disable the forwarding\n before to enable the DND."));
     else
-        sendCommand(QStringLiteral("Action: command\r\nCommand: database put ") + family + QLatin1Char(' ') + key
-            + QStringLiteral(" YES\r\n\r\n"));
-    sendCommand(QStringLiteral("Action: UserEvent\r\nAct: ") + family + QStringLiteral("\r\nUser: ") + key
-        + QStringLiteral("\r\n\r\n"));
+        changeDatabase(state != AgentDnd, dndFamily);
 }
 
 void QuorAgent::enableFWD()
@@ -149,22 +157,11 @@ void QuorAgent::enableFWD()
     if (m_removal.pending())
         return;
     if (state == AgentDnd) {
-        {
-            SafeRemoval::LoopScope scope(m_removal);
-            RefusalBox::show(
-                this, tr("Call Forwarding"), tr("Please Disable the DND\n before to enable the forwarding."));
-        }
-        if (!m_removal.pending())
-            updateActions();
+        refuse(tr("Call Forwarding"), tr("Please Disable the DND\n before to enable the forwarding."));
         return;
     }
     if (state == AgentForward) {
-        const QString key = AmiAction::value(extension);
-        const QString family = AmiAction::value(fwdFamily);
-        sendCommand(QStringLiteral("Action: command\r\nCommand: database del ") + family + QLatin1Char(' ') + key
-            + QStringLiteral("\r\n\r\n"));
-        sendCommand(QStringLiteral("Action: UserEvent\r\nAct: ") + family + QStringLiteral("\r\nUser: ") + key
-            + QStringLiteral("\r\n\r\n"));
+        changeDatabase(false, fwdFamily);
         return;
     }
     // The call-forward dialog opens here once it exists.
@@ -176,6 +173,9 @@ void QuorAgent::createContextMenu(const QPoint &)
 {
     if (m_removal.pending())
         return;
+    // Handlers may have changed the state without the actions (a forward
+    // found at discovery): the menu must not offer the opposite of its text.
+    updateActions();
     QMenu menu(this);
     m_menu = &menu;
     menu.addAction(actionCall);
@@ -206,29 +206,6 @@ void QuorAgent::mouseMoveEvent(QMouseEvent *event)
     if ((event->position().toPoint() - dragOrigin).manhattanLength() < QApplication::startDragDistance())
         return;
     startDrag();
-}
-
-bool QuorAgent::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched != callButton)
-        return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::MouseButtonPress) {
-        const auto *press = static_cast<QMouseEvent *>(event);
-        if (press->button() == Qt::LeftButton)
-            m_buttonPress = press->position().toPoint();
-    } else if (event->type() == QEvent::MouseMove) {
-        // On the button a drag needs a real move from the press, so that a
-        // click that trembles still calls.
-        const auto *move = static_cast<QMouseEvent *>(event);
-        if ((move->buttons() & Qt::LeftButton)
-            && (move->position().toPoint() - m_buttonPress).manhattanLength() >= QApplication::startDragDistance()) {
-            startDrag();
-            if (!m_removal.pending())
-                callButton->setDown(false);
-            return true;
-        }
-    }
-    return false;
 }
 
 void QuorAgent::startDrag()

@@ -56,12 +56,14 @@ void TestChannel::callTime_data()
 {
     QTest::addColumn<qint64>("elapsed");
     QTest::addColumn<QString>("text");
-    QTest::newRow("at the link") << qint64(0) << QStringLiteral("00:00");
-    QTest::newRow("seven minutes five") << qint64(425000) << QStringLiteral("07:05");
-    QTest::newRow("last second below an hour") << qint64(3599999) << QStringLiteral("59:59");
-    QTest::newRow("one hour") << qint64(3600000) << QStringLiteral("01:00:00");
-    QTest::newRow("hours minutes seconds") << qint64(3723000) << QStringLiteral("01:02:03");
-    QTest::newRow("wraps after a day") << qint64(86400000 + 61000) << QStringLiteral("01:01");
+    const auto row
+        = [](const char *name, const qint64 &elapsed, const QString &text) { QTest::newRow(name) << elapsed << text; };
+    row("at the link", qint64(0), QStringLiteral("00:00"));
+    row("seven minutes five", qint64(425000), QStringLiteral("07:05"));
+    row("last second below an hour", qint64(3599999), QStringLiteral("59:59"));
+    row("one hour", qint64(3600000), QStringLiteral("01:00:00"));
+    row("hours minutes seconds", qint64(3723000), QStringLiteral("01:02:03"));
+    row("wraps after a day", qint64(86400000 + 61000), QStringLiteral("01:01"));
 }
 
 void TestChannel::callTime()
@@ -156,27 +158,16 @@ void TestChannel::matchingRule_data()
     QTest::addColumn<QString>("tileExtension");
     QTest::addColumn<QString>("tileTech");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("sip") << "SIP/101-0a1b"
-                         << "101"
-                         << "SIP" << true;
-    QTest::newRow("iax2 channel, iax tile") << "IAX2/202-3"
-                                            << "202"
-                                            << "IAX" << true;
-    QTest::newRow("dahdi channel, zap tile") << "DAHDI/1-1"
-                                             << "1"
-                                             << "Zap" << true;
-    QTest::newRow("zap channel, zap tile") << "Zap/1-1"
-                                           << "1"
-                                           << "Zap" << true;
-    QTest::newRow("other extension") << "SIP/101-0a1b"
-                                     << "102"
-                                     << "SIP" << false;
-    QTest::newRow("other technology") << "IAX2/101-3"
-                                      << "101"
-                                      << "SIP" << false;
-    QTest::newRow("iax2 is not sip's") << "SIP/101-3"
-                                       << "101"
-                                       << "IAX" << false;
+    const auto row
+        = [](const char *name, const QString &channelName, const QString &tileExtension, const QString &tileTech,
+              const bool &matches) { QTest::newRow(name) << channelName << tileExtension << tileTech << matches; };
+    row("sip", "SIP/101-0a1b", "101", "SIP", true);
+    row("iax2 channel, iax tile", "IAX2/202-3", "202", "IAX", true);
+    row("dahdi channel, zap tile", "DAHDI/1-1", "1", "Zap", true);
+    row("zap channel, zap tile", "Zap/1-1", "1", "Zap", true);
+    row("other extension", "SIP/101-0a1b", "102", "SIP", false);
+    row("other technology", "IAX2/101-3", "101", "SIP", false);
+    row("iax2 is not sip's", "SIP/101-3", "101", "IAX", false);
 }
 
 void TestChannel::matchingRule()

@@ -5,7 +5,9 @@
 // process as they would in use.
 
 #include <QAction>
+#include <QApplication>
 #include <QDrag>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
@@ -16,25 +18,16 @@
 #include <memory>
 
 #include "PhoneFixture.h"
+#include "TileTestSupport.h"
 #include "ami/AmiAction.h"
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
-#include "extensions/DragData.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/RefusalBox.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
 
-using Step = std::function<void(QuorAgent *)>;
-Q_DECLARE_METATYPE(Step)
-
 namespace {
-
-struct Box
-{
-    QString title;
-    QString text;
-};
 
 QString put(const QString &family, const QString &key)
 {
@@ -51,10 +44,10 @@ QString userEvent(const QString &family, const QString &key)
     return QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: %2\r\n\r\n").arg(family, key);
 }
 
-QMimeData *callData(const TQuorCall *call)
+QMimeData *mime(const QString &format, const QByteArray &payload)
 {
     auto *data = new QMimeData;
-    data->setData(QLatin1String(TQuorCall::mimeType()), call->dragPayload());
+    data->setData(format, payload);
     return data;
 }
 
@@ -76,34 +69,34 @@ private slots:
     void databaseTexts();
     void refusals_data();
     void refusals();
-    void callConditions();
-    void transfers();
+    void menuFollowsTheState();
+    void callsAndTransfers();
 
     void tilePayloadBothWays_data();
     void tilePayloadBothWays();
     void dragEnter_data();
     void dragEnter();
     void callDrops();
-    void removedDuringItsOwnDrag();
-    void removedDuringRefusal();
+    void removedInItsOwnLoops();
 
 private:
     QuorAgent *tile(const QString &extension = QStringLiteral("101"));
     QStringList sent() const;
-    // Runs a real drag from the source; during() runs inside the drag's loop,
-    // then Escape ends it.
-    void duringDrag(QObject *source, QMimeData *data, const std::function<void()> &during);
-    // Drag enter and drop on the tile as the drag manager delivers them;
-    // returns whether the drop was accepted.
-    bool dropOn(QuorAgent *t, const QMimeData *data);
-    void endDrag();
+    // Runs a real drag from the source; during() runs inside the drag's
+    // loop, then Escape ends it.
+    void duringDrag(QMimeData *data, const std::function<void()> &during);
+    // Drag enter and drop as the drag manager delivers them; true when the
+    // drop was accepted.
+    static bool dropOn(QWidget *target, const QMimeData *data);
+    void endDrag() { QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape); }
+    void moveWithButtonHeld(QWidget *w, const QPoint &at);
 
     std::unique_ptr<PhoneFixture> m_fixture;
     std::unique_ptr<QSignalSpy> m_commands;
     std::unique_ptr<QWidget> m_window; // the drags' source and key target
     QList<Channel *> m_channels;
     QList<QPointer<QuorAgent>> m_tiles;
-    QList<Box> m_boxes;
+    QStringList m_boxes;
 };
 
 void TestQuorAgentActions::initTestCase()
@@ -111,12 +104,10 @@ void TestQuorAgentActions::initTestCase()
     m_fixture = std::make_unique<PhoneFixture>();
     QVERIFY(m_fixture->start());
     m_window = std::make_unique<QWidget>();
-    m_window->resize(100, 100);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    RefusalBox::setHandler([this](QWidget *, const QString &title, const QString &text) {
-        m_boxes << Box { title, text };
-    });
+    RefusalBox::setHandler(
+        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
 }
 
 void TestQuorAgentActions::cleanupTestCase()
@@ -146,6 +137,7 @@ void TestQuorAgentActions::cleanup()
 QuorAgent *TestQuorAgentActions::tile(const QString &extension)
 {
     auto *t = new QuorAgent(m_fixture->phone(), extension, &m_channels, QStringLiteral("SIP"));
+    t->setDndFamily(QStringLiteral("DND"));
     m_tiles << t;
     return t;
 }
@@ -158,14 +150,9 @@ QStringList TestQuorAgentActions::sent() const
     return texts;
 }
 
-void TestQuorAgentActions::endDrag()
+void TestQuorAgentActions::duringDrag(QMimeData *data, const std::function<void()> &during)
 {
-    QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
-}
-
-void TestQuorAgentActions::duringDrag(QObject *source, QMimeData *data, const std::function<void()> &during)
-{
-    auto *drag = new QDrag(source);
+    auto *drag = new QDrag(m_window.get());
     drag->setMimeData(data);
     bool ran = false;
     QTimer::singleShot(0, this, [&] {
@@ -177,13 +164,20 @@ void TestQuorAgentActions::duringDrag(QObject *source, QMimeData *data, const st
     QVERIFY2(ran, "the platform ran no drag loop");
 }
 
-bool TestQuorAgentActions::dropOn(QuorAgent *t, const QMimeData *data)
+bool TestQuorAgentActions::dropOn(QWidget *target, const QMimeData *data)
 {
     QDragEnterEvent enter(QPoint(60, 30), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(t, &enter);
+    QCoreApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(60, 30), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(t, &drop);
+    QCoreApplication::sendEvent(target, &drop);
     return drop.isAccepted();
+}
+
+void TestQuorAgentActions::moveWithButtonHeld(QWidget *w, const QPoint &at)
+{
+    QMouseEvent move(
+        QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &move);
 }
 
 // ---------------------------------------------------------------- AMI texts
@@ -192,19 +186,17 @@ void TestQuorAgentActions::actionValue_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("safe");
-    QTest::newRow("plain") << "DND"
-                           << "DND";
-    QTest::newRow("blanks kept") << " 0171 555 "
-                                 << " 0171 555 ";
-    QTest::newRow("line feed") << "101\nAction: Originate"
-                               << "101Action: Originate";
-    QTest::newRow("carriage return and line feed") << "CFU\r\n\r\nAction: Logoff"
-                                                   << "CFUAction: Logoff";
-    QTest::newRow("nul and tab") << QString::fromUtf16(u"1\0"
-                                                       "0\t1",
-        5) << "101";
-    QTest::newRow("beyond ascii kept") << "Büro"
-                                       << "Büro";
+    const auto row
+        = [](const char *name, const QString &value, const QString &safe) { QTest::newRow(name) << value << safe; };
+    row("plain, blanks kept", " 0171 555 ", " 0171 555 ");
+    row("line feed", "101\nAction: Originate", "101Action: Originate");
+    row("carriage return and line feed", "CFU\r\n\r\nAction: Logoff", "CFUAction: Logoff");
+    row("nul and tab",
+        QString::fromUtf16(u"1\0"
+                           "0\t1",
+            5),
+        "101");
+    row("beyond ascii kept", "Büro", "Büro");
 }
 
 void TestQuorAgentActions::actionValue()
@@ -217,41 +209,31 @@ void TestQuorAgentActions::actionValue()
 void TestQuorAgentActions::databaseTexts_data()
 {
     QTest::addColumn<QString>("extension");
-    QTest::addColumn<Step>("prepare");
-    QTest::addColumn<bool>("forwardAction");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("action");
     QTest::addColumn<QStringList>("texts");
-
-    const Step idle = [](QuorAgent *t) { t->setIdle(); };
-    QTest::newRow("dnd on") << "101" << idle << false << QStringList { put("DND", "101"), userEvent("DND", "101") };
-    QTest::newRow("dnd off") << "101" << Step([](QuorAgent *t) {
-        t->setIdle();
-        t->setDndState(true);
-    }) << false << QStringList { del("DND", "101"), userEvent("DND", "101") };
-    QTest::newRow("dnd put in a call too") << "101" << Step([](QuorAgent *t) { t->setActive(); }) << false
-                                           << QStringList { put("DND", "101"), userEvent("DND", "101") };
-    QTest::newRow("forward off") << "101" << Step([](QuorAgent *t) {
-        t->setIdle();
-        t->setFwdState(true, QStringLiteral("200"), QStringLiteral("CFB"));
-    }) << true << QStringList { del("CFB", "101"), userEvent("CFB", "101") };
-    QTest::newRow("forward on leaves it to the dialog") << "101" << idle << true << QStringList {};
-    QTest::newRow("line breaks in the values are removed") << "10\r\n1" << Step([](QuorAgent *t) {
-        t->setIdle();
-        t->setDndFamily(QStringLiteral("DND\nAction: Logoff"));
-    }) << false << QStringList { put("DNDAction: Logoff", "101"), userEvent("DNDAction: Logoff", "101") };
+    const auto row = [](const char *name, const QString &extension, const QString &steps, const QString &action,
+                         const QStringList &texts) { QTest::newRow(name) << extension << steps << action << texts; };
+    row("dnd on", "101", "idle", "dnd", QStringList { put("DND", "101"), userEvent("DND", "101") });
+    row("dnd off", "101", "idle;dnd", "dnd", QStringList { del("DND", "101"), userEvent("DND", "101") });
+    row("dnd put in a call too", "101", "active", "dnd", QStringList { put("DND", "101"), userEvent("DND", "101") });
+    row("forward off", "101", "idle;fwd:200", "fwd", QStringList { del("CFU", "101"), userEvent("CFU", "101") });
+    row("forward on is the dialog's", "101", "idle", "fwd", QStringList {});
+    row("line breaks removed", "10\r\n1", "idle", "dnd", QStringList { put("DND", "101"), userEvent("DND", "101") });
 }
 
 void TestQuorAgentActions::databaseTexts()
 {
     QFETCH(QString, extension);
-    QFETCH(Step, prepare);
-    QFETCH(bool, forwardAction);
+    QFETCH(QString, steps);
+    QFETCH(QString, action);
     QFETCH(QStringList, texts);
-
     QuorAgent *t = tile(extension);
-    t->setDndFamily(QStringLiteral("DND"));
-    prepare(t);
+    runSteps(t, steps);
+    if (extension.contains(QLatin1Char('\n')))
+        t->setDndFamily(QStringLiteral("D\nND"));
     const int state = t->state;
-    (forwardAction ? t->actionFwd : t->actionDnd)->trigger();
+    (action == QLatin1String("dnd") ? t->actionDnd : t->actionFwd)->trigger();
     QCOMPARE(sent(), texts);
     // The picture follows the PBX's answer, not the click.
     QCOMPARE(int(t->state), state);
@@ -260,46 +242,54 @@ void TestQuorAgentActions::databaseTexts()
 
 void TestQuorAgentActions::refusals_data()
 {
-    QTest::addColumn<bool>("forwardOn");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("dnd while forwarded") << true << "Do Not Disturb"
-                                         << "Please Disable the forwarding\n before to enable the DND.";
-    QTest::newRow("forward under dnd") << false << "Call Forwarding"
-                                       << "Please Disable the DND\n before to enable the forwarding.";
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("box");
+    const auto row
+        = [](const char *name, const QString &steps, const QString &box) { QTest::newRow(name) << steps << box; };
+    row("dnd while forwarded", "idle;fwd:200",
+        "Do Not Disturb|Please Disable the forwarding\n before to enable the DND.");
+    row("forward under dnd", "idle;dnd", "Call Forwarding|Please Disable the DND\n before to enable the forwarding.");
 }
 
 void TestQuorAgentActions::refusals()
 {
-    QFETCH(bool, forwardOn);
-    QFETCH(QString, title);
-    QFETCH(QString, text);
-
+    QFETCH(QString, steps);
+    QFETCH(QString, box);
     QuorAgent *t = tile();
-    t->setDndFamily(QStringLiteral("DND"));
-    t->setIdle();
-    if (forwardOn)
-        t->setFwdState(true, QStringLiteral("200"), QStringLiteral("CFU"));
-    else
-        t->setDndState(true);
-    // The state's own action reads as its switch-off.
-    QAction *own = forwardOn ? t->actionFwd : t->actionDnd;
-    QVERIFY(own->isChecked());
-    QCOMPARE(own->text(), forwardOn ? QStringLiteral("&Disable Forward") : QStringLiteral("&Disable DND"));
-
-    QAction *refused = forwardOn ? t->actionDnd : t->actionFwd;
+    runSteps(t, steps);
+    const bool forwarded = t->state == AgentForward;
+    // The state's own action reads as its switch-off; the other is refused.
+    QVERIFY((forwarded ? t->actionFwd : t->actionDnd)->isChecked());
+    QCOMPARE(t->actionFwd->text(), forwarded ? QStringLiteral("&Disable Forward") : QStringLiteral("&Enable Forward"));
+    QCOMPARE(t->actionDnd->text(), forwarded ? QStringLiteral("&Enable DND") : QStringLiteral("&Disable DND"));
+    QAction *refused = forwarded ? t->actionDnd : t->actionFwd;
     refused->trigger();
-    QCOMPARE(m_boxes.size(), 1);
-    QCOMPARE(m_boxes.at(0).title, title);
-    QCOMPARE(m_boxes.at(0).text, text);
+    QCOMPARE(m_boxes, QStringList { box });
     QVERIFY(sent().isEmpty());
     QVERIFY(!refused->isChecked());
-    QCOMPARE(refused->text(), forwardOn ? QStringLiteral("&Enable DND") : QStringLiteral("&Enable Forward"));
 }
 
-// ---------------------------------------------------------------- calls and transfers
+void TestQuorAgentActions::menuFollowsTheState()
+{
+    // Forward found at discovery: the state changed without the actions.
+    QuorAgent *t = tile();
+    runSteps(t, "idle;fwdNumber:200;forwarded");
+    QVERIFY(!t->actionFwd->isChecked());
+    QStringList shown;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (const QAction *a : menu->actions())
+                shown << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isChecked() ? "*" : ""));
+            menu->close();
+        }
+    });
+    emit t->callButton->customContextMenuRequested(QPoint(5, 5));
+    QCOMPARE(shown,
+        (QStringList { "&Call", "-", "&Blind Transfer", "&Send to Voicemail", "-", "&Enable DND", "&Disable Forward*",
+            "-", "&Leave a Message" }));
+}
 
-void TestQuorAgentActions::callConditions()
+void TestQuorAgentActions::callsAndTransfers()
 {
     TQuorPhone *phone = m_fixture->phone();
     const auto dialled = [phone](const QString &number) {
@@ -309,57 +299,44 @@ void TestQuorAgentActions::callConditions()
         }
         return false;
     };
-
+    // Not free before idle, busy with a channel, no voicemail prefix: nothing.
     QuorAgent *t = tile(QStringLiteral("104"));
-    t->slotCall(); // not idle yet: not free
-    t->vmPrefix.clear();
+    t->slotCall();
     t->slotLeaveMessageToVm();
     t->setIdle();
     m_channels << new Channel(QStringLiteral("1.1"), QStringLiteral("SIP/104-1"), QString(), QString(), QString());
     QVERIFY(t->setChannel(m_channels.last()));
-    t->slotCall(); // busy with a channel
+    t->slotCall();
     QVERIFY(phone->currentCalls().isEmpty());
-
     QuorAgent *free = tile(QStringLiteral("105"));
     free->setIdle();
     free->callButton->click();
     QTRY_VERIFY(dialled(QStringLiteral("105")));
     QVERIFY(m_fixture->hangUpAll());
-
     free->vmPrefix = QStringLiteral("*");
     free->actionLeaveMessage->trigger();
     QTRY_VERIFY(dialled(QStringLiteral("*105")));
-}
+    QVERIFY(m_fixture->hangUpAll());
 
-void TestQuorAgentActions::transfers()
-{
-    QuorAgent *t = tile(QStringLiteral("102"));
-    t->setCallerIdNum(QStringLiteral("4930102"));
-
-    // Nothing talks: nothing to transfer. Not free: no blind transfer.
+    // Transfers of the talking call: blind when free; to voicemail by the
+    // mailbox before its "@", else the number, free or not.
+    QuorAgent *v = tile(QStringLiteral("102"));
+    v->setCallerIdNum(QStringLiteral("4930102"));
     QVERIFY(m_fixture->talkTo(QStringLiteral("300")));
-    t->slotBlindTransfer();
-    t->slotSendToVoiceMail(); // no voicemail prefix
-    t->setIdle();
-    t->blindTransferButton->click();
-    QTRY_COMPARE(m_fixture->transferTargets(), QStringList { QStringLiteral("4930102") });
-
-    // To voicemail: the mailbox before its "@", else the number; no check of free.
-    t->vmPrefix = QStringLiteral("9");
-    t->setMailbox(QStringLiteral("2102@default"));
-    t->setUnavailable();
-    QVERIFY(m_fixture->hangUpAll());
-    QVERIFY(m_fixture->talkTo(QStringLiteral("301")));
-    t->sendVmButton->click();
-    QTRY_COMPARE(m_fixture->transferTargets().size(), 2);
-    QCOMPARE(m_fixture->transferTargets().last(), QStringLiteral("92102"));
-
-    t->mailbox = QStringLiteral("@default");
-    QVERIFY(m_fixture->hangUpAll());
-    QVERIFY(m_fixture->talkTo(QStringLiteral("302")));
-    t->actionSendToVm->trigger();
-    QTRY_COMPARE(m_fixture->transferTargets().size(), 3);
-    QCOMPARE(m_fixture->transferTargets().last(), QStringLiteral("94930102"));
+    v->slotBlindTransfer();
+    v->slotSendToVoiceMail();
+    v->setIdle();
+    v->blindTransferButton->click();
+    QTRY_COMPARE(m_fixture->transferTargets(), QStringList { "4930102" });
+    v->vmPrefix = QStringLiteral("9");
+    v->setUnavailable();
+    for (const QString &box : { QStringLiteral("2102@default"), QStringLiteral("@default") }) {
+        QVERIFY(m_fixture->hangUpAll());
+        QVERIFY(m_fixture->talkTo(QStringLiteral("301")));
+        v->mailbox = box;
+        v->sendVmButton->click();
+    }
+    QTRY_COMPARE(m_fixture->transferTargets(), (QStringList { "4930102", "92102", "94930102" }));
 }
 
 // ---------------------------------------------------------------- drag and drop
@@ -367,8 +344,9 @@ void TestQuorAgentActions::transfers()
 void TestQuorAgentActions::tilePayloadBothWays_data()
 {
     QTest::addColumn<QString>("group");
-    QTest::newRow("plain group") << "Sales";
-    QTest::newRow("group with a comma and umlaut") << "Büro, Nord";
+    const auto row = [](const char *name, const QString &group) { QTest::newRow(name) << group; };
+    row("plain group", "Sales");
+    row("group with a comma and umlaut", "Büro, Nord");
 }
 
 void TestQuorAgentActions::tilePayloadBothWays()
@@ -376,50 +354,35 @@ void TestQuorAgentActions::tilePayloadBothWays()
     QFETCH(QString, group);
     QuorAgent *source = tile(QStringLiteral("102"));
     source->setGroupName(group);
-    source->show();
     QuorAgent *target = tile(QStringLiteral("105"));
     target->setGroupName(QStringLiteral("Support"));
     QSignalSpy moves(target, &QuorAgent::newExtPosition);
 
-    // The tile's own drag: started by a move with the left button held far
-    // enough from its corner.
+    // The tile's own drag: a move with the left button held, far enough from
+    // its corner.
     QByteArray payload;
-    bool dropped = false;
     QTimer::singleShot(0, this, [&] {
         if (auto *drag = source->findChild<QDrag *>()) {
             payload = drag->mimeData()->data(QStringLiteral("txt/ext"));
-            dropped = dropOn(target, drag->mimeData());
+            dropOn(target, drag->mimeData());
         }
         endDrag();
     });
-    QMouseEvent move(QEvent::MouseMove, QPointF(60, 30), source->mapToGlobal(QPointF(60, 30)), Qt::NoButton,
-        Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(source, &move);
+    moveWithButtonHeld(source, QPoint(60, 30));
     QCOMPARE(payload, QByteArray("102,") + group.toUtf8());
-    QVERIFY(dropped);
-    QCOMPARE(moves.size(), 1);
-    QCOMPARE(moves.at(0), (QVariantList { "102", group, "105", "Support" }));
+    const qsizetype drags = source->findChildren<QDrag *>().size();
+    moveWithButtonHeld(source, QPoint(2, 2));
+    QCOMPARE(source->findChildren<QDrag *>().size(), drags);
 
     // Payloads from elsewhere: read up to a NUL; without a comma both are empty.
-    auto *data = new QMimeData;
-    data->setData(QStringLiteral("txt/ext"), QByteArray("103,") + group.toUtf8() + QByteArray("\0junk", 5));
-    auto *bare = new QMimeData;
-    bare->setData(QStringLiteral("txt/ext"), "103");
-    duringDrag(m_window.get(), data, [&] { dropOn(target, data); });
-    duringDrag(m_window.get(), bare, [&] { dropOn(target, bare); });
+    QMimeData *data = mime("txt/ext", QByteArray("103,") + group.toUtf8() + QByteArray("\0junk", 5));
+    duringDrag(data, [&] { dropOn(target, data); });
+    QMimeData *bare = mime("txt/ext", "103");
+    duringDrag(bare, [&] { dropOn(target, bare); });
     QCOMPARE(moves.size(), 3);
+    QCOMPARE(moves.at(0), (QVariantList { "102", group, "105", "Support" }));
     QCOMPARE(moves.at(1), (QVariantList { "103", group, "105", "Support" }));
     QCOMPARE(moves.at(2), (QVariantList { "", "", "105", "Support" }));
-
-    // A move without the left button, or too near the corner, drags nothing.
-    const qsizetype drags = source->findChildren<QDrag *>().size();
-    QMouseEvent near(QEvent::MouseMove, QPointF(2, 2), source->mapToGlobal(QPointF(2, 2)), Qt::NoButton, Qt::LeftButton,
-        Qt::NoModifier);
-    QMouseEvent hover(QEvent::MouseMove, QPointF(60, 30), source->mapToGlobal(QPointF(60, 30)), Qt::NoButton,
-        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(source, &near);
-    QCoreApplication::sendEvent(source, &hover);
-    QCOMPARE(source->findChildren<QDrag *>().size(), drags);
 }
 
 void TestQuorAgentActions::dragEnter_data()
@@ -428,11 +391,13 @@ void TestQuorAgentActions::dragEnter_data()
     QTest::addColumn<bool>("free");
     QTest::addColumn<bool>("inDrag");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("a tile, busy or not") << "txt/ext" << false << true << true;
-    QTest::newRow("a live call on a free tile") << "phone/call" << true << true << true;
-    QTest::newRow("a live call on a busy tile") << "phone/call" << false << true << false;
-    QTest::newRow("a call from another application") << "phone/call" << true << false << false;
-    QTest::newRow("anything else") << "text/plain" << true << true << false;
+    const auto row = [](const char *name, const QString &format, const bool &free, const bool &inDrag,
+                         const bool &accepted) { QTest::newRow(name) << format << free << inDrag << accepted; };
+    row("a tile, busy or not", "txt/ext", false, true, true);
+    row("a live call on a free tile", "phone/call", true, true, true);
+    row("a live call on a busy tile", "phone/call", false, true, false);
+    row("a call from another application", "phone/call", true, false, false);
+    row("anything else", "text/plain", true, true, false);
 }
 
 void TestQuorAgentActions::dragEnter()
@@ -441,14 +406,12 @@ void TestQuorAgentActions::dragEnter()
     QFETCH(bool, free);
     QFETCH(bool, inDrag);
     QFETCH(bool, accepted);
-
     TQuorCall *call = m_fixture->talkTo(QStringLiteral("300"));
     QVERIFY(call);
     QuorAgent *t = tile();
     if (free)
         t->setIdle();
-    auto *data = new QMimeData;
-    data->setData(format, format == QLatin1String("phone/call") ? call->dragPayload() : QByteArray("102,Sales"));
+    QMimeData *data = mime(format, format == QLatin1String("phone/call") ? call->dragPayload() : "102,Sales");
     bool result = false;
     const auto enter = [&] {
         QDragEnterEvent event(QPoint(60, 30), Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
@@ -456,7 +419,7 @@ void TestQuorAgentActions::dragEnter()
         result = event.isAccepted();
     };
     if (inDrag) {
-        duringDrag(m_window.get(), data, enter);
+        duringDrag(data, enter);
     } else {
         enter();
         delete data;
@@ -474,102 +437,79 @@ void TestQuorAgentActions::callDrops()
     m_channels << new Channel(QStringLiteral("1.1"), QStringLiteral("SIP/302-1"), QString(), QString(), QString());
     QVERIFY(paired->setChannel(m_channels.last()));
 
-    // A talking call dropped on an idle tile is handed over blind.
+    // A talking call dropped on an idle tile is handed over blind, but not
+    // from another application, which may name any address.
     TQuorCall *talking = m_fixture->talkTo(QStringLiteral("300"));
     QVERIFY(talking);
-    // ...but not from another application, which may name any address.
-    {
-        QScopedPointer<QMimeData> foreign(callData(talking));
-        QDropEvent event(QPointF(60, 30), Qt::MoveAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
-        idle->drop(&event);
-        QVERIFY(!event.isAccepted());
-        QCOMPARE(talking->state, int(CallTalking));
-    }
-    QMimeData *data = callData(talking);
-    duringDrag(m_window.get(), data, [&] { dropOn(idle, data); });
-    QTRY_COMPARE(m_fixture->transferTargets(), QStringList { QStringLiteral("101") });
+    QScopedPointer<QMimeData> foreign(mime("phone/call", talking->dragPayload()));
+    QDropEvent event(QPointF(60, 30), Qt::MoveAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
+    idle->drop(&event);
+    QVERIFY(!event.isAccepted());
+    QMimeData *data = mime("phone/call", talking->dragPayload());
+    duringDrag(data, [&] { dropOn(idle, data); });
+    QTRY_COMPARE(m_fixture->transferTargets(), QStringList { "101" });
     QVERIFY(m_fixture->hangUpAll());
 
-    // A held call dropped on the tile whose channel is paired with the phone's
-    // talking call is joined to it.
+    // A held call dropped on the tile whose channel is paired with the
+    // phone's talking call is joined to it; no other record is taken.
     TQuorCall *held = m_fixture->talkTo(QStringLiteral("301"));
     QVERIFY(held);
     phone->holdResume();
-    QCOMPARE(held->state, int(CallHeld));
     TQuorCall *partner = m_fixture->talkTo(QStringLiteral("302"));
     QVERIFY(partner);
     QCOMPARE(paired->currentCall, partner);
-
-    // Records that are no live call of this phone are ignored.
-    auto *stranger = new TQuorCall;
-    stranger->state = CallHeld;
-    const QByteArray strangerPayload = stranger->dragPayload();
-    auto *gone = new TQuorCall;
-    const QByteArray gonePayload = gone->dragPayload();
-    delete gone;
-    for (const QByteArray &payload : { strangerPayload, gonePayload, QByteArray("0"), QByteArray("x1") }) {
-        auto *bogus = new QMimeData;
-        bogus->setData(QStringLiteral("phone/call"), payload);
+    TQuorCall stranger;
+    stranger.state = CallHeld;
+    const QByteArray gone = std::make_unique<TQuorCall>()->dragPayload();
+    for (const QByteArray &payload : { stranger.dragPayload(), gone, QByteArray("0"), QByteArray("x1") }) {
+        QMimeData *bogus = mime("phone/call", payload);
         bool accepted = true;
-        duringDrag(m_window.get(), bogus, [&] { accepted = dropOn(paired, bogus); });
+        duringDrag(bogus, [&] { accepted = dropOn(paired, bogus); });
         QVERIFY(!accepted);
     }
-    delete stranger;
     QCOMPARE(held->state, int(CallHeld));
-    QCOMPARE(partner->state, int(CallTalking));
-
-    data = callData(held);
-    bool accepted = false;
-    duringDrag(m_window.get(), data, [&] { accepted = dropOn(paired, data); });
-    QVERIFY(accepted);
+    data = mime("phone/call", held->dragPayload());
+    duringDrag(data, [&] { QVERIFY(dropOn(paired, data)); });
     QCOMPARE(held->state, int(CallTransferring));
     QCOMPARE(partner->state, int(CallTransferring));
 }
 
-void TestQuorAgentActions::removedDuringItsOwnDrag()
+void TestQuorAgentActions::removedInItsOwnLoops()
 {
+    // Removed during its own drag: hidden and out of use at once, deleted
+    // only once the drag has returned.
     QuorAgent *t = tile(QStringLiteral("102"));
-    t->show();
     QPointer<QuorAgent> watch(t);
-    bool hiddenButAlive = false;
+    bool outOfUse = false;
     QTimer::singleShot(0, this, [&] {
         t->removeSafely();
-        hiddenButAlive = watch && t->isHidden() && t->isRemoved();
-        // Out of use: a drop on it does nothing.
         QSignalSpy moves(t, &QuorAgent::newExtPosition);
-        QMimeData data;
-        data.setData(QStringLiteral("txt/ext"), "105,Sales");
-        QDropEvent drop(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QScopedPointer<QMimeData> data(mime("txt/ext", "105,Sales"));
+        QDropEvent drop(QPointF(5, 5), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
         t->drop(&drop);
-        hiddenButAlive = hiddenButAlive && moves.isEmpty();
+        outOfUse = watch && t->isHidden() && t->isRemoved() && moves.isEmpty();
         endDrag();
     });
-    QMouseEvent move(QEvent::MouseMove, QPointF(60, 30), t->mapToGlobal(QPointF(60, 30)), Qt::NoButton, Qt::LeftButton,
-        Qt::NoModifier);
-    QCoreApplication::sendEvent(t, &move);
-    QVERIFY(hiddenButAlive);
+    moveWithButtonHeld(t, QPoint(60, 30));
+    QVERIFY(outOfUse);
     QVERIFY(watch);
     QTRY_VERIFY(watch.isNull());
 
-    // Outside a loop of its own the tile goes at once.
-    QPointer<QuorAgent> other(tile(QStringLiteral("103")));
-    other->removeSafely();
-    QVERIFY(other.isNull());
-}
-
-void TestQuorAgentActions::removedDuringRefusal()
-{
-    QuorAgent *t = tile();
-    t->setIdle();
-    t->setFwdState(true, QStringLiteral("200"), QStringLiteral("CFU"));
-    QPointer<QuorAgent> watch(t);
+    // Removed while its refusal box is open.
+    t = tile();
+    runSteps(t, "idle;fwd:200");
+    watch = t;
     RefusalBox::setHandler([&](QWidget *, const QString &, const QString &) { t->removeSafely(); });
     t->enableDND();
-    RefusalBox::setHandler([this](QWidget *, const QString &title, const QString &text) {
-        m_boxes << Box { title, text };
-    });
+    RefusalBox::setHandler(
+        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
     QVERIFY(watch);
     QTRY_VERIFY(watch.isNull());
+
+    // Outside a loop of its own it goes at once.
+    watch = tile(QStringLiteral("103"));
+    watch->removeSafely();
+    QVERIFY(watch.isNull());
 }
 
 QTEST_MAIN(TestQuorAgentActions)

@@ -1,0 +1,146 @@
+// The panel's grid: columns and rows from its width and its first child,
+// column-major placement, and children that leave or are destroyed.
+
+#include <QPointer>
+#include <QTest>
+
+#include "extensions/TGridLayout.h"
+
+namespace {
+
+using Points = QList<QPoint>;
+
+// Counts how often a widget changes its parent.
+class Cell : public QWidget
+{
+public:
+    Cell() { resize(132, 55); }
+    int parentChanges = 0;
+
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::ParentChange)
+            ++parentChanges;
+        return QWidget::event(e);
+    }
+};
+
+} // namespace
+
+class TestTGridLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void geometry_data();
+    void geometry();
+    void onlyRelayoutMoves();
+    void childrenThatLeave();
+};
+
+void TestTGridLayout::geometry_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<Points>("positions"); // of the children, by index
+    const auto row
+        = [](const char *name, const int &width, const int &count, const int &columns, const int &height,
+              const Points &positions) { QTest::newRow(name) << width << count << columns << height << positions; };
+
+    row("600 wide, ten children", 600, 10, 4, 174,
+        Points { { 5, 0 }, { 5, 57 }, { 5, 114 }, { 153, 0 }, { 153, 57 }, { 153, 114 }, { 301, 0 }, { 301, 57 },
+            { 301, 114 }, { 449, 0 } });
+    row("one child", 300, 1, 2, 58, Points { { 5, 0 } });
+    row("four in four columns", 600, 4, 4, 58, Points { { 5, 0 }, { 153, 0 }, { 301, 0 }, { 449, 0 } });
+    row("five in four columns, column-major", 600, 5, 4, 116,
+        Points { { 5, 0 }, { 5, 56 }, { 153, 0 }, { 153, 56 }, { 301, 0 } });
+}
+
+void TestTGridLayout::geometry()
+{
+    QFETCH(int, width);
+    QFETCH(int, count);
+    QFETCH(int, columns);
+    QFETCH(int, height);
+    QFETCH(Points, positions);
+
+    TGridLayout grid;
+    grid.resize(width, 10);
+    for (int i = 0; i < count; ++i)
+        grid.addWidget(new Cell);
+    grid.relayout();
+    QCOMPARE(grid.columns, columns);
+    QCOMPARE(grid.height(), height);
+    QCOMPARE(grid.width(), width);
+    Points placed;
+    for (QWidget *child : grid.children) {
+        placed << child->pos();
+        QVERIFY(!child->isHidden());
+    }
+    QCOMPARE(placed, positions);
+}
+
+void TestTGridLayout::onlyRelayoutMoves()
+{
+    TGridLayout grid;
+    grid.resize(600, 10);
+    for (int i = 0; i < 5; ++i)
+        grid.addWidget(new Cell);
+    grid.relayout();
+    const QPoint fifth = grid.children.at(4)->pos();
+
+    // Wider: nothing moves until relayout.
+    grid.resize(900, grid.height());
+    QCOMPARE(grid.children.at(4)->pos(), fifth);
+
+    // Narrower than one cell: size and places stay.
+    grid.resize(100, 116);
+    grid.relayout();
+    QCOMPARE(grid.size(), QSize(100, 116));
+    QCOMPARE(grid.children.at(4)->pos(), fifth);
+    QCOMPARE(grid.columns, 4);
+
+    // Cleared: the size stays too.
+    grid.resize(600, 116);
+    grid.clear();
+    grid.relayout();
+    QCOMPARE(grid.size(), QSize(600, 116));
+}
+
+void TestTGridLayout::childrenThatLeave()
+{
+    TGridLayout grid;
+    grid.resize(600, 10);
+    auto *stays = new Cell;
+    auto *leaves = new Cell;
+    auto *dies = new Cell;
+    for (Cell *c : { stays, leaves, dies })
+        grid.addWidget(c);
+    grid.relayout();
+    const int changes = stays->parentChanges;
+
+    // A rebuild: a child that comes back keeps its parent all along; one that
+    // does not loses the grid as its parent.
+    grid.clear();
+    grid.addWidget(stays);
+    grid.addWidget(dies);
+    grid.relayout();
+    QCOMPARE(stays->parentChanges, changes);
+    QCOMPARE(stays->parentWidget(), &grid);
+    QCOMPARE(leaves->parentWidget(), nullptr);
+    delete leaves;
+
+    // A child destroyed elsewhere is forgotten, never laid out again.
+    QPointer<Cell> watch(dies);
+    delete dies;
+    QCOMPARE(grid.children, QList<QWidget *> { stays });
+    grid.relayout();
+    QCOMPARE(stays->pos(), QPoint(5, 0));
+    QVERIFY(watch.isNull());
+}
+
+QTEST_MAIN(TestTGridLayout)
+#include "tst_tgridlayout.moc"
