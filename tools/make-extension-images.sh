@@ -1,9 +1,11 @@
 #!/bin/bash
 # Draws the extension tiles' and group headers' images (src/resources/images)
 # with ImageMagick: the tile frame, the state strips (str_*) and backgrounds
-# (bg_*), the call, transfer and voicemail buttons, the drag ghost and the group
-# header pictures (bt_grp*). Shapes are drawn at four times the size and scaled
-# down, which gives smooth edges without hand-made anti-aliasing.
+# (bg_*), the call, transfer and voicemail buttons, the drag ghost, the group
+# header pictures (bt_grp*), the info popup's pictures (images/agentinfo/,
+# hide*.png) and the combo boxes' arrow (combo_down*). Shapes are drawn at four
+# times the size and scaled down, which gives smooth edges without hand-made
+# anti-aliasing.
 set -euo pipefail
 
 out=$(cd "$(dirname "$0")/../src/resources/images" && pwd)
@@ -169,5 +171,124 @@ convert -size 524x220 xc:none -draw "$rimFull" -draw "$(badge "$orange" 0)" "$tm
 shrink "$tmp/h.png" "$out/bt_grp_cnt_h.png"
 convert -size 524x220 xc:none -draw "$rimStack" -draw "$(badge "$orange" 1)" "$tmp/h.png"
 shrink "$tmp/h.png" "$out/bt_grp_drop_h.png"
+
+# ---------------------------------------------------------------- info popup
+# The extension info popup (400 x 300) in the tiles' look: a graphite body
+# whose transparent corners give the frameless window its shape, a dark title
+# band, a recessed well for the large state picture, a row of buttons, an inset
+# panel for the details and a speaker grille. Drawn at four times the size.
+info="$out/agentinfo"
+mkdir -p "$info"
+
+convert -size 1600x1200 xc:none \
+    \( -size 1600x1200 gradient:'rgb(96,96,96)-rgb(42,42,42)' \
+        \( -size 1600x1200 xc:none -fill white -draw 'roundrectangle 2,2 1597,1197 48,48' \) \
+        -compose CopyOpacity -composite \) -compose Over -composite \
+    \( -size 1600x112 gradient:'rgb(62,62,62)-rgb(30,30,30)' \) -geometry +0+0 -compose SrcAtop -composite \
+    -compose Over \
+    -fill "$orange" -stroke none -draw 'rectangle 8,108 1591,115' \
+    -fill 'rgb(22,22,22)' -draw 'roundrectangle 48,122 1551,462 34,34' \
+    -fill 'rgba(0,0,0,0.22)' -stroke 'rgba(255,255,255,0.08)' -strokewidth 3 \
+    -draw 'roundrectangle 36,470 1563,690 26,26' \
+    -fill 'rgb(34,34,34)' -stroke 'rgb(18,18,18)' -strokewidth 5 -draw 'roundrectangle 60,700 868,1176 26,26' \
+    -fill 'rgb(24,24,24)' -stroke 'rgba(255,255,255,0.08)' -strokewidth 3 \
+    -draw 'roundrectangle 1222,1128 1556,1190 24,24' \
+    -fill none -stroke 'rgb(18,18,18)' -strokewidth 6 -draw 'roundrectangle 3,3 1596,1196 48,48' \
+    "$tmp/info.png"
+grille=""
+for row in 0 1 2 3 4 5 6; do
+    for col in 0 1 2 3 4 5 6 7 8 9 10 11 12; do
+        x=$((960 + col * 44 + (row % 2) * 22)); y=$((760 + row * 44))
+        grille+="circle $x,$y $((x + 11)),$y "
+    done
+done
+convert "$tmp/info.png" \
+    -fill 'rgba(255,255,255,0.10)' -draw "translate 0,4 $grille" \
+    -fill 'rgb(24,24,24)' -draw "$grille" "$tmp/info.png"
+shrink "$tmp/info.png" "$info/agentinfo_bg.png"
+
+# 370 x 82 state pictures: a light field that fades into the state's tint, a
+# deeper foot, and a bar and lamp of the state's colour on the left.
+# infoState <name> <tint> <foot> <colour>
+infoState() {
+    convert \( -size 1480x248 gradient:"rgb(252,252,252)-$2" \) \( -size 1480x80 gradient:"$2-$3" \) -append \
+        \( -size 1480x328 xc:none -fill white -draw 'roundrectangle 0,0 1479,327 30,30' \) \
+        -compose CopyOpacity -composite -compose Over \
+        -fill "$4" -stroke none -draw 'roundrectangle 0,0 30,327 14,14' -draw 'rectangle 14,0 30,327' \
+        -fill 'rgb(24,24,24)' -draw 'circle 74,56 74,32' \
+        -fill "$4" -draw 'circle 74,56 74,38' \
+        -fill 'rgba(255,255,255,0.55)' -draw 'ellipse 68,48 8,5 0,360' \
+        -fill none -stroke 'rgba(0,0,0,0.18)' -strokewidth 3 -draw 'line 30,248 1479,248' \
+        "$tmp/state.png"
+    shrink "$tmp/state.png" "$info/agentinfo_$1.png"
+}
+infoState available 'rgb(214,240,210)' 'rgb(184,226,180)' 'rgb(46,160,66)'
+infoState unavailable 'rgb(222,222,222)' 'rgb(196,196,196)' 'rgb(120,120,120)'
+infoState ringing 'rgb(255,232,176)' 'rgb(250,212,130)' 'rgb(230,140,0)'
+infoState active 'rgb(248,210,206)' 'rgb(240,184,178)' 'rgb(210,50,40)'
+infoState hold 'rgb(208,222,244)' 'rgb(182,202,236)' 'rgb(60,96,180)'
+infoState queue 'rgb(226,210,246)' 'rgb(206,184,240)' 'rgb(140,84,200)'
+infoState offhook 'rgb(200,228,248)' 'rgb(172,212,242)' 'rgb(30,130,210)'
+infoState dnd 'rgb(242,206,220)' 'rgb(232,180,200)' 'rgb(190,30,80)'
+infoState fwd 'rgb(198,234,236)' 'rgb(168,220,224)' 'rgb(0,150,160)'
+infoState parked 'rgb(255,222,190)' 'rgb(250,200,156)' "$orange"
+
+# The call area lies over the state picture: a faint gloss, and an orange rim
+# while the pointer is over it.
+convert -size 1480x328 xc:none -fill 'rgba(255,255,255,0.16)' -draw 'roundrectangle 8,8 1471,110 24,24' "$tmp/c.png"
+shrink "$tmp/c.png" "$info/agentinfo_bt.png"
+convert -size 1480x328 xc:none -fill 'rgba(255,255,255,0.20)' -draw 'roundrectangle 8,8 1471,110 24,24' \
+    -fill none -stroke "$orange" -strokewidth 10 -draw 'roundrectangle 6,6 1473,321 28,28' "$tmp/c.png"
+shrink "$tmp/c.png" "$info/agentinfo_bt_h.png"
+
+# Buttons of 92 to 96 x 22: a dark key with a sign and its name; over it the
+# sign, name and rim turn orange.
+# infoButton <file> <width> <name> <sign drawn in a 88 x 88 box at 14,0>
+infoButton() {
+    local w=$(($2 * 4)) art
+    for hover in 0 1; do
+        local ink=$light rim='rgb(18,18,18)' file="$info/$1.png"
+        if [ $hover = 1 ]; then ink=$orange; rim=$orange; file="$info/$1_h.png"; fi
+        art=$("$4" "$ink")
+        convert \( -size ${w}x88 gradient:'rgb(78,78,78)-rgb(40,40,40)' \
+                \( -size ${w}x88 xc:none -fill white -draw "roundrectangle 4,4 $((w - 5)),83 16,16" \) \
+                -compose CopyOpacity -composite \) -compose Over \
+            -fill none -stroke "$rim" -strokewidth 5 -draw "roundrectangle 4,4 $((w - 5)),83 16,16" \
+            -draw "translate 18,12 $art" \
+            -font "$fontBold" -pointsize 34 -fill "$ink" -stroke none -gravity center -annotate +20+2 "$3" \
+            "$tmp/b.png"
+        shrink "$tmp/b.png" "$file"
+    done
+}
+signTransfer() { echo "fill none stroke $1 stroke-width 7 stroke-linecap round line 6,12 6,52 line 18,32 40,32
+                       fill $1 stroke none polygon 36,20 52,32 36,44"; }
+signVoicemail() { echo "fill none stroke $1 stroke-width 6 circle 14,32 14,22 circle 42,32 42,22 line 14,42 42,42"; }
+signDnd() { echo "fill none stroke $1 stroke-width 6 circle 28,32 28,12 line 14,32 42,32"; }
+signMessage() { echo "fill none stroke $1 stroke-width 5 stroke-linejoin round rectangle 4,16 52,50
+                      polyline 4,16 28,36 52,16"; }
+signForward() { echo "fill none stroke $1 stroke-width 7 stroke-linecap round path 'M 6,50 C 6,24 20,22 38,22'
+                      fill $1 stroke none polygon 34,8 54,22 34,36"; }
+infoButton agentinfo_bt01 96 TRANSFER signTransfer
+infoButton agentinfo_bt02 92 VOICEMAIL signVoicemail
+infoButton agentinfo_bt03 92 DND signDnd
+infoButton agentinfo_bt04 94 MESSAGE signMessage
+infoButton agentinfo_bt05 94 FORWARD signForward
+
+# 18 x 18: the popup's close key.
+for hover in 0 1; do
+    ink=$light; disc='rgb(28,28,28)'; file="$out/hide.png"
+    if [ $hover = 1 ]; then ink=$orange; file="$out/hide_h.png"; fi
+    convert -size 72x72 xc:none -fill "$disc" -stroke 'rgb(120,120,120)' -strokewidth 3 -draw 'circle 36,36 36,4' \
+        -draw "fill none stroke $ink stroke-width 7 stroke-linecap round line 24,24 48,48 line 48,24 24,48" \
+        "$tmp/x.png"
+    shrink "$tmp/x.png" "$file"
+done
+
+# 9 x 6: the down arrow of the combo boxes in the popup, the forward dialog
+# and the group editor, light and, for a disabled box, grey.
+convert -size 36x24 xc:none -fill "$light" -draw 'polygon 2,2 34,2 18,22' "$tmp/a.png"
+shrink "$tmp/a.png" "$out/combo_down.png"
+convert -size 36x24 xc:none -fill 'rgb(128,128,128)' -draw 'polygon 2,2 34,2 18,22' "$tmp/a.png"
+shrink "$tmp/a.png" "$out/combo_down_d.png"
 
 echo "Extension images written to $out"

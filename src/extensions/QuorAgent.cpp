@@ -8,6 +8,8 @@
 
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
+#include "extensions/DialogEnableCf.h"
+#include "extensions/QuorAgentInfo.h"
 #include "softphone/TQuorPhone.h"
 
 AgentImages *QuorAgent::images = nullptr;
@@ -122,11 +124,17 @@ QuorAgent::QuorAgent(TQuorPhone *phone, QString name, QList<Channel *> *channels
     this->phone = phone;
     if (phone)
         connect(phone, &TQuorPhone::signalSendCall, this, &QuorAgent::slotSendCall);
-    // The info popup is made here once it exists.
+    info = new QuorAgentInfo(this);
     setupButtons();
 }
 
-QuorAgent::~QuorAgent() = default;
+QuorAgent::~QuorAgent()
+{
+    // Neither window has a parent; either may be inside its refusal box.
+    info->removeSafely();
+    if (cfDialog)
+        cfDialog->tileRemoved();
+}
 
 void QuorAgent::removeSafely()
 {
@@ -500,5 +508,7 @@ void QuorAgent::updateToolTip()
 
 void QuorAgent::updateInfo()
 {
-    // The info popup's details, name and state are written here once it exists.
+    info->setDetailsText(detailsText());
+    info->setNameText(callerIdName);
+    info->setInfo(state, extension, dndFamily, fwdFamily, fwdNumber, peerText);
 }

@@ -17,7 +17,9 @@
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
 #include "extensions/ButtonDrag.h"
+#include "extensions/DialogEnableCf.h"
 #include "extensions/DragData.h"
+#include "extensions/QuorAgentInfo.h"
 #include "extensions/RefusalBox.h"
 #include "softphone/TQuorPhone.h"
 
@@ -164,7 +166,12 @@ void QuorAgent::enableFWD()
         changeDatabase(false, fwdFamily);
         return;
     }
-    // The call-forward dialog opens here once it exists.
+    auto *dialog = new DialogEnableCf(this);
+    cfDialog = dialog;
+    dialog->setUser(extension, fwdFamily, fwdNumber);
+    dialog->setWindowTitle(QStringLiteral("Enable Call Forwarding"));
+    dialog->setWindowOpacity(0.97);
+    dialog->show();
 }
 
 // ---------------------------------------------------------------- menu and popup
@@ -193,7 +200,20 @@ void QuorAgent::createContextMenu(const QPoint &)
 
 void QuorAgent::extInfo()
 {
-    // The info popup opens here once it exists.
+    if (m_removal.pending())
+        return;
+    info->buildForm();
+    info->setWindowTitle(QStringLiteral("Extension ") + extension);
+    const Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    // Setting the flags again would hide an open popup.
+    if ((info->windowFlags() & flags) != flags)
+        info->setWindowFlags(flags);
+    info->setWindowOpacity(0.97);
+    info->setFixedSize(400, 300);
+    const QPixmap background(QStringLiteral(":/ui/images/agentinfo/agentinfo_bg.png"));
+    info->Agent_label_bg->setPixmap(background);
+    info->setMask(background.mask());
+    info->show();
 }
 
 // ---------------------------------------------------------------- drag and drop

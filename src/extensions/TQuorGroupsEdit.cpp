@@ -25,6 +25,7 @@ TQuorGroupsEdit::TQuorGroupsEdit(QWidget *parent)
     : QWidget(parent)
 {
     setupUi(this);
+    setupEditor();
     xml = new TXmlGroups(Paths::dataFile(QStringLiteral("extgroups.xml")));
     ensureFile();
     setEditEnabled(false);
@@ -78,6 +79,11 @@ void TQuorGroupsEdit::connectUnsorted(TExtensionGroup *group)
 void TQuorGroupsEdit::connectGroup(TExtensionGroup *group)
 {
     connectUnsorted(group);
+    connectDrops(group);
+}
+
+void TQuorGroupsEdit::connectDrops(TExtensionGroup *group)
+{
     connect(group, &TExtensionGroup::newPosition, this, &TQuorGroupsEdit::slotNewGroupPosition);
     connect(group, &TExtensionGroup::signalUpdateExt, this, &TQuorGroupsEdit::slotNewExtPosition);
     connect(group, &TExtensionGroup::signalAddExt2group, this, &TQuorGroupsEdit::slotNewExt2group);

@@ -39,6 +39,11 @@ public:
     // Deletes every group, copy and record and empties the editor.
     void clearGroups();
     void setEditEnabled(bool on);
+    // Fresh working copies of the groups for the editor; unapplied edits go.
+    void refreshEditCopies();
+    // The copies the editor shows: the edited one and the other one (nullptr
+    // where there is none).
+    void selectedGroups(TExtensionGroup **current, TExtensionGroup **other);
 
     // The name the Unsorted group is recognised by (lower case) and shown with.
     static QString unsortedKey();
@@ -62,10 +67,33 @@ public slots:
     void slotDrop2group(QString dragged, QString sourceGroup, QString targetGroup);
     void slotNewExt2group(QString dragged, QString target, QString sourceGroup, QString targetGroup);
 
+    // The editor window's.
+    void groupIndexChanged(int index);
+    void otherGroupsIndexChanged(int index);
+    void slotMoveRight();
+    void slotMoveLeft();
+    void slotMoveAllRight();
+    void slotMoveAllLeft();
+    void slotNameTextChanged(QString text);
+    void slotDescTextChanged();
+    void slotVisibleStateChanged(int state);
+    void slotApply();
+    void slotAdd();
+    void slotDelete();
+
 private:
     void ensureFile();
     void connectGroup(TExtensionGroup *group);
     void connectUnsorted(TExtensionGroup *group);
+    // The four drop and reorder signals of an ordinary group.
+    void connectDrops(TExtensionGroup *group);
+    // The editor window (TQuorGroupsEditWindow.cpp).
+    void setupEditor();
+    // Working copy at an editor entry's index; the count stands for Unsorted.
+    TExtensionGroup *copyAt(int index) const;
+    void moveSelected(
+        TExtensionGroup *source, TExtensionGroup *target, QListWidget *sourceList, QListWidget *targetList);
+    void moveAll(TExtensionGroup *source, TExtensionGroup *target, QListWidget *sourceList, QListWidget *targetList);
     bool isUnsortedName(const QString &name) const;
     // The group a drop names: an ordinary group of that name, else Unsorted.
     TExtensionGroup *namedOrUnsorted(const QString &name) const;

@@ -1,0 +1,262 @@
+// The group editor window: its entries, new and delete, moving tiles, the
+// description limit, Apply, and the editor without loaded groups or copies.
+
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+#include "extensions/QuorAgent.h"
+#include "extensions/TExtensionGroup.h"
+#include "extensions/TQuorGroupsEdit.h"
+#include "testsupport/TestDataDir.h"
+
+namespace {
+
+// A sorted by number (101, 102), B by caller name (201 Zoe, 202 Adam), and
+// Unsorted, which takes 301.
+const QByteArray kFile = R"(<!DOCTYPE xmlreader>
+<groups>
+    <group><name>A</name><desc>first</desc><visible>yes</visible><expanded>yes</expanded><sort>num</sort>
+        <extension><tech>SIP</tech><chan>102</chan><uname>Bea</uname><ci/></extension>
+        <extension><tech>SIP</tech><chan>101</chan><uname>Carl</uname><ci/></extension>
+    </group>
+    <group><name>B</name><desc>second</desc><visible>yes</visible><expanded>yes</expanded><sort>name</sort>
+        <extension><tech>SIP</tech><chan>201</chan><uname>Zoe</uname><ci/></extension>
+        <extension><tech>SIP</tech><chan>202</chan><uname>Adam</uname><ci/></extension>
+    </group>
+    <group><name>Unsorted</name><desc>rest</desc><visible>yes</visible><expanded>yes</expanded><sort>num</sort>
+    </group>
+</groups>
+)";
+
+// "name/data" of each entry.
+QString entries(const QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i) + QLatin1Char('/') + box->itemData(i).toString();
+    return list.join(QLatin1Char(' '));
+}
+
+QString rows(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts.join(QLatin1Char('|'));
+}
+
+QString extensionsOf(const TExtensionGroup *group)
+{
+    QStringList list;
+    for (const QuorAgent *tile : group->tiles)
+        list << tile->extension;
+    return list.join(QLatin1Char(' '));
+}
+
+// Row k of the list stands for tile k of the group.
+bool mirrors(const QListWidget *list, const TExtensionGroup *group)
+{
+    QStringList texts;
+    for (const QuorAgent *tile : group->tiles)
+        texts << tile->extension + QLatin1Char(' ') + tile->number + QLatin1Char(' ') + tile->callerIdName;
+    return rows(list) == texts.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+class TestGroupEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void entriesAndRows();
+    void newAndDelete();
+    void moving_data();
+    void moving();
+    void description();
+    void apply();
+    void withoutGroupsOrCopies();
+
+private:
+    std::unique_ptr<TestDataDir> m_data;
+    std::unique_ptr<TQuorGroupsEdit> m_edit;
+    QList<QuorAgent *> m_tiles;
+};
+
+void TestGroupEditor::init()
+{
+    m_data = std::make_unique<TestDataDir>();
+    m_data->write(QStringLiteral("extgroups.xml"), kFile);
+    m_edit = std::make_unique<TQuorGroupsEdit>();
+    m_edit->loadGroups();
+    for (const char *ext : { "101", "102", "201", "202", "301" }) {
+        auto *tile = new QuorAgent(nullptr, QLatin1String(ext), nullptr, QStringLiteral("SIP"));
+        tile->setCallerIdNum(QLatin1String("4930") + QLatin1String(ext));
+        m_edit->placeExtension(tile);
+        m_tiles << tile;
+    }
+    m_edit->refreshEditCopies();
+}
+
+void TestGroupEditor::cleanup()
+{
+    m_edit.reset();
+    qDeleteAll(m_tiles);
+    m_tiles.clear();
+    m_data.reset();
+}
+
+void TestGroupEditor::entriesAndRows()
+{
+    TQuorGroupsEdit &e = *m_edit;
+    QCOMPARE(entries(e.boxEditGroup), QStringLiteral("A/ B/ Unsorted/"));
+    QCOMPARE(rows(e.listExtView), QStringLiteral("101 4930101 Carl|102 4930102 Bea"));
+    QCOMPARE(e.editGroupName->text() + e.editGroupDesc->toPlainText(), QStringLiteral("Afirst"));
+    e.boxEditGroup->setCurrentIndex(1);
+    QCOMPARE(entries(e.boxOtherGroups), QStringLiteral("A/0 Unsorted/2"));
+    QVERIFY(mirrors(e.listOtherExtView, e.editCopies.at(0)));
+    e.boxEditGroup->setCurrentIndex(2);
+    QCOMPARE(entries(e.boxOtherGroups), QStringLiteral("A/0 B/1"));
+    QCOMPARE(rows(e.listExtView), QStringLiteral("301 4930301 "));
+    QVERIFY(!e.editGroupName->isEnabled());
+    // The Unsorted name cannot be changed, not even by a late signal.
+    emit e.editGroupName->textChanged(QStringLiteral("Misc"));
+    QCOMPARE(e.unsortedCopy->name, QStringLiteral("Unsorted"));
+
+    // Edits live in the copies only, and a refresh drops them.
+    e.boxEditGroup->setCurrentIndex(0);
+    e.editGroupName->setText(QStringLiteral("Front"));
+    e.checkBoxGroupVisible->setCheckState(Qt::Unchecked);
+    QCOMPARE(e.boxEditGroup->itemText(0) + e.editCopies.at(0)->name + e.groupList.at(0)->name,
+        QStringLiteral("FrontFrontA"));
+    QVERIFY(!e.editCopies.at(0)->visibleFlag);
+    e.refreshEditCopies();
+    QCOMPARE(e.editCopies.at(0)->name, QStringLiteral("A"));
+    QVERIFY(e.editCopies.at(0)->visibleFlag);
+}
+
+void TestGroupEditor::newAndDelete()
+{
+    TQuorGroupsEdit &e = *m_edit;
+    e.buttonAdd->click();
+    QCOMPARE(entries(e.boxEditGroup), QStringLiteral("A/ B/ New group/ Unsorted/"));
+    QCOMPARE(e.boxEditGroup->currentIndex(), 2);
+    const TExtensionGroup *added = e.editCopies.at(2);
+    QVERIFY(added->visibleFlag && added->expanded);
+    QCOMPARE(added->sort + added->desc, QStringLiteral("numNo description"));
+
+    // B's tiles go to their sorted places in Unsorted, A becomes current; the
+    // real groups stay; Unsorted cannot be deleted.
+    e.boxEditGroup->setCurrentIndex(1);
+    e.buttonDelete->click();
+    QCOMPARE(entries(e.boxEditGroup), QStringLiteral("A/ New group/ Unsorted/"));
+    QCOMPARE(e.boxEditGroup->currentIndex(), 0);
+    QCOMPARE(extensionsOf(e.unsortedCopy), QStringLiteral("201 202 301"));
+    QCOMPARE(extensionsOf(e.groupList.at(1)), QStringLiteral("202 201"));
+    e.boxEditGroup->setCurrentIndex(2);
+    e.buttonDelete->click();
+    QCOMPARE(e.boxEditGroup->count(), 3);
+}
+
+void TestGroupEditor::moving_data()
+{
+    QTest::addColumn<int>("edited");
+    QTest::addColumn<int>("otherEntry");
+    QTest::addColumn<QList<int>>("selected"); // rows of the edited list; empty: all
+    QTest::addColumn<QString>("other"); // the other group afterwards
+    QTest::newRow("two into a group sorted by name") << 0 << 0 << QList<int> { 0, 1 } << "202 102 101 201";
+    QTest::newRow("one") << 0 << 0 << QList<int> { 1 } << "202 102 201";
+    QTest::newRow("all into Unsorted, by number") << 1 << 1 << QList<int> {} << "201 202 301";
+}
+
+void TestGroupEditor::moving()
+{
+    QFETCH(int, edited);
+    QFETCH(int, otherEntry);
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, other);
+
+    TQuorGroupsEdit &e = *m_edit;
+    e.boxEditGroup->setCurrentIndex(edited);
+    e.boxOtherGroups->setCurrentIndex(otherEntry);
+    TExtensionGroup *current = nullptr;
+    TExtensionGroup *target = nullptr;
+    e.selectedGroups(&current, &target);
+    QCOMPARE(current, e.editCopies.at(edited));
+    for (int row : selected)
+        e.listExtView->item(row)->setSelected(true);
+    (selected.isEmpty() ? e.buttonMoveAllRight : e.buttonMoveRight)->click();
+    QCOMPARE(extensionsOf(target), other);
+    QVERIFY(mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
+    e.buttonMoveAllLeft->click();
+    QVERIFY(target->tiles.isEmpty() && mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
+}
+
+void TestGroupEditor::description()
+{
+    const QString typed(300, QLatin1Char('d'));
+    m_edit->editGroupDesc->setPlainText(typed);
+    QCOMPARE(m_edit->editGroupDesc->toPlainText(), typed.left(256));
+    QCOMPARE(m_edit->editCopies.at(0)->desc, typed.left(256));
+}
+
+void TestGroupEditor::apply()
+{
+    TQuorGroupsEdit &e = *m_edit;
+    QSignalSpy rebuilt(&e, &TQuorGroupsEdit::signalUpdateExtGrid);
+    QPointer<TExtensionGroup> oldA(e.groupList.at(0));
+    e.checkBoxGroupVisible->setCheckState(Qt::Unchecked); // A hidden
+    e.buttonAdd->click();
+    e.editGroupName->setText(QStringLiteral("C"));
+    e.buttonApply->click();
+
+    QCOMPARE(rebuilt.size(), 1);
+    QStringList order;
+    for (const TExtensionGroup *group : e.groups())
+        order << group->name + QLatin1Char(':') + extensionsOf(group);
+    QCOMPARE(order, (QStringList { "A:101 102", "B:202 201", "C:", "Unsorted:301" }));
+    QVERIFY(!e.groupList.at(0)->visibleFlag);
+    const QByteArray file = m_data->read(QStringLiteral("extgroups.xml"));
+    QVERIFY(file.contains("<name>A</name>\n        <desc>first</desc>\n        <visible>no</visible>"));
+    QVERIFY(file.indexOf("<name>C</name>") < file.indexOf("<name>Unsorted</name>"));
+    QTRY_VERIFY(oldA.isNull());
+
+    // The new groups take sort changes and drops as loaded ones do.
+    e.groupList.at(1)->setSort(QStringLiteral("num"));
+    QCOMPARE(extensionsOf(e.groupList.at(1)), QStringLiteral("201 202"));
+    QCOMPARE(rebuilt.size(), 2);
+    emit e.groupList.at(0)->signalDrop2group(QStringLiteral("201"), QStringLiteral("B"), QStringLiteral("A"));
+    QCOMPARE(extensionsOf(e.groupList.at(0)), QStringLiteral("101 102 201"));
+}
+
+void TestGroupEditor::withoutGroupsOrCopies()
+{
+    // Shown before the first login: no entries, nothing enabled, nothing done.
+    m_edit = std::make_unique<TQuorGroupsEdit>();
+    TQuorGroupsEdit &e = *m_edit;
+    e.refreshEditCopies();
+    QCOMPARE(e.boxEditGroup->count(), 0);
+    QVERIFY(!e.boxEditGroup->isEnabled() && !e.editGroupName->isEnabled());
+    QMetaObject::invokeMethod(&e, "groupIndexChanged", Q_ARG(int, 0));
+    e.slotAdd();
+    e.slotApply();
+    QVERIFY(e.editCopies.isEmpty() && !e.unsortedCopy);
+
+    // Left open across a new login: Apply without copies keeps the loaded groups.
+    e.loadGroups();
+    const QList<TExtensionGroup *> loaded = e.groupList;
+    const QByteArray file = m_data->read(QStringLiteral("extgroups.xml"));
+    QSignalSpy rebuilt(&e, &TQuorGroupsEdit::signalUpdateExtGrid);
+    e.buttonAdd->click();
+    e.buttonApply->click();
+    QVERIFY(e.groupList == loaded && e.unsorted && rebuilt.isEmpty());
+    QCOMPARE(m_data->read(QStringLiteral("extgroups.xml")), file);
+}
+
+QTEST_MAIN(TestGroupEditor)
+#include "tst_groupeditor.moc"

@@ -1,0 +1,136 @@
+// Writes screenshots of the extension windows, to look at after changing their
+// forms, pictures or style sheets:
+//   QT_QPA_PLATFORM=offscreen build/dev/bin/extension-shots [directory]
+// The info popup of a tile in a call and forwarded, the call-forward dialog
+// and the group editor, in a temporary data directory. The pictures go to the
+// directory (default: the current one).
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QTest>
+
+#include <cstdio>
+
+#include "core/CPushButton.h"
+#include "extensions/DialogEnableCf.h"
+#include "extensions/QuorAgent.h"
+#include "extensions/QuorAgentInfo.h"
+#include "extensions/TQuorGroupsEdit.h"
+#include "testsupport/TestDataDir.h"
+
+namespace {
+
+QString g_dir;
+
+// A window on a plain backdrop, cut to its mask as the window system shows it.
+void shoot(QWidget *window, const QString &name)
+{
+    QTest::qWait(50);
+    // The offscreen cursor sits somewhere on the window: no key shows its
+    // hover face in the picture.
+    for (CPushButton *button : window->findChildren<CPushButton *>()) {
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(button, &leave);
+    }
+    const QPixmap grabbed = window->grab();
+    constexpr int kMargin = 16;
+    QImage shot(grabbed.size() + QSize(2 * kMargin, 2 * kMargin), QImage::Format_ARGB32_Premultiplied);
+    shot.fill(QColor(206, 208, 212));
+    QPainter painter(&shot);
+    painter.translate(kMargin, kMargin);
+    if (!window->mask().isEmpty())
+        painter.setClipRegion(window->mask());
+    painter.drawPixmap(0, 0, grabbed);
+    painter.end();
+    const QString path = QDir(g_dir).filePath(name + QLatin1String(".png"));
+    std::printf("%s\n", qPrintable(shot.save(path) ? path : QStringLiteral("could not write ") + path));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    QDir().mkpath(g_dir);
+    QFile css(QStringLiteral(":/ui/css/app.css"));
+    if (css.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromUtf8(css.readAll()));
+
+    QList<Channel *> channels;
+    auto *tile = new QuorAgent(nullptr, QStringLiteral("104"), &channels, QStringLiteral("SIP"));
+    tile->addFwdFamilies(QStringLiteral("CF"), QStringLiteral("CFB"), QStringLiteral("CFU"));
+    tile->setDndFamily(QStringLiteral("DND"));
+    tile->setCallerIdName(QStringLiteral("Anna Rossi"));
+    tile->setCallerIdNum(QStringLiteral("104"));
+    tile->setContext(QStringLiteral("from-internal"));
+    tile->setCodec(QStringLiteral("ulaw,alaw,gsm"));
+    tile->setMailbox(QStringLiteral("104@default"));
+    tile->setGroupName(QStringLiteral("Sales"));
+    tile->setIdle();
+    tile->updateInfo();
+
+    tile->setStatusText(QStringLiteral("IN"));
+    tile->setPeerText(QStringLiteral("Marco Bianchi <0171 555 0199>"));
+    tile->setActive();
+    emit tile->timeoutAgent(QStringLiteral("00:02:17"));
+    tile->setVmCount(2);
+    tile->button_user->click();
+    shoot(tile->info, QStringLiteral("agentinfo-call"));
+
+    tile->setStatusText(QString());
+    tile->setFwdState(true, QStringLiteral("0171 555 0199"), QStringLiteral("CFB"));
+    shoot(tile->info, QStringLiteral("agentinfo-forward"));
+
+    tile->setFwdState(false, QString(), QString());
+    tile->enableFWD();
+    tile->cfDialog->Edit_fwd->setText(QStringLiteral("0171 555 0199"));
+    tile->cfDialog->comboFwdFamily->setCurrentIndex(1);
+    shoot(tile->cfDialog, QStringLiteral("dialog-forward"));
+
+    delete tile;
+
+    TestDataDir data;
+    data.write(QStringLiteral("extgroups.xml"), R"(<!DOCTYPE xmlreader>
+<groups>
+    <group><name>Sales</name><desc>Front desk and orders</desc><visible>yes</visible><expanded>yes</expanded>
+        <sort>name</sort></group>
+    <group><name>Support</name><desc>Second level</desc><visible>yes</visible><expanded>yes</expanded>
+        <sort>num</sort></group>
+</groups>
+)");
+    TQuorGroupsEdit editor;
+    editor.loadGroups();
+    const QList<std::pair<const char *, const char *>> peers { { "201", "Anna Rossi" }, { "202", "Tom Becker" },
+        { "203", "Lena Fischer" }, { "204", "Jonas Wolf" }, { "301", "Mia Schulz" }, { "302", "Felix Braun" },
+        { "250", "Reception" }, { "251", "Conference 1" } };
+    QList<QuorAgent *> tiles;
+    for (const auto &[ext, name] : peers) {
+        auto *t = new QuorAgent(nullptr, QLatin1String(ext), nullptr, QStringLiteral("SIP"));
+        t->setCallerIdName(QLatin1String(name));
+        editor.placeExtension(t);
+        tiles << t;
+    }
+    editor.refreshEditCopies();
+    // Four of them into Sales, two into Support; the rest stays unsorted.
+    editor.boxEditGroup->setCurrentIndex(2);
+    for (int row : { 0, 1, 2, 3 })
+        editor.listExtView->item(row)->setSelected(true);
+    editor.boxOtherGroups->setCurrentIndex(0);
+    editor.buttonMoveRight->click();
+    for (int row : { 1, 2 })
+        editor.listExtView->item(row)->setSelected(true);
+    editor.boxOtherGroups->setCurrentIndex(1);
+    editor.buttonMoveRight->click();
+    editor.boxEditGroup->setCurrentIndex(0);
+    editor.boxOtherGroups->setCurrentIndex(1);
+    editor.listExtView->item(1)->setSelected(true);
+    editor.resize(423, 643);
+    editor.show();
+    shoot(&editor, QStringLiteral("groupedit"));
+    editor.clearGroups();
+    qDeleteAll(tiles);
+    return 0;
+}
