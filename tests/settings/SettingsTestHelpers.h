@@ -40,6 +40,7 @@ inline void writeSettings(const TestDataDir &dir, const QByteArray &sections)
     dir.write(u"quorer.xml"_s, "<!DOCTYPE xmlreader>\n<quorer>" + sections + "</quorer>\n");
 }
 
+// The panel's helpers; the store's test builds without widgets.
 #ifdef QT_WIDGETS_LIB
 #include <QAbstractButton>
 #include <QLineEdit>
