@@ -2,96 +2,95 @@
 
 #include <QDomDocument>
 #include <QFile>
-#include <QLineEdit>
-#include <QList>
-#include <QPair>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QStringList>
 #include <QTest>
 
 #include "core/Paths.h"
-#include "core/QuorTypes.h"
-#include "settings/TQuorSettings.h"
+#include "testsupport/TestDataDir.h"
 
-// The sections of "quorer.xml" in document order.
-inline QStringList sectionNames(const QDomDocument &doc)
-{
-    QStringList names;
-    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
-        names << e.tagName();
-    return names;
-}
+using namespace Qt::StringLiterals;
 
-inline QDomDocument readXml(const QString &path, bool *ok = nullptr)
+// Every key of a settings file as "section/key=value", in document order.
+inline QStringList entries(const QString &path = Paths::dataFile(u"quorer.xml"_s))
 {
     QDomDocument doc;
     QFile file(path);
-    const bool parsed = file.open(QIODevice::ReadOnly) && static_cast<bool>(doc.setContent(&file));
-    if (ok)
-        *ok = parsed;
-    return doc;
+    if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file))
+        return { u"<unreadable>"_s };
+    QStringList list;
+    for (QDomElement s = doc.documentElement().firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
+        for (QDomElement k = s.firstChildElement(); !k.isNull(); k = k.nextSiblingElement())
+            list << s.tagName() + u'/' + k.tagName() + u'=' + k.text();
+    }
+    return list;
 }
 
-// The text of key in section, or a null string when it is missing.
-inline QString xmlValue(const QDomDocument &doc, const QString &section, const QString &key)
+// The text of key in section of the data directory's "quorer.xml"; null when missing.
+inline QString stored(const char *section, const char *key)
 {
-    const QDomElement e = doc.documentElement().firstChildElement(section).firstChildElement(key);
-    return e.isNull() ? QString() : e.text();
+    const QString prefix = QLatin1String(section) + u'/' + QLatin1String(key) + u'=';
+    for (const QString &e : entries()) {
+        if (e.startsWith(prefix))
+            return e.mid(prefix.size());
+    }
+    return {};
 }
 
-// The text of key in section of the data directory's "quorer.xml".
-inline QString stored(const QString &section, const QString &key)
+inline void writeSettings(const TestDataDir &dir, const QByteArray &sections)
 {
-    return xmlValue(readXml(Paths::dataFile(QStringLiteral("quorer.xml"))), section, key);
+    dir.write(u"quorer.xml"_s, "<!DOCTYPE xmlreader>\n<quorer>" + sections + "</quorer>\n");
 }
 
-// Records what the settings tell the user, in order.
+// The panel's helpers; the store's test builds without widgets.
+#ifdef QT_WIDGETS_LIB
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "core/QuorTypes.h"
+#include "settings/TQuorSettings.h"
+
+// What the settings tell the user, in order, as "text" or "text (error)".
 class MessageLog : public QObject
 {
 public:
     explicit MessageLog(TQuorSettings *settings)
     {
-        connect(settings, &TQuorSettings::signalShowMessage, this,
-            [this](const QString &text, TMessageType type) { messages.append(qMakePair(text, int(type))); });
+        connect(settings, &TQuorSettings::signalShowMessage, this, [this](const QString &text, TMessageType type) {
+            texts << (type == MessageError ? text + u" (error)"_s : text);
+        });
     }
-    QStringList texts() const
-    {
-        QStringList t;
-        for (const auto &m : messages)
-            t << m.first;
-        return t;
-    }
-    QList<QPair<QString, int>> messages;
+    QStringList texts;
 };
 
-// Catches the error boxes instead of running them modally.
+// Catches the error boxes instead of running them modally: their titles.
 struct ErrorBoxCatcher
 {
     ErrorBoxCatcher()
     {
-        TQuorSettings::setErrorBoxHandler(
-            [this](const QString &title, const QString &text) { boxes.append(qMakePair(title, text)); });
+        TQuorSettings::setErrorBoxHandler([this](const QString &title, const QString &) { titles << title; });
     }
     ~ErrorBoxCatcher() { TQuorSettings::setErrorBoxHandler({}); }
-    QList<QPair<QString, QString>> boxes;
+    QStringList titles;
 };
 
-const QString kShippedPassword = QStringLiteral("fendro");
+const QString kShippedPassword = u"fendro"_s;
 
-// Plays the phone window: hosts the panel, loads the model, listens.
+// Plays the phone window: hosts the panel, loads the model, unlocks it, listens.
 struct Panel
 {
-    explicit Panel(const std::vector<iax2::AudioDeviceInfo> &devices = {})
+    explicit Panel(const std::vector<iax2::AudioDeviceInfo> &devices = {}, bool unlocked = true)
     {
         settings.setAudioDeviceTable(devices);
         settings.loadAll();
         settings.show();
         if (!QTest::qWaitForWindowExposed(&settings))
             qWarning("the panel was not shown");
+        if (unlocked)
+            unlock();
     }
 
-    template<typename T>
+    template<typename T = QWidget>
     T *w(const char *name)
     {
         T *widget = settings.findChild<T *>(QLatin1String(name));
@@ -99,23 +98,23 @@ struct Panel
             qFatal("no widget %s", name);
         return widget;
     }
-
     void release(const char *name) { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
     void key(int k) { QTest::keyClick(&settings, Qt::Key(k)); }
-    QString caption() { return w<QLabel>("labelCaption")->text(); }
     void check(const char *name, bool on) { w<QAbstractButton>(name)->setChecked(on); }
+    bool checked(const char *name) { return w<QAbstractButton>(name)->isChecked(); }
+    bool visible(const char *name) { return w(name)->isVisible(); }
     void type(const char *name, const QString &text) { w<QLineEdit>(name)->setText(text); }
     QString text(const char *name) { return w<QLineEdit>(name)->text(); }
-
+    int page() const { return settings.currentPage(); }
     void unlock(const QString &password = kShippedPassword)
     {
         release("buttonAdmin");
         // Return in the edit reaches the panel.
-        QLineEdit *edit = w<QLineEdit>("editLockPassword");
-        edit->setText(password);
-        QTest::keyClick(edit, Qt::Key_Return);
+        type("editLockPassword", password);
+        QTest::keyClick(w("editLockPassword"), Qt::Key_Return);
     }
 
     TQuorSettings settings;
     MessageLog log { &settings };
 };
+#endif
