@@ -317,8 +317,16 @@ void SettingsStore::readCodecs()
 
 void SettingsStore::readSpeex()
 {
-    m_speex = parseSpeex(text(kSpeexDefault), text(kSpeexEnhance), text(kSpeexQuality), text(kSpeexCbr),
-        text(kSpeexVbr), text(kSpeexAbr), text(kSpeexComplexity));
+    // One key at a time: a missing key is added to the file as it is read, so
+    // the order of the reads is the order of the keys in the file.
+    const QString useDefaults = text(kSpeexDefault);
+    const QString enhance = text(kSpeexEnhance);
+    const QString quality = text(kSpeexQuality);
+    const QString cbr = text(kSpeexCbr);
+    const QString vbr = text(kSpeexVbr);
+    const QString abr = text(kSpeexAbr);
+    const QString complexity = text(kSpeexComplexity);
+    m_speex = parseSpeex(useDefaults, enhance, quality, cbr, vbr, abr, complexity);
 }
 
 void SettingsStore::readManager()
