@@ -96,10 +96,8 @@ private slots:
     void messageLimits();
     void loopback();
     void floodIsReadInBoundedChunks();
-    void getValue_data();
-    void getValue();
-    void splitters_data();
-    void splitters();
+    void textHelpers_data();
+    void textHelpers();
     void trace();
 };
 
@@ -421,13 +419,14 @@ void TestManagerSocket::floodIsReadInBoundedChunks()
     QVERIFY(receivedWhenLoopRan > 0 && receivedWhenLoopRan < messages);
 }
 
-void TestManagerSocket::getValue_data()
+// The key lookup, and every splitter on every input, quirks included.
+void TestManagerSocket::textHelpers_data()
 {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QStringList>("message");
-    QTest::addColumn<QString>("expected");
-    const auto row = [](const char *name, const char *key, const QStringList &message, const char *expected) {
-        QTest::newRow(name) << QString::fromLatin1(key) << message << QString::fromLatin1(expected);
+    QTest::addColumn<QString>("key"); // empty: the splitters
+    QTest::addColumn<QStringList>("input");
+    QTest::addColumn<QString>("expected"); // the splitters: ext|tech|option|family
+    const auto row = [](const char *name, const char *key, const QStringList &input, const char *expected) {
+        QTest::newRow(name) << QString::fromLatin1(key) << input << QString::fromLatin1(expected);
     };
 
     row("plain", "Channel", { "Event: Hangup", "Channel: SIP/101-0a1b" }, "SIP/101-0a1b");
@@ -439,37 +438,26 @@ void TestManagerSocket::getValue_data()
     row("first match wins", "Key", { "Key: 1", "Key: 2" }, "1");
     row("longer key not matched", "Key", { "Keys: 1", "KeyX: 2" }, "");
     row("key not at line start", "Key", { " Key: 1", "Family: Key: 2", "key: 3" }, "");
+    row("channel", "", { "SIP/101-0a1b" }, "101|SIP|0a1b|101-0a1b");
+    row("bare extension", "", { "101" }, "101|101|101|101");
+    row("dashes in the name", "", { "SIP/my-phone-01" }, "my|SIP|phone-01|my-phone-01");
+    row("database key", "", { "/CF/101 : 555" }, "CF/101 : 555||/CF/101 : 555|CF");
+    row("nothing after the slash", "", { "SIP/" }, "|SIP|SIP/|");
+    row("empty", "", { "" }, "|||");
 }
 
-void TestManagerSocket::getValue()
+void TestManagerSocket::textHelpers()
 {
     QFETCH(QString, key);
-    QFETCH(QStringList, message);
+    QFETCH(QStringList, input);
     QFETCH(QString, expected);
-    QCOMPARE(ManagerSocket::getValue(key, message), expected);
-}
-
-// Every splitter on every input, quirks included.
-void TestManagerSocket::splitters_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QStringList>("extTechOptionFamily");
-
-    QTest::newRow("channel") << "SIP/101-0a1b" << QStringList { "101", "SIP", "0a1b", "101-0a1b" };
-    QTest::newRow("bare extension") << "101" << QStringList { "101", "101", "101", "101" };
-    QTest::newRow("dashes in the name") << "SIP/my-phone-01" << QStringList { "my", "SIP", "phone-01", "my-phone-01" };
-    QTest::newRow("database key") << "/CF/101 : 555" << QStringList { "CF/101 : 555", "", "/CF/101 : 555", "CF" };
-    QTest::newRow("nothing after the slash") << "SIP/" << QStringList { "", "SIP", "SIP/", "" };
-    QTest::newRow("empty") << "" << QStringList { "", "", "", "" };
-}
-
-void TestManagerSocket::splitters()
-{
-    QFETCH(QString, input);
-    QFETCH(QStringList, extTechOptionFamily);
-    QCOMPARE(QStringList({ ManagerSocket::extFromChannel(input), ManagerSocket::techFromChannel(input),
-                 ManagerSocket::optionFromActionId(input), ManagerSocket::familyFromDbKey(input) }),
-        extTechOptionFamily);
+    const QString in = input.value(0);
+    QCOMPARE(key.isEmpty()
+            ? QStringList({ ManagerSocket::extFromChannel(in), ManagerSocket::techFromChannel(in),
+                              ManagerSocket::optionFromActionId(in), ManagerSocket::familyFromDbKey(in) })
+                  .join(u'|')
+            : ManagerSocket::getValue(key, input),
+        expected);
 }
 
 void TestManagerSocket::trace()

@@ -129,18 +129,10 @@ void TestContactsInPhone::callsFromRowsAndNumbers()
 
     // A number of the details calls that number.
     m_phone->showContacts();
-    book()->contactList()->selectRowAt(0);
     QTest::mouseDClick(book()->phoneNumberLabels().at(2), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(lastCalled(), QStringLiteral("5550177"), 5000);
     m_phone->hangupCurrent();
     QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-
-    // An empty default gets the phone's own message and no call.
-    m_phone->showContacts();
-    QTest::mouseDClick(book()->contactList()->rowViews().at(1), Qt::LeftButton);
-    QCOMPARE(m_phone->messagesTable()->rows().first()->text(), QStringLiteral("Enter a number to call"));
-    QTest::qWait(100);
-    QCOMPARE(m_phone->currentCalls().size(), 0);
 }
 
 void TestContactsInPhone::keysOpenPhonePages_data()

@@ -6,31 +6,21 @@
 #include <QTest>
 
 #include "contacts/TQuorLdapSettings.h"
-#include "contacts/TlServer.h"
 #include "core/TQuorTable.h"
 #include "core/TQuorTableScroll.h"
 #include "settings/TQuorSettings.h"
 #include "testsupport/TestDataDir.h"
-
-namespace {
-
-const QByteArray kMain = "<server><name>Main</name><host>10.0.0.5</host><port>389</port><user>reader</user>"
-                         "<password>pw</password><dn>dc=example,dc=org</dn><bindDn/><realm/>";
-
-} // namespace
 
 class TestLdapInSettings : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void untouchedAdd();
-    void pagesAndCaptions();
-    void editKeepsHiddenFields();
-    void lastEntryDeleted();
+    void untouchedAddAndLastDelete();
+    void pagesAndEdits();
 };
 
-void TestLdapInSettings::untouchedAdd()
+void TestLdapInSettings::untouchedAddAndLastDelete()
 {
     TestDataDir dir;
     TQuorSettings settings;
@@ -55,12 +45,28 @@ void TestLdapInSettings::untouchedAdd()
         expected += QByteArray("        <") + child[0] + ">" + child[1] + "</" + child[0] + ">\n";
     QCOMPARE(dir.read(QStringLiteral("ldap_server.xml")), expected + "    </server>\n</servers>\n");
     QVERIFY(ldap->selected()); // adding to the empty list selects the new entry
+
+    // Deleting the last entry leaves nothing selected, and Return, edit and
+    // delete then leave the list as it is.
+    ldap->delServer();
+    settings.settingsApply();
+    QCOMPARE(settings.currentPage(), int(PageContactList));
+    QCOMPARE(ldap->selected(), nullptr);
+    QCOMPARE(dir.read(QStringLiteral("ldap_server.xml")), QByteArray("<!DOCTYPE xmlreader>\n<servers/>\n"));
+    QSignalSpy modes(ldap, &TQuorLdapSettings::modeChanged);
+    QTest::keyClick(ldap->serverList(), Qt::Key_Return);
+    ldap->editServer();
+    ldap->delServer();
+    QCOMPARE(modes.count(), 0);
 }
 
-void TestLdapInSettings::pagesAndCaptions()
+void TestLdapInSettings::pagesAndEdits()
 {
     TestDataDir dir;
-    dir.write(QStringLiteral("ldap_server.xml"), "<servers>" + kMain + "</server></servers>");
+    dir.write(QStringLiteral("ldap_server.xml"),
+        "<servers><server><name>Main</name><host>10.0.0.5</host><port>3890123</port><password>pw</password>"
+        "<version>2</version><filter>(objectClass=person)</filter><scope>Sub</scope><sizelimit>50</sizelimit>"
+        "<timelimit>9</timelimit><pagesize>20</pagesize></server></servers>");
     TQuorSettings settings;
     settings.show();
     auto *ldap = settings.findChild<TQuorLdapSettings *>();
@@ -86,74 +92,35 @@ void TestLdapInSettings::pagesAndCaptions()
         QVERIFY(settings.buttonApply->isVisible());
     }
 
-    // Apply on the add form saves and stays on the list.
+    // An edit keeps what its page does not show, and a stored port longer
+    // than what may be typed.
+    ldap->editServer();
+    QCOMPARE(ldap->comboScope->currentText(), QStringLiteral("Sub"));
+    QCOMPARE(ldap->editPort->text(), QStringLiteral("3890123"));
+    ldap->editName->setText(QStringLiteral("Primary"));
+    settings.settingsApply();
+    QByteArray file = dir.read(QStringLiteral("ldap_server.xml"));
+    for (const char *kept : { "<name>Primary</name>", "<port>3890123</port>", "<version>2</version>",
+             "<filter>(objectClass=person)</filter>", "<sizelimit>50</sizelimit>", "<timelimit>9</timelimit>",
+             "<pagesize>20</pagesize>", "<scope>Sub</scope>" })
+        QVERIFY2(file.contains(kept), kept);
+    QCOMPARE(ldap->serverList()->rows().at(0)->text(), QStringLiteral("Primary LDAP"));
+
+    // Apply on the add form saves and stays on the list; an add starts from
+    // the defaults, with the last choices of the combos.
     ldap->addServer();
     ldap->editName->setText(QStringLiteral("Backup"));
     QTest::mouseClick(settings.buttonApply, Qt::LeftButton);
     QCOMPARE(settings.currentPage(), int(PageContactList));
     QCOMPARE(ldap->serverList()->rows().at(0)->text(), QStringLiteral("Backup\nLDAP"));
     QCOMPARE(ldap->serverList()->rows().at(0)->toolTipText(), QStringLiteral("service LDAP on Backup"));
-    QVERIFY(dir.read(QStringLiteral("ldap_server.xml")).contains("<name>Backup</name>"));
+    file = dir.read(QStringLiteral("ldap_server.xml"));
+    QVERIFY(file.contains("<name>Backup</name>\n        <host></host>\n        <port>389</port>"));
+    QVERIFY(file.contains("<version>3</version>\n        <filter></filter>\n        <scope>Sub</scope>"));
     // Back on the list leaves the page for the menu.
     QTest::mouseClick(settings.buttonBack, Qt::LeftButton);
     QCOMPARE(settings.currentPage(), int(PageMenu));
     QVERIFY(!ldap->isVisible());
-}
-
-void TestLdapInSettings::editKeepsHiddenFields()
-{
-    TestDataDir dir;
-    dir.write(QStringLiteral("ldap_server.xml"),
-        "<servers>" + kMain
-            + "<version>2</version><filter>(objectClass=person)</filter><scope>Sub</scope><sizelimit>50</sizelimit>"
-              "<timelimit>9</timelimit><pagesize>20</pagesize></server></servers>");
-    TQuorSettings settings;
-    auto *ldap = settings.findChild<TQuorLdapSettings *>();
-    emit settings.buttonContact->released();
-    ldap->selected()->port = QStringLiteral("3890123");
-    ldap->editServer();
-    QCOMPARE(ldap->comboScope->currentText(), QStringLiteral("Sub"));
-    // A stored port longer than what may be typed comes back whole.
-    QCOMPARE(ldap->editPort->text(), QStringLiteral("3890123"));
-    ldap->editName->setText(QStringLiteral("Primary"));
-    settings.settingsApply();
-
-    const QByteArray file = dir.read(QStringLiteral("ldap_server.xml"));
-    for (const char *kept : { "<name>Primary</name>", "<port>3890123</port>", "<version>2</version>",
-             "<filter>(objectClass=person)</filter>", "<sizelimit>50</sizelimit>", "<timelimit>9</timelimit>",
-             "<pagesize>20</pagesize>", "<scope>Sub</scope>" })
-        QVERIFY2(file.contains(kept), kept);
-    QCOMPARE(ldap->serverList()->rows().at(0)->text(), QStringLiteral("Primary LDAP"));
-    // An add still starts from the defaults, with the last choices of the combos.
-    ldap->addServer();
-    ldap->editName->setText(QStringLiteral("New"));
-    settings.settingsApply();
-    QVERIFY(dir.read(QStringLiteral("ldap_server.xml"))
-                .contains("<name>New</name>\n        <host></host>\n        <port>389</port>"));
-    QVERIFY(dir.read(QStringLiteral("ldap_server.xml"))
-                .contains("<version>3</version>\n        <filter></filter>\n        <scope>Sub</scope>"));
-}
-
-void TestLdapInSettings::lastEntryDeleted()
-{
-    TestDataDir dir;
-    dir.write(QStringLiteral("ldap_server.xml"), "<!DOCTYPE xmlreader>\n<servers>" + kMain + "</server></servers>");
-    TQuorSettings settings;
-    auto *ldap = settings.findChild<TQuorLdapSettings *>();
-    emit settings.buttonContact->released();
-    ldap->delServer();
-    QCOMPARE(ldap->labelNameDel->text(), QStringLiteral("Main"));
-    settings.settingsApply();
-    QCOMPARE(settings.currentPage(), int(PageContactList));
-    QCOMPARE(ldap->serverList()->rowCount(), 0);
-    QCOMPARE(ldap->selected(), nullptr);
-    QCOMPARE(dir.read(QStringLiteral("ldap_server.xml")), QByteArray("<!DOCTYPE xmlreader>\n<servers/>\n"));
-    // Nothing is selected: Return, edit and delete leave the list as it is.
-    QSignalSpy modes(ldap, &TQuorLdapSettings::modeChanged);
-    QTest::keyClick(ldap->serverList(), Qt::Key_Return);
-    ldap->editServer();
-    ldap->delServer();
-    QCOMPARE(modes.count(), 0);
 }
 
 QTEST_MAIN(TestLdapInSettings)

@@ -1,6 +1,8 @@
 // The address book on its own: its pages, what they write to "contacts.xml",
-// the selection and details, search and the search page's captions.
+// the selection and details, search and the search page's captions, and the
+// number editor of its edit page.
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -8,6 +10,7 @@
 
 #include "contacts/TContact.h"
 #include "contacts/TQuorContacts.h"
+#include "contacts/TQuorPhoneRow.h"
 #include "contacts/TQuorPhoneTable.h"
 #include "core/CPushButton.h"
 #include "core/TLabel.h"
@@ -58,6 +61,19 @@ QStringList details(const TQuorContacts &book)
     return out;
 }
 
+// The number editor: each row's button text and top, then the entries of the
+// default-number box.
+QString state(const TQuorPhoneTable &editor)
+{
+    QStringList rows;
+    for (int i = 0; i < editor.rowCount(); ++i)
+        rows << editor.row(i)->buttonAddDel->text() + u'@' + QString::number(editor.row(i)->y());
+    QStringList entries;
+    for (int i = 0; i < editor.boxDefPhone->count(); ++i)
+        entries << editor.boxDefPhone->itemText(i);
+    return rows.join(u' ') + QStringLiteral(" | ") + entries.join(u',');
+}
+
 } // namespace
 
 class TestTQuorContacts : public QObject
@@ -67,12 +83,14 @@ class TestTQuorContacts : public QObject
 private slots:
     void init();
     void cleanup();
-    void emptyBook();
     void addEditDelete();
     void editKeepsWhatItDidNotShow();
     void detailsAndPrefixSearch();
     void searchPage_data();
     void searchPage();
+    void numberEditor();
+    void digitFilter_data();
+    void digitFilter();
 
 private:
     void open(const QByteArray &contacts);
@@ -104,17 +122,6 @@ QByteArray TestTQuorContacts::file()
 {
     m_book->waitForSaved();
     return m_dir->read(QStringLiteral("contacts.xml"));
-}
-
-void TestTQuorContacts::emptyBook()
-{
-    m_book = std::make_unique<TQuorContacts>();
-    QCOMPARE(file(), kDoctype + "<contacts/>\n");
-    QCOMPARE(m_book->selected(), nullptr);
-    QTest::keyClick(m_book.get(), Qt::Key_Return);
-    QTest::keyClick(m_book.get(), Qt::Key_Delete);
-    QCOMPARE(m_book->currentMode(), int(ContactsList));
-    QCOMPARE(m_book->labelCaption->text(), QStringLiteral("Select contact"));
 }
 
 void TestTQuorContacts::addEditDelete()
@@ -170,12 +177,10 @@ void TestTQuorContacts::addEditDelete()
     QCOMPARE(m_book->selected(), nullptr);
     QCOMPARE(details(*m_book), QStringList({ QString(), QString() }));
     QCOMPARE(file(), kDoctype + "<contacts/>\n");
-
-    // An untouched add page still stores a contact: nothing is validated.
-    m_book->addContact();
-    m_book->contactApply();
-    QCOMPARE(m_book->contactList()->rowCount(), 1);
-    QVERIFY(m_book->selected());
+    // With nothing selected, Return and Delete open no page.
+    QTest::keyClick(m_book.get(), Qt::Key_Return);
+    QTest::keyClick(m_book.get(), Qt::Key_Delete);
+    QCOMPARE(m_book->labelCaption->text(), QStringLiteral("Select contact"));
 }
 
 void TestTQuorContacts::editKeepsWhatItDidNotShow()
@@ -271,6 +276,82 @@ void TestTQuorContacts::searchPage()
     // The fields stay for the next visit.
     m_book->searchContact();
     QCOMPARE(::captions(m_book->searchList()), captions);
+}
+
+// The number editor of the edit page: its rows, their "+" and "-" buttons,
+// kinds and the default-number box.
+void TestTQuorContacts::numberEditor()
+{
+    open({});
+    m_book->addContact();
+    TQuorPhoneTable &editor = *m_book->phoneEditor();
+    QCOMPARE(state(editor), QStringLiteral("-@0 | "));
+    QTest::mouseClick(editor.row(0)->buttonAddDel, Qt::LeftButton); // "-" on the only row
+    QTest::keyClicks(editor.row(0)->editPhone, QStringLiteral("5"));
+    QCOMPARE(state(editor), QStringLiteral("+@0 | 5"));
+    QTest::mouseClick(editor.row(0)->buttonAddDel, Qt::LeftButton);
+    QCOMPARE(state(editor), QStringLiteral("-@0 -@20 | 5,"));
+    // The box follows the numbers; an emptied last row goes back to "-".
+    QTest::keyClicks(editor.row(1)->editPhone, QStringLiteral("67"));
+    QCOMPARE(state(editor), QStringLiteral("-@0 +@20 | 5,67"));
+    editor.row(1)->editPhone->clear();
+    QCOMPARE(state(editor), QStringLiteral("-@0 -@20 | 5,"));
+    editor.setNumber(QStringLiteral("7"), 1);
+    editor.setNumber(QStringLiteral("8"), editor.addRow());
+    // A row removed by its own button leaves the editor and the box at once,
+    // and is freed after its click; the rows below move up.
+    QPointer<TQuorPhoneRow> middle = editor.row(1);
+    QTest::mouseClick(middle->buttonAddDel, Qt::LeftButton);
+    QCOMPARE(state(editor), QStringLiteral("-@0 +@20 | 5,8"));
+    QCOMPARE(editor.row(1)->index, 1);
+    QVERIFY(middle && !middle->isVisible());
+    QTRY_VERIFY(middle.isNull());
+    // Four rows at most, and none of them offers "+"; the first exact number is the default.
+    QCOMPARE(editor.addRow(), 2);
+    editor.setNumber(QStringLiteral("8"), editor.addRow());
+    QCOMPARE(editor.addRow(), -1);
+    QCOMPARE(state(editor), QStringLiteral("-@0 -@20 -@40 -@60 | 5,8,,8"));
+    editor.setDefaultPhone(QStringLiteral("8"));
+    QCOMPARE(editor.boxDefPhone->currentIndex(), 1);
+    editor.setDefaultPhone(QStringLiteral("6"));
+    QCOMPARE(editor.defaultPhone(), QStringLiteral("8"));
+    editor.row(0)->boxPhoneType->setCurrentIndex(editor.row(0)->boxPhoneType->findText(QStringLiteral("Home")));
+    QCOMPARE(editor.type(0), int(PhoneHome));
+    editor.setType(PhoneLocal, 0);
+    QCOMPARE(editor.row(0)->boxPhoneType->currentText(), QStringLiteral("Local"));
+    editor.clear();
+    QCOMPARE(state(editor), QStringLiteral("-@0 | "));
+    QCOMPARE(editor.type(0), int(PhoneOffice));
+}
+
+void TestTQuorContacts::digitFilter_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("digits") << QStringLiteral("0123") << "0123";
+    QTest::newRow("trailing non-digits go one by one") << QStringLiteral("12a#*") << "12";
+    QTest::newRow("only the last character counts") << QStringLiteral("1a2") << "12";
+}
+
+// The filter acts on typing: a stored number, or a paste ending in a digit, is
+// placed whole, however long.
+void TestTQuorContacts::digitFilter()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    open({});
+    m_book->addContact();
+    TQuorPhoneTable *editor = m_book->phoneEditor();
+    QTest::keyClicks(editor->row(0)->editPhone, typed);
+    QCOMPARE(editor->number(0), shown);
+    QCOMPARE(editor->boxDefPhone->itemText(0), shown);
+    editor->setNumber(typed + QStringLiteral("# ext 1234567890"), 0);
+    QCOMPARE(editor->number(0), typed + QStringLiteral("# ext 1234567890"));
+    QCOMPARE(editor->boxDefPhone->itemText(0), typed + QStringLiteral("# ext 1234567890"));
+    editor->row(0)->editPhone->clear();
+    editor->row(0)->editPhone->insert(QStringLiteral("+39 02 1"));
+    QCOMPARE(editor->number(0), QStringLiteral("+39 02 1"));
 }
 
 QTEST_MAIN(TestTQuorContacts)

@@ -1,6 +1,6 @@
 // The list behind calls, logs, contacts and servers: order, selection, search,
 // menu actions and the row limit as scripts; what a row shows; menus and drags
-// that outlive their row; the scroll bar.
+// that outlive their row; the scroll bar; and the drag data of the records.
 
 #include <QApplication>
 #include <QDrag>
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <new>
 
 #include "core/Privacy.h"
 #include "core/TQuorCall.h"
@@ -62,6 +63,9 @@ private slots:
     void rowGoesWhileItsMenuOrDragIsOpen_data();
     void rowGoesWhileItsMenuOrDragIsOpen();
     void scrollFollowsRows();
+    void foreignDataResolvesToNothing_data();
+    void foreignDataResolvesToNothing();
+    void endedOrReplacedCallResolvesToNothing();
 };
 
 void TestTQuorTable::script_data()
@@ -136,6 +140,9 @@ void TestTQuorTable::script()
     connect(table, &TQuorTable::signalHangup, table, [&](TQuorCall *c) {
         TQuorTableRow *row = table->rowOf(c);
         QVERIFY(table->removeRow(c));
+        // A row freed too early would lend its memory to the next one.
+        const auto next = std::make_unique<TQuorTableRow>(RowContact, nullptr);
+        next->setText(QStringLiteral("reused"));
         said[0] << "gone:" + row->text();
     });
     connect(table, &TQuorTable::signalRowDropped, table, [&](TQuorCall *c) { said[1] << c->name; });
@@ -393,6 +400,60 @@ void TestTQuorTable::scrollFollowsRows()
     QVERIFY(scroll->isVisible());
     delete table;
     QVERIFY(!scroll->isVisible());
+}
+
+void TestTQuorTable::foreignDataResolvesToNothing_data()
+{
+    QTest::addColumn<QByteArray>("address"); // empty: the call's own
+    QTest::addColumn<QByteArray>("serial"); // empty: the call's own; "-": none
+
+    static TQuorCall other;
+    QTest::newRow("zero") << QByteArray("0") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("12abc") << QByteArray();
+    QTest::newRow("unknown address") << QByteArray::number(qulonglong(reinterpret_cast<quintptr>(&other)) + 8)
+                                     << QByteArray();
+    QTest::newRow("no serial") << QByteArray() << QByteArray("-");
+    QTest::newRow("another call's serial") << QByteArray() << QByteArray::number(other.serial());
+}
+
+void TestTQuorTable::foreignDataResolvesToNothing()
+{
+    QFETCH(QByteArray, address);
+    QFETCH(QByteArray, serial);
+    TQuorCall call;
+    const std::unique_ptr<QMimeData> own(call.toMimeData());
+    QCOMPARE(TQuorCall::fromMimeData(own.get()), &call);
+
+    QMimeData data;
+    const QString addressType = QLatin1String(TQuorCall::mimeType());
+    const QString serialType = QLatin1String(TQuorCall::serialMimeType());
+    data.setData(addressType, address.isEmpty() ? own->data(addressType) : address);
+    if (serial != "-")
+        data.setData(serialType, serial.isEmpty() ? own->data(serialType) : serial);
+    QCOMPARE(TQuorCall::fromMimeData(&data), nullptr);
+}
+
+// A record that ended during the drag, and a new one the allocator put at the
+// same address, are both refused.
+void TestTQuorTable::endedOrReplacedCallResolvesToNothing()
+{
+    alignas(TQuorCall) unsigned char storage[sizeof(TQuorCall)];
+    auto *ended = new (storage) TQuorCall;
+    ended->setState(CallRinging);
+    ended->setState(CallTalking);
+    QCOMPARE(ended->previousState, int(CallRinging));
+    const std::unique_ptr<QMimeData> data(ended->toMimeData());
+    ended->~TQuorCall();
+    QVERIFY(!TQuorCall::isLive(ended));
+    QCOMPARE(TQuorCall::fromMimeData(data.get()), nullptr);
+
+    auto *next = new (storage) TQuorCall;
+    QVERIFY(TQuorCall::isLive(next));
+    QCOMPARE(TQuorCall::fromMimeData(data.get()), nullptr);
+    const std::unique_ptr<QMimeData> nextData(next->toMimeData());
+    QCOMPARE(TQuorCall::fromMimeData(nextData.get()), next);
+    next->~TQuorCall();
+    QCOMPARE(TQuorCall::fromMimeData(nullptr), nullptr);
 }
 
 QTEST_MAIN(TestTQuorTable)
