@@ -13,14 +13,23 @@ FakeAmiServer::FakeAmiServer(QObject *parent)
 
 FakeAmiServer::~FakeAmiServer() = default;
 
-bool FakeAmiServer::listen()
+bool FakeAmiServer::listen(quint16 port)
 {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    if (!m_server->listen(QHostAddress::LocalHost, port))
+        return false;
+    m_port = m_server->serverPort();
+    return true;
 }
 
 quint16 FakeAmiServer::port() const
 {
-    return m_server->serverPort();
+    return m_port;
+}
+
+void FakeAmiServer::close()
+{
+    m_server->close();
+    dropClient();
 }
 
 void FakeAmiServer::addRule(const QString &action, const QByteArray &reply, const QString &actionId)

@@ -34,9 +34,13 @@ public:
     explicit FakeAmiServer(QObject *parent = nullptr);
     ~FakeAmiServer() override;
 
-    // Listens on 127.0.0.1 with a port chosen by the system.
-    bool listen();
+    // Listens on 127.0.0.1, on the given port or, with 0, on one the system
+    // chooses; port() stays known after close(), so the same port can be
+    // listened on again.
+    bool listen(quint16 port = 0);
     quint16 port() const;
+    // Stops listening and drops the client: the PBX is down.
+    void close();
 
     void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
     void setAnswerEmptyActions(bool on) { m_answerEmpty = on; }
@@ -78,6 +82,7 @@ private:
     void handleAction(const QStringList &action);
 
     QTcpServer *m_server = nullptr;
+    quint16 m_port = 0;
     QPointer<QTcpSocket> m_client;
     QByteArray m_greeting = DefaultGreeting;
     bool m_answerEmpty = true;
