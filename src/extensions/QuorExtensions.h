@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+#include "extensions/TileIndex.h"
 #include "ui_QuorExtensionsBase.h"
 
 class Channel;
 class QAction;
+class QMenu;
 class QScrollArea;
 class QuorAgent;
 class TGridLayout;
@@ -133,4 +137,32 @@ protected:
 
 private:
     void createActions();
+    void send(const QString &text) { emit AsteriskCommand(text); }
+    QString phoneDndFamily() const;
+    void readFwdFamilies();
+    // The forward families that are set; an empty one names no family.
+    QStringList fwdFamilies() const;
+
+    // The record of a Uniqueid (there is at most one), or nullptr.
+    Channel *recordOf(const QString &uniqueid) const;
+    // Whether record a comes before record b in the channel list.
+    bool before(Channel *a, Channel *b) const;
+    // The first record of that name, or nullptr.
+    Channel *recordNamed(const QString &name) const;
+    void addRecord(Channel *record);
+    // Takes a record out of use; it is deleted now unless its own hangup
+    // signal is still being delivered.
+    void disposeRecord(Channel *record);
+
+    // The first tile of a channel's extension and technology, or nullptr.
+    QuorAgent *tileOf(const QString &ext, const QString &channelTech) const;
+    // The tiles of two extensions, in list order.
+    QList<QuorAgent *> tilesOf(const QString &a, const QString &b) const;
+
+    TileIndex m_index;
+    QHash<QString, Channel *> m_records;    // by Uniqueid
+    QHash<Channel *, quint64> m_sequence;   // creation order, which is the list order
+    quint64 m_nextSequence = 0;
+    QSet<Channel *> m_hangingUp;
+    QMenu *m_menu = nullptr;
 };

@@ -256,6 +256,12 @@ int TExtensionGroup::indexOfExtension(const QString &extension) const
 void TExtensionGroup::relay(QuorAgent *tile)
 {
     connect(tile, &QuorAgent::newExtPosition, this, &TExtensionGroup::slotNewExtPosition, Qt::UniqueConnection);
+    connect(tile, &QObject::destroyed, this, &TExtensionGroup::tileDestroyed, Qt::UniqueConnection);
+}
+
+void TExtensionGroup::tileDestroyed(QObject *object)
+{
+    tiles.removeIf([object](const QuorAgent *tile) { return static_cast<const QObject *>(tile) == object; });
 }
 
 void TExtensionGroup::slotNewExtPosition(

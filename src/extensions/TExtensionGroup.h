@@ -93,6 +93,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
+private slots:
+    // A tile the panel deleted (on a lost connection) leaves every group.
+    void tileDestroyed(QObject *object);
+
 private:
     void build();
     void setTitleFont();

@@ -34,7 +34,12 @@ void FakeAmiServer::close()
 
 void FakeAmiServer::addRule(const QString &action, const QByteArray &reply, const QString &actionId)
 {
-    m_rules.append({ action, actionId, reply });
+    m_rules.append({ action, actionId, reply, {} });
+}
+
+void FakeAmiServer::addResponder(const QString &action, Responder responder, const QString &actionId)
+{
+    m_rules.append({ action, actionId, {}, std::move(responder) });
 }
 
 void FakeAmiServer::addLoginRule(bool accept)
@@ -147,7 +152,7 @@ void FakeAmiServer::handleAction(const QStringList &action)
             continue;
         if (!rule.actionId.isEmpty() && rule.actionId != id)
             continue;
-        QByteArray reply = rule.reply;
+        QByteArray reply = rule.responder ? rule.responder(action) : rule.reply;
         reply.replace("{ActionID}", id.toLatin1());
         sendRaw(reply);
         return;

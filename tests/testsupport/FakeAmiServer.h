@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -46,6 +48,11 @@ public:
     void setAnswerEmptyActions(bool on) { m_answerEmpty = on; }
 
     void addRule(const QString &action, const QByteArray &reply, const QString &actionId = QString());
+    // A rule whose reply is made from the request (its lines, as recorded);
+    // "{ActionID}" is replaced in it as in a fixed reply. An empty reply
+    // sends nothing.
+    using Responder = std::function<QByteArray(const QStringList &action)>;
+    void addResponder(const QString &action, Responder responder, const QString &actionId = QString());
     // Answers "Action: Login" with success (or the PBX's refusal).
     void addLoginRule(bool accept = true);
     void clearRules() { m_rules.clear(); }
@@ -75,6 +82,7 @@ private:
         QString action;
         QString actionId;
         QByteArray reply;
+        Responder responder;
     };
 
     void onNewConnection();

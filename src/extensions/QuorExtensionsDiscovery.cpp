@@ -1,0 +1,143 @@
+// Discovery: a tile for every peer the PBX lists, then the peer's details,
+// voicemail count, DND and forward entries.
+
+#include "extensions/QuorExtensions.h"
+
+#include <QRegularExpression>
+
+#include "ami/ManagerSocket.h"
+#include "extensions/PanelTexts.h"
+#include "extensions/QuorAgent.h"
+#include "extensions/TQuorGroupsEdit.h"
+#include "settings/TQuorSettings.h"
+
+namespace {
+
+constexpr int kTileWidth = 132;
+constexpr int kTileHeight = 55;
+// A details answer of this many lines also names two more IAX peers.
+constexpr int kIaxPairLines = 30;
+
+QString value(const char *key, const QStringList &message)
+{
+    return ManagerSocket::getValue(QLatin1String(key), message);
+}
+
+// The whole first match of the pattern with the given characters removed, or
+// "" without a match.
+QString matchWithout(const QRegularExpression &pattern, const QString &text, const QString &remove)
+{
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return QString();
+    QString part = match.captured(0);
+    for (const QChar c : remove)
+        part.remove(c);
+    return part;
+}
+
+} // namespace
+
+void QuorExtensions::peerEntry(QStringList message)
+{
+    addPeer(std::move(message));
+}
+
+void QuorExtensions::addPeer(QStringList message)
+{
+    if (settings)
+        readFwdFamilies();
+    const QString name = value("ObjectName", message);
+    const QString tech = value("Channeltype", message);
+
+    if (tech == QLatin1String("SIP")) {
+        send(PanelText::sipDetails(name));
+    } else if (tech == QLatin1String("IAX")) {
+        send(PanelText::iaxDetails(name));
+    } else if (tech == QLatin1String("Zap")) {
+        // The channel tables of both drivers list their channels as "Zap".
+        if (dahdiDriver) {
+            send(PanelText::dahdiChannel(name));
+        } else {
+            zapDriver = true;
+            send(PanelText::zapChannel(name));
+        }
+    }
+
+    if (findAgent(tech.toLower(), name))
+        return;
+
+    auto *tile = new QuorAgent(phone, name, channels, tech);
+    tile->setMaximumSize(kTileWidth, kTileHeight);
+    tile->setPrivacy(privacy);
+    if (settings) {
+        tile->vmPrefix = settings->getVmPrefix();
+        tile->setDndFamily(phoneDndFamily());
+    }
+    tile->addFwdFamilies(fwdFamilyAll, fwdFamilyBusy, fwdFamilyNoAnswer);
+    insertAgentSorted(tile);
+    if (groupsEdit)
+        groupsEdit->placeExtension(tile);
+}
+
+void QuorExtensions::peerResponse(QStringList message)
+{
+    const QString objectName = value("ObjectName", message);
+    const QString callerId = value("Callerid", message);
+    const QString channelType = value("Channeltype", message);
+    const QString status = value("Status", message);
+    const QString context = value("Context", message);
+    const QString codecOrder = value("CodecOrder", message);
+    const QString voiceMailbox = value("VoiceMailbox", message);
+
+    if (message.size() == kIaxPairLines)
+        requestIaxPeer(message);
+
+    static const QRegularExpression quoted(QStringLiteral("\".+\""));
+    static const QRegularExpression bracketed(QStringLiteral("<.+>"));
+    const QString namePart = matchWithout(quoted, callerId, QStringLiteral("\""));
+    const QString numberPart = matchWithout(bracketed, callerId, QStringLiteral("<>"));
+
+    QuorAgent *tile = nullptr;
+    for (QuorAgent *candidate : m_index.exact(objectName)) {
+        if (candidate->tech == channelType) {
+            tile = candidate;
+            break;
+        }
+    }
+    if (!tile)
+        return;
+
+    if (!useFreePBX)
+        tile->setCallerIdName(namePart);
+    tile->setCallerIdNum(numberPart);
+    tile->setContext(context);
+    tile->setCodec(codecOrder);
+    tile->setMailbox(voiceMailbox);
+    tile->updateInfo();
+    tile->hasMailbox = tile->getMailbox() != QLatin1String("not set");
+    if (status.isEmpty() || status == QLatin1String("UNREACHABLE"))
+        tile->setUnavailable();
+    else
+        tile->setIdle();
+    if (tile->hasMailbox) {
+        send(PanelText::mailboxCount(tile->getMailbox()));
+        send(PanelText::dndQuery(dndFamily, tile->extension));
+        send(PanelText::forwardKey(tile->extension));
+    }
+    if (useFreePBX)
+        send(PanelText::callerName(tile->extension));
+}
+
+void QuorExtensions::requestIaxPeer(QStringList message)
+{
+    for (const int index : { 1, 14 }) {
+        QString line = message.value(index);
+        line.remove(QLatin1Char(' '));
+        const QStringList parts = line.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+        // A line without ":" names no peer.
+        if (parts.size() < 2)
+            continue;
+        send(PanelText::iaxDetails(parts.at(1)));
+    }
+}

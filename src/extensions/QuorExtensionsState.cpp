@@ -1,0 +1,258 @@
+// What the PBX keeps outside its channels (voicemail counts, FreePBX caller
+// names, DND and forward in the AstDB, DND of card channels) and how calls
+// move through queues, hold and parking.
+
+#include "extensions/QuorExtensions.h"
+
+#include "ami/ManagerSocket.h"
+#include "extensions/Channel.h"
+#include "extensions/QuorAgent.h"
+#include "softphone/TQuorPhone.h"
+
+namespace {
+
+QString value(const char *key, const QStringList &message)
+{
+    return ManagerSocket::getValue(QLatin1String(key), message);
+}
+
+bool containsAny(const QString &text, const QStringList &parts)
+{
+    for (const QString &part : parts) {
+        if (text.contains(part))
+            return true;
+    }
+    return false;
+}
+
+// A parked channel may be reported as Asterisk moved it:
+// "AsyncGoto/SIP/102-0c0d<ZOMBIE>" stands for SIP/102-0c0d.
+QString parkedChannelName(const QString &channel)
+{
+    if (!channel.contains(QLatin1String("AsyncGoto")))
+        return channel;
+    const QString rest = channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
+    const qsizetype angle = rest.indexOf(QLatin1Char('<'));
+    return angle < 0 ? rest : rest.left(angle);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- voicemail, caller names, DND, forward
+
+void QuorExtensions::mailBoxCount(QStringList message)
+{
+    const QString mailbox = value("Mailbox", message);
+    const int count = value("NewMessages", message).toInt();
+    for (QuorAgent *tile : std::as_const(tiles)) {
+        if (tile->mailbox != mailbox)
+            continue;
+        const QString extension = tile->extension;
+        tile->setVmCount(count);
+        if (phone)
+            phone->setVoiceMailCount(extension, count);
+        return;
+    }
+}
+
+void QuorExtensions::dbCidName(QStringList message)
+{
+    const QString family = value("Family", message);
+    cidName = value("Val", message);
+    const QString extension = family.mid(family.indexOf(QLatin1Char('/')) + 1);
+    const QList<QuorAgent *> &list = m_index.exact(extension);
+    if (!list.isEmpty())
+        list.first()->setCallerIdName(cidName);
+}
+
+void QuorExtensions::dbDnd(QStringList message)
+{
+    const QString key = value("Key", message);
+    const QString family = value("Family", message);
+    const QString option = value("Option", message);
+    const QList<QuorAgent *> &list = m_index.exact(key);
+    if (list.isEmpty())
+        return;
+    QuorAgent *tile = list.first();
+    if (!dndFamily.isEmpty() && family == dndFamily && option.isEmpty())
+        tile->setDndState(true);
+    else if (option == QLatin1String("dnd"))
+        tile->setDndState(false);
+}
+
+void QuorExtensions::dbFwd(QStringList message)
+{
+    const QString key = value("Key", message);
+    const QString family = value("Family", message);
+    QString number = value("Value", message);
+    if (number.isEmpty())
+        number = value("Val", message);
+    const QString option = value("Option", message);
+    const QList<QuorAgent *> &list = m_index.exact(key);
+    if (list.isEmpty())
+        return;
+    QuorAgent *tile = list.first();
+    if (option.isEmpty() && fwdFamilies().contains(family))
+        tile->setFwdState(true, number, family);
+    else if (number.isEmpty() && option == QLatin1String("fwd"))
+        tile->setFwdState(false, QString(), QString());
+}
+
+void QuorExtensions::keyFilter(QStringList message)
+{
+    // An unset family would be found in every line.
+    const QStringList families = fwdFamilies();
+    if (families.isEmpty())
+        return;
+    QString family;
+    QString number;
+    bool taken = false;
+    for (const QString &line : std::as_const(message)) {
+        QString copy = line;
+        copy.remove(QStringLiteral("\r\r"));
+        copy.remove(QStringLiteral("\r\n"));
+        copy.remove(QLatin1Char('\n'));
+        copy.remove(QLatin1Char('\r'));
+        copy.remove(QLatin1Char(' '));
+        if (copy.isEmpty() || !containsAny(copy, families))
+            continue;
+        const QStringList parts = copy.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+        if (parts.size() != 2 || !containsAny(parts.at(0), families))
+            continue;
+        family = ManagerSocket::familyFromDbKey(parts.at(0));
+        number = parts.at(1);
+        taken = true;
+    }
+    if (!taken)
+        return;
+    const QList<QuorAgent *> list = m_index.exact(value("Key", message));
+    for (QuorAgent *tile : list)
+        tile->setFwdState(true, number, family);
+}
+
+void QuorExtensions::zapDnd(QStringList message)
+{
+    QString channel = value("Channel", message);
+    const QString dnd = value("DND", message);
+    const QString status = value("Status", message);
+    if (channel.contains(QLatin1Char('/')))
+        channel = ManagerSocket::extFromChannel(channel);
+    const bool on = !(dnd == QLatin1String("Disabled") || status == QLatin1String("disabled"));
+    const QList<QuorAgent *> &list = m_index.exact(channel);
+    if (!list.isEmpty())
+        list.first()->setDndState(on);
+}
+
+// ---------------------------------------------------------------- queues, hold, parking
+
+void QuorExtensions::join(QStringList message)
+{
+    const QString queue = value("Queue", message);
+    const QString channel = value("Channel", message);
+    if (QuorAgent *tile = tileOf(ManagerSocket::extFromChannel(channel), ManagerSocket::techFromChannel(channel)))
+        tile->setQueueName(queue);
+    if (Channel *record = recordNamed(channel)) {
+        record->callerId = queue;
+        record->callerIdName = queue;
+        record->joinQueue(queue);
+    }
+}
+
+void QuorExtensions::leave(QStringList message)
+{
+    const QString channel = value("Channel", message);
+    Channel *record = recordOf(value("Uniqueid", message));
+    if (record && record->name == channel)
+        record->leaveQueue();
+}
+
+void QuorExtensions::hold(QStringList message)
+{
+    // The parties linked to the held channel change, not its own tile.
+    Channel *held = recordOf(value("Uniqueid", message));
+    if (!held)
+        return;
+    const QList<QuorAgent *> list = tiles;
+    for (QuorAgent *tile : list) {
+        if (tile->linkedChannel != held || !tile->channel)
+            continue;
+        tile->channel->setState(QStringLiteral("Hold"));
+        tile->setHold();
+    }
+}
+
+void QuorExtensions::unhold(QStringList message)
+{
+    Channel *held = recordOf(value("Uniqueid", message));
+    if (!held)
+        return;
+    const QList<QuorAgent *> list = tiles;
+    for (QuorAgent *tile : list) {
+        if (tile->linkedChannel != held || !tile->channel)
+            continue;
+        tile->channel->setState(QStringLiteral("Unhold"));
+        tile->setActive();
+    }
+}
+
+void QuorExtensions::parkedCall(QStringList message)
+{
+    const QString exten = value("Exten", message);
+    const QString channel = parkedChannelName(value("Channel", message));
+    if (QuorAgent *tile = tileOf(ManagerSocket::extFromChannel(channel), ManagerSocket::techFromChannel(channel)))
+        tile->setParkSlot(exten);
+    if (Channel *record = recordNamed(channel)) {
+        record->callerId = value("CallerID", message);
+        record->callerIdName = value("CallerIDName", message);
+        record->park(exten);
+    }
+}
+
+void QuorExtensions::unParkedCall(QStringList message)
+{
+    const QString event = value("Event", message);
+    const QString exten = value("Exten", message);
+    const QString channel = parkedChannelName(value("Channel", message));
+    const QString from = value("From", message);
+    const QString callerId = value("CallerID", message);
+    QString callerIdName = value("CallerIDName", message);
+    if (callerIdName.isEmpty() || callerIdName.contains(QLatin1String("unknown"))
+        || callerIdName.contains(QLatin1String("Unknown")))
+        callerIdName = callerId;
+    const QString ext = ManagerSocket::extFromChannel(channel);
+    const QString tech = ManagerSocket::techFromChannel(channel);
+    const QString fromExt = ManagerSocket::extFromChannel(from);
+    const QString fromTech = ManagerSocket::techFromChannel(from);
+
+    if (event == QLatin1String("ParkedCallGiveUp") || event == QLatin1String("ParkedCallTimeOut")) {
+        const QList<QuorAgent *> list = m_index.exact(ext);
+        for (QuorAgent *tile : list) {
+            if (Channel::matches(ext, tech, tile->extension, tile->tech) && tile->parkSlot == exten) {
+                tile->setStatusText(QStringLiteral("OUT"));
+                tile->setUnparked();
+                break;
+            }
+        }
+    } else if (event == QLatin1String("UnParkedCall")) {
+        QString name;
+        const QList<QuorAgent *> list = tilesOf(ext, fromExt);
+        for (QuorAgent *tile : list) {
+            if (Channel::matches(fromExt, fromTech, tile->extension, tile->tech)) {
+                name = tile->callerIdName;
+                if (name.isEmpty() || name.contains(QLatin1String("unknown")))
+                    name = fromExt;
+                tile->setPeerText(callerIdName);
+            } else if (Channel::matches(ext, tech, tile->extension, tile->tech)) {
+                tile->setUnparked();
+                tile->setParkSlot(name);
+                break;
+            }
+        }
+    }
+
+    if (Channel *record = recordNamed(channel)) {
+        record->callerId = callerId;
+        record->callerIdName = callerIdName;
+        record->unPark();
+    }
+}

@@ -1,0 +1,229 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include "ami/ManagerSocket.h"
+#include "extensions/PanelTexts.h"
+#include "extensions/QuorExtensions.h"
+#include "extensions/TQuorGroupsEdit.h"
+
+// The main window's part of the AMI road, as far as the panel needs it, for
+// tests and the benchmark: the login, the start-up queries, the clean-up of a
+// dropped connection, and every socket signal handed to its panel handler
+// with the main window's own small decisions (which answers go where, the
+// follow-up queries). It keeps no queue or parked-call records.
+class PanelRouter : public QObject
+{
+    Q_OBJECT
+
+public:
+    PanelRouter(ManagerSocket *socket, QuorExtensions *panel, TQuorGroupsEdit *groups, QString user = QString(),
+        QString secret = QString(), QObject *parent = nullptr)
+        : QObject(parent)
+        , m_socket(socket)
+        , m_panel(panel)
+        , m_groups(groups)
+        , m_user(std::move(user))
+        , m_secret(std::move(secret))
+    {
+        using M = ManagerSocket;
+        using P = QuorExtensions;
+        connect(panel, &P::AsteriskCommand, socket, &M::sendCommand);
+        connect(socket, &QAbstractSocket::connected, this, &PanelRouter::sendLogin);
+        connect(socket, &QAbstractSocket::disconnected, this, &PanelRouter::dropped);
+        connect(socket, &M::logInResponse, this, &PanelRouter::onLogin);
+        connect(socket, &M::asteriskVersion, this, [this](const QString &version) {
+            m_newAsterisk = version.contains(QLatin1String("1.4")) || version.contains(QLatin1String("1.6"));
+            m_panel->setAsteriskVersion(version);
+        });
+        connect(socket, &M::zapStatus, this, &PanelRouter::driverStatus);
+
+        forward(&M::PeerEntry, &P::peerEntry);
+        forward(&M::SipPeer, &P::peerResponse);
+        forward(&M::IaxPeer, &P::peerResponse);
+        connect(socket, &M::peersCount, this,
+            [this](const QStringList &message, const QString &tech) { m_panel->peersCount(message, tech); });
+        connect(socket, &M::PeerStatus, this, &PanelRouter::peerStatus);
+        connect(socket, &M::ExtensionStatus, this, [this](const QStringList &message) {
+            m_panel->extensionStatus(value("Exten", message), value("Status", message));
+        });
+        forward(&M::Status, &P::status);
+
+        forward(&M::Newchannel, &P::newChannel);
+        forward(&M::Newstate, &P::newState);
+        forward(&M::Newcallerid, &P::newCallerId);
+        forward(&M::Newexten, &P::newExten);
+        forward(&M::Dial, &P::dial);
+        connect(socket, &M::Rename, this, [this](const QStringList &message) {
+            const QString newName = value("Newname", message);
+            if (!newName.contains(QLatin1String("MASQ")) && !newName.contains(QLatin1String("ZOMBIE")))
+                m_panel->rename(message);
+        });
+        connect(socket, &M::Link, this, [this](const QStringList &message) {
+            m_panel->link(message);
+            showChannels();
+        });
+        connect(socket, &M::Hangup, this, &PanelRouter::hangup);
+        connect(socket, &M::Unlink, this, [this](const QStringList &message) {
+            m_panel->unlink(message);
+            // The main window's own records end through its Hangup slot, with
+            // lists whose keys its reader finds empty.
+            hangup({ QStringLiteral("Uniqueid: "), value("Uniqueid1", message), QStringLiteral("Channel: "),
+                value("Channel1", message) });
+            hangup({ QStringLiteral("Uniqueid: "), value("Uniqueid2", message), QStringLiteral("Channel: "),
+                value("Channel2", message) });
+            showChannels();
+        });
+
+        connect(socket, &M::DBGet, this, &PanelRouter::dbFilter);
+        connect(socket, &M::DBerror, this, &PanelRouter::dbFilter);
+        connect(socket, &M::showkey, this, [this](const QStringList &message) {
+            if (value("Option", message) == QLatin1String("fwd"))
+                m_panel->keyFilter(message);
+        });
+        connect(socket, &M::UserEvent, this, &PanelRouter::userEvent);
+        forward(&M::MailBoxCount, &P::mailBoxCount);
+        forward(&M::MailBoxStatus, &P::mailBoxStatus);
+        forward(&M::DNDState, &P::zapDnd);
+        forward(&M::ZapShowChannels, &P::zapDnd);
+
+        forward(&M::Join, &P::join);
+        forward(&M::Leave, &P::leave);
+        forward(&M::Hold, &P::hold);
+        forward(&M::Unhold, &P::unhold);
+        forward(&M::ParkedCall, &P::parkedCall);
+        forward(&M::UnParkedCall, &P::unParkedCall);
+        forward(&M::ParkedCallGiveUp, &P::unParkedCall);
+        forward(&M::ParkedCallTimeOut, &P::unParkedCall);
+    }
+
+    bool loggedIn() const { return m_loggedIn; }
+
+    static QString showChannelsText()
+    {
+        return QStringLiteral("Action: command\r\nCommand: show channels\r\nActionID: showChannels\r\n\r\n");
+    }
+
+private:
+    static QString value(const char *key, const QStringList &message)
+    {
+        return ManagerSocket::getValue(QLatin1String(key), message);
+    }
+
+    void forward(void (ManagerSocket::*signal)(QStringList), void (QuorExtensions::*handler)(QStringList))
+    {
+        connect(m_socket, signal, this, [this, handler](const QStringList &message) { (m_panel->*handler)(message); });
+    }
+
+    void send(const QString &text) { m_socket->sendCommand(text); }
+    void showChannels() { send(showChannelsText()); }
+
+    void sendLogin()
+    {
+        send(QStringLiteral("\r\nAction: Login\r\nUserName: ") + m_user + QStringLiteral("\r\nSecret: ") + m_secret
+            + QStringLiteral("\r\nActionID: logIn\r\n\r\n"));
+    }
+
+    void onLogin(bool success, const QString &)
+    {
+        // A second login on one connection starts from nothing, as a new
+        // connection would.
+        if (success && m_loggedIn)
+            dropped();
+        m_loggedIn = success;
+        if (!success)
+            return;
+        send(QStringLiteral("Action: Command\r\nCommand: show version\r\nActionID: getVersion\r\n\r\n"));
+        m_groups->loadGroups();
+        send(QStringLiteral("Action: Command\r\nCommand: show version\r\nActionID: getVersion\r\n\r\n"));
+        send(QStringLiteral("Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n"));
+        send(QStringLiteral("Action: Command\r\nCommand: dahdi show status\r\nActionID: dahdiStatus\r\n\r\n"));
+        send(QStringLiteral("Action: Command\r\nCommand: zap show status\r\nActionID: zapStatus\r\n\r\n"));
+        send(QStringLiteral("Action: Command\r\nCommand: sip show peers\r\nActionID: SIPpeers\r\n\r\n"));
+        send(QStringLiteral("Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXPeers\r\n\r\n"));
+    }
+
+    void dropped()
+    {
+        m_loggedIn = false;
+        m_socket->resetCounters();
+        m_panel->removeAgents();
+        m_groups->clearGroups();
+    }
+
+    void driverStatus(const QStringList &message)
+    {
+        const QString driver = value("Driver", message);
+        if (driver == QLatin1String("none"))
+            return;
+        if (driver == QLatin1String("Zap"))
+            send(QStringLiteral("Action: Command\r\nCommand: zap show channels\r\nActionID: ZAPPeers\r\n\r\n"));
+        else if (driver == QLatin1String("dahdi"))
+            send(QStringLiteral("Action: Command\r\nCommand: dahdi show channels\r\nActionID: ZAPPeers\r\n\r\n"));
+        m_panel->setDriver(driver);
+    }
+
+    void peerStatus(const QStringList &message)
+    {
+        const QString peer = value("Peer", message);
+        const QString tech = ManagerSocket::techFromChannel(peer);
+        const QString ext = ManagerSocket::extFromChannel(peer);
+        QString status = value("PeerStatus", message);
+        if (status == QLatin1String("Unreachable") || status == QLatin1String("Unregistered"))
+            status = QStringLiteral("4");
+        else if (status == QLatin1String("Registered"))
+            status = QStringLiteral("0");
+        send(PanelText::forwardKey(ext));
+        m_panel->extensionStatus(ext, status);
+        if (tech == QLatin1String("SIP"))
+            send(QStringLiteral("Action: Command\r\nCommand: sip show peers\r\nActionID: SIPCount\r\n\r\n"));
+        else if (tech == QLatin1String("IAX2") || tech == QLatin1String("IAX"))
+            send(QStringLiteral("Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXCount\r\n\r\n"));
+    }
+
+    void hangup(const QStringList &message)
+    {
+        m_panel->hangup(message);
+        showChannels();
+    }
+
+    void dbFilter(const QStringList &message)
+    {
+        const QString key = value("Key", message);
+        if (key.isEmpty())
+            return;
+        const QString family = value("Family", message);
+        const QString option = value("Option", message);
+        if (m_panel->useFreePBX && key == QLatin1String("cidname"))
+            m_panel->dbCidName(message);
+        if (family == m_panel->dndFamily)
+            m_panel->dbDnd(message);
+        if (option == QLatin1String("dnd"))
+            m_panel->dbDnd(message);
+        if (family == m_panel->fwdFamilyAll || family == m_panel->fwdFamilyBusy
+            || family == m_panel->fwdFamilyNoAnswer)
+            m_panel->dbFwd(message);
+        if (option == QLatin1String("fwd"))
+            m_panel->dbFwd(message);
+    }
+
+    void userEvent(const QStringList &message)
+    {
+        const QString act = value("Act", message);
+        const QString user
+            = m_newAsterisk ? value("User", message) : ManagerSocket::extFromChannel(value("Channel", message));
+        if (act == m_panel->dndFamily)
+            m_panel->checkDnd(user);
+        if (act == m_panel->fwdFamilyAll || act == m_panel->fwdFamilyBusy || act == m_panel->fwdFamilyNoAnswer)
+            m_panel->checkFwd(user, act);
+    }
+
+    ManagerSocket *m_socket;
+    QuorExtensions *m_panel;
+    TQuorGroupsEdit *m_groups;
+    QString m_user;
+    QString m_secret;
+    bool m_loggedIn = false;
+    bool m_newAsterisk = false;
+};
