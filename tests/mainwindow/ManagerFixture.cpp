@@ -8,6 +8,7 @@
 #include "core/Logger.h"
 #include "core/Paths.h"
 #include "core/XmlReader.h"
+#include "ami/ManagerSocket.h"
 #include "mainwindow/BoxRunner.h"
 #include "mainwindow/TQuorManager.h"
 #include "settings/TQuorSettings.h"
@@ -94,4 +95,60 @@ QStringList ManagerFixture::actionIds() const
 int ManagerFixture::countId(const QString &id) const
 {
     return int(actionIds().count(id));
+}
+
+void ManagerFixture::answerAsPbx()
+{
+    ami.addResponder(QStringLiteral("Ping"), [](const QStringList &action) {
+        return "Event: UserEvent\r\nUserEvent: Sync\r\nMark: "
+            + FakeAmiServer::valueOf(action, QStringLiteral("ActionID")).toLatin1() + "\r\n\r\n";
+    });
+    for (const char *action : { "Login", "Command", "SIPShowPeer", "MailBoxCount", "DBGet", "QueueStatus" })
+        ami.addResponder(QLatin1String(action), [this](const QStringList &a) { return pbx.answer(a); });
+}
+
+void ManagerFixture::sync()
+{
+    if (m_mark == 0) {
+        QObject::connect(manager->socket(), &ManagerSocket::UserEvent, manager.get(), [this](const QStringList &e) {
+            if (ManagerSocket::getValue(QStringLiteral("UserEvent"), e) == QLatin1String("Sync"))
+                m_seen = ManagerSocket::getValue(QStringLiteral("Mark"), e).toInt();
+        });
+    }
+    const int mark = ++m_mark;
+    manager->socket()->sendCommand(QStringLiteral("Action: Ping\r\nActionID: %1\r\n\r\n").arg(mark));
+    if (!QTest::qWaitFor([&] { return m_seen >= mark; }, 10000))
+        qWarning("ManagerFixture: no answer to sync mark %d", mark);
+}
+
+bool ManagerFixture::settle()
+{
+    if (!waitLoggedIn())
+        return false;
+    // Each answer may ask for more; done when a round trip brings nothing new.
+    qsizetype before = -1;
+    while (before != ami.actions().size()) {
+        before = ami.actions().size();
+        sync();
+        ++before;
+    }
+    return true;
+}
+
+void ManagerFixture::push(const QStringList &event)
+{
+    ami.sendMessage(event);
+    sync();
+}
+
+QStringList ManagerFixture::takeSent()
+{
+    QStringList texts;
+    const QList<QStringList> actions = ami.actions();
+    for (qsizetype i = m_sentCount; i < actions.size(); ++i) {
+        if (FakeAmiServer::valueOf(actions.at(i), QStringLiteral("Action")) != QLatin1String("Ping"))
+            texts << actions.at(i).join(QLatin1String("\r\n")) + QLatin1String("\r\n\r\n");
+    }
+    m_sentCount = actions.size();
+    return texts;
 }

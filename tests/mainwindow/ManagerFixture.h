@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "PbxModel.h"
 #include "testsupport/FakeAmiServer.h"
 #include "testsupport/TestDataDir.h"
 
@@ -34,6 +35,19 @@ public:
     void applyManagerPage(const QString &widget, const QString &value);
     void writeKeys(const Keys &keys);
 
+    // Lets the fake server answer every query as the PBX model says.
+    void answerAsPbx();
+    // Waits until the window has handled everything the server sent before.
+    void sync();
+    // Logs in through the model and waits until every answer has been handled
+    // and no more is asked.
+    bool settle();
+    // Sends the lines as one event and waits until the window has had it.
+    void push(const QStringList &event);
+    // The texts received from the window since the last call, one per action,
+    // without the fixture's own.
+    QStringList takeSent();
+
     // Waits for a successful login answer to reach the window.
     bool waitLoggedIn(int timeoutMs = 5000);
     // The ActionIDs of the actions received so far, in order ("" for none).
@@ -48,6 +62,12 @@ public:
     std::unique_ptr<TQuorManager> manager;
     QList<int> exits;
     QStringList boxes; // texts of the message boxes shown
+    PbxModel pbx;
+
+private:
+    int m_mark = 0;
+    int m_seen = 0;
+    qsizetype m_sentCount = 0;
 };
 
 // The help window's web engine needs its attribute before the application.
