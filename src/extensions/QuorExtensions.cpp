@@ -57,13 +57,13 @@ QuorExtensions::QuorExtensions(TQuorPhone *phone, TQuorSettings *settings, TQuor
 
 QuorExtensions::~QuorExtensions()
 {
-    // The group headers belong to the group set: the grid lets go of them.
-    grid->clear();
-    grid->relayout();
     const QList<QuorAgent *> old = std::exchange(tiles, {});
     m_index.clear();
     for (QuorAgent *tile : old)
         tile->removeSafely();
+    // The group headers belong to the group set: the grid lets go of them.
+    grid->clear();
+    grid->relayout();
     qDeleteAll(*channels);
     delete channels;
 }
