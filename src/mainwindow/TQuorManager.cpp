@@ -274,6 +274,8 @@ void TQuorManager::createDockWindows()
         { { QStringLiteral("QuorManager Menu"), QStringLiteral("/en/quormanager-help/quormanager-help/menu.php") },
             { QStringLiteral("QuorManager Interface"),
                 QStringLiteral("/en/quormanager-help/quormanager-help/interface.php") } }));
+    // The strip spans the bar: its middle stretches, the exit button ends it.
+    m_menu->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     toolBar->addWidget(m_menu);
     addToolBar(Qt::TopToolBarArea, toolBar);
     m_viewMenu->addAction(toolBar->toggleViewAction());
