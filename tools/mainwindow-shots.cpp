@@ -17,15 +17,15 @@
 #include <cstdio>
 
 #include "PbxModel.h"
-#include "ami/ManagerSocket.h"
 #include "core/Paths.h"
-#include "core/XmlReader.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/TQuorManager.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakeAmiServer.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackPhone.h"
+#include "testsupport/SettingsFile.h"
 #include "testsupport/TestDataDir.h"
 
 namespace {
@@ -65,12 +65,6 @@ QByteArray groupsFile()
     return out + "</groups>\n";
 }
 
-void setKey(XmlReader &xml, const char *section, const char *key, const QString &value)
-{
-    xml.addValue(QLatin1String(key), value, QLatin1String(section));
-    xml.setValue(QLatin1String(key), value, QLatin1String(section));
-}
-
 bool save(const QPixmap &picture, const QString &dir, const char *name)
 {
     const QString path = QDir(dir).filePath(QLatin1String(name));
@@ -106,28 +100,18 @@ int main(int argc, char *argv[])
         ami.addResponder(QLatin1String(action), [&pbx](const QStringList &a) { return pbx.answer(a); });
 
     data.write(QStringLiteral("extgroups.xml"), groupsFile());
-    {
-        XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
-        xml.createRoot(QStringLiteral("quorer"));
-        setKey(xml, "agent", "server", QStringLiteral("127.0.0.1"));
-        setKey(xml, "agent", "port", QString::number(iax.port()));
-        setKey(xml, "agent", "uname", QStringLiteral("201"));
-        setKey(xml, "agent", "passwd", TQuorSettings::scramblePassword(QStringLiteral("s3cret")));
-        setKey(xml, "codecs", "ulaw", QStringLiteral("yes"));
-        setKey(xml, "manager", "use_phone_ip", QStringLiteral("no"));
-        setKey(xml, "manager", "server", QStringLiteral("127.0.0.1"));
-        setKey(xml, "manager", "port", QString::number(ami.port()));
-        xml.save();
-    }
+    writeSettingKeys({ { QStringLiteral("agent/server"), QStringLiteral("127.0.0.1") },
+        { QStringLiteral("agent/port"), QString::number(iax.port()) },
+        { QStringLiteral("agent/uname"), QStringLiteral("201") },
+        { QStringLiteral("agent/passwd"), TQuorSettings::scramblePassword(QStringLiteral("s3cret")) },
+        { QStringLiteral("codecs/ulaw"), QStringLiteral("yes") },
+        { QStringLiteral("manager/use_phone_ip"), QStringLiteral("no") },
+        { QStringLiteral("manager/server"), QStringLiteral("127.0.0.1") },
+        { QStringLiteral("manager/port"), QString::number(ami.port()) } });
 
     TQuorSettings settings;
     settings.hide();
-    TQuorPhone::Options options;
-    options.voip.engine.bindAddress = "127.0.0.1";
-    options.voip.engine.port = 0;
-    options.voip.useSoundCard = false;
-    options.clickToDialPort = -1;
-    TQuorPhone phone(&settings, options);
+    TQuorPhone phone(&settings, loopbackPhoneOptions());
     phone.setExitFunction([](int) {});
     TQuorManager window(&phone, &settings);
     window.setWindowTitle(QStringLiteral("Quor Manager 1.0 3"));
