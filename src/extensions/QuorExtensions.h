@@ -100,8 +100,8 @@ public:
     QScrollArea *scrollArea = nullptr;
     QAction *phoneAction = nullptr;
     QAction *menuAction = nullptr;
-    TGridLayout *grid = nullptr;                // owned
-    QList<Channel *> *channels = nullptr;       // owned, with its records
+    TGridLayout *grid = nullptr; // owned
+    QList<Channel *> *channels = nullptr; // owned, with its records
     TQuorSettings *settings = nullptr;
     TQuorPhone *phone = nullptr;
     TQuorGroupsEdit *groupsEdit = nullptr;
@@ -160,8 +160,8 @@ private:
     QList<QuorAgent *> tilesOf(const QString &a, const QString &b) const;
 
     TileIndex m_index;
-    QHash<QString, Channel *> m_records;    // by Uniqueid
-    QHash<Channel *, quint64> m_sequence;   // creation order, which is the list order
+    QHash<QString, Channel *> m_records; // by Uniqueid
+    QHash<Channel *, quint64> m_sequence; // creation order, which is the list order
     quint64 m_nextSequence = 0;
     QSet<Channel *> m_hangingUp;
     QMenu *m_menu = nullptr;
