@@ -385,6 +385,9 @@ void TQuorManager::hideMessage()
 
 void TQuorManager::setupLablel()
 {
+    // The phone may announce its options while the window is still built.
+    if (!m_dndAction)
+        return;
     readPhoneOptions();
     const auto label = [](QAction *action, bool on, const QString &disable, const QString &enable) {
         action->setText(on ? disable : enable);
