@@ -13,8 +13,8 @@
 #include "core/Logger.h"
 #include "core/Paths.h"
 #include "core/Version.h"
-#include "mainwindow/PhoneHostWindow.h"
 #include "mainwindow/QuitSignals.h"
+#include "mainwindow/TQuorManager.h"
 #include "mainwindow/TUpdate.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
@@ -80,11 +80,12 @@ int main(int argc, char *argv[])
     updateCheck.update();
 
     auto *phone = new TQuorPhone(settings.get());
-    PhoneHostWindow mainWindow(phone);
+    TQuorManager mainWindow(phone, settings.get());
     mainWindow.setWindowTitle(QStringLiteral("Quor Manager ") + version);
     mainWindow.show();
+    phone->show();
     splash.finish(&mainWindow);
-    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &mainWindow, &PhoneHostWindow::quit);
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &mainWindow, &TQuorManager::quit);
 
     app.setStyleSheet(styleSheet());
     const int status = app.exec();

@@ -13,14 +13,23 @@ FakeAmiServer::FakeAmiServer(QObject *parent)
 
 FakeAmiServer::~FakeAmiServer() = default;
 
-bool FakeAmiServer::listen()
+bool FakeAmiServer::listen(quint16 port)
 {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    if (!m_server->listen(QHostAddress::LocalHost, port))
+        return false;
+    m_port = m_server->serverPort();
+    return true;
 }
 
 quint16 FakeAmiServer::port() const
 {
-    return m_server->serverPort();
+    return m_port;
+}
+
+void FakeAmiServer::close()
+{
+    m_server->close();
+    dropClient();
 }
 
 void FakeAmiServer::addRule(const QString &action, const QByteArray &reply, const QString &actionId)
@@ -31,6 +40,14 @@ void FakeAmiServer::addRule(const QString &action, const QByteArray &reply, cons
 void FakeAmiServer::addResponder(const QString &action, Responder responder, const QString &actionId)
 {
     m_rules.append({ action, actionId, {}, std::move(responder) });
+}
+
+void FakeAmiServer::answerPings()
+{
+    addResponder(QStringLiteral("Ping"), [](const QStringList &action) {
+        return "Event: UserEvent\r\nUserEvent: Sync\r\nMark: " + valueOf(action, QStringLiteral("ActionID")).toLatin1()
+            + "\r\n\r\n";
+    });
 }
 
 void FakeAmiServer::addLoginRule(bool accept)

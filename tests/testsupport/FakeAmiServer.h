@@ -36,9 +36,13 @@ public:
     explicit FakeAmiServer(QObject *parent = nullptr);
     ~FakeAmiServer() override;
 
-    // Listens on 127.0.0.1 with a port chosen by the system.
-    bool listen();
+    // Listens on 127.0.0.1, on the given port or, with 0, on one the system
+    // chooses; port() stays known after close(), so the same port can be
+    // listened on again.
+    bool listen(quint16 port = 0);
     quint16 port() const;
+    // Stops listening and drops the client: the PBX is down.
+    void close();
 
     void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
     void setAnswerEmptyActions(bool on) { m_answerEmpty = on; }
@@ -49,6 +53,9 @@ public:
     // sends nothing.
     using Responder = std::function<QByteArray(const QStringList &action)>;
     void addResponder(const QString &action, Responder responder, const QString &actionId = QString());
+    // Answers every "Action: Ping" with "Event: UserEvent", "UserEvent: Sync"
+    // and "Mark: " + its ActionID, behind everything written before (AmiSync).
+    void answerPings();
     // Answers "Action: Login" with success (or the PBX's refusal).
     void addLoginRule(bool accept = true);
     void clearRules() { m_rules.clear(); }
@@ -86,6 +93,7 @@ private:
     void handleAction(const QStringList &action);
 
     QTcpServer *m_server = nullptr;
+    quint16 m_port = 0;
     QPointer<QTcpSocket> m_client;
     QByteArray m_greeting = DefaultGreeting;
     bool m_answerEmpty = true;
