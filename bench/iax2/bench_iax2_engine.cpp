@@ -149,8 +149,13 @@ struct Pair
     std::unique_ptr<Iax2Engine> callee;
     std::atomic<int> answered { 0 };
 
-    Pair(uint32_t format, int filters, int slots = 2)
+    // Both ends talk from a loop of samples when given one; it is set before
+    // the engines' threads start reading it.
+    Pair(uint32_t format, int filters, int slots = 2, std::vector<int16_t> callerTalk = {},
+        std::vector<int16_t> calleeTalk = {})
     {
+        callerAudio.talk(std::move(callerTalk));
+        calleeAudio.talk(std::move(calleeTalk));
         Iax2Engine::Config config;
         config.bindAddress = "127.0.0.1";
         config.port = 0;
@@ -210,9 +215,7 @@ int main(int argc, char **argv)
         uint32_t format;
     } codecs[] = { { "u-law", FormatUlaw }, { "a-law", FormatAlaw }, { "GSM", FormatGsm }, { "Speex", FormatSpeex } };
     for (const auto &codec : codecs) {
-        Pair pair(codec.format, kAllFilters);
-        pair.callerAudio.talk(speech(140, 1));
-        pair.calleeAudio.talk(speech(210, 2));
+        Pair pair(codec.format, kAllFilters, 2, speech(140, 1), speech(210, 2));
         if (!pair.connect()) {
             std::printf("  %-6s call did not connect\n", codec.name);
             continue;
@@ -270,9 +273,7 @@ int main(int argc, char **argv)
 
     std::printf(
         "Getter wait from another thread, %d Speex calls, all filters on, both ends talking, %d s:\n", crowd, seconds);
-    Pair many(FormatSpeex, kAllFilters, crowd);
-    many.callerAudio.talk(speech(140, 3));
-    many.calleeAudio.talk(speech(210, 4));
+    Pair many(FormatSpeex, kAllFilters, crowd, speech(140, 3), speech(210, 4));
     if (!many.connect(crowd)) {
         std::printf("  only %d of %d calls connected\n", many.answered.load(), crowd);
         return 1;

@@ -292,6 +292,9 @@ public:
     // The processing thread's own: no lock.
     MediaPath m_media;
     TimePoint m_nextTick;
+    MediaInput m_mediaInput;
+    MediaOutput m_mediaOutput;
+    std::vector<std::pair<std::vector<uint8_t>, sockaddr_in>> m_minis;
 };
 
 } // namespace iax2

@@ -159,12 +159,16 @@ void Iax2Engine::Impl::mediaTicks()
     const TimePoint now = Clock::now();
     if (now < m_nextTick)
         return;
-    MediaInput input;
+    // Reused from tick to tick, so the steady state allocates little.
+    MediaInput &input = m_mediaInput;
+    MediaOutput &output = m_mediaOutput;
+    output.frames.clear();
+    output.logs.clear();
+    output.haveLevels = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         collectMedia(input);
     }
-    MediaOutput output;
     int ticks = 0;
     while (now >= m_nextTick) {
         m_media.tick(input, m_nextTick, output);
@@ -175,13 +179,13 @@ void Iax2Engine::Impl::mediaTicks()
             break;
         }
     }
-    std::vector<std::pair<std::vector<uint8_t>, sockaddr_in>> minis;
+    m_minis.clear();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        deliverMedia(output, minis);
+        deliverMedia(output, m_minis);
     }
     // Mini frames need no sequencing: they go out after the lock.
-    for (const auto &mini : minis)
+    for (const auto &mini : m_minis)
         sendRaw(mini.first, mini.second);
 }
 

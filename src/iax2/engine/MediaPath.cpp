@@ -34,11 +34,11 @@ void MediaPath::sync(MediaInput &input, MediaOutput &output)
     if (m_filters.mask() != input.filters)
         m_filters.setMask(input.filters);
 
-    std::vector<bool> live(m_calls.size(), false);
+    m_live.assign(m_calls.size(), false);
     for (MediaCallView &view : input.calls) {
         if (view.callNo < 0 || size_t(view.callNo) >= m_calls.size())
             continue;
-        live[size_t(view.callNo)] = true;
+        m_live[size_t(view.callNo)] = true;
         CallMedia &m = m_calls[size_t(view.callNo)];
         if (m.generation != view.generation) {
             m = CallMedia();
@@ -73,7 +73,7 @@ void MediaPath::sync(MediaInput &input, MediaOutput &output)
     }
     // Ended or no longer answered: its codecs go.
     for (size_t i = 0; i < m_calls.size(); ++i) {
-        if (!live[i] && m_calls[i].generation)
+        if (!m_live[i] && m_calls[i].generation)
             m_calls[i] = CallMedia();
     }
 }

@@ -119,6 +119,7 @@ private:
     AudioDevice &m_audio;
     int m_jitterTargetMs;
     std::vector<CallMedia> m_calls; // by call slot
+    std::vector<bool> m_live;
     SpeexSettings m_speex;
 
     AudioFilters m_filters;
