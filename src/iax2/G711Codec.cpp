@@ -46,8 +46,8 @@ struct DecodeTables
 
 const DecodeTables &tables()
 {
-    static const DecodeTables t;
-    return t;
+    static const DecodeTables kTables;
+    return kTables;
 }
 
 } // namespace
@@ -113,9 +113,9 @@ void G711Codec::remember(const std::vector<int16_t> &out, size_t start)
 
 void G711Codec::conceal(std::vector<int16_t> &out)
 {
-    static const float fade[] = { 1.0f, 0.7f, 0.45f, 0.25f, 0.1f };
+    static const float kFade[] = { 1.0f, 0.7f, 0.45f, 0.25f, 0.1f };
     const int lost = m_lostInRow++;
-    const float gain = lost < int(std::size(fade)) ? fade[lost] : 0.0f;
+    const float gain = lost < int(std::size(kFade)) ? kFade[lost] : 0.0f;
     for (int i = 0; i < kFrameSamples; ++i)
         out.push_back(int16_t(m_last[i] * gain));
 }

@@ -139,9 +139,9 @@ void FakePbx::ensureCodecs(Dialogue &d)
         return;
     // The engine's codecs: G.711 is pinned to its known code points by the
     // frame test, GSM and Speex come from their libraries.
-    static const iax2::CodecRegistry codecs = iax2::CodecRegistry::withMediaCodecs();
-    d.encoder = codecs.create(d.format);
-    d.decoder = codecs.create(d.format);
+    static const iax2::CodecRegistry kCodecs = iax2::CodecRegistry::withMediaCodecs();
+    d.encoder = kCodecs.create(d.format);
+    d.decoder = kCodecs.create(d.format);
     d.codecFormat = d.format;
 }
 

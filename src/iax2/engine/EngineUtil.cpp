@@ -104,8 +104,8 @@ uint32_t chooseFormat(uint32_t preferred, uint32_t ours, uint32_t peerCapability
         return lowestBit(common & preferred);
     if (common & peerFormat)
         return lowestBit(common & peerFormat);
-    static const uint32_t order[] = { FormatUlaw, FormatAlaw, FormatGsm, FormatSpeex, FormatIlbc };
-    for (uint32_t f : order) {
+    static const uint32_t kOrder[] = { FormatUlaw, FormatAlaw, FormatGsm, FormatSpeex, FormatIlbc };
+    for (uint32_t f : kOrder) {
         if (common & f)
             return f;
     }

@@ -164,7 +164,7 @@ void MediaPath::tick(MediaInput &input, std::chrono::steady_clock::time_point no
     applyGain(mic, kFrame, input.inputGain);
     const bool voice = m_filters.capture(mic);
     const bool report = m_inMeter.add(mic, kFrame, &level);
-    static const int16_t silence[kFrame] = {};
+    static const int16_t kSilence[kFrame] = {};
     const bool comfortNoise = input.filters & FilterComfortNoise;
     for (const MediaCallView &view : input.calls) {
         CallMedia &m = m_calls[size_t(view.callNo)];
@@ -177,7 +177,7 @@ void MediaPath::tick(MediaInput &input, std::chrono::steady_clock::time_point no
                 sendComfortNoise(m, view, now, output);
             continue;
         }
-        sendVoice(m, view, live ? mic : silence, now, output);
+        sendVoice(m, view, live ? mic : kSilence, now, output);
     }
 
     if (report) {
