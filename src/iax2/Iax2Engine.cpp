@@ -148,13 +148,13 @@ void Iax2Engine::hangupAll()
 bool Iax2Engine::quelch(int callNo, bool moh)
 {
     std::lock_guard<std::mutex> lock(d->m_mutex);
-    return d->quelch(callNo, moh);
+    return d->hold(callNo, true, moh);
 }
 
 bool Iax2Engine::unquelch(int callNo)
 {
     std::lock_guard<std::mutex> lock(d->m_mutex);
-    return d->unquelch(callNo);
+    return d->hold(callNo, false, false);
 }
 
 bool Iax2Engine::sendDtmf(char digit, int callNo)

@@ -156,6 +156,15 @@ struct NetStatsEvent
 using EngineEvent = std::variant<TextEvent, IncomingCallEvent, CallAcceptedEvent, RingingOutEvent, AnsweredEvent,
     HoldEvent, CallEndedEvent, TransferEvent, RegistrationEvent, LevelsEvent, NetStatsEvent>;
 
+// For std::visit over an EngineEvent with one lambda per event type.
+template<class... Handlers>
+struct Overloaded : Handlers...
+{
+    using Handlers::operator()...;
+};
+template<class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
 struct Account
 {
     std::string host; // numeric address or host name

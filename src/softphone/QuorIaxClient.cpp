@@ -39,15 +39,6 @@ Logger::Level logLevel(int textType)
     }
 }
 
-// std::visit over the engine's events with one lambda per type.
-template<class... Handlers>
-struct Overloaded : Handlers...
-{
-    using Handlers::operator()...;
-};
-template<class... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
-
 } // namespace
 
 QuorIaxClient::QuorIaxClient(QObject *parent)
@@ -427,7 +418,7 @@ void QuorIaxClient::customEvent(QEvent *event)
 
 void QuorIaxClient::handleEvent(const EngineEvent &event)
 {
-    std::visit(Overloaded {
+    std::visit(iax2::Overloaded {
                    [this](const iax2::TextEvent &e) {
                        emit signalMessage(QString::fromStdString(e.text), messageType(e.type));
                    },

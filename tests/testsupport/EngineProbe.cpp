@@ -2,18 +2,6 @@
 
 using namespace iax2;
 
-namespace {
-
-template<class... Handlers>
-struct Overloaded : Handlers...
-{
-    using Handlers::operator()...;
-};
-template<class... Handlers>
-Overloaded(Handlers...) -> Overloaded<Handlers...>;
-
-} // namespace
-
 EngineProbe::EngineProbe(Iax2Engine &engine)
 {
     engine.setEventCallback([this](const EngineEvent &e) {

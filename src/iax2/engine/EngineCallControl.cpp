@@ -31,7 +31,6 @@ int Iax2Engine::Impl::dial(const Account &account, const std::string &number)
     c.number = cleanText(number, 255);
     c.remoteNumber = c.number;
     c.dialogue = newDialogue();
-    c.dialogue->localNo = allocateCallNo();
     const TimePoint now = Clock::now();
     c.nextPing = now + kPingInterval;
     c.nextStats = now + kStatsInterval;
@@ -111,31 +110,19 @@ void Iax2Engine::Impl::hangupAll()
     wake();
 }
 
-bool Iax2Engine::Impl::quelch(int callNo, bool moh)
+bool Iax2Engine::Impl::hold(int callNo, bool held, bool moh)
 {
     Call *c = call(callNo);
     if (!c || !c->dialogue || c->waitingForAddress)
         return false;
     IeList ies;
-    if (moh)
+    if (held && moh)
         ies.addEmpty(Ie::MusicOnHold);
-    sendIax(*c->dialogue, Cmd::Quelch, ies, Clock::now());
-    if (!c->heldByUs)
-        push(HoldEvent { callNo, true, false });
-    c->heldByUs = true;
-    wake();
-    return true;
-}
-
-bool Iax2Engine::Impl::unquelch(int callNo)
-{
-    Call *c = call(callNo);
-    if (!c || !c->dialogue || c->waitingForAddress)
-        return false;
-    sendIax(*c->dialogue, Cmd::Unquelch, IeList(), Clock::now());
-    if (c->heldByUs)
-        push(HoldEvent { callNo, false, false });
-    c->heldByUs = false;
+    // Sent again when asked again: the peer may have missed the state.
+    sendIax(*c->dialogue, held ? Cmd::Quelch : Cmd::Unquelch, ies, Clock::now());
+    if (c->heldByUs != held)
+        push(HoldEvent { callNo, held, false });
+    c->heldByUs = held;
     wake();
     return true;
 }

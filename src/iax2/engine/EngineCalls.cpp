@@ -96,7 +96,6 @@ void Iax2Engine::Impl::handleNew(const FullFrame &frame, const IeList &ies, cons
     c.format = c.rxFormat = format;
     c.dialogue = newDialogue();
     Dialogue &dlg = *c.dialogue;
-    dlg.localNo = allocateCallNo();
     dlg.remoteNo = frame.sourceCall;
     dlg.peer = from;
     dlg.start = now;

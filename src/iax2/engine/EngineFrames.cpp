@@ -267,9 +267,10 @@ uint16_t Iax2Engine::Impl::allocateCallNo()
     return 1;
 }
 
-std::unique_ptr<Dialogue> Iax2Engine::Impl::newDialogue() const
+std::unique_ptr<Dialogue> Iax2Engine::Impl::newDialogue()
 {
     auto dlg = std::make_unique<Dialogue>();
+    dlg->localNo = allocateCallNo();
     Sequencer::Timing timing;
     timing.firstInterval = Millis(std::max(1, m_config.retransmitFirstMs));
     timing.maxInterval = Millis(std::max(m_config.retransmitFirstMs, m_config.retransmitMaxMs));

@@ -166,7 +166,8 @@ public:
     void replyStateless(const FullFrame &to, const sockaddr_in &from, uint8_t command, const IeList &ies);
     void openDialogue(Dialogue &dlg, uint8_t command, IeList ies, TimePoint now);
     uint16_t allocateCallNo();
-    std::unique_ptr<Dialogue> newDialogue() const;
+    // A dialogue with a local call number of its own.
+    std::unique_ptr<Dialogue> newDialogue();
     Dialogue *findLocal(uint16_t localNo, int *callNo, Registration **reg);
     Dialogue *findRemote(const sockaddr_in &from, uint16_t remoteNo, int *callNo, Registration **reg);
     void retire(std::unique_ptr<Dialogue> dlg);
@@ -197,8 +198,7 @@ public:
     void sendBusy(int callNo);
     void hangup(int callNo);
     void hangupAll();
-    bool quelch(int callNo, bool moh);
-    bool unquelch(int callNo);
+    bool hold(int callNo, bool held, bool moh);
     bool sendDtmf(char digit, int callNo);
     void setFormats(uint32_t preferred, uint32_t allowed);
     int callState(int callNo) const;

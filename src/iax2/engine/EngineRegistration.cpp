@@ -58,7 +58,6 @@ void Iax2Engine::Impl::startRegistration(Registration &reg, TimePoint now)
     retire(std::move(reg.dialogue));
     reg.dialogue = newDialogue();
     Dialogue &dlg = *reg.dialogue;
-    dlg.localNo = allocateCallNo();
     dlg.peer = reg.address;
     dlg.start = now;
     reg.authAnswered = false;

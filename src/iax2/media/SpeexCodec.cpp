@@ -56,22 +56,15 @@ bool corruptForLibspeex(const uint8_t *data, size_t size)
         do {
             if (bits.remaining() < 5)
                 return false;
-            // Up to two wideband layers come first and are skipped.
-            if (bits.take(1)) {
-                const int first = kWidebandBits[bits.take(3)];
-                if (first < 0)
+            // Up to two wideband layers come first and are skipped; the
+            // decoder checks for room before the second one, not the third.
+            for (int layer = 0; bits.take(1); ++layer) {
+                const int skip = layer < 2 ? kWidebandBits[bits.take(3)] : -1;
+                if (skip < 0)
                     return true;
-                bits.skip(first);
-                if (bits.remaining() < 5)
+                bits.skip(skip);
+                if (layer == 0 && bits.remaining() < 5)
                     return false;
-                if (bits.take(1)) {
-                    const int second = kWidebandBits[bits.take(3)];
-                    if (second < 0)
-                        return true;
-                    bits.skip(second);
-                    if (bits.take(1))
-                        return true;
-                }
             }
             if (bits.remaining() < 4)
                 return false;
