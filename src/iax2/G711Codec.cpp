@@ -122,8 +122,10 @@ void G711Codec::conceal(std::vector<int16_t> &out)
 
 void UlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 {
+    const size_t at = out.size();
+    out.resize(at + kFrameSamples);
     for (int i = 0; i < kFrameSamples; ++i)
-        out.push_back(linearToUlaw(pcm[i]));
+        out[at + size_t(i)] = linearToUlaw(pcm[i]);
 }
 
 bool UlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)
@@ -138,8 +140,10 @@ bool UlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &o
 
 void AlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 {
+    const size_t at = out.size();
+    out.resize(at + kFrameSamples);
     for (int i = 0; i < kFrameSamples; ++i)
-        out.push_back(linearToAlaw(pcm[i]));
+        out[at + size_t(i)] = linearToAlaw(pcm[i]);
 }
 
 bool AlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)

@@ -117,12 +117,12 @@ bool Iax2Engine::Impl::codecAvailable(uint32_t format) const
 
 // ---------------------------------------------------------------- a call's frames
 
-void Iax2Engine::Impl::handleCallFrame(int callNo, const FullFrame &frame, const IeList *ies, TimePoint now)
+void Iax2Engine::Impl::handleCallFrame(int callNo, FullFrame &frame, const IeList *ies, TimePoint now)
 {
     Call &c = m_calls[size_t(callNo)];
     switch (frame.type) {
     case FrameType::Voice:
-        handleVoice(c, frame.timestamp, frame.subclass, frame.payload, now);
+        handleVoice(c, frame.timestamp, frame.subclass, std::move(frame.payload), now);
         return;
     case FrameType::ComfortNoise:
         handleComfortNoise(c, frame);

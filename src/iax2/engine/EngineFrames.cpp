@@ -46,7 +46,7 @@ void Iax2Engine::Impl::handleDatagram(const uint8_t *data, size_t size, const so
     }
 }
 
-void Iax2Engine::Impl::handleFull(const FullFrame &frame, const sockaddr_in &from, TimePoint now)
+void Iax2Engine::Impl::handleFull(FullFrame &frame, const sockaddr_in &from, TimePoint now)
 {
     // The elements are parsed once, here; every handler below reads these.
     std::optional<IeList> ies;
@@ -135,14 +135,14 @@ void Iax2Engine::Impl::handleFull(const FullFrame &frame, const sockaddr_in &fro
         sendReply(*dlg, Cmd::Pong, frame, now);
 }
 
-void Iax2Engine::Impl::handleMini(const MiniFrame &frame, const sockaddr_in &from, TimePoint now)
+void Iax2Engine::Impl::handleMini(MiniFrame &frame, const sockaddr_in &from, TimePoint now)
 {
     for (Call &c : m_calls) {
         if (!c.used || !c.dialogue || c.dialogue->remoteNo != frame.sourceCall || !sameAddress(c.dialogue->peer, from))
             continue;
         if (!c.rxStarted)
             return; // a mini frame means nothing before the first full voice frame
-        handleVoice(c, expandMiniTimestamp(c.rxTs, frame.timestamp), c.rxFormat, frame.payload, now);
+        handleVoice(c, expandMiniTimestamp(c.rxTs, frame.timestamp), c.rxFormat, std::move(frame.payload), now);
         return;
     }
 }

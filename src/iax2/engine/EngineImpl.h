@@ -154,8 +154,9 @@ public:
 
     // Frames and dialogues (EngineFrames.cpp).
     void handleDatagram(const uint8_t *data, size_t size, const sockaddr_in &from, TimePoint now);
-    void handleFull(const FullFrame &frame, const sockaddr_in &from, TimePoint now);
-    void handleMini(const MiniFrame &frame, const sockaddr_in &from, TimePoint now);
+    // The frames are the caller's to give up: their voice payloads move on.
+    void handleFull(FullFrame &frame, const sockaddr_in &from, TimePoint now);
+    void handleMini(MiniFrame &frame, const sockaddr_in &from, TimePoint now);
     void handleCallToken(Dialogue &dlg, const IeList *ies, TimePoint now);
     void send(Dialogue &dlg, FullFrame frame, TimePoint now);
     void sendIax(Dialogue &dlg, uint8_t command, const IeList &ies, TimePoint now);
@@ -177,7 +178,7 @@ public:
     bool acceptsNewFrom(const sockaddr_in &from) const;
     void refuseNew(const FullFrame &frame, const sockaddr_in &from, TimePoint now);
     void handleNew(const FullFrame &frame, const IeList &ies, const sockaddr_in &from, TimePoint now);
-    void handleCallFrame(int callNo, const FullFrame &frame, const IeList *ies, TimePoint now);
+    void handleCallFrame(int callNo, FullFrame &frame, const IeList *ies, TimePoint now);
     void handleControl(int callNo, uint32_t control, TimePoint now);
     void handleCallCommand(int callNo, const FullFrame &frame, const IeList &ies, TimePoint now);
     bool codecAvailable(uint32_t format) const;
@@ -223,8 +224,7 @@ public:
     void emitTransfer(int callNo, int otherCallNo, bool ok);
 
     // The hand-over to the media path (EngineMedia.cpp).
-    void handleVoice(
-        Call &call, uint32_t timestamp, uint32_t format, const std::vector<uint8_t> &payload, TimePoint now);
+    void handleVoice(Call &call, uint32_t timestamp, uint32_t format, std::vector<uint8_t> &&payload, TimePoint now);
     void handleComfortNoise(Call &call, const FullFrame &frame);
     void updateAudio();
     void collectMedia(MediaInput &input);

@@ -26,7 +26,7 @@ bool isRinging(const Call &c)
 } // namespace
 
 void Iax2Engine::Impl::handleVoice(
-    Call &c, uint32_t timestamp, uint32_t format, const std::vector<uint8_t> &payload, TimePoint now)
+    Call &c, uint32_t timestamp, uint32_t format, std::vector<uint8_t> &&payload, TimePoint now)
 {
     if (format != c.rxFormat) {
         if (!codecAvailable(format)) {
@@ -59,7 +59,7 @@ void Iax2Engine::Impl::handleVoice(
         c.rxSilent = false;
     // Before the answer nothing plays; a buffer filled then would only add delay.
     if (c.answered && c.voiceIn.size() < kMaxQueuedVoice)
-        c.voiceIn.push_back(VoicePacket { timestamp, format, payload });
+        c.voiceIn.push_back(VoicePacket { timestamp, format, std::move(payload) });
 }
 
 void Iax2Engine::Impl::handleComfortNoise(Call &c, const FullFrame &frame)
@@ -87,14 +87,18 @@ void Iax2Engine::Impl::updateAudio()
 
 void Iax2Engine::Impl::collectMedia(MediaInput &input)
 {
-    input.calls.clear();
+    // The views are reused, and the packet queues swap between a view and its
+    // call, so that in the steady state nothing is allocated here.
+    size_t views = 0;
     input.ringing = false;
     for (size_t i = 0; i < m_calls.size(); ++i) {
         Call &c = m_calls[i];
         input.ringing = input.ringing || isRinging(c);
         if (!c.used || !c.answered || !c.format || !c.dialogue)
             continue;
-        MediaCallView view;
+        if (views == input.calls.size())
+            input.calls.emplace_back();
+        MediaCallView &view = input.calls[views++];
         view.callNo = int(i);
         view.generation = c.generation;
         view.format = c.format;
@@ -104,9 +108,10 @@ void Iax2Engine::Impl::collectMedia(MediaInput &input)
         view.rxSilent = c.rxSilent;
         view.rxNoiseLevel = c.rxNoiseLevel;
         view.start = c.dialogue->start;
+        view.voiceIn.clear();
         view.voiceIn.swap(c.voiceIn);
-        input.calls.push_back(std::move(view));
     }
+    input.calls.resize(views);
     input.ringInBoth = m_ringInBoth;
     input.muteRing = m_muteRing;
     input.filters = m_filters;
