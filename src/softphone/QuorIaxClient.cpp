@@ -197,7 +197,7 @@ QList<QuorIaxClient::AudioDeviceEntry> QuorIaxClient::audioDevices() const
     if (!m_engine)
         return list;
     for (const iax2::AudioDeviceInfo &info : m_engine->audioDevices())
-        list.append({ info.id, QString::fromLocal8Bit(info.name.c_str()), info.capabilities });
+        list.append({info.id, QString::fromLocal8Bit(info.name.c_str()), info.capabilities});
     return list;
 }
 
