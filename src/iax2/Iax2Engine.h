@@ -56,8 +56,8 @@ struct NetStats
 
 // Events, one per transition, made on the engine's thread when it happens.
 
-// A text for the user. It is not written to the log callback as well: whoever
-// shows it logs it.
+// A text for the user. It is not written to the log callback as well: the
+// receiver logs it once, as it passes it on.
 struct TextEvent
 {
     int type = TextStatus;

@@ -420,7 +420,9 @@ void QuorIaxClient::handleEvent(const EngineEvent &event)
 {
     std::visit(iax2::Overloaded {
                    [this](const iax2::TextEvent &e) {
-                       emit signalMessage(QString::fromStdString(e.text), messageType(e.type));
+                       const QString text = QString::fromStdString(e.text);
+                       Logger::log(logLevel(e.type), QStringLiteral("IAX2: ") + text);
+                       emit signalMessage(text, messageType(e.type));
                    },
                    [this](const iax2::IncomingCallEvent &e) {
                        emit signalRingingIn(
@@ -465,12 +467,13 @@ void QuorIaxClient::handleRegistration(const iax2::RegistrationEvent &e)
     emit signalRegistration(result);
 }
 
-// The receiver of signalMessage logs what it shows: not logged here as well.
 void QuorIaxClient::message(const QString &text, TMessageType type)
 {
+    Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, text);
     emit signalMessage(text, type);
 }
 
+// Logged when the event is handled, like the engine's own texts.
 void QuorIaxClient::postText(int type, const QString &text)
 {
     QCoreApplication::postEvent(this, new VoipEvent(iax2::TextEvent { type, text.toStdString() }));

@@ -9,9 +9,9 @@
 // apply functions, which the phone window calls with the configuration
 // model's values.
 //
-// Texts for the user arrive as signalMessage and are not logged here: the
-// receiver logs what it shows. The engine's diagnostics go to the program log
-// with an "IAX2: " prefix.
+// Every text for the user is written to the program log here, once, as it
+// goes out as signalMessage: its receiver only shows it. The engine's texts and
+// its diagnostics carry an "IAX2: " prefix in the log.
 
 #include <QList>
 #include <QObject>
