@@ -8,8 +8,11 @@
 //    callee's jitter buffer (40 ms target), is decoded and written to its
 //    playback ring. Printed as what the engine adds after the frame is
 //    captured, and as mouth to ear with the 20 ms that fill the frame.
+// 3. How long a getter called from another thread (as the GUI calls them)
+//    waits for the engine while 50 Speex calls run with all filters on: the
+//    DSP runs outside the lock the getters take.
 //
-//   bench_iax2_engine [seconds per codec=5] [bursts=20]
+//   bench_iax2_engine [seconds per codec=5] [bursts=20] [calls for the getter check=50]
 
 #include "iax2/Iax2Engine.h"
 #include "iax2/media/AudioLevel.h"
@@ -146,12 +149,17 @@ struct Pair
     std::unique_ptr<Iax2Engine> callee;
     std::atomic<int> answered { 0 };
 
-    Pair(uint32_t format, int filters)
+    // Both ends talk from a loop of samples when given one; it is set before
+    // the engines' threads start reading it.
+    Pair(uint32_t format, int filters, int slots = 2, std::vector<int16_t> callerTalk = {},
+        std::vector<int16_t> calleeTalk = {})
     {
+        callerAudio.talk(std::move(callerTalk));
+        calleeAudio.talk(std::move(calleeTalk));
         Iax2Engine::Config config;
         config.bindAddress = "127.0.0.1";
         config.port = 0;
-        config.codecs = CodecRegistry::withMediaCodecs();
+        config.callSlots = slots;
         config.jitterTargetMs = 40;
         caller = std::make_unique<Iax2Engine>(config, &callerAudio);
         callee = std::make_unique<Iax2Engine>(config, &calleeAudio);
@@ -160,8 +168,7 @@ struct Pair
             e->setFilters(filters);
         }
         callee->setEventCallback([this](const EngineEvent &e) {
-            if (e.type == EngineEvent::Type::CallState && (e.state & CallRinging) && !(e.state & CallOutgoing)
-                && callee->answer(e.callNo))
+            if (const auto *in = std::get_if<IncomingCallEvent>(&e); in && callee->answer(in->callNo))
                 ++answered;
         });
         caller->start();
@@ -173,18 +180,20 @@ struct Pair
         callee->stop();
     }
 
-    bool connect()
+    bool connect(int calls = 1)
     {
         Account a;
         a.host = "127.0.0.1";
         a.port = callee->localPort();
-        if (caller->dial(a, "1") < 0)
-            return false;
-        for (int i = 0; i < 200 && !answered; ++i)
+        for (int i = 0; i < calls; ++i) {
+            if (caller->dial(a, std::to_string(100 + i)) < 0)
+                return false;
+        }
+        for (int i = 0; i < 500 && answered < calls; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        // Let the caller see the answer and both sides settle.
+        // Let the caller see the answers and both sides settle.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return answered > 0;
+        return answered >= calls;
     }
 };
 
@@ -194,20 +203,19 @@ int main(int argc, char **argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int bursts = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    const int crowd = argc > 3 ? std::max(1, std::atoi(argv[3])) : 50;
 #ifdef QUOR_BUILD_TYPE
     std::printf("%s build\n", QUOR_BUILD_TYPE);
 #endif
-    std::printf("CPU per call end, all filters on (mask %d), both ends talking, %d s per codec:\n", kAllFilters,
-        seconds);
+    std::printf(
+        "CPU per call end, all filters on (mask %d), both ends talking, %d s per codec:\n", kAllFilters, seconds);
     const struct
     {
         const char *name;
         uint32_t format;
     } codecs[] = { { "u-law", FormatUlaw }, { "a-law", FormatAlaw }, { "GSM", FormatGsm }, { "Speex", FormatSpeex } };
     for (const auto &codec : codecs) {
-        Pair pair(codec.format, kAllFilters);
-        pair.callerAudio.talk(speech(140, 1));
-        pair.calleeAudio.talk(speech(210, 2));
+        Pair pair(codec.format, kAllFilters, 2, speech(140, 1), speech(210, 2));
         if (!pair.connect()) {
             std::printf("  %-6s call did not connect\n", codec.name);
             continue;
@@ -240,8 +248,8 @@ int main(int argc, char **argv)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (heard) {
             // The capture ring needs a whole frame before the engine can take it.
-            const double ms = std::chrono::duration<double, std::milli>(heardAt - pair.callerAudio.sentAt()).count()
-                + 20.0;
+            const double ms
+                = std::chrono::duration<double, std::milli>(heardAt - pair.callerAudio.sentAt()).count() + 20.0;
             sum += ms;
             low = std::min(low, ms);
             high = std::max(high, ms);
@@ -262,5 +270,37 @@ int main(int argc, char **argv)
                 "(%d of %d bursts)  %s\n",
         added, low - 20.0, high - 20.0, measured, bursts, added < 60.0 ? "ok" : "OVER 60 ms");
     std::printf("  mouth to ear, counting the 20 ms that fill the capture frame: mean %.1f ms\n", mean);
+
+    std::printf(
+        "Getter wait from another thread, %d Speex calls, all filters on, both ends talking, %d s:\n", crowd, seconds);
+    Pair many(FormatSpeex, kAllFilters, crowd, speech(140, 3), speech(210, 4));
+    if (!many.connect(crowd)) {
+        std::printf("  only %d of %d calls connected\n", many.answered.load(), crowd);
+        return 1;
+    }
+    std::vector<double> waits;
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    for (int i = 0; Clock::now() < end; ++i) {
+        const auto t0 = Clock::now();
+        // The getters the GUI calls: a call's state, the selected call, a level.
+        switch (i % 3) {
+        case 0:
+            (void)many.caller->callState(i % crowd);
+            break;
+        case 1:
+            (void)many.caller->selectedCall();
+            break;
+        default:
+            (void)many.caller->inputLevel();
+            break;
+        }
+        waits.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    std::sort(waits.begin(), waits.end());
+    const double longest = waits.back();
+    const double p999 = waits[size_t(double(waits.size() - 1) * 0.999)];
+    std::printf("  longest wait %.3f ms, 99.9 %% of %zu calls within %.3f ms  %s\n", longest, waits.size(), p999,
+        longest < 1.0 ? "ok" : "OVER 1 ms");
     return 0;
 }

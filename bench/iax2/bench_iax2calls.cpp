@@ -56,21 +56,21 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    callee.setEventCallback([&](const EngineEvent &e) {
-        if (e.type == EngineEvent::Type::CallState && (e.state & CallRinging) && !(e.state & CallOutgoing)) {
-            if (callee.answer(e.callNo))
+    callee.setEventCallback([&](const EngineEvent &event) {
+        if (const auto *in = std::get_if<IncomingCallEvent>(&event)) {
+            if (callee.answer(in->callNo))
                 ++answered;
-        } else if (e.type == EngineEvent::Type::NetStats) {
+        } else if (const auto *net = std::get_if<NetStatsEvent>(&event)) {
             std::lock_guard<std::mutex> lock(statsMutex);
-            stats[size_t(calls + e.callNo)] = e.stats;
+            stats[size_t(calls + net->callNo)] = net->stats;
         }
     });
-    caller.setEventCallback([&](const EngineEvent &e) {
-        if (e.type == EngineEvent::Type::CallState && (e.state & CallComplete) && (e.state & CallOutgoing))
+    caller.setEventCallback([&](const EngineEvent &event) {
+        if (std::holds_alternative<AnsweredEvent>(event)) {
             ++complete;
-        else if (e.type == EngineEvent::Type::NetStats) {
+        } else if (const auto *net = std::get_if<NetStatsEvent>(&event)) {
             std::lock_guard<std::mutex> lock(statsMutex);
-            stats[size_t(e.callNo)] = e.stats;
+            stats[size_t(net->callNo)] = net->stats;
         }
     });
     caller.start();

@@ -46,8 +46,8 @@ struct DecodeTables
 
 const DecodeTables &tables()
 {
-    static const DecodeTables t;
-    return t;
+    static const DecodeTables kTables;
+    return kTables;
 }
 
 } // namespace
@@ -113,17 +113,19 @@ void G711Codec::remember(const std::vector<int16_t> &out, size_t start)
 
 void G711Codec::conceal(std::vector<int16_t> &out)
 {
-    static const float fade[] = { 1.0f, 0.7f, 0.45f, 0.25f, 0.1f };
+    static const float kFade[] = { 1.0f, 0.7f, 0.45f, 0.25f, 0.1f };
     const int lost = m_lostInRow++;
-    const float gain = lost < int(std::size(fade)) ? fade[lost] : 0.0f;
+    const float gain = lost < int(std::size(kFade)) ? kFade[lost] : 0.0f;
     for (int i = 0; i < kFrameSamples; ++i)
         out.push_back(int16_t(m_last[i] * gain));
 }
 
 void UlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 {
+    const size_t at = out.size();
+    out.resize(at + kFrameSamples);
     for (int i = 0; i < kFrameSamples; ++i)
-        out.push_back(linearToUlaw(pcm[i]));
+        out[at + size_t(i)] = linearToUlaw(pcm[i]);
 }
 
 bool UlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)
@@ -138,8 +140,10 @@ bool UlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &o
 
 void AlawCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 {
+    const size_t at = out.size();
+    out.resize(at + kFrameSamples);
     for (int i = 0; i < kFrameSamples; ++i)
-        out.push_back(linearToAlaw(pcm[i]));
+        out[at + size_t(i)] = linearToAlaw(pcm[i]);
 }
 
 bool AlawCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)

@@ -4,7 +4,12 @@
 // (RFC 5456). It runs its own processing thread; every callback is made on
 // that thread with no engine lock held, so a callback may call back into the
 // engine. The other methods may be called from any thread and only take the
-// lock briefly: nothing here waits on the network or on name resolution.
+// signalling lock briefly: nothing here waits on the network, on name
+// resolution or on audio processing, which runs outside that lock.
+//
+// Calls are taken only from the server of a registered account (its address
+// as resolved for the registration); with no registration, from loopback only.
+// Anyone else's NEW is rejected at once.
 
 #include "iax2/CodecRegistry.h"
 #include "iax2/media/AudioDevice.h"
@@ -14,11 +19,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace iax2 {
 
-// Bits of EngineEvent::state.
+// Bits of callState().
 enum CallStateBit : int {
     CallFree = 0,
     CallActive = 1 << 0,
@@ -48,40 +54,116 @@ struct NetStats
     uint32_t outOfOrder = 0;
 };
 
-struct EngineEvent
+// Events, one per transition, made on the engine's thread when it happens.
+
+// A text for the user. It is not written to the log callback as well: the
+// receiver logs it once, as it passes it on.
+struct TextEvent
 {
-    enum class Type { Text, CallState, Registration, Levels, NetStats, Transfer };
-    Type type = Type::Text;
-
-    // Text
-    int textType = TextStatus;
+    int type = TextStatus;
     std::string text;
+};
 
-    // CallState, NetStats
+// A call from the network rings here. Names and numbers are cleaned of
+// control characters.
+struct IncomingCallEvent
+{
     int callNo = -1;
-    int state = CallFree;
-    uint32_t format = 0;
-    std::string remoteNumber;
     std::string remoteName;
-    std::string localNumber; // the number called (incoming: what the PBX dialled)
+    std::string remoteNumber;
+    std::string calledNumber; // what the PBX dialled
+    uint32_t format = 0;
+};
 
-    // Registration
+// An outgoing call was taken by the PBX, in this format.
+struct CallAcceptedEvent
+{
+    int callNo = -1;
+    uint32_t format = 0;
+};
+
+// The far end of an outgoing call rings.
+struct RingingOutEvent
+{
+    int callNo = -1;
+};
+
+// An incoming call answered here, or an outgoing call answered by the far end.
+struct AnsweredEvent
+{
+    int callNo = -1;
+};
+
+// Hold (quelch) and resume, by us or by the peer.
+struct HoldEvent
+{
+    int callNo = -1;
+    bool held = false;
+    bool byPeer = false;
+};
+
+enum class CallEndReason {
+    HungUpHere, // hang-up, reject or busy from this side
+    HungUpByPeer,
+    RejectedByPeer,
+    Lost, // the peer stopped answering or no longer knows the call
+    Failed, // no codec, no authentication, host not found
+    Transferred, // an attended transfer joined it with another call
+};
+
+// The call is over and its slot is free again.
+struct CallEndedEvent
+{
+    int callNo = -1;
+    bool wasAnswered = false;
+    CallEndReason reason = CallEndReason::HungUpHere;
+    std::string cause; // the peer's cause text, when it sent one
+};
+
+// The outcome of a transfer. A blind transfer succeeds when the PBX takes the
+// call away (otherCallNo -1); an attended one reports once for each of its two
+// calls, otherCallNo being the call it was joined with. On failure the calls
+// stay as they were.
+struct TransferEvent
+{
+    int callNo = -1;
+    int otherCallNo = -1;
+    bool ok = false;
+};
+
+// The registrar's reply (or its absence) to a registration attempt.
+struct RegistrationEvent
+{
     int registrationId = -1;
     RegistrationReply reply = RegistrationReply::Accepted;
     int messageCount = -1; // voicemail count from the registrar, -1 when not sent
-
-    // Levels, in dBFS (-99 silence .. 0 full scale)
-    float inputLevel = -99.0f;
-    float outputLevel = -99.0f;
-
-    // NetStats
-    NetStats stats;
-
-    // Transfer: the outcome of an attended transfer, once for each of its two
-    // calls (callNo); otherCallNo is the call it was joined with.
-    bool transferOk = false;
-    int otherCallNo = -1;
 };
+
+// Levels in dBFS (-99 silence .. 0 full scale), about every 100 ms with audio.
+struct LevelsEvent
+{
+    float input = -99.0f;
+    float output = -99.0f;
+};
+
+// Once a second for each answered call.
+struct NetStatsEvent
+{
+    int callNo = -1;
+    NetStats stats;
+};
+
+using EngineEvent = std::variant<TextEvent, IncomingCallEvent, CallAcceptedEvent, RingingOutEvent, AnsweredEvent,
+    HoldEvent, CallEndedEvent, TransferEvent, RegistrationEvent, LevelsEvent, NetStatsEvent>;
+
+// For std::visit over an EngineEvent with one lambda per event type.
+template<class... Handlers>
+struct Overloaded : Handlers...
+{
+    using Handlers::operator()...;
+};
+template<class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 struct Account
 {
@@ -107,15 +189,23 @@ public:
         int retransmitFirstMs = 250;
         int retransmitMaxMs = 2000;
         int retransmitMaxSends = 6;
-        CodecRegistry codecs = CodecRegistry::withG711();
+        CodecRegistry codecs = CodecRegistry::withMediaCodecs();
         // Playout delay each call's jitter buffer aims at.
         int jitterTargetMs = 40;
         // An attended transfer whose peers are not both ready by then has failed.
         int attendedTransferTimeoutMs = 5000;
+        // A blind transfer that leaves the call here this long has failed.
+        int blindTransferTimeoutMs = 5000;
+        // A registrar that acknowledged a request but sent no reply (REGAUTH,
+        // REGACK or REGREJ) by then has failed this attempt.
+        int registrationReplyTimeoutMs = 10000;
+        // Wait before retrying a failed registration; 0: the account's refresh
+        // interval.
+        int registrationRetryMs = 0;
     };
 
     using EventCallback = std::function<void(const EngineEvent &)>;
-    // Level 1 info, 2 warning, 3 error, as TextType.
+    // Diagnostics for the program log only. Level 1 info, 2 warning, 3 error, as TextType.
     using LogCallback = std::function<void(int level, const std::string &line)>;
 
     // audio may be nullptr: the null device is used. The engine does not own it.

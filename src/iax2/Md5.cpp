@@ -66,13 +66,13 @@ void block(uint32_t h[4], const uint8_t *chunk, const uint32_t *k)
 
 std::array<uint8_t, 16> md5(const std::string &data)
 {
-    static const Constants constants;
+    static const Constants kConstants;
     uint32_t h[4] = { 0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476 };
     const auto *bytes = reinterpret_cast<const uint8_t *>(data.data());
     const size_t size = data.size();
     size_t pos = 0;
     for (; size - pos >= 64; pos += 64)
-        block(h, bytes + pos, constants.k);
+        block(h, bytes + pos, kConstants.k);
 
     uint8_t tail[128] = {};
     const size_t rest = size - pos;
@@ -82,9 +82,9 @@ std::array<uint8_t, 16> md5(const std::string &data)
     const uint64_t bits = uint64_t(size) * 8;
     for (int i = 0; i < 8; ++i)
         tail[tailSize - 8 + i] = uint8_t(bits >> (8 * i));
-    block(h, tail, constants.k);
+    block(h, tail, kConstants.k);
     if (tailSize == 128)
-        block(h, tail + 64, constants.k);
+        block(h, tail + 64, kConstants.k);
 
     std::array<uint8_t, 16> digest;
     for (int i = 0; i < 4; ++i)
@@ -95,11 +95,11 @@ std::array<uint8_t, 16> md5(const std::string &data)
 
 std::string md5Hex(const std::string &data)
 {
-    static const char digits[] = "0123456789abcdef";
+    static const char kDigits[] = "0123456789abcdef";
     std::string out;
     for (uint8_t b : md5(data)) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 15]);
+        out.push_back(kDigits[b >> 4]);
+        out.push_back(kDigits[b & 15]);
     }
     return out;
 }

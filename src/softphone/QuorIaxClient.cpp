@@ -7,8 +7,9 @@
 #include "core/Logger.h"
 #include "softphone/VoipEvent.h"
 
-#include "iax2/media/MediaCodecs.h"
 #include "iax2/media/PortAudioDevice.h"
+
+#include <variant>
 
 using iax2::EngineEvent;
 
@@ -38,15 +39,6 @@ Logger::Level logLevel(int textType)
     }
 }
 
-iax2::Iax2Engine::Config withCodecs(iax2::Iax2Engine::Config config)
-{
-    config.codecs = iax2::CodecRegistry::withG711();
-    config.codecs.add(iax2::mediaCodecFormats(), [](uint32_t format, const iax2::SpeexSettings &speex) {
-        return iax2::createMediaCodec(format, speex);
-    });
-    return config;
-}
-
 } // namespace
 
 QuorIaxClient::QuorIaxClient(QObject *parent)
@@ -64,15 +56,15 @@ QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
     iax2::AudioDevice *audio = m_options.audio;
     if (!audio && m_options.useSoundCard) {
         auto card = std::make_unique<iax2::PortAudioDevice>();
+        // What the sound system said while it probed the devices, and later
+        // (then on the engine's thread: the logger is thread-safe).
+        card->setLogHandler([](const std::string &line) {
+            Logger::info(QStringLiteral("Sound: ") + Logger::escaped(QString::fromLocal8Bit(line.c_str())));
+        });
         if (card->isInitialized()) {
             // Reported on whichever thread touched the device: post, never emit.
             card->setErrorHandler([this](const std::string &text) {
-                QCoreApplication::postEvent(this, VoipEvent::logLine(iax2::TextError, text));
-                EngineEvent e;
-                e.type = EngineEvent::Type::Text;
-                e.textType = iax2::TextError;
-                e.text = text;
-                QCoreApplication::postEvent(this, new VoipEvent(e));
+                QCoreApplication::postEvent(this, new VoipEvent(iax2::TextEvent { iax2::TextError, text }));
             });
             audio = card.get();
             m_soundCard = std::move(card);
@@ -81,7 +73,7 @@ QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
         }
     }
 
-    m_engine = std::make_unique<iax2::Iax2Engine>(withCodecs(m_options.engine), audio);
+    m_engine = std::make_unique<iax2::Iax2Engine>(m_options.engine, audio);
     m_engine->setEventCallback(
         [this](const EngineEvent &event) { QCoreApplication::postEvent(this, new VoipEvent(event)); });
     m_engine->setLogCallback([this](int level, const std::string &line) {
@@ -94,7 +86,7 @@ QuorIaxClient::QuorIaxClient(Options options, QObject *parent)
     if (!m_engine->isOpen()) {
         // Posted, so the phone hears of it once it has connected its slots.
         postText(iax2::TextError,
-                 tr("The softphone cannot open its network port: %1").arg(QString::fromStdString(m_engine->error())));
+            tr("The softphone cannot open its network port: %1").arg(QString::fromStdString(m_engine->error())));
         return;
     }
     m_engine->start();
@@ -222,9 +214,8 @@ void QuorIaxClient::registerAccount()
     }
     m_account.m_registrationId = id;
     m_account.m_state = TVoipAccount::Registering;
-    Logger::info(QStringLiteral("Registering %1 at %2:%3")
-                     .arg(m_account.user(), m_account.server())
-                     .arg(m_account.port()));
+    Logger::info(
+        QStringLiteral("Registering %1 at %2:%3").arg(m_account.user(), m_account.server()).arg(m_account.port()));
 }
 
 void QuorIaxClient::unregisterAccount()
@@ -321,38 +312,15 @@ bool QuorIaxClient::sendDtmf(QChar digit, int call)
 
 bool QuorIaxClient::blindTransfer(int call, const QString &number)
 {
-    if (m_shuttingDown || !m_engine || !m_calls.contains(call))
+    if (m_shuttingDown || !m_engine)
         return false;
     const QString target = number.trimmed();
-    if (target.isEmpty() || !m_engine->blindTransfer(call, target.toStdString()))
-        return false;
-    CallTrack &track = m_calls[call];
-    if (!track.transferTimer) {
-        track.transferTimer = new QTimer(this);
-        track.transferTimer->setSingleShot(true);
-        connect(track.transferTimer, &QTimer::timeout, this, [this, call] {
-            auto it = m_calls.find(call);
-            if (it == m_calls.end())
-                return;
-            it->transferTimer->deleteLater();
-            it->transferTimer = nullptr;
-            message(tr("The transfer did not succeed"), MessageWarning);
-            emit signalTransferResult(call, false);
-        });
-    }
-    track.transferTimer->start(m_transferTimeoutMs);
-    Logger::info(QStringLiteral("Call %1 transferred to %2").arg(call).arg(target));
-    return true;
+    return !target.isEmpty() && m_engine->blindTransfer(call, target.toStdString());
 }
 
 bool QuorIaxClient::attendedTransfer(int heldCall, int talkingCall)
 {
-    if (m_shuttingDown || !m_engine || !m_calls.contains(heldCall) || !m_calls.contains(talkingCall))
-        return false;
-    if (!m_engine->attendedTransfer(heldCall, talkingCall))
-        return false;
-    Logger::info(QStringLiteral("Calls %1 and %2 joined by an attended transfer").arg(heldCall).arg(talkingCall));
-    return true;
+    return !m_shuttingDown && m_engine && m_engine->attendedTransfer(heldCall, talkingCall);
 }
 
 int QuorIaxClient::callSlots() const
@@ -435,87 +403,41 @@ void QuorIaxClient::customEvent(QEvent *event)
         return;
     }
     const auto *voip = static_cast<VoipEvent *>(event);
-    const EngineEvent &e = voip->engineEvent();
     if (voip->isLogLine()) {
-        Logger::log(logLevel(e.textType), QStringLiteral("IAX2: ") + QString::fromStdString(e.text));
+        const auto &line = std::get<iax2::TextEvent>(voip->engineEvent());
+        Logger::log(logLevel(line.type), QStringLiteral("IAX2: ") + QString::fromStdString(line.text));
         return;
     }
-    switch (e.type) {
-    case EngineEvent::Type::Text:
-        // The engine logs its texts itself; they reach the log as log lines.
-        emit signalMessage(QString::fromStdString(e.text), messageType(e.textType));
-        break;
-    case EngineEvent::Type::CallState:
-        handleCallState(e);
-        break;
-    case EngineEvent::Type::Registration:
-        handleRegistration(e);
-        break;
-    case EngineEvent::Type::Levels:
-        emit signalLevels(e.inputLevel, e.outputLevel);
-        break;
-    case EngineEvent::Type::NetStats:
-        break;
-    case EngineEvent::Type::Transfer:
-        // Once for each of the two calls; the engine has said why when it failed.
-        emit signalTransferResult(e.callNo, e.transferOk);
-        break;
-    }
+    handleEvent(voip->engineEvent());
 }
 
-void QuorIaxClient::handleCallState(const EngineEvent &e)
+void QuorIaxClient::handleEvent(const EngineEvent &event)
 {
-    const int call = e.callNo;
-    if (e.state == iax2::CallFree) {
-        if (m_calls.contains(call))
-            endTrack(call, true);
-        return;
-    }
-    const bool incoming = !(e.state & iax2::CallOutgoing);
-    auto it = m_calls.find(call);
-    // The end of an earlier call in this slot went missing: close that one first.
-    if (it != m_calls.end() && it->incoming != incoming) {
-        endTrack(call, false);
-        it = m_calls.end();
-    }
-    if (it == m_calls.end()) {
-        it = m_calls.insert(call, CallTrack());
-        it->incoming = incoming;
-    }
-    // Signals may reach code that changes m_calls: work on copies of the flags.
-    const CallTrack before = *it;
-    const bool accepted = !incoming && e.format != 0;
-    const bool ringing = (e.state & iax2::CallRinging) != 0;
-    const bool answered = (e.state & iax2::CallComplete) != 0;
-    it->accepted = before.accepted || accepted;
-    it->ringing = before.ringing || ringing;
-    it->answered = before.answered || answered;
-
-    if (incoming && ringing && !before.ringing) {
-        emit signalRingingIn(call, QString::fromStdString(e.remoteName), QString::fromStdString(e.remoteNumber));
-    } else if (!incoming) {
-        if (accepted && !before.accepted)
-            emit signalAccepted(call);
-        if (ringing && !before.ringing)
-            emit signalRingingOut(call);
-    }
-    if (answered && !before.answered)
-        emit signalAnswered(call);
+    std::visit(iax2::Overloaded {
+                   [this](const iax2::TextEvent &e) {
+                       const QString text = QString::fromStdString(e.text);
+                       Logger::log(logLevel(e.type), QStringLiteral("IAX2: ") + text);
+                       emit signalMessage(text, messageType(e.type));
+                   },
+                   [this](const iax2::IncomingCallEvent &e) {
+                       emit signalRingingIn(
+                           e.callNo, QString::fromStdString(e.remoteName), QString::fromStdString(e.remoteNumber));
+                   },
+                   [this](const iax2::CallAcceptedEvent &e) { emit signalAccepted(e.callNo); },
+                   [this](const iax2::RingingOutEvent &e) { emit signalRingingOut(e.callNo); },
+                   [this](const iax2::AnsweredEvent &e) { emit signalAnswered(e.callNo); },
+                   // The phone holds and resumes through us and keeps that state itself.
+                   [](const iax2::HoldEvent &) {},
+                   [this](const iax2::CallEndedEvent &e) { emit signalHungUp(e.callNo, e.wasAnswered); },
+                   [this](const iax2::TransferEvent &e) { emit signalTransferResult(e.callNo, e.ok); },
+                   [this](const iax2::RegistrationEvent &e) { handleRegistration(e); },
+                   [this](const iax2::LevelsEvent &e) { emit signalLevels(e.input, e.output); },
+                   [](const iax2::NetStatsEvent &) {},
+               },
+        event);
 }
 
-void QuorIaxClient::endTrack(int call, bool transferDone)
-{
-    const CallTrack track = m_calls.take(call);
-    const bool transferring = track.transferTimer != nullptr;
-    if (track.transferTimer)
-        track.transferTimer->deleteLater();
-    // A blind transfer succeeds by the PBX taking the call away from us.
-    if (transferring && transferDone)
-        emit signalTransferResult(call, true);
-    emit signalHungUp(call, track.answered);
-}
-
-void QuorIaxClient::handleRegistration(const EngineEvent &e)
+void QuorIaxClient::handleRegistration(const iax2::RegistrationEvent &e)
 {
     // Replies to a registration we have since replaced or released are stale.
     if (e.registrationId != m_account.m_registrationId || m_account.m_registrationId < 0)
@@ -546,12 +468,8 @@ void QuorIaxClient::message(const QString &text, TMessageType type)
     emit signalMessage(text, type);
 }
 
+// Logged when the event is handled, like the engine's own texts.
 void QuorIaxClient::postText(int type, const QString &text)
 {
-    Logger::log(logLevel(type), text);
-    EngineEvent e;
-    e.type = EngineEvent::Type::Text;
-    e.textType = type;
-    e.text = text.toStdString();
-    QCoreApplication::postEvent(this, new VoipEvent(e));
+    QCoreApplication::postEvent(this, new VoipEvent(iax2::TextEvent { type, text.toStdString() }));
 }

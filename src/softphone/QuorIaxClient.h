@@ -1,12 +1,18 @@
 #pragma once
 
-// The softphone's layer over the IAX2 engine. The engine runs its own thread;
-// its callbacks only copy each event into a VoipEvent posted to this object, so
+// The softphone's layer over the IAX2 engine. The engine runs its own thread
+// and raises one typed event per transition; its callbacks only copy each
+// event into a VoipEvent posted to this object, which maps it to a signal, so
 // every signal here is emitted on the thread this object lives in (the GUI
-// thread). The settings reach the engine through the apply functions, which the
-// phone window calls with the configuration model's values.
+// thread). The call records live above (the phone's TQuorCall) and in the
+// engine; nothing here keeps calls. The settings reach the engine through the
+// apply functions, which the phone window calls with the configuration
+// model's values.
+//
+// Every text for the user is written to the program log here, once, as it
+// goes out as signalMessage: its receiver only shows it. The engine's texts and
+// its diagnostics carry an "IAX2: " prefix in the log.
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -18,8 +24,6 @@
 #include "iax2/Iax2Engine.h"
 #include "softphone/TVoipAccount.h"
 
-class QTimer;
-
 class QuorIaxClient : public QObject
 {
     Q_OBJECT
@@ -30,7 +34,7 @@ public:
 
     struct Options
     {
-        iax2::Iax2Engine::Config engine; // the codecs are filled in here
+        iax2::Iax2Engine::Config engine;
         // Not owned. nullptr: the sound card when there is one, else silence.
         iax2::AudioDevice *audio = nullptr;
         bool useSoundCard = true;
@@ -39,8 +43,6 @@ public:
     // What shutdown() waits between hanging up and stopping the engine, so the
     // registration release and the hang-ups reach the PBX.
     static constexpr int kShutdownWaitMs = 1000;
-    // A blind transfer that leaves the call up this long has failed.
-    static constexpr int kTransferTimeoutMs = 5000;
 
     explicit QuorIaxClient(QObject *parent = nullptr);
     explicit QuorIaxClient(Options options, QObject *parent = nullptr);
@@ -91,7 +93,8 @@ public:
     bool resume(int call);
     // call -1: the selected call.
     bool sendDtmf(QChar digit, int call = -1);
-    // The outcome arrives as signalTransferResult.
+    // The outcome arrives as signalTransferResult: success when the PBX takes
+    // the call away, failure when it is still here after the engine's limit.
     bool blindTransfer(int call, const QString &number);
     // Joins a held call and the talking call through the PBX and leaves both.
     // The outcome arrives as signalTransferResult for each of the two calls;
@@ -114,9 +117,6 @@ public:
     void shutdown();
     bool isShutDown() const { return m_shutDown; }
 
-    // For tests: how long a blind transfer may take.
-    void setTransferTimeout(int ms) { m_transferTimeoutMs = ms; }
-
 signals:
     void signalRingingIn(int call, const QString &name, const QString &number);
     // Outgoing: the PBX took the call (with a codec), then the far end rings.
@@ -135,18 +135,8 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
-    struct CallTrack
-    {
-        bool incoming = false;
-        bool accepted = false;
-        bool ringing = false;
-        bool answered = false;
-        QTimer *transferTimer = nullptr;
-    };
-
-    void handleCallState(const iax2::EngineEvent &event);
-    void handleRegistration(const iax2::EngineEvent &event);
-    void endTrack(int call, bool transferDone);
+    void handleEvent(const iax2::EngineEvent &event);
+    void handleRegistration(const iax2::RegistrationEvent &event);
     void message(const QString &text, TMessageType type);
     void postText(int type, const QString &text);
 
@@ -154,12 +144,10 @@ private:
     std::unique_ptr<iax2::AudioDevice> m_soundCard;
     std::unique_ptr<iax2::Iax2Engine> m_engine;
     TVoipAccount m_account;
-    QHash<int, CallTrack> m_calls;
     uint32_t m_allowed = 0;
     uint32_t m_preferred = 0;
     bool m_ringInBoth = false;
     bool m_muteRing = false;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
-    int m_transferTimeoutMs = kTransferTimeoutMs;
 };

@@ -1,10 +1,12 @@
 #pragma once
 
 // The one thing that crosses from the IAX2 engine's thread to the GUI thread:
-// a copy of an engine event (or of an engine log line), posted to the
+// a copy of an engine event, or of an engine log line, posted to the
 // QuorIaxClient that owns the engine.
 
 #include <QEvent>
+
+#include <string>
 
 #include "iax2/Iax2Engine.h"
 
@@ -14,20 +16,16 @@ public:
     // QEvent::User, 1000.
     static constexpr QEvent::Type kType = QEvent::User;
 
-    explicit VoipEvent(const iax2::EngineEvent &event)
+    explicit VoipEvent(iax2::EngineEvent event)
         : QEvent(kType)
-        , m_event(event)
+        , m_event(std::move(event))
     {
     }
 
-    // A log line of the engine, carried as a text event that only goes to the log.
+    // A line for the program log only.
     static VoipEvent *logLine(int level, const std::string &line)
     {
-        iax2::EngineEvent event;
-        event.type = iax2::EngineEvent::Type::Text;
-        event.textType = level;
-        event.text = line;
-        auto *e = new VoipEvent(event);
+        auto *e = new VoipEvent(iax2::TextEvent { level, line });
         e->m_logOnly = true;
         return e;
     }

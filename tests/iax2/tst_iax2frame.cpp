@@ -124,24 +124,20 @@ private slots:
     void rejectsBadDatagrams_data()
     {
         QTest::addColumn<std::vector<uint8_t>>("data");
-        QTest::addColumn<bool>("full");
         std::vector<uint8_t> truncatedIe = kNew;
         truncatedIe.pop_back(); // FORMAT claims 4 bytes, has 3
-        std::vector<uint8_t> ieHeaderOnly = bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6, 1, 0x01 });
-        QTest::newRow("empty") << std::vector<uint8_t>() << false;
-        QTest::newRow("three bytes") << bytes({ 0x00, 0x01, 0x00 }) << false;
-        QTest::newRow("full header cut") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6 }) << true;
-        QTest::newRow("oversized") << std::vector<uint8_t>(kMaxDatagram + 1, 0x80) << true;
-        QTest::newRow("IE past the end") << truncatedIe << true;
-        QTest::newRow("IE header cut") << ieHeaderOnly << true;
-        QTest::newRow("bad subclass") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 2, 0xe0 }) << true;
+        QTest::newRow("empty") << std::vector<uint8_t>();
+        QTest::newRow("three bytes") << bytes({ 0x00, 0x01, 0x00 });
+        QTest::newRow("full header cut") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6 });
+        QTest::newRow("oversized") << std::vector<uint8_t>(kMaxDatagram + 1, 0x80);
+        QTest::newRow("IE past the end") << truncatedIe;
+        QTest::newRow("IE header cut") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6, 1, 0x01 });
+        QTest::newRow("bad subclass") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 2, 0xe0 });
     }
 
     void rejectsBadDatagrams()
     {
         QFETCH(std::vector<uint8_t>, data);
-        QFETCH(bool, full);
-        Q_UNUSED(full);
         const DatagramKind kind = classify(data.data(), data.size());
         if (kind == DatagramKind::Malformed)
             return;
@@ -324,8 +320,6 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, hex);
         QCOMPARE(QByteArray::fromStdString(md5Hex(input.toStdString())), hex);
-        QCOMPARE(QByteArray::fromStdString(md5Hex(input.toStdString())),
-            QCryptographicHash::hash(input, QCryptographicHash::Md5).toHex());
     }
 
     void challengeResponseIsLowerHex()
@@ -361,16 +355,6 @@ private slots:
             QVERIFY2(std::abs(a - s) <= std::max(16, std::abs(s) / 16 + 16), qPrintable(QString::number(s)));
         }
 
-        UlawCodec codec;
-        int16_t pcm[Codec::kFrameSamples];
-        for (int i = 0; i < Codec::kFrameSamples; ++i)
-            pcm[i] = int16_t(8000 * std::sin(i * 0.3));
-        std::vector<uint8_t> encoded;
-        codec.encode(pcm, encoded);
-        QCOMPARE(encoded.size(), size_t(Codec::kFrameSamples));
-        std::vector<int16_t> decoded;
-        QVERIFY(codec.decode(encoded.data(), encoded.size(), decoded));
-        QCOMPARE(decoded.size(), size_t(Codec::kFrameSamples));
     }
 };
 

@@ -4,13 +4,11 @@
 
 #include <QtTest>
 
-#include "testsupport/EngineProbe.h"
-#include "testsupport/FakePbx.h"
-#include "iax2/Iax2Engine.h"
-#include "iax2/MemoryAudioDevice.h"
+#include "testsupport/IaxRig.h"
 #include "testsupport/PcapWriter.h"
 
 using namespace iax2;
+using namespace signaltools;
 
 class TestIax2Wire : public QObject
 {
@@ -23,36 +21,21 @@ private slots:
         if (tshark.isEmpty())
             QSKIP("tshark is not installed: the wire-format check did not run");
 
-        FakePbx pbx;
-        pbx.addUser(QStringLiteral("alice"), QStringLiteral("wonder"));
+        IaxRig rig;
+        FakePbx &pbx = rig.pbx;
+        Iax2Engine &engine = *rig.engine;
         pbx.setRequireToken(true);
         pbx.setAuthenticateCalls(true);
-        MemoryAudioDevice audio;
-        Iax2Engine::Config config;
-        config.bindAddress = "127.0.0.1";
-        config.port = 0;
-        Iax2Engine engine(config, &audio);
-        EngineProbe probe(engine);
-        // The engine's thread calls into probe: it must end first, also when a check fails.
-        const auto stopEngine = qScopeGuard([&engine] { engine.stop(); });
         engine.setCallerId("Alice", "201");
-        engine.start();
+        const int reg = engine.registerAccount(rig.account());
+        QTRY_COMPARE(rig.probe->registrations(RegistrationReply::Accepted), 1);
 
-        Account account;
-        account.host = "127.0.0.1";
-        account.port = pbx.port();
-        account.user = "alice";
-        account.secret = "wonder";
-        const int reg = engine.registerAccount(account);
-        QTRY_COMPARE(probe.registrations(RegistrationReply::Accepted), 1);
-
-        const int call = engine.dial(account, "300");
-        QTRY_VERIFY(probe.sawState(call, CallRinging));
+        const int call = engine.dial(rig.account(), "300");
+        QTRY_COMPARE(rig.probe->count<RingingOutEvent>(), 1);
         FakePbx::Dialogue *d = pbx.latest(QStringLiteral("call-in"));
-        QVERIFY(d);
         pbx.sendControl(d->localNo, 4);
-        QTRY_VERIFY(probe.stateOf(call) & CallComplete);
-        audio.inject(makeTone(440, 2400));
+        QTRY_VERIFY(engine.callState(call) & CallComplete);
+        rig.audio.inject(tone(440, 8000, 2400));
         pbx.startTone(d->localNo, 700);
         QTRY_VERIFY(d->voiceFrames >= 10);
         engine.sendDtmf('7', call);
@@ -63,10 +46,9 @@ private slots:
         engine.hangup(call);
         QTRY_COMPARE(pbx.count(6, 5), 1);
 
-        const quint16 in
-            = pbx.callEngine(engine.localPort(), QStringLiteral("201"), QStringLiteral("555"), QStringLiteral("Bob"));
-        QTRY_VERIFY(probe.incomingCall() >= 0);
-        engine.reject(probe.incomingCall());
+        const quint16 in = rig.callIn(engine.localPort());
+        QTRY_VERIFY(rig.probe->incomingCall() >= 0);
+        engine.reject(rig.probe->incomingCall());
         QTRY_VERIFY(pbx.dialogue(in)->hungUp);
         engine.unregisterAccount(reg);
         QTRY_COMPARE(pbx.regAcks(), 2);

@@ -1,69 +1,64 @@
-// The softphone's Qt layer over the IAX2 engine, against the loopback fake PBX:
-// events arrive as signals on the GUI thread, the account registers and
-// re-registers, codecs are masked, and quitting releases before it stops.
+// The softphone's Qt layer over the IAX2 engine, against the loopback fake PBX
+// and iaxmodem: the engine's events arrive as signals on the GUI thread, the
+// account registers and re-registers, quitting releases before it stops, the
+// sound card works headless, and each message reaches the log once.
 
-#include <QtEndian>
 #include <QtTest>
 
-#include "testsupport/EngineProbe.h"
-#include "testsupport/FakePbx.h"
-#include "testsupport/IaxModem.h"
 #include "core/Logger.h"
-#include "iax2/MemoryAudioDevice.h"
 #include "softphone/QuorIaxClient.h"
 #include "softphone/TVoipAccount.h"
+#include "testsupport/ConsoleCapture.h"
+#include "testsupport/IaxModem.h"
+#include "testsupport/IaxRig.h"
 #include "testsupport/TestDataDir.h"
 
 #include <memory>
 
+using signaltools::toneShare;
+
 namespace {
 
 enum : int { TypeControl = 4, TypeIax = 6, TypeComfortNoise = 10 };
-enum : int { CmdNew = 1, CmdHangup = 5, CmdReject = 6, CmdRegReq = 13, CmdRegRel = 17, CmdTransfer = 34 };
+enum : int { CmdHangup = 5, CmdReject = 6, CmdRegReq = 13, CmdRegRel = 17, CmdTransfer = 34 };
 enum : int { CtlAnswer = 4 };
-enum : int { IeCalled = 1 };
 
 QuorIaxClient::Options loopbackOptions(iax2::AudioDevice *audio)
 {
     QuorIaxClient::Options o;
-    o.engine.bindAddress = "127.0.0.1";
-    o.engine.port = 0;
-    o.engine.retransmitFirstMs = 60;
-    o.engine.retransmitMaxMs = 240;
-    o.engine.retransmitMaxSends = 6;
+    o.engine = loopbackConfig(4);
+    o.engine.blindTransferTimeoutMs = 300;
     o.audio = audio;
-    o.useSoundCard = false;
+    o.useSoundCard = audio == nullptr;
     return o;
 }
 
-struct Rig
+// The fake PBX and a client whose engine plays into the rig's memory device.
+struct ClientRig : IaxRig
 {
     TestDataDir data;
-    FakePbx pbx;
-    iax2::MemoryAudioDevice audio;
     std::unique_ptr<QuorIaxClient> client;
 
-    Rig()
+    ClientRig()
+        : IaxRig(loopbackConfig(), false)
     {
         Logger::setProgramLog(QStringLiteral("quorer.log"));
-        pbx.addUser(QStringLiteral("alice"), QStringLiteral("wonder"));
         client = std::make_unique<QuorIaxClient>(loopbackOptions(&audio));
     }
 
     TVoipAccount account(const QString &secret = QStringLiteral("wonder")) const
     {
         return TVoipAccount(QStringLiteral("127.0.0.1"), pbx.port(), QStringLiteral("alice"), secret,
-                            QStringLiteral("Alice"), QStringLiteral("201"));
+            QStringLiteral("Alice"), QStringLiteral("201"));
     }
 
     QString log() const { return QString::fromUtf8(data.read(QStringLiteral("quorer.log"))); }
 
-    // The PBX calls in; returns the client's call number once it rings (-1 on time-out).
-    int callIn(quint16 *pbxCall, const QString &name = QStringLiteral("Bob"), quint32 format = 4)
+    // The PBX calls in; the client's call number once it rings (-1 on time-out).
+    int ringIn(quint16 *pbxCall, const QString &name = QStringLiteral("Bob"))
     {
         QSignalSpy ringing(client.get(), &QuorIaxClient::signalRingingIn);
-        *pbxCall = pbx.callEngine(client->localPort(), QStringLiteral("201"), QStringLiteral("5551234"), name,
-                                  format, format);
+        *pbxCall = callIn(client->localPort(), 4, QStringLiteral("5551234"), name);
         return ringing.wait(3000) ? ringing.first().at(0).toInt() : -1;
     }
 };
@@ -97,7 +92,7 @@ private slots:
     void initTestCase()
     {
         // PortAudio reads ALSA's configuration once: a null PCM of our own, so the
-        // sound-card test never touches a real card.
+        // sound-card tests never touch a real card.
         QVERIFY(m_alsa.isValid());
         const QString conf = m_alsa.filePath(QStringLiteral("asound.conf"));
         QFile file(conf);
@@ -105,48 +100,44 @@ private slots:
         file.write("pcm.!default { type null }\n");
         file.close();
         qputenv("ALSA_CONFIG_PATH", conf.toLocal8Bit());
-        qputenv("JACK_NO_START_SERVER", "1");
     }
 
     void portFallback_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("port");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("the default") << QStringLiteral("4569") << 4569 << true;
-        QTest::newRow("another port, blanks around it") << QStringLiteral(" 4570 ") << 4570 << true;
-        QTest::newRow("the highest port") << QStringLiteral("65535") << 65535 << true;
-        QTest::newRow("empty") << QString() << 4569 << false;
-        QTest::newRow("letters") << QStringLiteral("iax") << 4569 << false;
-        QTest::newRow("zero") << QStringLiteral("0") << 4569 << false;
-        QTest::newRow("negative") << QStringLiteral("-5060") << 4569 << false;
-        QTest::newRow("past the range") << QStringLiteral("65536") << 4569 << false;
-        QTest::newRow("a fraction") << QStringLiteral("4569.5") << 4569 << false;
-        QTest::newRow("CR LF behind it") << QStringLiteral("4570\r\nEvil: 1") << 4569 << false;
+        QTest::newRow("the default") << QStringLiteral("4569") << 4569;
+        QTest::newRow("another port, blanks around it") << QStringLiteral(" 4570 ") << 4570;
+        QTest::newRow("the highest port") << QStringLiteral("65535") << 65535;
+        QTest::newRow("empty") << QString() << -1;
+        QTest::newRow("letters") << QStringLiteral("iax") << -1;
+        QTest::newRow("zero") << QStringLiteral("0") << -1;
+        QTest::newRow("negative") << QStringLiteral("-5060") << -1;
+        QTest::newRow("past the range") << QStringLiteral("65536") << -1;
+        QTest::newRow("a fraction") << QStringLiteral("4569.5") << -1;
+        QTest::newRow("CR LF behind it") << QStringLiteral("4570\r\nEvil: 1") << -1;
     }
 
     void portFallback()
     {
         QFETCH(QString, text);
         QFETCH(int, port);
-        QFETCH(bool, valid);
         TestDataDir data;
         Logger::setProgramLog(QStringLiteral("quorer.log"));
         TVoipAccount account;
         account.setPort(5000);
-        QCOMPARE(account.setPortText(text), valid);
-        QCOMPARE(int(account.port()), port);
+        QCOMPARE(account.setPortText(text), port > 0);
+        QCOMPARE(int(account.port()), port > 0 ? port : 4569);
         const QString log = QString::fromUtf8(data.read(QStringLiteral("quorer.log")));
-        QCOMPARE(log.contains(QStringLiteral("is not a port number; using 4569")), !valid);
-        // A forged line never enters the log.
-        QVERIFY(!log.contains(QStringLiteral("\nEvil")));
+        QCOMPARE(log.contains(QStringLiteral("is not a port number; using 4569")), port < 0);
+        QVERIFY(!log.contains(QStringLiteral("\nEvil"))); // a forged line never enters the log
 
         TVoipAccount zero(QStringLiteral("  pbx.example  "), 0, QStringLiteral("u"), QString(), QString(), QString());
         QCOMPARE(int(zero.port()), 4569);
         QCOMPARE(zero.server(), QStringLiteral("pbx.example"));
     }
 
-    void ringingInArrivesOnGuiThread_data()
+    void ringingIn_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expectedName");
@@ -157,52 +148,44 @@ private slots:
             << QStringLiteral("Bob\r\nAction: Hangup") << QStringLiteral("BobAction: Hangup") << true;
     }
 
-    void ringingInArrivesOnGuiThread()
+    void ringingIn()
     {
         QFETCH(QString, name);
         QFETCH(QString, expectedName);
         QFETCH(bool, answer);
-        Rig rig;
+        ClientRig rig;
         QThread *gui = QThread::currentThread();
-        int ringingCall = -1;
-        QString ringingName;
-        QString ringingNumber;
         bool onGui = false;
-        connect(rig.client.get(), &QuorIaxClient::signalRingingIn, this,
-                [&](int call, const QString &n, const QString &number) {
-                    ringingCall = call;
-                    ringingName = n;
-                    ringingNumber = number;
-                    onGui = QThread::currentThread() == gui;
-                });
+        connect(
+            rig.client.get(), &QuorIaxClient::signalRingingIn, this, [&] { onGui = QThread::currentThread() == gui; });
+        QSignalSpy ringing(rig.client.get(), &QuorIaxClient::signalRingingIn);
         QSignalSpy answered(rig.client.get(), &QuorIaxClient::signalAnswered);
         QSignalSpy hungUp(rig.client.get(), &QuorIaxClient::signalHungUp);
         QSignalSpy levels(rig.client.get(), &QuorIaxClient::signalLevels);
 
-        const quint16 pbxCall =
-            rig.pbx.callEngine(rig.client->localPort(), QStringLiteral("201"), QStringLiteral("5551234"), name);
-        QTRY_VERIFY(ringingCall >= 0);
+        const quint16 pbxCall = rig.callIn(rig.client->localPort(), 4, QStringLiteral("5551234"), name);
+        QTRY_COMPARE(ringing.count(), 1);
         QVERIFY(onGui);
-        QCOMPARE(ringingName, expectedName);
-        QCOMPARE(ringingNumber, QStringLiteral("5551234"));
-
+        const int call = ringing.first().at(0).toInt();
+        QCOMPARE(ringing.first().at(1).toString(), expectedName);
+        QCOMPARE(ringing.first().at(2).toString(), QStringLiteral("5551234"));
         if (answer) {
             rig.audio.inject(std::vector<int16_t>(80000, 8000));
-            QVERIFY(rig.client->answer(ringingCall));
+            QVERIFY(rig.client->answer(call));
             QTRY_COMPARE(answered.count(), 1);
-            QCOMPARE(answered.first().at(0).toInt(), ringingCall);
-            QTRY_COMPARE(rig.pbx.count(TypeControl, CtlAnswer), 1);
+            QCOMPARE(answered.first().at(0).toInt(), call);
             // The engine's levels, every 100 ms while the call has audio.
-            QTRY_VERIFY(!levels.isEmpty());
-            QTRY_VERIFY(levels.last().at(0).toFloat() > -40.0f);
+            QTRY_VERIFY(!levels.isEmpty() && levels.last().at(0).toFloat() > -40.0f);
         }
         rig.pbx.hangup(pbxCall);
         QTRY_COMPARE(hungUp.count(), 1);
-        QCOMPARE(hungUp.first().at(0).toInt(), ringingCall);
+        QCOMPARE(hungUp.first().at(0).toInt(), call);
         QCOMPARE(hungUp.first().at(1).toBool(), answer);
         QCOMPARE(answered.count(), answer ? 1 : 0);
-        // The engine's log lines reach the program log.
-        QTRY_VERIFY(rig.log().contains(QStringLiteral("IAX2: Incoming call")));
+        QCOMPARE(ringing.count(), 1);
+        // The engine's log lines reach the program log, once (they were posted
+        // before the hang-up that was just delivered).
+        QCOMPARE(rig.log().count(QStringLiteral("IAX2: Incoming call")), 1);
     }
 
     void outgoingCall_data()
@@ -216,7 +199,7 @@ private slots:
     void outgoingCall()
     {
         QFETCH(QString, ending);
-        Rig rig;
+        ClientRig rig;
         QSignalSpy registered(rig.client.get(), &QuorIaxClient::signalRegistration);
         QSignalSpy accepted(rig.client.get(), &QuorIaxClient::signalAccepted);
         QSignalSpy ringing(rig.client.get(), &QuorIaxClient::signalRingingOut);
@@ -232,7 +215,6 @@ private slots:
         QCOMPARE(accepted.first().at(0).toInt(), call);
         QCOMPARE(ringing.first().at(0).toInt(), call);
         FakePbx::Dialogue *d = rig.pbx.latest(QStringLiteral("call-in"));
-        QVERIFY(d);
         QCOMPARE(d->called, QStringLiteral("300"));
         QCOMPARE(answered.count(), 0);
         rig.pbx.sendControl(d->localNo, CtlAnswer);
@@ -255,8 +237,7 @@ private slots:
             QVERIFY(firstIndex(rig.pbx, TypeIax, CmdHangup) > release);
             QCOMPARE(rig.pbx.regAcks(), 2); // the registration and its release
             QVERIFY(d->hungUp);
-            // The hang-up is delivered before shutdown() returns.
-            QCOMPARE(hungUp.count(), 1);
+            QCOMPARE(hungUp.count(), 1); // delivered before shutdown() returns
 
             // Afterwards nothing reaches the network.
             const int frames = rig.pbx.received().size();
@@ -269,7 +250,6 @@ private slots:
         QTRY_COMPARE(hungUp.count(), 1);
         QCOMPARE(hungUp.first().at(0).toInt(), call);
         QCOMPARE(hungUp.first().at(1).toBool(), true);
-        QCOMPARE(answered.count(), 1);
     }
 
     void registration_data()
@@ -292,7 +272,7 @@ private slots:
         QFETCH(bool, silentPbx);
         QFETCH(int, result);
         QFETCH(int, state);
-        Rig rig;
+        ClientRig rig;
         rig.pbx.setDropEvery(silentPbx ? 1 : 0);
         QSignalSpy registered(rig.client.get(), &QuorIaxClient::signalRegistration);
         QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
@@ -302,20 +282,22 @@ private slots:
         QCOMPARE(registered.first().at(0).toInt(), result);
         QCOMPARE(int(rig.client->account().registrationState()), state);
         if (result == QuorIaxClient::RegistrationRejected) {
-            // The engine's text event, as an error message.
+            // The engine's text, as an error message, and in the log once: the
+            // phone only shows it.
             QTRY_COMPARE(countOf(messages, MessageError), 1);
-            QVERIFY(messages.last().at(0).toString().startsWith(QStringLiteral("Registration rejected")));
-            QTRY_VERIFY(rig.log().contains(QStringLiteral("IAX2: Registration rejected")));
+            const QString text = messages.last().at(0).toString();
+            QCOMPARE(text, QStringLiteral("Registration rejected: Registration Refused"));
+            QCOMPARE(rig.log().count(text), 1);
+            QCOMPARE(rig.log().count(QStringLiteral("Registration at 127.0.0.1 rejected")), 1);
         }
     }
 
     void reRegistersOnlyOnChange()
     {
-        Rig rig;
+        ClientRig rig;
         QSignalSpy registered(rig.client.get(), &QuorIaxClient::signalRegistration);
         rig.client->applyAccount(rig.account());
         QTRY_COMPARE(registered.count(), 1);
-        QCOMPARE(rig.pbx.regAcks(), 1);
 
         // Only the caller ID changed: the registration stands.
         TVoipAccount renamed = rig.account();
@@ -337,60 +319,8 @@ private slots:
         rig.client->applyAccount(TVoipAccount());
         QCOMPARE(int(rig.client->account().registrationState()), int(TVoipAccount::Unregistered));
         QCOMPARE(messages.count(), 1);
+        QCOMPARE(rig.log().count(messages.first().at(0).toString()), 1);
         QCOMPARE(rig.client->dial(QStringLiteral("300")), -1);
-    }
-
-    void codecMask_data()
-    {
-        QTest::addColumn<int>("allowed");
-        QTest::addColumn<int>("preferred");
-        QTest::addColumn<int>("effectiveAllowed");
-        QTest::addColumn<int>("effectivePreferred");
-        QTest::addColumn<int>("warnings");
-        QTest::addColumn<int>("errors");
-        // Codec bits: GSM 2, u-law 4, a-law 8, Speex 512, iLBC 1024.
-        QTest::newRow("preferred is allowed") << (4 | 8) << 8 << (4 | 8) << 8 << 0 << 0;
-        QTest::newRow("preferred not allowed: the first allowed") << (4 | 8) << 2 << (4 | 8) << 4 << 0 << 0;
-        QTest::newRow("iLBC preferred") << (4 | 1024) << 1024 << 4 << 4 << 1 << 0;
-        QTest::newRow("iLBC allowed beside others") << (8 | 1024) << 8 << 8 << 8 << 0 << 0;
-        QTest::newRow("iLBC alone") << 1024 << 1024 << 0 << 0 << 1 << 1;
-        QTest::newRow("nothing allowed") << 0 << 4 << 0 << 0 << 0 << 1;
-    }
-
-    void codecMask()
-    {
-        QFETCH(int, allowed);
-        QFETCH(int, preferred);
-        QFETCH(int, effectiveAllowed);
-        QFETCH(int, effectivePreferred);
-        QFETCH(int, warnings);
-        QFETCH(int, errors);
-        Rig rig;
-        rig.client->applyAccount(rig.account());
-        QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
-        rig.client->applyCodecs(allowed, preferred);
-        QCOMPARE(rig.client->allowedCodecs(), effectiveAllowed);
-        QCOMPARE(rig.client->preferredCodec(), effectivePreferred);
-        // The engine's text events, on the GUI thread.
-        QTRY_COMPARE(countOf(messages, MessageWarning), warnings);
-        QTRY_COMPARE(countOf(messages, MessageError), errors);
-
-        const int call = rig.client->dial(QStringLiteral("300"));
-        if (!effectiveAllowed) {
-            // Refused here with a clear message, never sent with an empty capability.
-            QCOMPARE(call, -1);
-            QCOMPARE(messages.last().at(1).value<TMessageType>(), MessageError);
-            QTest::qWait(50);
-            QCOMPARE(rig.pbx.count(TypeIax, CmdNew), 0);
-            return;
-        }
-        QVERIFY(call >= 0);
-        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdNew), 1);
-        const FakePbx::Frame *offer = rig.pbx.last(TypeIax, CmdNew);
-        const QByteArray format = offer->ies.value(9);
-        const QByteArray capability = offer->ies.value(8);
-        QCOMPARE(int(qFromBigEndian<quint32>(format.constData())), effectivePreferred);
-        QCOMPARE(int(qFromBigEndian<quint32>(capability.constData())), effectiveAllowed);
     }
 
     void blindTransfer_data()
@@ -403,19 +333,16 @@ private slots:
     void blindTransfer()
     {
         QFETCH(bool, pbxTakesTheCall);
-        Rig rig;
-        rig.client->setTransferTimeout(300);
+        ClientRig rig;
         QSignalSpy result(rig.client.get(), &QuorIaxClient::signalTransferResult);
         QSignalSpy hungUp(rig.client.get(), &QuorIaxClient::signalHungUp);
         quint16 pbxCall = 0;
-        const int call = rig.callIn(&pbxCall);
+        const int call = rig.ringIn(&pbxCall);
         QVERIFY(rig.client->answer(call));
         QVERIFY(!rig.client->blindTransfer(call, QStringLiteral("  ")));
-        QVERIFY(!rig.client->blindTransfer(call + 7, QStringLiteral("400")));
+        QVERIFY(!rig.client->blindTransfer(call + 1, QStringLiteral("400")));
         QVERIFY(rig.client->blindTransfer(call, QStringLiteral("400")));
         QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTransfer), 1);
-        QCOMPARE(rig.pbx.last(TypeIax, CmdTransfer)->ies.value(IeCalled), QByteArrayLiteral("400"));
-
         if (pbxTakesTheCall)
             rig.pbx.hangup(pbxCall);
         QTRY_COMPARE(result.count(), 1);
@@ -431,63 +358,17 @@ private slots:
         }
     }
 
-    void attendedTransfer_data()
-    {
-        QTest::addColumn<bool>("pbxJoins");
-        QTest::newRow("the PBX joins the calls") << true;
-        QTest::newRow("the PBX refuses") << false;
-    }
-
-    void attendedTransfer()
-    {
-        QFETCH(bool, pbxJoins);
-        Rig rig;
-        rig.pbx.setTransferMode(pbxJoins ? FakePbx::TransferMode::Join : FakePbx::TransferMode::Reject);
-        QSignalSpy result(rig.client.get(), &QuorIaxClient::signalTransferResult);
-        QSignalSpy hungUp(rig.client.get(), &QuorIaxClient::signalHungUp);
-        QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
-        quint16 firstPbx = 0;
-        quint16 secondPbx = 0;
-        const int held = rig.callIn(&firstPbx, QStringLiteral("First"));
-        QVERIFY(rig.client->answer(held));
-        QVERIFY(rig.client->hold(held));
-        const int talking = rig.callIn(&secondPbx, QStringLiteral("Second"));
-        QVERIFY(rig.client->answer(talking));
-        QTRY_VERIFY(rig.pbx.dialogue(firstPbx)->remoteNo && rig.pbx.dialogue(secondPbx)->remoteNo);
-
-        QVERIFY(!rig.client->attendedTransfer(held, talking + 5));
-        QVERIFY(rig.client->attendedTransfer(held, talking));
-        QTRY_COMPARE(result.count(), 2);
-        QCOMPARE(QSet<int>({ result[0].at(0).toInt(), result[1].at(0).toInt() }), QSet<int>({ held, talking }));
-        QCOMPARE(result[0].at(1).toBool(), pbxJoins);
-        QCOMPARE(result[1].at(1).toBool(), pbxJoins);
-        if (pbxJoins) {
-            // Both calls leave this phone.
-            QTRY_COMPARE(hungUp.count(), 2);
-            QVERIFY(rig.pbx.dialogue(firstPbx)->released && rig.pbx.dialogue(secondPbx)->released);
-        } else {
-            // Both stay as they were, and the user hears why.
-            QTRY_VERIFY(countOf(messages, MessageWarning) >= 1);
-            QCOMPARE(hungUp.count(), 0);
-            QVERIFY(rig.client->callState(held) & iax2::CallComplete);
-            QVERIFY(rig.client->callState(talking) & iax2::CallComplete);
-            QVERIFY(!(rig.client->callState(talking) & iax2::CallTransfer));
-        }
-    }
-
     void ringOptionsReachTheEngine()
     {
-        Rig rig;
-        rig.client->applyAudioDevices(iax2::MemoryAudioDevice::kId, iax2::MemoryAudioDevice::kId,
-                                      iax2::MemoryAudioDevice::kId, false, true);
+        ClientRig rig;
+        const int id = iax2::MemoryAudioDevice::kId;
+        rig.client->applyAudioDevices(id, id, id, false, true);
         QVERIFY(rig.client->muteRingDevice());
         quint16 pbxCall = 0;
-        const int call = rig.callIn(&pbxCall);
-        QVERIFY(call >= 0);
+        QVERIFY(rig.ringIn(&pbxCall) >= 0);
         QTest::qWait(200); // a muted ring device stays silent while the call rings
         QCOMPARE(rig.audio.ringFrames(), size_t(0));
-        rig.client->applyAudioDevices(iax2::MemoryAudioDevice::kId, iax2::MemoryAudioDevice::kId,
-                                      iax2::MemoryAudioDevice::kId, true, false);
+        rig.client->applyAudioDevices(id, id, id, true, false);
         QTRY_VERIFY(rig.audio.ringFrames() >= 5);
         QTRY_VERIFY(rig.audio.playedCount() >= 1600); // and on the output device too
         rig.pbx.hangup(pbxCall);
@@ -496,30 +377,29 @@ private slots:
     void interopWithModem_data()
     {
         QTest::addColumn<QString>("codec");
-        QTest::addColumn<int>("format");
-        QTest::newRow("u-law") << QStringLiteral("ulaw") << 4;
-        QTest::newRow("a-law") << QStringLiteral("alaw") << 8;
+        QTest::newRow("u-law") << QStringLiteral("ulaw");
+        QTest::newRow("a-law") << QStringLiteral("alaw");
     }
 
     void interopWithModem()
     {
         QFETCH(QString, codec);
-        QFETCH(int, format);
         const QString reason = iaxmodem::unavailableReason();
         if (!reason.isEmpty())
             QSKIP(qPrintable(reason));
-        Rig rig;
-        rig.client->applyCodecs(4 | 8, format);
+        ClientRig rig;
+        rig.client->applyCodecs(4 | 8, codec == QLatin1String("alaw") ? 8 : 4);
         QSignalSpy ringing(rig.client.get(), &QuorIaxClient::signalRingingIn);
         QSignalSpy answered(rig.client.get(), &QuorIaxClient::signalAnswered);
         QSignalSpy hungUp(rig.client.get(), &QuorIaxClient::signalHungUp);
+        QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
         {
             // The phone calls the modem; in fax mode it answers with its 2100 Hz tone.
             const quint16 modemPort = iaxmodem::freeUdpPort();
             iaxmodem::Modem modem(modemPort, rig.client->localPort(), codec);
             QTRY_VERIFY_WITH_TIMEOUT(modem.openPty(), 5000);
             rig.client->applyAccount(TVoipAccount(QStringLiteral("127.0.0.1"), modemPort, QString(), QString(),
-                                                  QStringLiteral("Quor Test"), QStringLiteral("201")));
+                QStringLiteral("Quor Test"), QStringLiteral("201")));
             const int out = rig.client->dial(QStringLiteral("100"));
             QVERIFY(out >= 0);
             QTRY_VERIFY2_WITH_TIMEOUT(modem.output().contains("RING"), qPrintable(modem.log() + rig.log()), 5000);
@@ -531,11 +411,12 @@ private slots:
             const std::vector<int16_t> heard = rig.audio.takePlayed();
             double best = 0;
             for (size_t i = 0; i + 4000 <= heard.size(); i += 2000)
-                best = std::max(best, toneShare(std::vector<int16_t>(heard.begin() + long(i),
-                                                                     heard.begin() + long(i) + 4000), 2100));
+                best = std::max(best,
+                    toneShare(std::vector<int16_t>(heard.begin() + long(i), heard.begin() + long(i) + 4000), 2100));
             QVERIFY2(best > 0.9, qPrintable(QStringLiteral("2100 Hz share %1").arg(best)));
             rig.client->hangup(out);
             QTRY_COMPARE(hungUp.count(), 1);
+            QTest::qWait(300); // a HANGUP the modem did not acknowledge would be resent and lost meanwhile
         }
         {
             // A modem calls the phone: it rings on the GUI thread with the modem's caller ID.
@@ -552,13 +433,15 @@ private slots:
             QTRY_COMPARE(hungUp.count(), 2);
             QTRY_VERIFY_WITH_TIMEOUT(modem.output().contains("NO CARRIER"), 5000);
         }
+        for (const QList<QVariant> &m : std::as_const(messages))
+            QVERIFY2(!m.at(0).toString().contains(QLatin1String("lost")), qPrintable(m.at(0).toString()));
     }
 
     void destructionWithCallUp()
     {
-        Rig rig;
+        ClientRig rig;
         quint16 pbxCall = 0;
-        QVERIFY(rig.client->answer(rig.callIn(&pbxCall)));
+        QVERIFY(rig.client->answer(rig.ringIn(&pbxCall)));
         rig.pbx.startTone(pbxCall, 1000);
         QTRY_VERIFY(rig.audio.playedCount() > 800);
         // Events are still being posted while the object goes.
@@ -572,17 +455,33 @@ private slots:
 
     void portTakenIsReported()
     {
-        Rig rig;
+        ClientRig rig;
         QuorIaxClient::Options taken = loopbackOptions(&rig.audio);
         taken.engine.port = rig.client->localPort();
         taken.engine.fallbackToAnyPort = false;
         QuorIaxClient second(taken);
         QSignalSpy messages(&second, &QuorIaxClient::signalMessage);
         QVERIFY(!second.isOpen());
-        // Posted, so that it reaches slots connected after construction.
+        // Posted, so that it reaches slots connected after construction; logged once.
         QTRY_COMPARE(countOf(messages, MessageError), 1);
+        QCOMPARE(rig.log().count(messages.first().at(0).toString()), 1);
         QCOMPARE(second.dial(QStringLiteral("300")), -1);
         second.shutdown();
+    }
+
+    // PortAudio probes every host API, JACK's included, whose library prints
+    // its failure to find a server on the console: it goes to the log instead.
+    void soundProbeGoesToTheLog()
+    {
+        TestDataDir data;
+        Logger::setProgramLog(QStringLiteral("quorer.log"));
+        const QByteArray printed = stderrOf([] {
+            QuorIaxClient client(loopbackOptions(nullptr));
+            client.shutdown();
+        });
+        QVERIFY2(printed.isEmpty(), printed.constData());
+        QVERIFY(
+            QString::fromUtf8(data.read(QStringLiteral("quorer.log"))).contains(QStringLiteral("Sound: PortAudio")));
     }
 
     void callsThroughTheSoundCard_data()
@@ -599,26 +498,22 @@ private slots:
         QFETCH(int, format);
         TestDataDir data;
         FakePbx pbx;
-        QuorIaxClient::Options options = loopbackOptions(nullptr);
-        options.useSoundCard = true;
-        QuorIaxClient client(options);
+        QuorIaxClient client(loopbackOptions(nullptr));
         QSignalSpy messages(&client, &QuorIaxClient::signalMessage);
         QSignalSpy ringingIn(&client, &QuorIaxClient::signalRingingIn);
         QSignalSpy answered(&client, &QuorIaxClient::signalAnswered);
         QSignalSpy hungUp(&client, &QuorIaxClient::signalHungUp);
 
-        const std::vector<iax2::AudioDeviceInfo> devices = client.audioDevices();
+        const auto devices = client.audioDevices();
         int input = -1;
         int output = -1;
-        for (const iax2::AudioDeviceInfo &d : devices) {
-            QVERIFY(!d.name.empty());
-            QCOMPARE(d.capabilities & ~(1 | 2 | 4), 0);
+        for (const auto &d : devices) {
+            QVERIFY(d.name.size() > 0);
             if (input < 0 && (d.capabilities & 1))
                 input = d.id;
             if (output < 0 && (d.capabilities & 2))
                 output = d.id;
         }
-        qInfo("%lld sound devices; input %d, output %d", qint64(devices.size()), input, output);
         client.applyAudioDevices(input, output, output, false, false);
         client.applyCodecs(2 | 4 | 8 | 512, format);
         QCOMPARE(client.preferredCodec(), format);
@@ -626,7 +521,7 @@ private slots:
         client.applyFilters(1 | 2 | 4 | 8 | 16);
 
         const quint16 pbxCall = pbx.callEngine(client.localPort(), QStringLiteral("201"), QStringLiteral("5551234"),
-                                               QStringLiteral("Bob"), quint32(format), quint32(format));
+            QStringLiteral("Bob"), quint32(format), quint32(format));
         QTRY_COMPARE(ringingIn.count(), 1);
         QVERIFY(client.answer(ringingIn.first().at(0).toInt()));
         QTRY_COMPARE(answered.count(), 1);
@@ -645,9 +540,7 @@ private slots:
     void staleSoundDeviceIsReported()
     {
         TestDataDir data;
-        QuorIaxClient::Options options = loopbackOptions(nullptr);
-        options.useSoundCard = true;
-        QuorIaxClient client(options);
+        QuorIaxClient client(loopbackOptions(nullptr));
         if (client.audioDevices().empty())
             QSKIP("PortAudio lists no device here");
         QSignalSpy messages(&client, &QuorIaxClient::signalMessage);

@@ -1,13 +1,13 @@
 #pragma once
 
 // Collects an engine's events (made on its thread) for a test to inspect on
-// the test thread, plus a Goertzel tone detector for the voice checks.
+// the test thread.
 
 #include "iax2/Iax2Engine.h"
 
 #include <QList>
 #include <QMutex>
-#include <QVector>
+#include <QStringList>
 
 class EngineProbe
 {
@@ -15,10 +15,28 @@ public:
     explicit EngineProbe(iax2::Iax2Engine &engine);
 
     QList<iax2::EngineEvent> events() const;
-    // The newest call-state event of a call (state -1 when none).
-    iax2::EngineEvent lastState(int callNo) const;
-    int stateOf(int callNo) const { return lastState(callNo).state; }
-    bool sawState(int callNo, int bits) const;
+    // The events of one type, in order.
+    template<class T>
+    QList<T> all() const
+    {
+        QMutexLocker lock(&m_mutex);
+        QList<T> out;
+        for (const iax2::EngineEvent &e : m_events) {
+            if (const T *t = std::get_if<T>(&e))
+                out << *t;
+        }
+        return out;
+    }
+    template<class T>
+    int count() const
+    {
+        return int(all<T>().size());
+    }
+    // One word per event of a call, in order: "incoming", "accepted",
+    // "ringing", "answered", "held", "resumed" (with " by peer"), "transferred",
+    // "transfer failed", "ended".
+    QStringList callEvents(int callNo) const;
+    QString lastCallEvent(int callNo) const { return callEvents(callNo).value(callEvents(callNo).size() - 1); }
     int registrations(iax2::RegistrationReply reply) const;
     QStringList texts() const;
     QStringList logs() const;
@@ -32,7 +50,12 @@ private:
     QStringList m_logs;
 };
 
-// Share of a signal's energy at one frequency (0..1).
-double toneShare(const QVector<qint16> &samples, double hz);
-double toneShare(const std::vector<int16_t> &samples, double hz);
-std::vector<int16_t> makeTone(double hz, int samples, double amplitude = 8000);
+// The middle of a recording, past any start-up edge.
+template<typename V>
+V middle(const V &v, int count)
+{
+    if (int(v.size()) <= count)
+        return v;
+    const auto start = v.begin() + (int(v.size()) - count) / 2;
+    return V(start, start + count);
+}

@@ -67,7 +67,6 @@ public:
         int toneFrames = 0;
         QByteArray toneHeld; // a mini frame held back to swap with the next
         bool hungUp = false;
-        // GSM and Speex go through the media library's codecs.
         std::shared_ptr<iax2::Codec> encoder;
         std::shared_ptr<iax2::Codec> decoder;
         quint32 codecFormat = 0;
@@ -105,6 +104,10 @@ public:
     void setRefresh(int seconds) { m_refresh = seconds; }
     // AUTHMETHODS offered: 1 plaintext, 2 MD5 (the default).
     void setAuthMethods(int methods) { m_authMethods = methods; }
+    // A registrar that acknowledges but never replies: to the request itself,
+    // or to the answer to its challenge.
+    enum class Silence { None, ToRequest, ToAnswer };
+    void setRegistrarSilence(Silence silence) { m_registrarSilence = silence; }
 
     // Impairments: drop every n-th datagram from the engine (0: none), send
     // every PBX frame twice, hold back every other PBX full frame and send it
@@ -141,7 +144,6 @@ public:
     int countType(int type) const;
     const Frame *last(int type, quint32 subclass) const;
     int regAcks() const { return m_regAcks; }
-    int regRejects() const { return m_regRejects; }
     QList<Record> records() const { return m_records; }
     QStringList errors() const { return m_errors; }
     void clearReceived() { m_received.clear(); }
@@ -152,19 +154,16 @@ public:
     static QByteArray ie(int id, const QByteArray &data);
     static QByteArray ieU16(int id, quint16 v);
     static QByteArray ieU32(int id, quint32 v);
-    static qint16 ulawDecode(quint8 code);
-    static quint8 ulawEncode(qint16 sample);
-    static qint16 alawDecode(quint8 code);
-    static quint8 alawEncode(qint16 sample);
 
 private:
     void readPending();
     void handle(const QByteArray &data, quint16 fromPort);
-    void handleFull(const Frame &f, quint16 fromPort, const QByteArray &raw);
+    void handleFull(const Frame &f, quint16 fromPort);
     void send(Dialogue &d, int type, quint32 subclass, const QByteArray &payload, quint32 ts = 0);
     void ack(Dialogue &d, const Frame &f);
     void transmit(const QByteArray &data, quint16 port, bool reliable);
     void voiceTick(quint16 localNo);
+    void ensureCodecs(Dialogue &d);
     QByteArray encodeAudio(Dialogue &d, const QVector<qint16> &pcm);
     void decodeAudio(Dialogue &d, const QByteArray &payload);
     void handleTransfer(const Frame &f, Dialogue &d);
@@ -185,6 +184,7 @@ private:
     bool m_authCalls = false;
     int m_refresh = 60;
     int m_authMethods = 2;
+    Silence m_registrarSilence = Silence::None;
     int m_dropEvery = 0;
     int m_inCount = 0;
     bool m_duplicate = false;
@@ -195,6 +195,5 @@ private:
     QByteArray m_heldBack;
     quint16 m_heldBackPort = 0;
     int m_regAcks = 0;
-    int m_regRejects = 0;
     quint16 m_nextCallNo = 100;
 };

@@ -111,8 +111,8 @@ void AudioFilters::playback(const int16_t *frame)
 bool AudioFilters::capture(int16_t *frame)
 {
     if (m_mask & FilterEchoCancel) {
-        static const int16_t silence[kFrameSamples] = {};
-        const int16_t *reference = silence;
+        static const int16_t kSilence[kFrameSamples] = {};
+        const int16_t *reference = kSilence;
         if (m_referenceCount > 0) {
             reference = m_reference[m_referenceRead];
             m_referenceRead = (m_referenceRead + 1) % kReferenceFrames;

@@ -1,5 +1,6 @@
 #include "iax2/media/PortAudioDevice.h"
 
+#include "iax2/media/AudioLibraryLog.h"
 #include "iax2/media/Codec.h"
 #include "iax2/media/Resampler.h"
 #include "iax2/media/SpscRing.h"
@@ -186,11 +187,42 @@ struct PortAudioDevice::Stream
 
 PortAudioDevice::PortAudioDevice()
 {
+    // The probe of every host API (JACK's included) talks on stderr: into the log instead.
+    AudioLibraryLog::install();
     const PaError error = Pa_Initialize();
     m_initialized = error == paNoError;
     // No handler can be set yet: start() reports this.
     if (!m_initialized)
         m_initError = std::string("Audio system failed to start: ") + Pa_GetErrorText(error);
+
+    m_probe.push_back(std::string(Pa_GetVersionText()) + ": "
+        + (m_initialized ? std::to_string(Pa_GetDeviceCount()) + " sound devices" : m_initError));
+    if (m_initialized) {
+        for (const AudioDeviceInfo &d : devices()) {
+            m_probe.push_back("  " + std::to_string(d.id) + " " + d.name + ((d.capabilities & AudioInput) ? " in" : "")
+                + ((d.capabilities & AudioOutput) ? " out" : ""));
+        }
+    }
+    for (std::string &line : AudioLibraryLog::take())
+        m_probe.push_back(std::move(line));
+}
+
+void PortAudioDevice::setLogHandler(LogHandler handler)
+{
+    m_onLog = std::move(handler);
+    if (m_onLog) {
+        for (const std::string &line : m_probe)
+            m_onLog(line);
+    }
+}
+
+void PortAudioDevice::flushLibraryLog() const
+{
+    const std::vector<std::string> lines = AudioLibraryLog::take();
+    if (m_onLog) {
+        for (const std::string &line : lines)
+            m_onLog(line);
+    }
 }
 
 std::vector<int> PortAudioDevice::streamRates() const
@@ -278,6 +310,7 @@ bool PortAudioDevice::select(int input, int output, int ring)
         m_main.reset();
         openMain();
     }
+    flushLibraryLog();
     return !fellBack;
 }
 
@@ -330,7 +363,9 @@ bool PortAudioDevice::start()
         reportError(m_initError);
         return false;
     }
-    return openMain();
+    const bool ok = openMain();
+    flushLibraryLog();
+    return ok;
 }
 
 void PortAudioDevice::stop()
@@ -338,6 +373,7 @@ void PortAudioDevice::stop()
     m_running = false;
     m_main.reset();
     stopRing();
+    flushLibraryLog();
 }
 
 bool PortAudioDevice::checkStreams()
@@ -407,6 +443,7 @@ void PortAudioDevice::writeRingFrame(const int16_t *frame)
             return;
         std::string why;
         m_ringStream = Stream::open(-1, m_ring, streamRates(), &why);
+        flushLibraryLog();
         if (!m_ringStream) {
             m_ringFailed = true;
             reportError("Cannot open the ring device " + deviceLabel(m_ring) + ": " + why);

@@ -22,6 +22,7 @@ class PortAudioDevice : public AudioDevice
 {
 public:
     using ErrorHandler = std::function<void(const std::string &message)>;
+    using LogHandler = std::function<void(const std::string &line)>;
 
     struct Stats
     {
@@ -42,6 +43,11 @@ public:
     // Receives every error text (device gone, stream failed); called on the
     // thread that made the failing call, never from an audio callback.
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }
+    // Receives lines for the program log: at once the probe made at
+    // construction (the device table and what ALSA and JACK said meanwhile),
+    // later what those libraries say when streams open and close. Called on
+    // the thread that set it, then on the thread that starts and stops streams.
+    void setLogHandler(LogHandler handler);
 
     // PortAudio's device table, in its own order; ids are its device indexes.
     std::vector<AudioDeviceInfo> devices() const override;
@@ -84,6 +90,7 @@ protected:
 
 private:
     void reportError(const std::string &message) const;
+    void flushLibraryLog() const;
     int resolve(int id, int capability, const char *role, bool *fellBack) const;
     bool openMain();
     bool checkStreams();
@@ -91,6 +98,8 @@ private:
     bool m_initialized = false;
     std::string m_initError;
     ErrorHandler m_onError;
+    LogHandler m_onLog;
+    std::vector<std::string> m_probe;
     int m_wantInput = -1; // as selected
     int m_wantOutput = -1;
     int m_input = -1; // in force

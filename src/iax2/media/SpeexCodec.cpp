@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace iax2 {
 
@@ -12,6 +13,79 @@ constexpr size_t kMaxPayloadBytes = 4096;
 constexpr int kMaxFramesPerPayload = 100;
 // The smallest Speex item is a 5-bit terminator or mode code; fewer bits are padding.
 constexpr int kMinItemBits = 5;
+
+// Bits of a narrowband frame after its 5-bit header, by mode; and of a
+// wideband layer after its 4-bit header, by submode. Submodes marked -1 make
+// libspeex rewind and complain (0 included: it steps back over the header and
+// finds "more than two wideband layers").
+constexpr int kNarrowbandBits[9] = { 0, 38, 114, 155, 215, 295, 359, 487, 74 };
+constexpr int kWidebandBits[8] = { -1, 32, 108, 188, 348, -1, -1, -1 };
+
+class BitReader
+{
+public:
+    BitReader(const uint8_t *data, size_t size)
+        : m_data(data)
+        , m_bits(int64_t(size) * 8)
+    {
+    }
+    int64_t remaining() const { return m_bits - m_pos; }
+    unsigned take(int n)
+    {
+        unsigned v = 0;
+        for (int i = 0; i < n; ++i, ++m_pos)
+            v = (v << 1) | (m_pos < m_bits ? (m_data[m_pos / 8] >> (7 - m_pos % 8)) & 1u : 0u);
+        return v;
+    }
+    void skip(int64_t n) { m_pos += n; }
+
+private:
+    const uint8_t *m_data;
+    int64_t m_bits;
+    int64_t m_pos = 0;
+};
+
+// Walks the payload the way the decoder will, and refuses what libspeex would
+// call corrupt: it says so on stderr for every such frame, and a hostile peer
+// must not be able to flood the console.
+bool corruptForLibspeex(const uint8_t *data, size_t size)
+{
+    BitReader bits(data, size);
+    for (int frames = 0; frames < kMaxFramesPerPayload && bits.remaining() >= kMinItemBits; ++frames) {
+        unsigned mode = 0;
+        do {
+            if (bits.remaining() < 5)
+                return false;
+            // Up to two wideband layers come first and are skipped; the
+            // decoder checks for room before the second one, not the third.
+            for (int layer = 0; bits.take(1); ++layer) {
+                const int skip = layer < 2 ? kWidebandBits[bits.take(3)] : -1;
+                if (skip < 0)
+                    return true;
+                bits.skip(skip);
+                if (layer == 0 && bits.remaining() < 5)
+                    return false;
+            }
+            if (bits.remaining() < 4)
+                return false;
+            mode = bits.take(4);
+            if (mode == 15)
+                return false; // terminator
+            if (mode == 14) {
+                // An in-band request: its length follows from its id.
+                const unsigned id = bits.take(4);
+                bits.skip(id < 2 ? 1 : id < 8 ? 4 : id < 10 ? 8 : id < 12 ? 16 : id < 14 ? 32 : 64);
+            } else if (mode == 13) {
+                bits.skip(5 + 8 * int64_t(bits.take(4)));
+            } else if (mode > 8) {
+                return true;
+            }
+        } while (mode > 8);
+        bits.skip(kNarrowbandBits[mode]);
+    }
+    return false;
+}
+
 } // namespace
 
 SpeexCodec::SpeexCodec(const SpeexSettings &s)
@@ -85,7 +159,7 @@ void SpeexCodec::encode(const int16_t *pcm, std::vector<uint8_t> &out)
 
 bool SpeexCodec::decode(const uint8_t *data, size_t size, std::vector<int16_t> &out)
 {
-    if (!data || size == 0 || size > kMaxPayloadBytes)
+    if (!data || size == 0 || size > kMaxPayloadBytes || corruptForLibspeex(data, size))
         return false;
     speex_bits_read_from(&m_decodeBits, reinterpret_cast<const char *>(data), static_cast<int>(size));
     int frames = 0;

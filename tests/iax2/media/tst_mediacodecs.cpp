@@ -2,7 +2,8 @@
 
 #include "iax2/media/GsmCodec.h"
 #include "iax2/media/MediaCodecs.h"
-#include "SignalTools.h"
+#include "testsupport/ConsoleCapture.h"
+#include "testsupport/SignalTools.h"
 #include "iax2/media/SpeexCodec.h"
 
 #include <speex/speex.h>
@@ -73,7 +74,6 @@ void TestMediaCodecs::factory()
     for (uint32_t f : { uint32_t(FormatUlaw), uint32_t(FormatAlaw), uint32_t(FormatIlbc), uint32_t(FormatG729),
              uint32_t(FormatGsm | FormatSpeex), 0u })
         QVERIFY2(!createMediaCodec(f, SpeexSettings()), qPrintable(QString::number(f)));
-    QCOMPARE(mediaCodecFormats(), uint32_t(FormatGsm | FormatSpeex));
 }
 
 void TestMediaCodecs::toneQuality_data()
@@ -205,7 +205,13 @@ void TestMediaCodecs::malformedPayloads()
     auto codec = createMediaCodec(format, SpeexSettings());
     QVERIFY(codec);
     std::vector<int16_t> out { 7, 7, 7 };
-    QVERIFY(!codec->decode(reinterpret_cast<const uint8_t *>(payload.constData()), size_t(payload.size()), out));
+    bool decoded = true;
+    // Refused before the library sees it: libspeex would print a line per corrupt frame.
+    QCOMPARE(stderrOf([&] {
+        decoded = codec->decode(reinterpret_cast<const uint8_t *>(payload.constData()), size_t(payload.size()), out);
+    }),
+        QByteArray());
+    QVERIFY(!decoded);
     QCOMPARE(out, (std::vector<int16_t> { 7, 7, 7 }));
     // A refused payload does not break the decoder for the good ones after it.
     auto enc = createMediaCodec(format, SpeexSettings());
@@ -223,19 +229,20 @@ void TestMediaCodecs::randomPayloadsNeverCrash()
     for (uint32_t format : { uint32_t(FormatGsm), uint32_t(FormatSpeex) }) {
         auto codec = createMediaCodec(format, SpeexSettings());
         int accepted = 0;
-        for (int i = 0; i < 3000; ++i) {
-            std::vector<uint8_t> payload(size_t(length(gen)));
-            for (auto &b : payload)
-                b = uint8_t(byte(gen));
-            std::vector<int16_t> out;
-            if (codec->decode(payload.data(), payload.size(), out)) {
-                ++accepted;
-                QVERIFY(!out.empty());
-                QCOMPARE(out.size() % Codec::kFrameSamples, size_t(0));
-            } else {
-                QVERIFY(out.empty());
+        int wrong = 0; // accepted without whole frames, or refused with output
+        const QByteArray printed = stderrOf([&] {
+            for (int i = 0; i < 3000; ++i) {
+                std::vector<uint8_t> payload(size_t(length(gen)));
+                for (auto &b : payload)
+                    b = uint8_t(byte(gen));
+                std::vector<int16_t> out;
+                const bool ok = codec->decode(payload.data(), payload.size(), out);
+                accepted += ok ? 1 : 0;
+                wrong += ok != (!out.empty() && out.size() % Codec::kFrameSamples == 0) ? 1 : 0;
             }
-        }
+        });
+        QCOMPARE(wrong, 0);
+        QVERIFY2(printed.isEmpty(), printed.left(200).constData());
         qInfo("format %u: %d of 3000 random payloads decoded", format, accepted);
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// Test signals and measures shared by the media tests: tones, noise, a
-// speech-like signal, and a Goertzel tone-to-rest ratio that needs no
-// alignment for codec delay.
+// Test signals and measures shared by the media and engine tests: tones,
+// noise, a speech-like signal, and Goertzel measures that need no alignment
+// for codec or network delay.
 
 #include <algorithm>
 #include <cmath>
@@ -82,6 +82,14 @@ inline double tonePower(const int16_t *x, size_t n, double hz, int rate = 8000)
     }
     const double mag2 = s1 * s1 + s2 * s2 - coeff * s1 * s2;
     return 2.0 * mag2 / (double(n) * n);
+}
+
+// Share of a recording's power at one frequency (0..1).
+template<class Samples>
+double toneShare(const Samples &x, double hz)
+{
+    const double total = power(x.data(), size_t(x.size()));
+    return total > 0 ? tonePower(x.data(), size_t(x.size()), hz) / total : 0.0;
 }
 
 // Ratio in dB of the tone's power to everything else in x[from, from + n).

@@ -1,0 +1,38 @@
+#pragma once
+
+// The loopback rig of the IAX2 tests: the fake PBX (user "alice", secret
+// "wonder"), an in-memory sound card, and the engine bound to 127.0.0.1 with
+// quick retransmission, its events collected by a probe.
+
+#include "iax2/Iax2Engine.h"
+#include "iax2/MemoryAudioDevice.h"
+#include "testsupport/EngineProbe.h"
+#include "testsupport/FakePbx.h"
+#include "testsupport/SignalTools.h"
+
+#include <memory>
+
+// The engine's settings for loopback tests: any free port, retransmission in
+// tens of milliseconds, every codec.
+iax2::Iax2Engine::Config loopbackConfig(int callSlots = 2);
+
+struct IaxRig
+{
+    FakePbx pbx;
+    iax2::MemoryAudioDevice audio;
+    std::unique_ptr<iax2::Iax2Engine> engine;
+    std::unique_ptr<EngineProbe> probe;
+
+    // withEngine false: the test builds what talks to the PBX itself.
+    explicit IaxRig(iax2::Iax2Engine::Config config = loopbackConfig(), bool withEngine = true);
+    // The engine's thread calls into the probe: the engine stops first.
+    ~IaxRig();
+
+    iax2::Account account(const char *secret = "wonder") const;
+    // The PBX calls the engine at port; returns the PBX's call number.
+    quint16 callIn(quint16 port, quint32 format = 4, const QString &number = QStringLiteral("5551234"),
+        const QString &name = QStringLiteral("Bob"));
+    // The PBX calls in and the engine answers; the engine's call number (-1 on
+    // time-out) and the PBX's side of the call.
+    int answeredCall(quint32 format, FakePbx::Dialogue **dialogue, const QString &number = QStringLiteral("5551234"));
+};
