@@ -142,7 +142,7 @@ private:
                 out += current.events.at(next++);
             }
             // A marker asked for during a push comes after the push.
-            if (next >= current.events.size() && !m_markers.isEmpty()) {
+            if (next >= current.events.size() && !m_markers.isEmpty() && !queued()) {
                 out += m_markers;
                 m_markers.clear();
             }
@@ -162,7 +162,7 @@ private:
                 if (n <= 0)
                     break;
                 in.append(buffer, n);
-                answer(in, action, out, next < current.events.size());
+                answer(in, action, out, next < current.events.size() || queued());
             }
             if ((fds[0].revents & POLLOUT) && !out.isEmpty()) {
                 const ssize_t n = ::send(conn, out.constData(), size_t(out.size()), MSG_NOSIGNAL);
@@ -173,6 +173,12 @@ private:
         }
         ::shutdown(conn, SHUT_RDWR);
         ::close(conn);
+    }
+
+    bool queued()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return !m_queue.empty();
     }
 
     void answer(QByteArray &in, QStringList &action, QByteArray &out, bool pushing)

@@ -39,22 +39,22 @@ public:
         });
         connect(socket, &M::zapStatus, this, &PanelRouter::driverStatus);
 
-        forward(&M::PeerEntry, &P::peerEntry);
-        forward(&M::SipPeer, &P::peerResponse);
-        forward(&M::IaxPeer, &P::peerResponse);
+        forward<&P::peerEntry>(&M::PeerEntry);
+        forward<&P::peerResponse>(&M::SipPeer);
+        forward<&P::peerResponse>(&M::IaxPeer);
         connect(socket, &M::peersCount, this,
             [this](const QStringList &message, const QString &tech) { m_panel->peersCount(message, tech); });
         connect(socket, &M::PeerStatus, this, &PanelRouter::peerStatus);
         connect(socket, &M::ExtensionStatus, this, [this](const QStringList &message) {
             m_panel->extensionStatus(value("Exten", message), value("Status", message));
         });
-        forward(&M::Status, &P::status);
+        forward<&P::status>(&M::Status);
 
-        forward(&M::Newchannel, &P::newChannel);
-        forward(&M::Newstate, &P::newState);
-        forward(&M::Newcallerid, &P::newCallerId);
-        forward(&M::Newexten, &P::newExten);
-        forward(&M::Dial, &P::dial);
+        forward<&P::newChannel>(&M::Newchannel);
+        forward<&P::newState>(&M::Newstate);
+        forward<&P::newCallerId>(&M::Newcallerid);
+        forward<&P::newExten>(&M::Newexten);
+        forward<&P::dial>(&M::Dial);
         connect(socket, &M::Rename, this, [this](const QStringList &message) {
             const QString newName = value("Newname", message);
             if (!newName.contains(QLatin1String("MASQ")) && !newName.contains(QLatin1String("ZOMBIE")))
@@ -83,19 +83,19 @@ public:
                 m_panel->keyFilter(message);
         });
         connect(socket, &M::UserEvent, this, &PanelRouter::userEvent);
-        forward(&M::MailBoxCount, &P::mailBoxCount);
-        forward(&M::MailBoxStatus, &P::mailBoxStatus);
-        forward(&M::DNDState, &P::zapDnd);
-        forward(&M::ZapShowChannels, &P::zapDnd);
+        forward<&P::mailBoxCount>(&M::MailBoxCount);
+        forward<&P::mailBoxStatus>(&M::MailBoxStatus);
+        forward<&P::zapDnd>(&M::DNDState);
+        forward<&P::zapDnd>(&M::ZapShowChannels);
 
-        forward(&M::Join, &P::join);
-        forward(&M::Leave, &P::leave);
-        forward(&M::Hold, &P::hold);
-        forward(&M::Unhold, &P::unhold);
-        forward(&M::ParkedCall, &P::parkedCall);
-        forward(&M::UnParkedCall, &P::unParkedCall);
-        forward(&M::ParkedCallGiveUp, &P::unParkedCall);
-        forward(&M::ParkedCallTimeOut, &P::unParkedCall);
+        forward<&P::join>(&M::Join);
+        forward<&P::leave>(&M::Leave);
+        forward<&P::hold>(&M::Hold);
+        forward<&P::unhold>(&M::Unhold);
+        forward<&P::parkedCall>(&M::ParkedCall);
+        forward<&P::unParkedCall>(&M::UnParkedCall);
+        forward<&P::unParkedCall>(&M::ParkedCallGiveUp);
+        forward<&P::unParkedCall>(&M::ParkedCallTimeOut);
     }
 
     bool loggedIn() const { return m_loggedIn; }
@@ -111,9 +111,10 @@ private:
         return ManagerSocket::getValue(QLatin1String(key), message);
     }
 
-    void forward(void (ManagerSocket::*signal)(QStringList), void (QuorExtensions::*handler)(QStringList))
+    template <void (QuorExtensions::*handler)(QStringList)>
+    void forward(void (ManagerSocket::*signal)(QStringList))
     {
-        connect(m_socket, signal, this, [this, handler](const QStringList &message) { (m_panel->*handler)(message); });
+        connect(m_socket, signal, this, [this](const QStringList &message) { (m_panel->*handler)(message); });
     }
 
     void send(const QString &text) { m_socket->sendCommand(text); }

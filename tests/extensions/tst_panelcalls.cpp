@@ -280,7 +280,8 @@ void TestPanelCalls::hangupInsideItsOwnHangup()
     QPointer<Channel> record = m_f->record(QStringLiteral("1.1"));
     int nested = 0;
     connect(record, &Channel::hangupEvent, panel, [&] {
-        ++nested;
+        if (nested++)
+            return; // a second delivery is the fault itself
         panel->hangup(hangup("SIP/101-a", "1.1"));
         // The partner's tile holds the record as its link: a hold walk must
         // not follow it to a tile without a channel.

@@ -180,10 +180,10 @@ void TestQuorExtensions::registryAndGrid()
     QVERIFY(f->drop());
     QVERIFY(p->tiles.isEmpty());
     QCOMPARE(p->expectedPeers, 0);
-    QWidget *marker = new QWidget;
-    p->grid->addWidget(marker);
+    QWidget marker;
+    p->grid->addWidget(&marker);
     p->updateExtGrid();
-    QCOMPARE(p->grid->children, QList<QWidget *> { marker });
+    QCOMPARE(p->grid->children, QList<QWidget *> { &marker });
 }
 
 void TestQuorExtensions::voicemail()
