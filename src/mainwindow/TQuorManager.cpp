@@ -14,6 +14,7 @@
 #include "core/Paths.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
+#include "mainwindow/Queue.h"
 #include "mainwindow/QuorParked.h"
 #include "mainwindow/QuorQueue.h"
 #include "mainwindow/TQuorQMmenu.h"
@@ -140,6 +141,7 @@ TQuorManager::~TQuorManager()
         delete m_groupsEdit;
     delete m_queue;
     delete m_parked;
+    qDeleteAll(queues);
     delete m_tray;
     delete m_trayMenu;
     // The phone belongs to its owner, not to the dock.
