@@ -55,8 +55,9 @@ public:
     static constexpr qsizetype kMaxLineBytes = 64 * 1024;
     static constexpr qsizetype kMaxMessageBytes = 16 * 1024 * 1024;
     static constexpr qsizetype kMaxMessageLines = 200000;
-    // What the socket takes from the kernel at once, and so reads per pass.
-    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
+    // What the socket takes from the kernel at once, and so reads per pass:
+    // some hundreds of events, so a flood never holds the GUI thread for long.
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
 
 signals:
     void Newcallerid(QStringList message);
