@@ -31,13 +31,16 @@ QString userEvent(const QString &family, const QString &user)
 
 } // namespace
 
+// The phone hears the options signal first and its menu refresh makes
+// setupLablel re-read the copies, so the family to compare with is the one
+// this slot saw last, not the copy.
 void TQuorManager::slotPhoneOptionsChanged()
 {
-    m_previousForwardFamily = m_forwardFamily;
     readPhoneOptions();
     m_settings->getFwdFamilies(&m_fwdFamilyAll, &m_fwdFamilyBusy, &m_fwdFamilyNoAnswer);
     if (m_forwardFamily != m_previousForwardFamily)
         forwardFamilyChanged(m_previousForwardFamily);
+    m_previousForwardFamily = m_forwardFamily;
 }
 
 // Only the old entry goes; the new family is written when forward is next applied.
