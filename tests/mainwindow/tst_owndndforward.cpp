@@ -45,7 +45,8 @@ Keys keysOf(const QStringList &pairs)
 {
     Keys keys { { QStringLiteral("agent/uname"), QStringLiteral("101") } };
     for (const QString &pair : pairs)
-        keys.append({ QStringLiteral("options/") + pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1) });
+        keys.append(
+            { QStringLiteral("options/") + pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1) });
     return keys;
 }
 
@@ -139,54 +140,40 @@ void TestOwnDndForward::toggles_data()
     QTest::addColumn<bool>("accept");
     QTest::addColumn<QStringList>("sent");
     QTest::addColumn<QStringList>("after"); // "key=value" in the options section
-    QTest::addColumn<QString>("dialled");
-    QTest::addColumn<QString>("box");
+    QTest::addColumn<QStringList>("elsewhere"); // codes dialled, then boxes shown
 
+    const auto row = [](const char *name, const char *version, const QStringList &options, const QStringList &db,
+                         const char *trigger, bool accept, const QStringList &sent, const QStringList &after,
+                         const QStringList &elsewhere = {}) {
+        QTest::newRow(name) << QString::fromLatin1(version) << options << db << QString::fromLatin1(trigger) << accept
+                            << sent << after << elsewhere;
+    };
     const QStringList dndOn { put("DND", "YES"), userEvent("DND"), dbGet("DND", "dnd") };
     const QStringList dndOff { del("DND"), userEvent("DND"), dbGet("DND", "dnd") };
     const QStringList forwarding { "forward=yes", "fwd_num=200" };
-    QTest::newRow("1.4: DND on") << "1.4.21" << QStringList {} << QStringList {} << "dnd" << true << dndOn
-                                 << QStringList { "dnd=yes" } << "" << "";
-    QTest::newRow("1.4: DND on, refused by the PBX")
-        << "1.4.21" << QStringList {} << QStringList {} << "dnd" << false << dndOn << QStringList { "dnd=no" } << "" << "";
-    QTest::newRow("1.6: DND off") << "1.6.2.0" << QStringList { "dnd=yes" } << QStringList { "DND/101=YES" } << "dnd"
-                                  << true << dndOff << QStringList { "dnd=no" } << "" << "";
-    QTest::newRow("DND off while forwarding")
-        << "1.4.21" << QStringList { "dnd=yes", "forward=yes", "fwd_num=200" }
-        << QStringList { "DND/101=YES", "CF/101=200" } << "dnd" << true << dndOff
-        << QStringList { "dnd=no", "forward=yes" } << "" << "";
-    QTest::newRow("1.2: DND on dials the feature code")
-        << "1.2.40" << QStringList {} << QStringList {} << "dnd" << true << QStringList {}
-        << QStringList { "dnd=yes" } << "*78" << "";
-    QTest::newRow("1.2: DND off dials the feature code")
-        << "1.2.40" << QStringList { "dnd=yes", "dnd_num=*79" } << QStringList { "DND/101=YES" } << "dnd" << true
-        << QStringList {} << QStringList { "dnd=no" } << "*79" << "";
-    QTest::newRow("DND sub-form applied") << "1.4.21" << QStringList {} << QStringList {} << "dnd form" << true
-                                          << dndOn << QStringList { "dnd=yes" } << "" << "";
-    QTest::newRow("DND sub-form ticked and unticked")
-        << "1.4.21" << QStringList {} << QStringList {} << "dnd form twice" << true << QStringList {}
-        << QStringList { "dnd=no" } << "" << "";
-    QTest::newRow("forward on") << "1.4.21" << QStringList { "fwd_num=200" } << QStringList {} << "fwd" << true
-                                << QStringList { put("CF", "200"), userEvent("CF"), dbGet("CF", "fwd") }
-                                << QStringList { "forward=yes", "fwd_num=200" } << "" << "";
-    QTest::newRow("forward on, number with blanks as typed")
-        << "1.4.21" << QStringList { "fwd_num=200 300" } << QStringList {} << "fwd" << true
-        << QStringList { put("CF", "200 300"), userEvent("CF"), dbGet("CF", "fwd") }
-        << QStringList { "forward=yes", "fwd_num=200 300" } << "" << "";
-    QTest::newRow("forward on, line breaks left out")
-        << "1.4.21" << QStringList { "fwd_num=200\r\nAction: Logoff" } << QStringList {} << "fwd" << true
-        << QStringList { put("CF", "200Action: Logoff"), userEvent("CF"), dbGet("CF", "fwd") }
-        << QStringList { "forward=yes" } << "" << "";
-    QTest::newRow("forward on, untouched number refused")
-        << "1.4.21" << QStringList {} << QStringList {} << "fwd" << true << QStringList {}
-        << QStringList { "forward=no" } << ""
-        << "No forward Number entered,\n please fill the number in the forward settings";
-    QTest::newRow("forward off") << "1.4.21" << forwarding << QStringList { "CF/101=200" } << "fwd" << true
-                                 << QStringList { del("CF"), userEvent("CF"), dbGet("CF", "fwd") }
-                                 << QStringList { "forward=no" } << "" << "";
-    QTest::newRow("forward type changed: only the old entry goes")
-        << "1.4.21" << forwarding << QStringList { "CF/101=200" } << "busy type" << true << QStringList { del("CF") }
-        << QStringList { "forward=yes", "asterisk_fwd_busy=yes" } << "" << "";
+    const QStringList noDb;
+    row("1.4: DND on", "1.4.21", {}, noDb, "dnd", true, dndOn, { "dnd=yes" });
+    row("1.4: DND on, refused by the PBX", "1.4.21", {}, noDb, "dnd", false, dndOn, { "dnd=no" });
+    row("1.6: DND off", "1.6.2.0", { "dnd=yes" }, { "DND/101=YES" }, "dnd", true, dndOff, { "dnd=no" });
+    row("DND off while forwarding", "1.4.21", { "dnd=yes", "forward=yes", "fwd_num=200" },
+        { "DND/101=YES", "CF/101=200" }, "dnd", true, dndOff, { "dnd=no", "forward=yes" });
+    row("1.2: DND on dials the feature code", "1.2.40", {}, noDb, "dnd", true, {}, { "dnd=yes" }, { "*78" });
+    row("1.2: DND off dials the feature code", "1.2.40", { "dnd=yes", "dnd_num=*79" }, { "DND/101=YES" }, "dnd", true,
+        {}, { "dnd=no" }, { "*79" });
+    row("DND sub-form applied", "1.4.21", {}, noDb, "dnd form", true, dndOn, { "dnd=yes" });
+    row("DND sub-form ticked and unticked", "1.4.21", {}, noDb, "dnd form twice", true, {}, { "dnd=no" });
+    row("forward on", "1.4.21", { "fwd_num=200" }, noDb, "fwd", true,
+        { put("CF", "200"), userEvent("CF"), dbGet("CF", "fwd") }, { "forward=yes", "fwd_num=200" });
+    row("forward on, number with blanks as typed", "1.4.21", { "fwd_num=200 300" }, noDb, "fwd", true,
+        { put("CF", "200 300"), userEvent("CF"), dbGet("CF", "fwd") }, { "forward=yes", "fwd_num=200 300" });
+    row("forward on, line breaks left out", "1.4.21", { "fwd_num=200\r\nAction: Logoff" }, noDb, "fwd", true,
+        { put("CF", "200Action: Logoff"), userEvent("CF"), dbGet("CF", "fwd") }, { "forward=yes" });
+    row("forward on, untouched number refused", "1.4.21", {}, noDb, "fwd", true, {}, { "forward=no" },
+        { "No forward Number entered,\n please fill the number in the forward settings" });
+    row("forward off", "1.4.21", forwarding, { "CF/101=200" }, "fwd", true,
+        { del("CF"), userEvent("CF"), dbGet("CF", "fwd") }, { "forward=no" });
+    row("forward type changed: only the old entry goes", "1.4.21", forwarding, { "CF/101=200" }, "busy type", true,
+        { del("CF") }, { "forward=yes", "asterisk_fwd_busy=yes" });
 }
 
 void TestOwnDndForward::toggles()
@@ -198,8 +185,7 @@ void TestOwnDndForward::toggles()
     QFETCH(bool, accept);
     QFETCH(QStringList, sent);
     QFETCH(QStringList, after);
-    QFETCH(QString, dialled);
-    QFETCH(QString, box);
+    QFETCH(QStringList, elsewhere);
 
     m_accept = accept;
     auto f = loggedIn(version, options, db);
@@ -222,12 +208,10 @@ void TestOwnDndForward::toggles()
     QCOMPARE(f->takeSent(), sent);
     for (const QString &pair : std::as_const(after))
         QCOMPARE(stored(pair.section(QLatin1Char('='), 0, 0)), pair.section(QLatin1Char('='), 1));
-    QCOMPARE(f->boxes, box.isEmpty() ? QStringList() : QStringList { box });
-
-    QStringList calls;
+    QStringList shown;
     for (const TQuorCall *call : f->phone->currentCalls())
-        calls << call->dialled;
-    QCOMPARE(calls, dialled.isEmpty() ? QStringList() : QStringList { dialled });
+        shown << call->dialled;
+    QCOMPARE(shown + f->boxes, elsewhere);
 }
 
 void TestOwnDndForward::answers_data()
@@ -250,19 +234,18 @@ void TestOwnDndForward::answers_data()
             QStringLiteral("ActionID: DBcheck/%1-%2").arg(QLatin1String(key), QLatin1String(option)),
             "Message: Database entry not found" };
     };
-    QTest::newRow("own DND entry") << none << none << entry("DND", "101", "YES") << QStringList { "dnd=yes" };
-    QTest::newRow("own DND entry of any value") << none << none << entry("DND", "101", "") << QStringList { "dnd=yes" };
-    QTest::newRow("own DND missing") << QStringList { "dnd=yes" } << dnd << missing("101", "dnd") << QStringList { "dnd=no" };
-    QTest::newRow("another's DND entry") << none << none << entry("DND", "102", "YES") << QStringList { "dnd=no" };
-    QTest::newRow("another's DND missing")
-        << QStringList { "dnd=yes" } << dnd << missing("102", "dnd") << QStringList { "dnd=yes" };
-    QTest::newRow("own forward entry under busy")
-        << none << none << entry("CFB", "101", "300")
-        << QStringList { "forward=yes", "fwd_num=300", "asterisk_fwd_busy=yes", "asterisk_fwd_all=no" };
-    QTest::newRow("own forward missing") << forwarding << forward << missing("101", "fwd") << QStringList { "forward=no" };
-    QTest::newRow("another's forward entry")
-        << none << none << entry("CF", "102", "300") << QStringList { "forward=no" };
-    QTest::newRow("another's forward missing") << forwarding << forward << missing("102", "fwd") << QStringList { "forward=yes" };
+    const auto row = [](const char *name, const QStringList &options, const QStringList &db, const QStringList &message,
+                         const QStringList &after) { QTest::newRow(name) << options << db << message << after; };
+    row("own DND entry", none, none, entry("DND", "101", "YES"), { "dnd=yes" });
+    row("own DND entry of any value", none, none, entry("DND", "101", ""), { "dnd=yes" });
+    row("own DND missing", { "dnd=yes" }, dnd, missing("101", "dnd"), { "dnd=no" });
+    row("another's DND entry", none, none, entry("DND", "102", "YES"), { "dnd=no" });
+    row("another's DND missing", { "dnd=yes" }, dnd, missing("102", "dnd"), { "dnd=yes" });
+    row("own forward entry under busy", none, none, entry("CFB", "101", "300"),
+        { "forward=yes", "fwd_num=300", "asterisk_fwd_busy=yes", "asterisk_fwd_all=no" });
+    row("own forward missing", forwarding, forward, missing("101", "fwd"), { "forward=no" });
+    row("another's forward entry", none, none, entry("CF", "102", "300"), { "forward=no" });
+    row("another's forward missing", forwarding, forward, missing("102", "fwd"), { "forward=yes" });
 }
 
 // The answers come while the agent page is open: the own state is stored

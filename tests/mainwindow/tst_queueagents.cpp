@@ -29,33 +29,32 @@ QByteArray wire(const QStringList &lines)
     return lines.join(QLatin1String("\r\n")).toLatin1() + "\r\n\r\n";
 }
 
-QStringList member(const char *event, const QString &queue, const QString &location, const QString &name,
+QStringList event(const char *name, const QStringList &fields)
+{
+    return QStringList { QLatin1String("Event: ") + QLatin1String(name) } + fields;
+}
+
+QStringList member(const char *name, const QString &queue, const QString &location, const QString &memberName,
     const QString &paused = QStringLiteral("0"))
 {
-    return { QLatin1String("Event: ") + QLatin1String(event), QStringLiteral("Queue: ") + queue,
-        QStringLiteral("Location: ") + location, QStringLiteral("MemberName: ") + name,
-        QStringLiteral("Membership: dynamic"), QStringLiteral("Penalty: 0"), QStringLiteral("CallsTaken: 0"),
-        QStringLiteral("LastCall: 0"), QStringLiteral("Status: 1"), QStringLiteral("Paused: ") + paused };
+    return event(name,
+        { "Queue: " + queue, "Location: " + location, "MemberName: " + memberName, "Membership: dynamic", "Penalty: 0",
+            "CallsTaken: 0", "LastCall: 0", "Status: 1", "Paused: " + paused });
 }
 
-QStringList removed(const QString &queue, const QString &location, const QString &name)
+QStringList removed(const QString &queue, const QString &location, const QString &memberName)
 {
-    return { QStringLiteral("Event: QueueMemberRemoved"), QStringLiteral("Queue: ") + queue,
-        QStringLiteral("Location: ") + location, QStringLiteral("MemberName: ") + name };
+    return event("QueueMemberRemoved", { "Queue: " + queue, "Location: " + location, "MemberName: " + memberName });
 }
 
-QStringList paused(const QString &queue, const QString &location, const char *value)
+QStringList paused(const QString &queue, const QString &location, const QString &value)
 {
-    return { QStringLiteral("Event: QueueMemberPaused"), QStringLiteral("Queue: ") + queue,
-        QStringLiteral("Location: ") + location, QStringLiteral("Paused: ") + QLatin1String(value) };
+    return event("QueueMemberPaused", { "Queue: " + queue, "Location: " + location, "Paused: " + value });
 }
 
 QStringList params(const QString &queue, const QString &calls = QStringLiteral("0"))
 {
-    return { QStringLiteral("Event: QueueParams"), QStringLiteral("Queue: ") + queue, QStringLiteral("Max: 0"),
-        QStringLiteral("Calls: ") + calls, QStringLiteral("Holdtime: 12"), QStringLiteral("Completed: 7"),
-        QStringLiteral("Abandoned: 1"), QStringLiteral("ServiceLevel: 60"), QStringLiteral("ServicelevelPerf: 85.7"),
-        QStringLiteral("Weight: 0") };
+    return event("QueueParams", { "Queue: " + queue, "Max: 0", "Calls: " + calls, "Holdtime: 12", "Weight: 0" });
 }
 
 const QStringList kComplete { QStringLiteral("Event: QueueStatusComplete") };
@@ -79,20 +78,13 @@ QAction *agentAction(TQuorManager *window)
     return nullptr;
 }
 
-QStringList entries(const QListWidget *list)
+// The texts of a combo's or a list's entries.
+QStringList texts(const QAbstractItemModel *model)
 {
-    QStringList texts;
-    for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text();
-    return texts;
-}
-
-QStringList comboTexts(const QComboBox *combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
+    QStringList out;
+    for (int row = 0; row < model->rowCount(); ++row)
+        out << model->index(row, 0).data().toString();
+    return out;
 }
 
 // The PBX's side: its queue status, and the member events that confirm an
@@ -101,7 +93,8 @@ void answerQueues(ManagerFixture &f, const Events &status)
 {
     f.ami.addResponder(QStringLiteral("QueueStatus"), [status](const QStringList &action) {
         const QString id = FakeAmiServer::valueOf(action, QStringLiteral("ActionID"));
-        QByteArray out = "Response: Success\r\nActionID: " + id.toLatin1() + "\r\nMessage: Queue status will follow\r\n\r\n";
+        QByteArray out
+            = "Response: Success\r\nActionID: " + id.toLatin1() + "\r\nMessage: Queue status will follow\r\n\r\n";
         for (const QStringList &event : status)
             out += wire(event + QStringList { QStringLiteral("ActionID: ") + id });
         return out + wire(kComplete);
@@ -119,15 +112,6 @@ void answerQueues(ManagerFixture &f, const Events &status)
         return "Response: Success\r\nMessage: Removed interface from queue\r\n\r\n"
             + wire(removed(v(a, "Queue"), v(a, "Interface"), QStringLiteral("501")));
     });
-}
-
-const Agent *agentIn(TQuorManager *window, const QString &queue, const QString &location)
-{
-    for (const Queue *q : std::as_const(window->queues)) {
-        if (q->name == queue)
-            return q->findAgent(location, queue);
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -152,20 +136,23 @@ private:
 
 void TestQueueAgents::initTestCase()
 {
-    // LastCall is Unix time shown in local time: one hour east of UTC here.
-    qputenv("TZ", "CET");
+    // LastCall is Unix time shown in local time: central Europe here, spelt
+    // out so that no time-zone database is needed.
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
     tzset();
 }
 
 std::unique_ptr<ManagerFixture> TestQueueAgents::loggedIn(const QString &agentId, bool queues)
 {
     auto f = std::make_unique<ManagerFixture>();
-    answerQueues(*f, queues ? Events { params(QStringLiteral("sales")), params(QStringLiteral("support")),
-                                  member("QueueMember", QStringLiteral("sales"), QStringLiteral("SIP/201"), QString()) }
-                            : Events {});
+    answerQueues(*f,
+        queues ? Events { params(QStringLiteral("sales")), params(QStringLiteral("support")),
+            member("QueueMember", QStringLiteral("sales"), QStringLiteral("SIP/201"), QString()) }
+               : Events {});
     f->answerAsPbx();
-    f->start({ { QStringLiteral("agent/uname"), QStringLiteral("101") },
-        { QStringLiteral("agentLogin/agentid"), agentId }, { QStringLiteral("agentLogin/penalty"), QStringLiteral("3") } });
+    f->start(
+        { { QStringLiteral("agent/uname"), QStringLiteral("101") }, { QStringLiteral("agentLogin/agentid"), agentId },
+            { QStringLiteral("agentLogin/penalty"), QStringLiteral("3") } });
     f->phone->slotAgentLogin();
     if (!f->settle())
         qWarning("not logged in");
@@ -178,7 +165,7 @@ void TestQueueAgents::queueStatusFillsTheChoice()
     auto f = loggedIn();
     TQuorSettings *s = f->settings.get();
     QCOMPARE(f->manager->queues.size(), 2);
-    QCOMPARE(comboTexts(s->comboQueues), (QStringList { "", "sales", "support" }));
+    QCOMPARE(texts(s->comboQueues->model()), (QStringList { "", "sales", "support" }));
     QCOMPARE(s->comboQueues->currentText(), QString());
     QCOMPARE(s->labelButtonAgent->text(), QStringLiteral("Select\na Queue"));
 
@@ -191,7 +178,7 @@ void TestQueueAgents::queueStatusFillsTheChoice()
     f->push(kComplete);
     QCOMPARE(f->manager->queues.size(), 2);
     QCOMPARE(f->manager->queues.at(1)->calls, QStringLiteral("4"));
-    QCOMPARE(comboTexts(s->comboQueues), (QStringList { "sales", "support" }));
+    QCOMPARE(texts(s->comboQueues->model()), (QStringList { "sales", "support" }));
     QCOMPARE(s->comboQueues->currentText(), QStringLiteral("support"));
     QCOMPARE(s->labelButtonAgent->text(), QStringLiteral("connect to\nsupport"));
 }
@@ -201,9 +188,10 @@ void TestQueueAgents::loginPauseLogout()
 {
     auto f = loggedIn();
     TQuorSettings *s = f->settings.get();
-    const QString add = QStringLiteral(
-        "Action: QueueAdd\r\nQueue: sales\r\nInterface: IAX2/101\r\nMemberName: 501\r\nPenalty: 3\r\nPaused: no\r\n\r\n");
-    const QString pause = QStringLiteral("Action: QueuePause\r\nQueue: sales\r\nInterface: IAX2/101\r\nPaused: %1\r\n\r\n");
+    const QString add = QStringLiteral("Action: QueueAdd\r\nQueue: sales\r\nInterface: IAX2/101\r\nMemberName: "
+                                       "501\r\nPenalty: 3\r\nPaused: no\r\n\r\n");
+    const QString pause
+        = QStringLiteral("Action: QueuePause\r\nQueue: sales\r\nInterface: IAX2/101\r\nPaused: %1\r\n\r\n");
     const QString remove = QStringLiteral("Action: QueueRemove\r\nQueue: sales\r\nInterface: IAX2/101\r\n\r\n");
     const QString status = QStringLiteral("Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n");
     const QString line = QStringLiteral("501 IAX2/101 sales");
@@ -227,8 +215,8 @@ void TestQueueAgents::loginPauseLogout()
             "Agent Login", kLoggedOut },
         { "login", s->buttonAgent, { add }, "Agent 501 Logged In", MessageStatus, "sales\nlogout", "Pause", { line },
             "Agent Logout", kAtWork },
-        { "pause", s->buttonPause, { pause.arg("true") }, "Agent 501 Paused", MessageStatus, "sales\nlogout",
-            "Unpause", { line }, "Agent Logout", kPaused },
+        { "pause", s->buttonPause, { pause.arg("true") }, "Agent 501 Paused", MessageStatus, "sales\nlogout", "Unpause",
+            { line }, "Agent Logout", kPaused },
         { "unpause", s->buttonPause, { pause.arg("false") }, "Agent 501 Unpaused", MessageStatus, "sales\nlogout",
             "Pause", { line }, "Agent Logout", kAtWork },
         { "logout", s->buttonAgent, { remove, status }, "Agent 501 Logged Off", MessageError, "connect to\nsales",
@@ -247,7 +235,7 @@ void TestQueueAgents::loginPauseLogout()
             QVERIFY2(f->phone->labelMessage->styleSheet() == PhoneMessages::styleSheet(step.type), step.what);
         QVERIFY2(s->labelButtonAgent->text() == step.label, step.what);
         QVERIFY2(s->buttonPause->toolTip() == step.pauseTip, step.what);
-        QVERIFY2(entries(s->tableAgents) == step.entries, step.what);
+        QVERIFY2(texts(s->tableAgents->model()) == step.entries, step.what);
         QVERIFY2(agentAction(f->manager.get())->text() == step.menu, step.what);
         QVERIFY2(shows(f->phone->labelAlogin, step.picture), step.what);
     }
@@ -269,59 +257,49 @@ void TestQueueAgents::noQueueTaken()
 void TestQueueAgents::memberEvents_data()
 {
     QTest::addColumn<Events>("events");
-    QTest::addColumn<QString>("location");  // whose record in "sales" to read
+    QTest::addColumn<QString>("location"); // whose record in "sales" to read
     QTest::addColumn<QStringList>("record"); // member name, last call, paused; empty: none
     QTest::addColumn<int>("salesMembers");
     QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("pauseTip");
+    QTest::addColumn<QStringList>("buttons"); // login caption, pause tooltip
     QTest::addColumn<bool>("phoneIn");
 
+    const auto row = [](const char *name, const Events &events, const QString &location, const QStringList &record,
+                         int salesMembers, const QStringList &entries, const QStringList &buttons, bool phoneIn) {
+        QTest::newRow(name) << events << location << record << salesMembers << entries << buttons << phoneIn;
+    };
     const QString sales = QStringLiteral("sales");
-    const QString support = QStringLiteral("support");
     const QString other = QStringLiteral("SIP/201");
-    const QString ownLine = QStringLiteral("501 IAX2/101 sales");
+    const QString ghost = QStringLiteral("ghost");
+    const QStringList ownLine { QStringLiteral("501 IAX2/101 sales") };
+    const QStringList connect { QStringLiteral("connect to\nsales"), QStringLiteral("Pause") };
+    const QStringList select { QStringLiteral("Select\na Queue"), QStringLiteral("Pause") };
+    const QStringList loggedIn { QStringLiteral("sales\nlogout"), QStringLiteral("Pause") };
+    const QStringList ownMember = member("QueueMember", sales, kOwn, QStringLiteral("501"));
     QStringList named = member("QueueMember", sales, QStringLiteral("SIP/301"), QString());
     named << QStringLiteral("Name: Agent/301");
     QStringList lastCall = member("QueueMember", sales, other, QStringLiteral("201"));
     lastCall.replace(7, QStringLiteral("LastCall: 3600"));
     QStringList notANumber = lastCall;
     notANumber.replace(7, QStringLiteral("LastCall: soon"));
-    QStringList status = member("QueueMemberStatus", sales, kOwn, QStringLiteral("501"), QStringLiteral("1"));
 
-    QTest::newRow("Name when MemberName is empty")
-        << Events { named } << "SIP/301" << QStringList { "Agent/301", "0", "0" } << 2 << QStringList {}
-        << "connect to\nsales" << "Pause" << false;
-    QTest::newRow("LastCall as local time")
-        << Events { lastCall } << other << QStringList { "201", "1970-01-01 02:00:00", "0" } << 1 << QStringList {}
-        << "connect to\nsales" << "Pause" << false;
-    QTest::newRow("LastCall not a number kept")
-        << Events { notANumber } << other << QStringList { "201", "soon", "0" } << 1 << QStringList {}
-        << "connect to\nsales" << "Pause" << false;
-    QTest::newRow("removed member leaves the queue")
-        << Events { removed(sales, other, QString()) } << other << QStringList {} << 0 << QStringList {}
-        << "connect to\nsales" << "Pause" << false;
-    QTest::newRow("own membership listed once")
-        << Events { member("QueueMember", sales, kOwn, "501"), member("QueueMember", sales, kOwn, "501") } << kOwn
-        << QStringList { "501", "0", "0" } << 2 << QStringList { ownLine } << "sales\nlogout" << "Pause" << true;
-    QTest::newRow("own status: line kept, phone not told")
-        << Events { status } << kOwn << QStringList { "501", "0", "1" } << 2 << QStringList { ownLine }
-        << "sales\nlogout" << "Unpause" << false;
-    QTest::newRow("another member's pause leaves the button")
-        << Events { member("QueueMember", sales, kOwn, "501"), paused(sales, other, "1") } << other
-        << QStringList { "", "0", "1" } << 2 << QStringList { ownLine } << "sales\nlogout" << "Pause" << true;
-    QTest::newRow("own removal from another queue keeps the listed line")
-        << Events { member("QueueMember", sales, kOwn, "501"), removed(support, kOwn, "501") } << kOwn
-        << QStringList { "501", "0", "0" } << 2 << QStringList { ownLine } << "connect to\nsupport" << "Pause" << false;
-    QTest::newRow("own member of an unannounced queue")
-        << Events { member("QueueMemberAdded", QStringLiteral("ghost"), kOwn, "501") } << kOwn << QStringList {} << 1
-        << QStringList {} << "Select\na Queue" << "Pause" << true;
-    QTest::newRow("pause in an unannounced queue")
-        << Events { paused(QStringLiteral("ghost"), kOwn, "1") } << kOwn << QStringList {} << 1 << QStringList {}
-        << "Select\na Queue" << "Pause" << false;
-    QTest::newRow("pause of an unknown member")
-        << Events { paused(sales, QStringLiteral("SIP/999"), "1") } << "SIP/999" << QStringList {} << 1
-        << QStringList {} << "connect to\nsales" << "Pause" << false;
+    row("Name when MemberName is empty", { named }, "SIP/301", { "Agent/301", "0", "0" }, 2, {}, connect, false);
+    row("LastCall as local time", { lastCall }, other, { "201", "1970-01-01 02:00:00", "0" }, 1, {}, connect, false);
+    row("LastCall not a number kept", { notANumber }, other, { "201", "soon", "0" }, 1, {}, connect, false);
+    row("removed member leaves the queue", { removed(sales, other, QString()) }, other, {}, 0, {}, connect, false);
+    row("own membership listed once", { ownMember, ownMember }, kOwn, { "501", "0", "0" }, 2, ownLine, loggedIn, true);
+    row("own status: line kept, phone not told",
+        { member("QueueMemberStatus", sales, kOwn, QStringLiteral("501"), QStringLiteral("1")) }, kOwn,
+        { "501", "0", "1" }, 2, ownLine, { "sales\nlogout", "Unpause" }, false);
+    row("another member's pause leaves the button", { ownMember, paused(sales, other, "1") }, other, { "", "0", "1" },
+        2, ownLine, loggedIn, true);
+    row("own removal from another queue keeps the listed line",
+        { ownMember, removed(QStringLiteral("support"), kOwn, "501") }, kOwn, { "501", "0", "0" }, 2, ownLine,
+        { "connect to\nsupport", "Pause" }, false);
+    row("own member of an unannounced queue", { member("QueueMemberAdded", ghost, kOwn, "501") }, kOwn, {}, 1, {},
+        select, true);
+    row("pause in an unannounced queue", { paused(ghost, kOwn, "1") }, kOwn, {}, 1, {}, select, false);
+    row("pause of an unknown member", { paused(sales, "SIP/999", "1") }, "SIP/999", {}, 1, {}, connect, false);
 }
 
 void TestQueueAgents::memberEvents()
@@ -331,22 +309,21 @@ void TestQueueAgents::memberEvents()
     QFETCH(QStringList, record);
     QFETCH(int, salesMembers);
     QFETCH(QStringList, entries);
-    QFETCH(QString, label);
-    QFETCH(QString, pauseTip);
+    QFETCH(QStringList, buttons);
     QFETCH(bool, phoneIn);
 
     auto f = loggedIn();
     f->settings->comboQueues->setCurrentText(QStringLiteral("sales"));
     for (const QStringList &event : std::as_const(events))
         f->push(event);
-    const Agent *agent = agentIn(f->manager.get(), QStringLiteral("sales"), location);
-    const QStringList fields = agent ? QStringList { agent->memberName, agent->lastCall, agent->paused } : QStringList();
+    const Agent *agent = f->manager->queues.at(0)->findAgent(location, QStringLiteral("sales"));
+    const QStringList fields
+        = agent ? QStringList { agent->memberName, agent->lastCall, agent->paused } : QStringList();
     QCOMPARE(fields, record);
     QCOMPARE(f->manager->queues.size(), 2);
     QCOMPARE(f->manager->queues.at(0)->agents.size(), salesMembers);
-    QCOMPARE(::entries(f->settings->tableAgents), entries);
-    QCOMPARE(f->settings->labelButtonAgent->text(), label);
-    QCOMPARE(f->settings->buttonPause->toolTip(), pauseTip);
+    QCOMPARE(texts(f->settings->tableAgents->model()), entries);
+    QCOMPARE((QStringList { f->settings->labelButtonAgent->text(), f->settings->buttonPause->toolTip() }), buttons);
     QCOMPARE(f->phone->agentLoggedIn(), phoneIn);
 }
 
