@@ -15,12 +15,12 @@
 
 class ActiveCall;
 class ManagerSocket;
-class Queue;
 class QAction;
 class QDockWidget;
 class QFrame;
 class QMenu;
 class QVBoxLayout;
+class Queue;
 class QuorExtensions;
 class QuorParked;
 class QuorQueue;

@@ -56,15 +56,15 @@ void TQuorManager::setAsteriskDND()
         m_phone->dialCode(m_dndCode);
         return;
     }
-    m_socket->sendCommand(m_dndOn ? databasePut(m_dndFamily, userName, QStringLiteral("YES"))
-                                  : databaseDel(m_dndFamily, userName));
+    m_socket->sendCommand(
+        m_dndOn ? databasePut(m_dndFamily, userName, QStringLiteral("YES")) : databaseDel(m_dndFamily, userName));
     m_socket->sendCommand(userEvent(m_dndFamily, userName));
 }
 
 void TQuorManager::setAsteriskFWD()
 {
-    m_socket->sendCommand(m_forwardOn ? databasePut(m_forwardFamily, userName, m_forwardNumber)
-                                      : databaseDel(m_forwardFamily, userName));
+    m_socket->sendCommand(
+        m_forwardOn ? databasePut(m_forwardFamily, userName, m_forwardNumber) : databaseDel(m_forwardFamily, userName));
     m_socket->sendCommand(userEvent(m_forwardFamily, userName));
 }
 
