@@ -138,6 +138,9 @@ shrink "$tmp/a.png" "$out/phone_agent_in.png"
 convert -size 96x96 xc:none -draw "$(person "$green")" -fill 'rgb(30,30,30)' -draw "circle 72,72 72,46" \
     -fill "$orange" -draw "rectangle 62,60 68,84 rectangle 76,60 82,84" "$tmp/a.png"
 shrink "$tmp/a.png" "$out/phone_agent_paused.png"
+# The main window shows the same pictures for an agent at work and paused.
+cp "$out/phone_agent_in.png" "$out/a_login.png"
+cp "$out/phone_agent_paused.png" "$out/a_login_p.png"
 
 # Menu icons, 18 x 18, drawn in a 72 x 72 box.
 icon() { convert -size 72x72 xc:none -draw "$2" "$tmp/i.png"; shrink "$tmp/i.png" "$out/$1.png"; }

@@ -14,6 +14,7 @@
 #include "core/Paths.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
+#include "mainwindow/Queue.h"
 #include "mainwindow/QuorParked.h"
 #include "mainwindow/QuorQueue.h"
 #include "mainwindow/TQuorQMmenu.h"
@@ -127,6 +128,7 @@ TQuorManager::~TQuorManager()
         delete m_groupsEdit;
     delete m_queue;
     delete m_parked;
+    qDeleteAll(queues);
     delete m_tray;
     delete m_trayMenu;
     // The phone belongs to its owner, not to the dock.
@@ -141,6 +143,7 @@ void TQuorManager::readSettings()
     m_settings->getTrayIcon(&m_trayIconFlag);
     m_settings->getUserName(&userName);
     readPhoneOptions();
+    m_previousForwardFamily = m_forwardFamily;
     m_settings->getFwdFamilies(&m_fwdFamilyAll, &m_fwdFamilyBusy, &m_fwdFamilyNoAnswer);
     m_settings->getUseFreePBX(&m_useFreePbx);
     m_settings->getAgentLogin(&m_agentUser, &m_agentId, &m_penalty);

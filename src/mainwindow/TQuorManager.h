@@ -20,6 +20,7 @@ class QDockWidget;
 class QFrame;
 class QMenu;
 class QVBoxLayout;
+class Queue;
 class QuorExtensions;
 class QuorParked;
 class QuorQueue;
@@ -37,8 +38,9 @@ class TQuorSettings;
 // Files: TQuorManager.cpp (construction, docks, pages, status texts),
 // TQuorManagerMenus.cpp (actions, menus, keys, tray, help),
 // TQuorManagerLayout.cpp (layout file, quitting), TQuorManagerConnection.cpp
-// (connection cycle), TQuorManagerRouting.cpp (event routing) and
-// TQuorManagerHooks.cpp (own DND and forward, queues, agents, call records).
+// (connection cycle), TQuorManagerRouting.cpp (event routing),
+// TQuorManagerAstDb.cpp (own DND and forward), TQuorManagerAgents.cpp (queues,
+// members, agent login and pause) and TQuorManagerHooks.cpp (call records).
 class TQuorManager : public QMainWindow
 {
     Q_OBJECT
@@ -49,6 +51,9 @@ public:
 
     // Read by the queue and parked windows and kept by the call-record work.
     QList<ActiveCall *> activeCalls;
+    // The PBX's queues in the order first reported, with their members; kept
+    // across connection drops, owned here.
+    QList<Queue *> queues;
     // The user's own PBX user (own extension) and the dial-plan context of the
     // own peer, learnt from the PBX's answer about that peer.
     QString userName;
@@ -127,11 +132,16 @@ public slots:
     // Queues and agents.
     void AgQueueState(QString queue);
     void AgentLogin();
+    void Agentlogout();
     void AgentPause();
+    void AgentUnPause();
     void QueueMember(QStringList message);
     void QueueParams(QStringList message);
     void QueueStatusComplete(QStringList message);
+    void fillComboQueues();
     void setPause(QStringList message);
+    void setButtonAgent(bool loggedIn, QString queue);
+    void setButtonPause(bool paused);
 
     // Sends a queued or parked call on to an extension through the panel.
     void redirectChannel(QString channel, QString exten);
@@ -214,6 +224,11 @@ private:
     void ownDndAnswer(bool on);
     void ownForwardAnswer(bool on, const QString &number, const QString &family);
     void forwardFamilyChanged(const QString &previousFamily);
+    // Queue agents (TQuorManagerAgents.cpp).
+    QString ownInterface() const;
+    Queue *findQueue(const QString &name) const;
+    void showOwnMembership(const QString &queueName);
+    void sendQueuePause(bool paused);
     void trackNewChannel(QStringList message);
     void linkQueueCall(QStringList message);
     void joinQueueCall(QStringList message);
@@ -254,6 +269,9 @@ private:
     bool m_countDone = false;
     bool m_agentLoggedIn = false;
     bool m_agentPaused = false;
+    // The queue the agent buttons act on, and the page's member lines, row for row.
+    QString m_agentQueue;
+    QStringList m_agentLines;
     bool m_newAsterisk = false;
     QString m_driver;
     int m_iaxPeers = 0;

@@ -1,0 +1,254 @@
+// The PBX's queues and their members, and the user's own queue-agent login,
+// logout and pause. The agent page is filled only through the settings
+// object's agent operations; the buttons follow the PBX's member events, never
+// the actions sent.
+
+#include "mainwindow/TQuorManager.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPixmap>
+
+#include "ami/AmiAction.h"
+#include "ami/ManagerSocket.h"
+#include "mainwindow/Agent.h"
+#include "mainwindow/Queue.h"
+#include "settings/TQuorSettings.h"
+#include "softphone/TQuorPhone.h"
+
+namespace {
+
+QString value(const char *key, const QStringList &message)
+{
+    return ManagerSocket::getValue(QLatin1String(key), message);
+}
+
+const char kQueueStatus[] = "Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n";
+const char kAgentPicture[] = ":/ui/images/a_login.png";
+const char kAgentPausedPicture[] = ":/ui/images/a_login_p.png";
+
+QString agentLine(const QString &memberName, const QString &location, const QString &queue)
+{
+    return memberName + QLatin1Char(' ') + location + QLatin1Char(' ') + queue;
+}
+
+} // namespace
+
+QString TQuorManager::ownInterface() const
+{
+    return QLatin1String("IAX2/") + m_agentUser;
+}
+
+Queue *TQuorManager::findQueue(const QString &name) const
+{
+    // QueueParams is the only creator and never adds a name twice.
+    for (Queue *queue : queues) {
+        if (queue->name == name)
+            return queue;
+    }
+    return nullptr;
+}
+
+void TQuorManager::QueueParams(QStringList message)
+{
+    if (message.isEmpty())
+        return;
+    const QString name = value("Queue", message);
+    Queue *queue = findQueue(name);
+    if (!queue) {
+        queue = new Queue(name);
+        queues.append(queue);
+    }
+    queue->max = value("Max", message);
+    queue->calls = value("Calls", message);
+    queue->holdTime = value("Holdtime", message);
+    queue->completed = value("Completed", message);
+    queue->abandoned = value("Abandoned", message);
+    queue->serviceLevel = value("ServiceLevel", message);
+    queue->serviceLevelPerf = value("ServicelevelPerf", message);
+    queue->weight = value("Weight", message);
+}
+
+void TQuorManager::QueueMember(QStringList message)
+{
+    const QString event = value("Event", message);
+    const QString queueName = value("Queue", message);
+    const QString location = value("Location", message);
+    QString memberName = value("MemberName", message);
+    if (memberName.isEmpty())
+        memberName = value("Name", message);
+    const QString membership = value("Membership", message);
+
+    if (location == ownInterface()) {
+        if (event == QLatin1String("QueueMember") || event == QLatin1String("QueueMemberAdded"))
+            m_phone->setAgentLoggedIn(true);
+        else if (event == QLatin1String("QueueMemberRemoved"))
+            m_phone->setAgentLoggedIn(false);
+        // AgQueueState lists the line again while the membership lasts.
+        const qsizetype row = m_agentLines.indexOf(agentLine(memberName, location, queueName));
+        if (row >= 0) {
+            m_agentLines.removeAt(row);
+            m_settings->removeAgentEntry(int(row));
+        }
+    }
+
+    // A queue that no QueueParams announced has no record to hold the member.
+    if (Queue *queue = findQueue(queueName)) {
+        Agent *agent = queue->findAgent(location, queueName);
+        if (!agent) {
+            agent = new Agent(location, queueName);
+            queue->addAgent(agent);
+        }
+        agent->memberName = memberName;
+        agent->membership = membership;
+        agent->penalty = value("Penalty", message);
+        agent->callsTaken = value("CallsTaken", message);
+        agent->lastCall = Agent::lastCallText(value("LastCall", message));
+        agent->status = value("Status", message);
+        agent->paused = value("Paused", message);
+        // Only a removal comes without a membership.
+        if (membership.isEmpty()) {
+            queue->removeAgent(agent);
+            delete agent;
+        }
+    }
+    AgQueueState(queueName);
+}
+
+void TQuorManager::QueueStatusComplete(QStringList)
+{
+    fillComboQueues();
+}
+
+void TQuorManager::fillComboQueues()
+{
+    QStringList names;
+    for (const Queue *queue : std::as_const(queues))
+        names << queue->name;
+    m_settings->setQueues(names);
+}
+
+void TQuorManager::setPause(QStringList message)
+{
+    const QString queueName = value("Queue", message);
+    if (Queue *queue = findQueue(queueName)) {
+        if (Agent *agent = queue->findAgent(value("Location", message), queueName))
+            agent->paused = value("Paused", message);
+    }
+    AgQueueState(queueName);
+}
+
+void TQuorManager::AgQueueState(QString queue)
+{
+    const bool wasLoggedIn = m_agentLoggedIn;
+    showOwnMembership(queue);
+    // The phone refreshed the menu before the flag changed here.
+    if (m_agentLoggedIn != wasLoggedIn)
+        m_agentLoginAction->setText(m_agentLoggedIn ? tr("Agent Logout") : tr("Agent Login"));
+}
+
+void TQuorManager::showOwnMembership(const QString &queueName)
+{
+    const Queue *queue = findQueue(queueName);
+    if (!queue) {
+        // The queue the buttons act on stays the one chosen before.
+        m_agentLoggedIn = false;
+        m_settings->setAgentButton(false, tr("Select a Queue"), tr("Select\na Queue"));
+        return;
+    }
+    m_agentLoggedIn = false;
+    m_agentPaused = false;
+    setButtonAgent(false, queueName);
+    setButtonPause(false);
+    const QString own = ownInterface();
+    for (const Agent *agent : queue->agents) {
+        if (agent->location != own)
+            continue;
+        m_agentLoggedIn = true;
+        setButtonAgent(true, agent->queue);
+        if (agent->paused == QLatin1String("1")) {
+            m_agentPaused = true;
+            setButtonPause(true);
+        } else if (agent->paused == QLatin1String("0")) {
+            m_agentPaused = false;
+            setButtonPause(false);
+        }
+        const QString line = agentLine(agent->memberName, agent->location, agent->queue);
+        if (m_agentLines.contains(line))
+            return;
+        m_agentLines.append(line);
+        m_settings->addAgentEntry(line);
+    }
+}
+
+void TQuorManager::setButtonAgent(bool loggedIn, QString queue)
+{
+    m_agentQueue = queue;
+    if (loggedIn)
+        m_settings->setAgentButton(true, queue + tr(" logout"), queue + tr("\nlogout"));
+    else
+        m_settings->setAgentButton(false, tr("connect to ") + queue, tr("connect to\n") + queue);
+}
+
+void TQuorManager::setButtonPause(bool paused)
+{
+    m_settings->setPauseButton(paused, paused ? tr("Unpause") : tr("Pause"));
+    // While the phone is logged out of every queue it keeps its own picture.
+    if (paused)
+        m_phone->labelAlogin->setPixmap(QPixmap(QLatin1String(kAgentPausedPicture)));
+    else if (m_phone->agentLoggedIn())
+        m_phone->labelAlogin->setPixmap(QPixmap(QLatin1String(kAgentPicture)));
+}
+
+void TQuorManager::AgentLogin()
+{
+    if (m_agentQueue.isEmpty()) {
+        m_phone->showMessage(tr("Please, select a Queue "), MessageError, QString());
+        return;
+    }
+    if (m_agentLoggedIn) {
+        Agentlogout();
+        return;
+    }
+    // The logged-in state follows the PBX's QueueMemberAdded, not this text.
+    m_socket->sendCommand(QLatin1String("Action: QueueAdd\r\nQueue: ") + AmiAction::value(m_agentQueue)
+        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\nMemberName: ")
+        + AmiAction::value(m_agentId) + QLatin1String("\r\nPenalty: ") + AmiAction::value(m_penalty)
+        + QLatin1String("\r\nPaused: no\r\n\r\n"));
+    m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Logged In"), MessageStatus, QString());
+}
+
+void TQuorManager::Agentlogout()
+{
+    if (m_agentQueue.isEmpty())
+        return;
+    m_socket->sendCommand(QLatin1String("Action: QueueRemove\r\nQueue: ") + AmiAction::value(m_agentQueue)
+        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\n\r\n"));
+    m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Logged Off"), MessageError, QString());
+    m_socket->sendCommand(QLatin1String(kQueueStatus));
+}
+
+void TQuorManager::AgentPause()
+{
+    if (m_agentLoggedIn && !m_agentPaused) {
+        sendQueuePause(true);
+        m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Paused"), MessageStatus, QString());
+        return;
+    }
+    AgentUnPause();
+}
+
+void TQuorManager::AgentUnPause()
+{
+    if (!m_agentLoggedIn)
+        return;
+    sendQueuePause(false);
+    m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Unpaused"), MessageStatus, QString());
+}
+
+void TQuorManager::sendQueuePause(bool paused)
+{
+    m_socket->sendCommand(QLatin1String("Action: QueuePause\r\nQueue: ") + AmiAction::value(m_agentQueue)
+        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\nPaused: ")
+        + QLatin1String(paused ? "true" : "false") + QLatin1String("\r\n\r\n"));
+}

@@ -1,0 +1,85 @@
+// The user's own do-not-disturb and forward in the PBX database: written with
+// "database put" and "database del", each announced by a UserEvent so that
+// every client reads the entry again; the answers come back through DBFilter.
+
+#include "mainwindow/TQuorManager.h"
+
+#include "ami/AmiAction.h"
+#include "ami/ManagerSocket.h"
+#include "settings/TQuorSettings.h"
+#include "softphone/TQuorPhone.h"
+
+namespace {
+
+QString databasePut(const QString &family, const QString &key, const QString &value)
+{
+    return QLatin1String("Action: command\r\nCommand: database put ") + AmiAction::value(family) + QLatin1Char(' ')
+        + AmiAction::value(key) + QLatin1Char(' ') + AmiAction::value(value) + QLatin1String("\r\n\r\n");
+}
+
+QString databaseDel(const QString &family, const QString &key)
+{
+    return QLatin1String("Action: command\r\nCommand: database del ") + AmiAction::value(family) + QLatin1Char(' ')
+        + AmiAction::value(key) + QLatin1String("\r\n\r\n");
+}
+
+QString userEvent(const QString &family, const QString &user)
+{
+    return QLatin1String("Action: UserEvent\r\nAct: ") + AmiAction::value(family) + QLatin1String("\r\nUser: ")
+        + AmiAction::value(user) + QLatin1String("\r\n\r\n");
+}
+
+} // namespace
+
+// The phone hears the options signal first and its menu refresh makes
+// setupLablel re-read the copies, so the family to compare with is the one
+// this slot saw last, not the copy.
+void TQuorManager::slotPhoneOptionsChanged()
+{
+    readPhoneOptions();
+    m_settings->getFwdFamilies(&m_fwdFamilyAll, &m_fwdFamilyBusy, &m_fwdFamilyNoAnswer);
+    if (m_forwardFamily != m_previousForwardFamily)
+        forwardFamilyChanged(m_previousForwardFamily);
+    m_previousForwardFamily = m_forwardFamily;
+}
+
+// Only the old entry goes; the new family is written when forward is next applied.
+void TQuorManager::forwardFamilyChanged(const QString &previousFamily)
+{
+    m_socket->sendCommand(databaseDel(previousFamily, userName));
+}
+
+void TQuorManager::setAsteriskDND()
+{
+    // A PBX before 1.4 keeps DND in its dial plan: the feature code toggles it.
+    if (!m_newAsterisk) {
+        m_phone->dialCode(m_dndCode);
+        return;
+    }
+    m_socket->sendCommand(
+        m_dndOn ? databasePut(m_dndFamily, userName, QStringLiteral("YES")) : databaseDel(m_dndFamily, userName));
+    m_socket->sendCommand(userEvent(m_dndFamily, userName));
+}
+
+void TQuorManager::setAsteriskFWD()
+{
+    m_socket->sendCommand(
+        m_forwardOn ? databasePut(m_forwardFamily, userName, m_forwardNumber) : databaseDel(m_forwardFamily, userName));
+    m_socket->sendCommand(userEvent(m_forwardFamily, userName));
+}
+
+// Any entry under the DND family means DND is on.
+void TQuorManager::ownDndAnswer(bool on)
+{
+    m_dndOn = on;
+    m_settings->setDNDState(on);
+}
+
+void TQuorManager::ownForwardAnswer(bool on, const QString &number, const QString &family)
+{
+    m_forwardOn = on;
+    if (on)
+        m_settings->setForward(true, number, family);
+    else
+        m_settings->setForwardState(false);
+}
