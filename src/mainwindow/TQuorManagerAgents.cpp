@@ -151,8 +151,11 @@ void TQuorManager::showOwnMembership(const QString &queueName)
 {
     const Queue *queue = findQueue(queueName);
     if (!queue) {
-        // The queue the buttons act on stays the one chosen before.
+        // The page now asks for a queue, so the buttons act on none: a queue
+        // passed here earlier (the last member event of the PBX's status, say)
+        // would otherwise be joined by a press on "Select a Queue".
         m_agentLoggedIn = false;
+        m_agentQueue.clear();
         m_settings->setAgentButton(false, tr("Select a Queue"), tr("Select\na Queue"));
         return;
     }

@@ -168,6 +168,11 @@ void TestQueueAgents::queueStatusFillsTheChoice()
     QCOMPARE(texts(s->comboQueues->model()), (QStringList { "", "sales", "support" }));
     QCOMPARE(s->comboQueues->currentText(), QString());
     QCOMPARE(s->labelButtonAgent->text(), QStringLiteral("Select\na Queue"));
+    // Filling the list chooses nothing: the button asks for a queue and joins none.
+    s->buttonAgent->click();
+    QVERIFY(f->settle());
+    QCOMPARE(f->takeSent(), QStringList());
+    QCOMPARE(f->phone->labelMessage->text(), QStringLiteral("Please, select a Queue "));
 
     s->comboQueues->setCurrentText(QStringLiteral("support"));
     QCOMPARE(s->labelButtonAgent->text(), QStringLiteral("connect to\nsupport"));
