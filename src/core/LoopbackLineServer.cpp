@@ -80,6 +80,11 @@ void LoopbackLineServer::onReadyRead(QTcpSocket *socket)
         return;
     }
     const qsizetype end = buffer.indexOf('\n');
+    if (end >= m_maxLineBytes) {
+        // The limit counts the line end too.
+        refuse(socket, Refusal::TooLong, buffer);
+        return;
+    }
     if (end >= 0) {
         // One line per connection: text after it would be a second command
         // smuggled behind a harmless first one.

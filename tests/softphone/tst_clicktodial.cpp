@@ -118,6 +118,8 @@ void TestClickToDial::refused_data()
     QTest::newRow("shell text") << QByteArray("call:123;id\n") << false;
     QTest::newRow("command substitution") << QByteArray("call:$(id)\n") << false;
     QTest::newRow("inner blank") << QByteArray("call:12 34\n") << false;
+    QTest::newRow("one byte over the limit")
+        << QByteArray("call:" + QByteArray(ClickToDialServer::maxLineLength - 5, '7') + '\n') << false;
     QTest::newRow("over-long line") << QByteArray("call:" + QByteArray(200, '1') + '\n') << false;
     QTest::newRow("flood without line end") << QByteArray(100000, '1') << false;
     QTest::newRow("NUL and high bytes") << QByteArray("call:12\0\xff\n", 10) << false;
