@@ -12,23 +12,6 @@ QString yesNo(bool on)
     return on ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
-bool isXmlChar(char32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-        || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-QString xmlText(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const char32_t c : text.toUcs4()) {
-        if (isXmlChar(c))
-            out += QString::fromUcs4(&c, 1);
-    }
-    return out;
-}
-
 } // namespace
 
 TXmlGroups::TXmlGroups(const QString &fileName)
@@ -122,6 +105,6 @@ void TXmlGroups::appendExtension(
 QDomElement TXmlGroups::createTextElement(const QString &tag, const QString &text)
 {
     QDomElement e = m_document->createElement(tag);
-    e.appendChild(m_document->createTextNode(xmlText(text)));
+    e.appendChild(m_document->createTextNode(xmlSafe(text)));
     return e;
 }
