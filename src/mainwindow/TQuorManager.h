@@ -37,8 +37,9 @@ class TQuorSettings;
 // Files: TQuorManager.cpp (construction, docks, pages, status texts),
 // TQuorManagerMenus.cpp (actions, menus, keys, tray, help),
 // TQuorManagerLayout.cpp (layout file, quitting), TQuorManagerConnection.cpp
-// (connection cycle), TQuorManagerRouting.cpp (event routing) and
-// TQuorManagerHooks.cpp (own DND and forward, queues, agents, call records).
+// (connection cycle), TQuorManagerRouting.cpp (event routing),
+// TQuorManagerCalls.cpp (call records, the queue and parked windows'
+// requests) and TQuorManagerHooks.cpp (own DND and forward, queues, agents).
 class TQuorManager : public QMainWindow
 {
     Q_OBJECT
@@ -55,6 +56,7 @@ public:
     QString userContext;
 
     ManagerSocket *socket() const { return m_socket; }
+    TQuorPhone *phone() const { return m_phone; }
     QuorExtensions *extensions() const { return m_extensions; }
     TQuorGroupsEdit *groupsEdit() const { return m_groupsEdit; }
     TQuorQMmenu *menuStrip() const { return m_menu; }
@@ -133,8 +135,14 @@ public slots:
     void QueueStatusComplete(QStringList message);
     void setPause(QStringList message);
 
-    // Sends a queued or parked call on to an extension through the panel.
+    // The queue and parked windows' requests (TQuorManagerCalls.cpp): take a
+    // queued call to the own extension, send a call on to an extension
+    // through the panel, hang a call up, let the phone dial a parking space.
+    void takeQueue(QString channel);
     void redirectChannel(QString channel, QString exten);
+    void hangQueue(QString channel);
+    void takePark(QString space);
+    void hangPark(QString channel);
 
     // Routing of PBX events to the panel.
     void PeerEntry(QStringList message);
@@ -210,7 +218,7 @@ private:
     void sendShowChannels();
 
     // Work of the own DND and forward, queue and call-record code, at its place
-    // in the routing order (TQuorManagerHooks.cpp).
+    // in the routing order (TQuorManagerHooks.cpp, TQuorManagerCalls.cpp).
     void ownDndAnswer(bool on);
     void ownForwardAnswer(bool on, const QString &number, const QString &family);
     void forwardFamilyChanged(const QString &previousFamily);

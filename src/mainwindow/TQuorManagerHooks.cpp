@@ -62,35 +62,3 @@ void TQuorManager::QueueStatusComplete(QStringList)
 void TQuorManager::setPause(QStringList)
 {
 }
-
-void TQuorManager::trackNewChannel(QStringList)
-{
-}
-
-void TQuorManager::linkQueueCall(QStringList)
-{
-}
-
-void TQuorManager::joinQueueCall(QStringList)
-{
-}
-
-void TQuorManager::endCallRecords(const QString &, const QString &)
-{
-}
-
-void TQuorManager::renameCallRecord(QStringList)
-{
-}
-
-void TQuorManager::parkCallRecord(QStringList)
-{
-}
-
-void TQuorManager::unparkCallRecord(QStringList)
-{
-}
-
-void TQuorManager::giveUpParkedCall(QStringList)
-{
-}
