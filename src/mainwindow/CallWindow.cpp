@@ -10,9 +10,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTableWidget>
 
 #include "core/CPushButton.h"
+#include "mainwindow/ActiveCall.h"
 #include "mainwindow/BoxRunner.h"
+#include "mainwindow/TQuorManager.h"
 
 namespace {
 
@@ -25,37 +28,10 @@ const char kHangHover[] = ":ui/images/window/queue-buttons_hang_h.png";
 
 } // namespace
 
-void CallTable::keyPressEvent(QKeyEvent *event)
-{
-    if (event->modifiers() & Qt::AltModifier) {
-        event->ignore();
-        return;
-    }
-    QTableWidget::keyPressEvent(event);
-}
-
-void CallTable::startDrag(Qt::DropActions)
-{
-}
-
-void CallTable::dragEnterEvent(QDragEnterEvent *event)
-{
-    event->ignore();
-}
-
-void CallTable::dragMoveEvent(QDragMoveEvent *event)
-{
-    event->ignore();
-}
-
-void CallTable::dropEvent(QDropEvent *event)
-{
-    event->ignore();
-}
-
-CallWindow::CallWindow(TQuorManager *manager)
+CallWindow::CallWindow(TQuorManager *manager, QString ActiveCall::*keyField)
     : QWidget(nullptr)
     , manager(manager)
+    , m_keyField(keyField)
 {
 }
 
@@ -73,7 +49,7 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
     hangupAction->setShortcut(QKeySequence(tr("Alt+H")));
     connect(hangupAction, &QAction::triggered, this, [this] { hangup(); });
 
-    table = new CallTable(parts.frame);
+    table = new QTableWidget(parts.frame);
     table->setObjectName(tableName);
     table->setColumnCount(columns);
     table->setColumnWidth(0, kRowWidgetWidth);
@@ -89,6 +65,9 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Rows are never dragged, and nothing dropped on the list adds, empties or
+    // overwrites a row: every row keeps its row widget and the hidden items
+    // naming its own call.
     table->setDragDropMode(QAbstractItemView::NoDragDrop);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -105,7 +84,7 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
     };
     const Button buttons[] = {
         { &takeButton, parts.take, kTakeHover, &CallWindow::take },
-        { &sendButton, parts.send, kSendHover, &CallWindow::send },
+        { &sendButton, parts.send, kSendHover, &CallWindow::sendCall },
         { &hangButton, parts.hang, kHangHover, &CallWindow::hangup },
     };
     for (const Button &b : buttons) {
@@ -122,7 +101,8 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
 
 void CallWindow::keyPressEvent(QKeyEvent *event)
 {
-    // Every key stops here; only Alt+T and Alt+H, with Alt alone, act.
+    // Every key stops here; only Alt+T and Alt+H, with Alt alone, act. The
+    // list passes keys with Alt on to the window.
     if (event->modifiers() == Qt::AltModifier) {
         if (event->key() == Qt::Key_T)
             take();
@@ -151,10 +131,31 @@ QString CallWindow::cellText(int row, int column) const
     return item ? item->text() : QString();
 }
 
-QString CallWindow::destination()
+QString CallWindow::channelOf(int row) const
 {
-    const QString text = m_destination->text();
-    if (text.isEmpty()) {
+    const ActiveCall *call = firstCall(manager->activeCalls, m_keyField, cellText(row, 1));
+    return call ? call->channel : QString();
+}
+
+void CallWindow::requestForCall(void (TQuorManager::*request)(QString channel))
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    const QString channel = channelOf(row);
+    if (channel.isEmpty())
+        return;
+    (manager->*request)(channel);
+    table->removeRow(row);
+}
+
+void CallWindow::sendCall()
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    const QString exten = m_destination->text();
+    if (exten.isEmpty()) {
         QMessageBox box(this);
         box.setWindowTitle(tr("Call Transfer"));
         box.setIcon(QMessageBox::Information);
@@ -163,8 +164,13 @@ QString CallWindow::destination()
         box.setDefaultButton(QMessageBox::Ok);
         box.setWindowOpacity(kBoxOpacity);
         BoxRunner::run(&box);
+        return;
     }
-    return text;
+    const QString channel = channelOf(row);
+    if (channel.isEmpty())
+        return;
+    manager->redirectChannel(channel, exten);
+    table->removeRow(row);
 }
 
 void CallWindow::removeCall(QString key)

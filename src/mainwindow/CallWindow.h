@@ -1,34 +1,16 @@
 #pragma once
 
-#include <QTableWidget>
 #include <QWidget>
 
+class ActiveCall;
 class CPushButton;
 class QAction;
 class QBoxLayout;
 class QFrame;
 class QLineEdit;
 class QPushButton;
+class QTableWidget;
 class TQuorManager;
-
-// The list of a call window. Keys with Alt go on to the window, whose
-// shortcuts they are; rows are never dragged, and nothing dropped on the list
-// adds, empties or overwrites a row: every row must keep its row widget and
-// the hidden items naming that row's own call.
-class CallTable : public QTableWidget
-{
-    Q_OBJECT
-
-public:
-    using QTableWidget::QTableWidget;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void startDrag(Qt::DropActions supportedActions) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-};
 
 // What the queue and parked windows share: the list of calls, the three
 // buttons, the context menu with Take and Hangup, the Alt+T and Alt+H keys,
@@ -51,7 +33,8 @@ public:
     QAction *hangupAction = nullptr;
 
 protected:
-    explicit CallWindow(TQuorManager *manager);
+    // keyField: the field of a call record that a row's key names.
+    CallWindow(TQuorManager *manager, QString ActiveCall::*keyField);
 
     struct Parts
     {
@@ -67,7 +50,6 @@ protected:
     void build(const Parts &parts, const QString &tableName, int columns, int rowHeight);
 
     virtual void take() = 0;
-    virtual void send() = 0;
     virtual void hangup() = 0;
 
     void keyPressEvent(QKeyEvent *event) override;
@@ -76,10 +58,17 @@ protected:
     // The current row, or -1.
     int currentRow() const;
     QString cellText(int row, int column) const;
-    // The destination as typed; when it is empty, the box that asks for it,
-    // and an empty result.
-    QString destination();
+    // Hands the channel of the current row's call to the manager's request and
+    // removes the row; without a row or a call record nothing happens.
+    void requestForCall(void (TQuorManager::*request)(QString channel));
+    // Sends the current row's call on to the typed destination; an empty
+    // destination gets the box that asks for it.
+    void sendCall();
 
 private:
+    // The channel of the record that the row's key names, or "".
+    QString channelOf(int row) const;
+
+    QString ActiveCall::*m_keyField;
     QLineEdit *m_destination = nullptr;
 };

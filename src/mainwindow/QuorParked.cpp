@@ -2,6 +2,7 @@
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTableWidget>
 
 #include "core/TQuorCall.h"
 #include "mainwindow/ActiveCall.h"
@@ -16,19 +17,13 @@ constexpr int kRowHeight = 34;
 } // namespace
 
 QuorParked::QuorParked(TQuorManager *manager)
-    : CallWindow(manager)
+    : CallWindow(manager, &ActiveCall::channel)
 {
     setupUi(this);
     setAcceptDrops(true);
     build({ frame_Status, lineEdit_ext, buttonParkAnswer, buttonParkSend, buttonParkHang, layout_buttons },
         QStringLiteral("tableWidgetPark"), kColumns, kRowHeight);
     connect(table, &QWidget::customContextMenuRequested, this, &QuorParked::getParkContext);
-}
-
-QString QuorParked::channelOf(int row) const
-{
-    const ActiveCall *call = firstCall(manager->activeCalls, &ActiveCall::channel, cellText(row, 1));
-    return call ? call->channel : QString();
 }
 
 void QuorParked::takePark()
@@ -42,29 +37,12 @@ void QuorParked::takePark()
 
 void QuorParked::sendPark()
 {
-    const int row = currentRow();
-    if (row < 0)
-        return;
-    const QString exten = destination();
-    if (exten.isEmpty())
-        return;
-    const QString channel = channelOf(row);
-    if (channel.isEmpty())
-        return;
-    manager->redirectChannel(channel, exten);
-    table->removeRow(row);
+    sendCall();
 }
 
 void QuorParked::hangup()
 {
-    const int row = currentRow();
-    if (row < 0)
-        return;
-    const QString channel = channelOf(row);
-    if (channel.isEmpty())
-        return;
-    manager->hangPark(channel);
-    table->removeRow(row);
+    requestForCall(&TQuorManager::hangPark);
 }
 
 void QuorParked::getParkContext(QPoint)

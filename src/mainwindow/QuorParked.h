@@ -26,13 +26,10 @@ public slots:
 
 protected:
     void take() override { takePark(); }
-    void send() override { sendPark(); }
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
-    // The channel of the record whose channel is the row's key, or "".
-    QString channelOf(int row) const;
     // The phone's own live call that the drag names, or nullptr.
     TQuorCall *droppedCall(const QDropEvent *event) const;
 };

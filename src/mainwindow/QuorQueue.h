@@ -25,9 +25,4 @@ public slots:
 
 protected:
     void take() override { takeQueue(); }
-    void send() override { sendQueue(); }
-
-private:
-    // The channel of the record whose uniqueid is the row's key, or "".
-    QString channelOf(int row) const;
 };

@@ -294,6 +294,7 @@ void TestCallWindows::dropOnParked_data()
     QTest::newRow("zero") << "zero" << false;
     QTest::newRow("a record that is not the phone's call") << "stranger" << false;
     QTest::newRow("a call that ended during the drag") << "ended" << false;
+    QTest::newRow("no call format") << "text" << false;
 }
 
 void TestCallWindows::dropOnParked()
@@ -313,6 +314,9 @@ void TestCallWindows::dropOnParked()
         data->setData(QLatin1String(TQuorCall::serialMimeType()), QByteArray::number(call->serial() + 1));
     } else if (payload == QLatin1String("zero")) {
         data->setData(QLatin1String(TQuorCall::mimeType()), "0");
+    } else if (payload == QLatin1String("text")) {
+        data = std::make_unique<QMimeData>();
+        data->setText(QStringLiteral("102"));
     } else if (payload == QLatin1String("ended")) {
         QVERIFY(hangUpAll());
     }
