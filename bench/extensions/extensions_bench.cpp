@@ -250,9 +250,9 @@ QByteArray event(std::initializer_list<QByteArray> lines)
 
 struct Call
 {
-    QByteArray a, b;        // extensions
-    QByteArray ca, cb;      // channels
-    QByteArray ua, ub;      // Uniqueids
+    QByteArray a, b; // extensions
+    QByteArray ca, cb; // channels
+    QByteArray ua, ub; // Uniqueids
 };
 
 Call makeCall(int index, int generation)
@@ -275,12 +275,12 @@ void callUp(QList<QByteArray> &out, const Call &c)
         "CallerIDName: User " + c.a, "Uniqueid: " + c.ua });
     out << event({ "Event: Newchannel", "Privilege: call,all", "Channel: " + c.cb, "State: Down", "CallerID: " + c.b,
         "CallerIDName: User " + c.b, "Uniqueid: " + c.ub });
-    out << event({ "Event: Dial", "Privilege: call,all", "Source: " + c.ca, "Destination: " + c.cb,
-        "CallerID: " + c.a, "CallerIDName: User " + c.a, "SrcUniqueID: " + c.ua, "DestUniqueID: " + c.ub });
-    out << event({ "Event: Newstate", "Privilege: call,all", "Channel: " + c.cb, "State: Ringing",
-        "CallerID: " + c.a, "CallerIDName: User " + c.a, "Uniqueid: " + c.ub });
-    out << event({ "Event: Link", "Privilege: call,all", "Channel1: " + c.ca, "Channel2: " + c.cb,
-        "Uniqueid1: " + c.ua, "Uniqueid2: " + c.ub, "CallerID1: " + c.a, "CallerID2: " + c.b });
+    out << event({ "Event: Dial", "Privilege: call,all", "Source: " + c.ca, "Destination: " + c.cb, "CallerID: " + c.a,
+        "CallerIDName: User " + c.a, "SrcUniqueID: " + c.ua, "DestUniqueID: " + c.ub });
+    out << event({ "Event: Newstate", "Privilege: call,all", "Channel: " + c.cb, "State: Ringing", "CallerID: " + c.a,
+        "CallerIDName: User " + c.a, "Uniqueid: " + c.ub });
+    out << event({ "Event: Link", "Privilege: call,all", "Channel1: " + c.ca, "Channel2: " + c.cb, "Uniqueid1: " + c.ua,
+        "Uniqueid2: " + c.ub, "CallerID1: " + c.a, "CallerID2: " + c.b });
 }
 
 void callMiddle(QList<QByteArray> &out, const Call &c, int index)
@@ -289,8 +289,8 @@ void callMiddle(QList<QByteArray> &out, const Call &c, int index)
         out << event({ "Event: Hold", "Privilege: call,all", "Channel: " + c.ca, "Uniqueid: " + c.ua });
         out << event({ "Event: Unhold", "Privilege: call,all", "Channel: " + c.ca, "Uniqueid: " + c.ua });
     } else if (index % 5 == 1) {
-        out << event({ "Event: Join", "Privilege: call,all", "Channel: " + c.ca, "CallerID: " + c.a,
-            "Queue: support", "Position: 1", "Count: 1", "Uniqueid: " + c.ua });
+        out << event({ "Event: Join", "Privilege: call,all", "Channel: " + c.ca, "CallerID: " + c.a, "Queue: support",
+            "Position: 1", "Count: 1", "Uniqueid: " + c.ua });
         out << event({ "Event: Leave", "Privilege: call,all", "Channel: " + c.ca, "Queue: support", "Count: 0",
             "Uniqueid: " + c.ua });
     } else if (index % 10 == 2) {
@@ -486,8 +486,8 @@ int main(int argc, char **argv)
     ok = ok && waitFor(app, [&] { return paints.paintedAt >= 0; });
     const double discoveryStall = heartbeat.take();
     if (!ok) {
-        std::printf("extensions_bench: discovery did not finish (%lld tiles)\n",
-            static_cast<long long>(panel.tiles.size()));
+        std::printf(
+            "extensions_bench: discovery did not finish (%lld tiles)\n", static_cast<long long>(panel.tiles.size()));
         return 1;
     }
     int detailed = 0;
@@ -569,8 +569,8 @@ int main(int argc, char **argv)
     std::printf("login answer -> built panel painted:   %8.1f ms   (target: within 1500 ms)\n", ms(paints.paintedAt));
     std::printf("  (all tiles made at %.1f ms)\n", ms(builtAt));
     std::printf("longest stall during discovery:        %8.1f ms   (target: under 500 ms)\n", discoveryStall);
-    std::printf("full grid rebuild:                     %8.1f ms max, %.1f ms mean\n", rebuildMax,
-        rebuildSum / kRebuilds);
+    std::printf(
+        "full grid rebuild:                     %8.1f ms max, %.1f ms mean\n", rebuildMax, rebuildSum / kRebuilds);
     std::printf("longest stall during grid rebuilds:    %8.1f ms   (target: under 100 ms)\n", rebuildStall);
     std::printf("collapse / expand of the 2000-tile group: %.1f ms / %.1f ms, longest stall %.1f ms\n", collapseMs,
         expandMs, collapseStall);
@@ -578,10 +578,10 @@ int main(int argc, char **argv)
         static_cast<long long>(fast.size()), callSeconds, callSeconds > 0 ? fast.size() / callSeconds : 0.0);
     std::printf("  live records before %lld, after %lld\n", static_cast<long long>(liveBefore),
         static_cast<long long>(liveAfter));
-    std::printf("longest stall at full speed:           %8.1f ms   (the socket reads up to 1 MiB per pass)\n",
-        fastStall);
-    std::printf("longest stall at %d events/s:        %8.1f ms   (target: under 100 ms)\n", kPacedPerSecond,
-        pacedStall);
+    std::printf(
+        "longest stall at full speed:           %8.1f ms   (the socket reads up to 1 MiB per pass)\n", fastStall);
+    std::printf(
+        "longest stall at %d events/s:        %8.1f ms   (target: under 100 ms)\n", kPacedPerSecond, pacedStall);
     std::printf("peak RSS:                              %8.1f MiB  (target: under 250 MB)\n", peakRssKiB() / 1024.0);
     pbx.stop();
     if (!ok) {

@@ -18,15 +18,16 @@
 #include <sys/resource.h>
 
 #include "PbxModel.h"
-#include "ami/ManagerSocket.h"
 #include "core/Paths.h"
-#include "core/XmlReader.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/TQuorManager.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
+#include "testsupport/AmiSync.h"
 #include "testsupport/FakeAmiServer.h"
+#include "testsupport/LoopbackPhone.h"
+#include "testsupport/SettingsFile.h"
 
 namespace {
 
@@ -178,11 +179,7 @@ protected:
     void run() override
     {
         FakeAmiServer server;
-        server.addResponder(QStringLiteral("Ping"), [&server](const QStringList &action) {
-            server.clearReceived();
-            return "Event: UserEvent\r\nUserEvent: Sync\r\nMark: "
-                + FakeAmiServer::valueOf(action, QStringLiteral("ActionID")).toLatin1() + "\r\n\r\n";
-        });
+        server.answerPings();
         for (const char *action : { "Login", "Command", "SIPShowPeer", "MailBoxCount", "DBGet", "QueueStatus" })
             server.addResponder(QLatin1String(action), [this, &server](const QStringList &a) {
                 // The record of every action would grow without end.
@@ -250,12 +247,6 @@ bool waitUntil(const std::function<bool()> &done)
     return true;
 }
 
-void writeSetting(XmlReader &xml, const char *section, const char *key, const QString &value)
-{
-    xml.addValue(QLatin1String(key), value, QLatin1String(section));
-    xml.setValue(QLatin1String(key), value, QLatin1String(section));
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -273,24 +264,12 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     Paths::init();
     Paths::setDataDir(home.path() + QStringLiteral("/.quor/"));
-    {
-        XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
-        xml.createRoot(QStringLiteral("quorer"));
-        writeSetting(xml, "manager", "use_phone_ip", QStringLiteral("no"));
-        writeSetting(xml, "manager", "server", QStringLiteral("127.0.0.1"));
-        writeSetting(xml, "manager", "port", QString::number(pbx.port()));
-        writeSetting(xml, "agent", "server", QStringLiteral("127.0.0.1"));
-        writeSetting(xml, "agent", "port", QStringLiteral("9"));
-        xml.save();
-    }
+    writeSettingKeys({ { QStringLiteral("manager/use_phone_ip"), QStringLiteral("no") },
+        { QStringLiteral("manager/server"), QStringLiteral("127.0.0.1") },
+        { QStringLiteral("manager/port"), QString::number(pbx.port()) } });
 
     TQuorSettings settings;
-    TQuorPhone::Options options;
-    options.voip.engine.bindAddress = "127.0.0.1";
-    options.voip.engine.port = 0;
-    options.voip.useSoundCard = false;
-    options.clickToDialPort = -1;
-    TQuorPhone phone(&settings, options);
+    TQuorPhone phone(&settings, loopbackPhoneOptions());
     phone.setExitFunction([](int) {});
     QElapsedTimer clock;
     clock.start();
@@ -299,19 +278,8 @@ int main(int argc, char **argv)
     window.show();
 
     QuorExtensions *panel = window.extensions();
-    ManagerSocket *socket = window.socket();
-    int seen = 0;
-    int sent = 0;
-    QObject::connect(socket, &ManagerSocket::UserEvent, &app, [&seen](const QStringList &e) {
-        if (ManagerSocket::getValue(QStringLiteral("UserEvent"), e) == QLatin1String("Sync"))
-            seen = ManagerSocket::getValue(QStringLiteral("Mark"), e).toInt();
-    });
-    // Everything sent before the ping has been handled once its answer is.
-    const auto sync = [&] {
-        const int mark = ++sent;
-        socket->sendCommand(QStringLiteral("Action: Ping\r\nActionID: %1\r\n\r\n").arg(mark));
-        return waitUntil([&] { return seen >= mark; });
-    };
+    AmiSync syncer(window.socket());
+    const auto sync = [&syncer] { return syncer.sync(kTimeoutMs); };
     int texts = 0;
     QObject::connect(panel, &QuorExtensions::AsteriskCommand, &app, [&texts] { ++texts; });
 

@@ -13,7 +13,8 @@ using AmiAction::value;
 
 inline QString sipDetails(const QString &name)
 {
-    return QStringLiteral("Action: SIPShowPeer\r\nPeer: ") + value(name) + QStringLiteral("\r\nActionID: SIPShowPeer\r\n\r\n");
+    return QStringLiteral("Action: SIPShowPeer\r\nPeer: ") + value(name)
+        + QStringLiteral("\r\nActionID: SIPShowPeer\r\n\r\n");
 }
 
 inline QString iaxDetails(const QString &name)

@@ -100,8 +100,8 @@ public:
     QScrollArea *scrollArea = nullptr;
     QAction *phoneAction = nullptr;
     QAction *menuAction = nullptr;
-    TGridLayout *grid = nullptr;                // owned
-    QList<Channel *> *channels = nullptr;       // owned, with its records
+    TGridLayout *grid = nullptr; // owned
+    QList<Channel *> *channels = nullptr; // owned, with its records
     TQuorSettings *settings = nullptr;
     TQuorPhone *phone = nullptr;
     TQuorGroupsEdit *groupsEdit = nullptr;
@@ -158,10 +158,16 @@ private:
     QuorAgent *tileOf(const QString &ext, const QString &channelTech) const;
     // The tiles of two extensions, in list order.
     QList<QuorAgent *> tilesOf(const QString &a, const QString &b) const;
+    void setPartnersHeld(const QString &uniqueid, bool held);
+    // The channel a leg moved by the PBX stands for: "AsyncGoto/SIP/102-0c0d<ZOMBIE>"
+    // gives SIP/102-0c0d; any other name stays whole.
+    static QString unwrapAsyncGoto(const QString &channel);
+    // The same, and also "Parked/SIP/101-0a1b" for SIP/101-0a1b.
+    static QString cleanChannelName(const QString &channel);
 
     TileIndex m_index;
-    QHash<QString, Channel *> m_records;    // by Uniqueid
-    QHash<Channel *, quint64> m_sequence;   // creation order, which is the list order
+    QHash<QString, Channel *> m_records; // by Uniqueid
+    QHash<Channel *, quint64> m_sequence; // creation order, which is the list order
     quint64 m_nextSequence = 0;
     QSet<Channel *> m_hangingUp;
     QMenu *m_menu = nullptr;

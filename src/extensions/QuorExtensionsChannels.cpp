@@ -31,20 +31,6 @@ bool unknownName(const QString &name)
     return name.isEmpty() || name.contains(QLatin1String("Unknown")) || name.contains(QLatin1String("unknown"));
 }
 
-// The channel a parked or redirected leg really is: "AsyncGoto/SIP/101-0a1b<ZOMBIE>"
-// and "Parked/SIP/101-0a1b" both stand for SIP/101-0a1b.
-QString cleanChannelName(const QString &channel)
-{
-    if (channel.contains(QLatin1String("AsyncGoto"))) {
-        const QString rest = channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-        const qsizetype angle = rest.indexOf(QLatin1Char('<'));
-        return angle < 0 ? rest : rest.left(angle);
-    }
-    if (channel.contains(QLatin1String("Parked")) || channel.contains(QLatin1String("Parking")))
-        return channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-    return channel;
-}
-
 bool sideOf(const QuorAgent *tile, const QString &ext, const QString &tech)
 {
     return Channel::matches(ext, tech, tile->extension, tile->tech);
@@ -53,6 +39,24 @@ bool sideOf(const QuorAgent *tile, const QString &ext, const QString &tech)
 } // namespace
 
 // ---------------------------------------------------------------- creation, renaming, caller id
+
+QString QuorExtensions::unwrapAsyncGoto(const QString &channel)
+{
+    if (!channel.contains(QLatin1String("AsyncGoto")))
+        return channel;
+    const QString rest = channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
+    const qsizetype angle = rest.indexOf(QLatin1Char('<'));
+    return angle < 0 ? rest : rest.left(angle);
+}
+
+QString QuorExtensions::cleanChannelName(const QString &channel)
+{
+    if (channel.contains(QLatin1String("AsyncGoto")))
+        return unwrapAsyncGoto(channel);
+    if (channel.contains(QLatin1String("Parked")) || channel.contains(QLatin1String("Parking")))
+        return channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
+    return channel;
+}
 
 void QuorExtensions::newChannel(QStringList message)
 {

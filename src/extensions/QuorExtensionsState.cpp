@@ -25,17 +25,6 @@ bool containsAny(const QString &text, const QStringList &parts)
     return false;
 }
 
-// A parked channel may be reported as Asterisk moved it:
-// "AsyncGoto/SIP/102-0c0d<ZOMBIE>" stands for SIP/102-0c0d.
-QString parkedChannelName(const QString &channel)
-{
-    if (!channel.contains(QLatin1String("AsyncGoto")))
-        return channel;
-    const QString rest = channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-    const qsizetype angle = rest.indexOf(QLatin1Char('<'));
-    return angle < 0 ? rest : rest.left(angle);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- voicemail, caller names, DND, forward
@@ -168,37 +157,37 @@ void QuorExtensions::leave(QStringList message)
 
 void QuorExtensions::hold(QStringList message)
 {
-    // The parties linked to the held channel change, not its own tile.
-    Channel *held = recordOf(value("Uniqueid", message));
-    if (!held)
-        return;
-    const QList<QuorAgent *> list = tiles;
-    for (QuorAgent *tile : list) {
-        if (tile->linkedChannel != held || !tile->channel)
-            continue;
-        tile->channel->setState(QStringLiteral("Hold"));
-        tile->setHold();
-    }
+    setPartnersHeld(value("Uniqueid", message), true);
 }
 
 void QuorExtensions::unhold(QStringList message)
 {
-    Channel *held = recordOf(value("Uniqueid", message));
-    if (!held)
+    setPartnersHeld(value("Uniqueid", message), false);
+}
+
+// A hold changes the tiles of the parties linked to the held channel, not the
+// tile bound to that channel itself.
+void QuorExtensions::setPartnersHeld(const QString &uniqueid, bool held)
+{
+    Channel *record = recordOf(uniqueid);
+    if (!record)
         return;
     const QList<QuorAgent *> list = tiles;
     for (QuorAgent *tile : list) {
-        if (tile->linkedChannel != held || !tile->channel)
+        if (tile->linkedChannel != record || !tile->channel)
             continue;
-        tile->channel->setState(QStringLiteral("Unhold"));
-        tile->setActive();
+        tile->channel->setState(held ? QStringLiteral("Hold") : QStringLiteral("Unhold"));
+        if (held)
+            tile->setHold();
+        else
+            tile->setActive();
     }
 }
 
 void QuorExtensions::parkedCall(QStringList message)
 {
     const QString exten = value("Exten", message);
-    const QString channel = parkedChannelName(value("Channel", message));
+    const QString channel = unwrapAsyncGoto(value("Channel", message));
     if (QuorAgent *tile = tileOf(ManagerSocket::extFromChannel(channel), ManagerSocket::techFromChannel(channel)))
         tile->setParkSlot(exten);
     if (Channel *record = recordNamed(channel)) {
@@ -212,7 +201,7 @@ void QuorExtensions::unParkedCall(QStringList message)
 {
     const QString event = value("Event", message);
     const QString exten = value("Exten", message);
-    const QString channel = parkedChannelName(value("Channel", message));
+    const QString channel = unwrapAsyncGoto(value("Channel", message));
     const QString from = value("From", message);
     const QString callerId = value("CallerID", message);
     QString callerIdName = value("CallerIDName", message);

@@ -275,6 +275,8 @@ void TQuorManager::createDockWindows()
         { { QStringLiteral("QuorManager Menu"), QStringLiteral("/en/quormanager-help/quormanager-help/menu.php") },
             { QStringLiteral("QuorManager Interface"),
                 QStringLiteral("/en/quormanager-help/quormanager-help/interface.php") } }));
+    // The strip spans the bar: its middle stretches, the exit button ends it.
+    m_menu->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     toolBar->addWidget(m_menu);
     addToolBar(Qt::TopToolBarArea, toolBar);
     m_viewMenu->addAction(toolBar->toggleViewAction());
@@ -384,6 +386,9 @@ void TQuorManager::hideMessage()
 
 void TQuorManager::setupLablel()
 {
+    // The phone may announce its options while the window is still built.
+    if (!m_dndAction)
+        return;
     readPhoneOptions();
     const auto label = [](QAction *action, bool on, const QString &disable, const QString &enable) {
         action->setText(on ? disable : enable);

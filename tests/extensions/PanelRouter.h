@@ -197,12 +197,11 @@ private:
         const QString option = value("Option", message);
         if (m_panel->useFreePBX && key == QLatin1String("cidname"))
             m_panel->dbCidName(message);
-        if (family == m_panel->dndFamily)
+        if (isDndFamily(family))
             m_panel->dbDnd(message);
         if (option == QLatin1String("dnd"))
             m_panel->dbDnd(message);
-        if (family == m_panel->fwdFamilyAll || family == m_panel->fwdFamilyBusy
-            || family == m_panel->fwdFamilyNoAnswer)
+        if (isFwdFamily(family))
             m_panel->dbFwd(message);
         if (option == QLatin1String("fwd"))
             m_panel->dbFwd(message);
@@ -213,10 +212,19 @@ private:
         const QString act = value("Act", message);
         const QString user
             = m_newAsterisk ? value("User", message) : ManagerSocket::extFromChannel(value("Channel", message));
-        if (act == m_panel->dndFamily)
+        if (isDndFamily(act))
             m_panel->checkDnd(user);
-        if (act == m_panel->fwdFamilyAll || act == m_panel->fwdFamilyBusy || act == m_panel->fwdFamilyNoAnswer)
+        if (isFwdFamily(act))
             m_panel->checkFwd(user, act);
+    }
+
+    // An unset family names nothing: a message without the key must not match it.
+    bool isDndFamily(const QString &family) const { return !family.isEmpty() && family == m_panel->dndFamily; }
+    bool isFwdFamily(const QString &family) const
+    {
+        return !family.isEmpty()
+            && (family == m_panel->fwdFamilyAll || family == m_panel->fwdFamilyBusy
+                || family == m_panel->fwdFamilyNoAnswer);
     }
 
     ManagerSocket *m_socket;

@@ -33,7 +33,7 @@ public:
     QString version = QStringLiteral("1.4.21");
     QString driver = QStringLiteral("Zap"); // "Zap", "dahdi" or "none"
     QHash<QString, int> voicemail; // mailbox -> new messages
-    QHash<QString, QString> db;    // "family/key" -> value
+    QHash<QString, QString> db; // "family/key" -> value
     bool acceptLogin = true;
 
     // The reply to one action (its lines without "\r\n"); "" for none.
@@ -49,15 +49,17 @@ public:
             return sipDetails(valueOf(action, "Peer"));
         if (name == QLatin1String("mailboxcount")) {
             const QString box = valueOf(action, "MailBox");
-            return "Response: Success\r\nActionID: " + id + "\r\nMessage: Mailbox Message Count\r\nMailbox: "
-                + box.toLatin1() + "\r\nNewMessages: " + QByteArray::number(voicemail.value(box))
-                + "\r\nOldMessages: 0\r\n\r\n";
+            return "Response: Success\r\nActionID: " + id
+                + "\r\nMessage: Mailbox Message Count\r\nMailbox: " + box.toLatin1()
+                + "\r\nNewMessages: " + QByteArray::number(voicemail.value(box)) + "\r\nOldMessages: 0\r\n\r\n";
         }
         if (name == QLatin1String("dbget"))
             return dbGet(id, valueOf(action, "Family"), valueOf(action, "Key"));
         if (name == QLatin1String("queuestatus"))
-            return "Response: Success\r\nActionID: " + id + "\r\nMessage: Queue status will follow\r\n\r\n"
-                   "Event: QueueStatusComplete\r\nActionID: " + id + "\r\n\r\n";
+            return "Response: Success\r\nActionID: " + id
+                + "\r\nMessage: Queue status will follow\r\n\r\n"
+                  "Event: QueueStatusComplete\r\nActionID: "
+                + id + "\r\n\r\n";
         if (name == QLatin1String("command"))
             return command(id, valueOf(action, "Command"));
         return {};
@@ -99,10 +101,7 @@ private:
         return list;
     }
 
-    static QByteArray callerId(const Peer &p)
-    {
-        return "\"" + p.callerName.toUtf8() + "\" <" + p.name.toUtf8() + ">";
-    }
+    static QByteArray callerId(const Peer &p) { return "\"" + p.callerName.toUtf8() + "\" <" + p.name.toUtf8() + ">"; }
 
     static QByteArray noSuchCommand(const QByteArray &id, const QString &command)
     {
@@ -132,13 +131,15 @@ private:
         }
         if (command.startsWith(QLatin1String("iax2 show peer ")))
             return iaxDetails(id, command.mid(15));
-        if (command.startsWith(QLatin1String("zap show channel ")) || command.startsWith(QLatin1String("dahdi show channel ")))
+        if (command.startsWith(QLatin1String("zap show channel "))
+            || command.startsWith(QLatin1String("dahdi show channel ")))
             return zapDetails(id, command.mid(command.lastIndexOf(QLatin1Char(' ')) + 1));
         if (command.startsWith(QLatin1String("database showkey ")))
             return showkey(id, command.mid(17));
         if (command == QLatin1String("show channels"))
-            return follows(id, "Channel              Location             State   Application(Data)\n"
-                               "0 active channels\n0 active calls\n");
+            return follows(id,
+                "Channel              Location             State   Application(Data)\n"
+                "0 active channels\n0 active calls\n");
         return {};
     }
 
@@ -162,7 +163,8 @@ private:
     {
         const Peer *p = find(QStringLiteral("SIP"), name);
         if (!p)
-            return "Response: Error\r\nActionID: SIPShowPeer\r\nMessage: Peer " + name.toLatin1() + " not found.\r\n\r\n";
+            return "Response: Error\r\nActionID: SIPShowPeer\r\nMessage: Peer " + name.toLatin1()
+                + " not found.\r\n\r\n";
         return "Response: Success\r\nActionID: SIPShowPeer\r\nChanneltype: SIP\r\nObjectName: " + name.toLatin1()
             + "\r\nChanObjectType: peer\r\nSecretExist: Y\r\nContext: " + p->context.toLatin1()
             + "\r\nVoiceMailbox: " + p->mailbox.toLatin1() + "\r\nCallerid: " + callerId(*p)
@@ -175,9 +177,10 @@ private:
         if (!p)
             return follows(id, "No such peer '" + name.toLatin1() + "'\n");
         return follows(id,
-            "\n\n  * Name       : " + name.toLatin1() + "\n  Secret       : <Set>\n  Context      : "
-                + p->context.toLatin1() + "\n  Mailbox      : " + p->mailbox.toLatin1()
-                + "\n  Callerid     : " + callerId(*p) + "\n  Addr->IP     : 10.0.0.6 Port 4569\n"
+            "\n\n  * Name       : " + name.toLatin1()
+                + "\n  Secret       : <Set>\n  Context      : " + p->context.toLatin1()
+                + "\n  Mailbox      : " + p->mailbox.toLatin1() + "\n  Callerid     : " + callerId(*p)
+                + "\n  Addr->IP     : 10.0.0.6 Port 4569\n"
                   "  Codec Order  : (ulaw|gsm)\n  Status       : "
                 + (p->reachable ? "OK (5 ms)" : "UNREACHABLE") + "\n");
     }
@@ -187,9 +190,9 @@ private:
         const Peer *p = find(QStringLiteral("Zap"), name);
         if (!p)
             return follows(id, "Unable to find given channel " + name.toLatin1() + "\n");
-        return follows(id, "Channel: " + name.toLatin1() + "\nContext: " + p->context.toLatin1()
-                + "\nCaller ID: " + name.toLatin1() + "\nCaller ID name: " + p->callerName.toUtf8()
-                + "\nDefault law: ulaw\n");
+        return follows(id,
+            "Channel: " + name.toLatin1() + "\nContext: " + p->context.toLatin1() + "\nCaller ID: " + name.toLatin1()
+                + "\nCaller ID name: " + p->callerName.toUtf8() + "\nDefault law: ulaw\n");
     }
 
     QByteArray dbGet(const QByteArray &id, const QString &family, const QString &key) const
@@ -197,9 +200,11 @@ private:
         const auto it = db.constFind(family + QLatin1Char('/') + key);
         if (it == db.constEnd())
             return "Response: Error\r\nActionID: " + id + "\r\nMessage: Database entry not found\r\n\r\n";
-        return "Response: Success\r\nActionID: " + id + "\r\nMessage: Result will follow\r\n\r\n"
-               "Event: DBGetResponse\r\nFamily: " + family.toLatin1() + "\r\nKey: " + key.toLatin1() + "\r\nVal: "
-            + it->toLatin1() + "\r\nActionID: " + id + "\r\n\r\n";
+        return "Response: Success\r\nActionID: " + id
+            + "\r\nMessage: Result will follow\r\n\r\n"
+              "Event: DBGetResponse\r\nFamily: "
+            + family.toLatin1() + "\r\nKey: " + key.toLatin1() + "\r\nVal: " + it->toLatin1() + "\r\nActionID: " + id
+            + "\r\n\r\n";
     }
 
     QByteArray showkey(const QByteArray &id, const QString &key) const

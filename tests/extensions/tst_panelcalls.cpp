@@ -13,11 +13,7 @@
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/QuorExtensions.h"
-#include "extensions/TExtensionGroup.h"
-#include "extensions/TGridLayout.h"
-#include "extensions/TQuorGroupsEdit.h"
 #include "testsupport/FakeAmiServer.h"
-#include "testsupport/WidgetShot.h"
 
 using Events = QList<QStringList>;
 
@@ -32,8 +28,8 @@ QStringList newChannel(const QString &channel, const QString &uniqueid, const QS
 
 QStringList link(const char *event, const QString &c1, const QString &c2, const QString &u1, const QString &u2)
 {
-    return { QStringLiteral("Event: ") + QLatin1String(event), "Channel1: " + c1, "Channel2: " + c2,
-        "Uniqueid1: " + u1, "Uniqueid2: " + u2, "CallerID1: " + ManagerSocket::extFromChannel(c1),
+    return { QStringLiteral("Event: ") + QLatin1String(event), "Channel1: " + c1, "Channel2: " + c2, "Uniqueid1: " + u1,
+        "Uniqueid2: " + u2, "CallerID1: " + ManagerSocket::extFromChannel(c1),
         "CallerID2: " + ManagerSocket::extFromChannel(c2) };
 }
 
@@ -86,8 +82,6 @@ private slots:
     void eventSplitOverTwoWrites();
     void dropInMidMessage();
     void hangupInsideItsOwnHangup();
-
-    void screenshot();
 
 private:
     void pushAll(const Events &events);
@@ -160,12 +154,12 @@ void TestPanelCalls::records_data()
 
     const QStringList second = newChannel("SIP/103-b", "1.2", "Up", "555", "Caller");
     QTest::newRow("rename") << false
-                            << Events { second, { "Event: Rename", "Oldname: SIP/103-b", "Newname: SIP/104-x",
-                                                    "Uniqueid: 1.2" } }
+                            << Events { second,
+                                   { "Event: Rename", "Oldname: SIP/103-b", "Newname: SIP/104-x", "Uniqueid: 1.2" } }
                             << "SIP/104-x|555|Caller";
     QTest::newRow("zombie rename") << false
-                                   << Events { second, { "Event: Rename", "Newname: SIP/103-b<ZOMBIE>",
-                                                           "Uniqueid: 1.2" } }
+                                   << Events { second,
+                                          { "Event: Rename", "Newname: SIP/103-b<ZOMBIE>", "Uniqueid: 1.2" } }
                                    << "SIP/103-b|555|Caller";
     QTest::newRow("masquerade takes the other caller id")
         << true
@@ -174,8 +168,9 @@ void TestPanelCalls::records_data()
         << "SIP/103-b|101|Alice";
     QTest::newRow("unknown caller name is the tile's")
         << false
-        << Events { second, { "Event: Newcallerid", "Channel: SIP/103-b", "CallerID: 556", "CallerIDName: <Unknown>",
-                                "Uniqueid: 1.2" } }
+        << Events { second,
+               { "Event: Newcallerid", "Channel: SIP/103-b", "CallerID: 556", "CallerIDName: <Unknown>",
+                   "Uniqueid: 1.2" } }
         << "SIP/103-b|556|Cleo";
     QTest::newRow("async goto and parked names")
         << false
@@ -202,30 +197,33 @@ void TestPanelCalls::queueHoldPark_data()
     QTest::addColumn<QString>("tile101");
     QTest::addColumn<QString>("tile102");
 
-    const QStringList park { "Event: ParkedCall", "Exten: 701", "Channel: AsyncGoto/SIP/102-b<ZOMBIE>",
-        "CallerID: 102", "CallerIDName: Bob" };
+    const QStringList park { "Event: ParkedCall", "Exten: 701", "Channel: AsyncGoto/SIP/102-b<ZOMBIE>", "CallerID: 102",
+        "CallerIDName: Bob" };
     const auto parkEnd = [](const char *event, const char *space) {
         return QStringList { QStringLiteral("Event: ") + QLatin1String(event),
-            QStringLiteral("Exten: ") + QLatin1String(space), "Channel: SIP/102-b", "From: SIP/103-c",
-            "CallerID: 102", "CallerIDName: " };
+            QStringLiteral("Exten: ") + QLatin1String(space), "Channel: SIP/102-b", "From: SIP/103-c", "CallerID: 102",
+            "CallerIDName: " };
     };
-    QTest::newRow("queue join")
-        << Events { { "Event: Join", "Channel: SIP/101-a", "Queue: sales", "Uniqueid: 1.1" } } << "11 sales"
-        << "3 Alice";
-    QTest::newRow("queue leave")
-        << Events { { "Event: Join", "Channel: SIP/101-a", "Queue: sales", "Uniqueid: 1.1" },
-               { "Event: Leave", "Channel: SIP/101-a", "Queue: sales", "Uniqueid: 1.1" } }
-        << "5 " << "3 Alice";
+    QTest::newRow("queue join") << Events { { "Event: Join", "Channel: SIP/101-a", "Queue: sales", "Uniqueid: 1.1" } }
+                                << "11 sales"
+                                << "3 Alice";
+    QTest::newRow("queue leave") << Events { { "Event: Join", "Channel: SIP/101-a", "Queue: sales", "Uniqueid: 1.1" },
+        { "Event: Leave", "Channel: SIP/101-a", "Queue: sales", "Uniqueid: 1.1" } }
+                                 << "5 "
+                                 << "3 Alice";
     QTest::newRow("hold changes the other party") << Events { { "Event: Hold", "Uniqueid: 1.1" } } << "4 Bob"
                                                   << "6 Alice";
-    QTest::newRow("unhold")
-        << Events { { "Event: Hold", "Uniqueid: 1.1" }, { "Event: Unhold", "Uniqueid: 1.1" } } << "4 Bob"
-        << "5 Alice";
-    QTest::newRow("parked") << Events { park } << "4 Bob" << "10 Parked to: 701";
-    QTest::newRow("unparked") << Events { park, parkEnd("UnParkedCall", "701") } << "4 Bob" << "5 ";
-    QTest::newRow("give up") << Events { park, parkEnd("ParkedCallGiveUp", "701") } << "4 Bob" << "5 ";
-    QTest::newRow("timeout of another space")
-        << Events { park, parkEnd("ParkedCallTimeOut", "702") } << "4 Bob" << "10 Parked to: 701";
+    QTest::newRow("unhold") << Events { { "Event: Hold", "Uniqueid: 1.1" }, { "Event: Unhold", "Uniqueid: 1.1" } }
+                            << "4 Bob"
+                            << "5 Alice";
+    QTest::newRow("parked") << Events { park } << "4 Bob"
+                            << "10 Parked to: 701";
+    QTest::newRow("unparked") << Events { park, parkEnd("UnParkedCall", "701") } << "4 Bob"
+                              << "5 ";
+    QTest::newRow("give up") << Events { park, parkEnd("ParkedCallGiveUp", "701") } << "4 Bob"
+                             << "5 ";
+    QTest::newRow("timeout of another space") << Events { park, parkEnd("ParkedCallTimeOut", "702") } << "4 Bob"
+                                              << "10 Parked to: 701";
 }
 
 void TestPanelCalls::queueHoldPark()
@@ -293,77 +291,6 @@ void TestPanelCalls::hangupInsideItsOwnHangup()
     QCOMPARE(nested, 1);
     QVERIFY(!record);
     QVERIFY(!m_f->record(QStringLiteral("1.1")));
-}
-
-void TestPanelCalls::screenshot()
-{
-    if (qEnvironmentVariableIsEmpty("QUOR_SCREENSHOT_DIR"))
-        QSKIP("a tool: set QUOR_SCREENSHOT_DIR to write the panel's picture");
-    m_f.reset();
-    const char *names[] = { "Anna Berg", "Ben Cole", "Cara Diaz", "Dirk Epp", "Ella Fox", "Finn Gray", "Gina Hale",
-        "Hugo Iver", "Ines Jung", "Jan Kurz", "Kim Lang", "Lea Moor", "Max Nagel", "Nina Ott", "Olaf Pohl",
-        "Pia Quast", "Rolf Sand", "Sara Thal", "Timo Ulm", "Uta Voss", "Vera Wahl", "Willi Xander", "Yara Zell",
-        "Zeno Abt", "Alma Bock", "Bodo Carl", "Cleo Dahl", "Dana Eck", "Emil Falk", "Frida Gut", "Gero Holm",
-        "Hanna Isen", "Ivo Jost", "Jule Kiel", "Kai Lenz", "Lina Mohr", "Mats Nies", "Nele Orth", "Otto Pape",
-        "Paula Rau" };
-    QByteArray groups = "<!DOCTYPE xmlreader>\n<groups>\n";
-    const char *groupNames[] = { "Reception", "Sales", "Support" };
-    PanelFixture::Options options;
-    PbxModel model;
-    for (int g = 0; g < 3; ++g) {
-        groups += QByteArray("<group><name>") + groupNames[g]
-            + "</name><desc></desc><visible>yes</visible><expanded>yes</expanded><sort>num</sort>\n";
-        for (int i = g * 14; i < qMin(40, g * 14 + 14); ++i) {
-            const QByteArray ext = QByteArray::number(200 + i);
-            groups += "<extension><tech>SIP</tech><chan>" + ext + "</chan><uname>" + names[i]
-                + "</uname><ci></ci></extension>\n";
-            model.peers << PbxModel::peer("SIP", QLatin1String(ext), QLatin1String(names[i]));
-        }
-        groups += "</group>\n";
-    }
-    options.groupsFile = groups + "</groups>\n";
-    m_f = std::make_unique<PanelFixture>(options);
-    m_f->pbx = model;
-    m_f->pbx.peers[9].reachable = false;
-    m_f->pbx.peers[33].reachable = false;
-    m_f->pbx.db.insert(QStringLiteral("DND/207"), QStringLiteral("YES"));
-    m_f->pbx.db.insert(QStringLiteral("CF/224"), QStringLiteral("5550123"));
-    m_f->pbx.voicemail.insert(QStringLiteral("215@default"), 3);
-    QVERIFY(m_f->login());
-    const auto call = [&](int a, int b, const char *n) {
-        const QString ca = QStringLiteral("SIP/%1-%2a").arg(200 + a).arg(QLatin1String(n));
-        const QString cb = QStringLiteral("SIP/%1-%2b").arg(200 + b).arg(QLatin1String(n));
-        const QString ua = QLatin1String(n) + QStringLiteral(".1");
-        const QString ub = QLatin1String(n) + QStringLiteral(".2");
-        m_f->push(newChannel(ca, ua, "Ring", QString::number(200 + a), QLatin1String(names[a])));
-        m_f->push({ "Event: Newexten", "Channel: " + ca, "Extension: " + QString::number(200 + b), "Priority: 1",
-            "Uniqueid: " + ua });
-        m_f->push(newChannel(cb, ub, "Down", QString::number(200 + b), QLatin1String(names[b])));
-        m_f->push({ "Event: Newstate", "Channel: " + cb, "State: Ringing", "CallerID: " + QString::number(200 + a),
-            "CallerIDName: " + QLatin1String(names[a]), "Uniqueid: " + ub });
-        return std::make_pair(ca, cb);
-    };
-    qint64 now = 0;
-    Channel::setClock([&now] { return now; });
-    for (auto [a, b, n] : { std::tuple(1, 16, "c1"), std::tuple(3, 30, "c2"), std::tuple(18, 5, "c3") }) {
-        const auto [ca, cb] = call(a, b, n);
-        m_f->push(link("Link", ca, cb, QLatin1String(n) + QStringLiteral(".1"), QLatin1String(n) + QStringLiteral(".2")));
-    }
-    now = 83000;
-    for (Channel *c : std::as_const(*m_f->panel()->channels))
-        c->timeout();
-    call(12, 26, "r1"); // ringing
-    m_f->push(newChannel("SIP/221-x", "off.1", "Rsrvd")); // off hook
-    const auto [pa, pb] = call(35, 20, "p1");
-    m_f->push(link("Link", pa, pb, "p1.1", "p1.2"));
-    m_f->push({ "Event: ParkedCall", "Exten: 701", "Channel: " + pb, "CallerID: 220", "CallerIDName: Timo Ulm" });
-    m_f->push({ "Event: Hold", "Uniqueid: c3.1" });
-
-    QuorExtensions *panel = m_f->panel();
-    panel->resize(600, 636);
-    panel->show();
-    QVERIFY(QTest::qWaitForWindowExposed(panel));
-    QVERIFY(!saveWidgetShot(panel, QStringLiteral("extensions-panel")).isEmpty());
 }
 
 QTEST_MAIN(TestPanelCalls)

@@ -411,7 +411,7 @@ void TestQuorAgentActions::dragEnter()
     QuorAgent *t = tile();
     if (free)
         t->setIdle();
-    QMimeData *data = mime(format, format == QLatin1String("phone/call") ? call->dragPayload() : "102,Sales");
+    QMimeData *data = format == QLatin1String("phone/call") ? call->toMimeData() : mime(format, "102,Sales");
     bool result = false;
     const auto enter = [&] {
         QDragEnterEvent event(QPoint(60, 30), Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
@@ -441,11 +441,11 @@ void TestQuorAgentActions::callDrops()
     // from another application, which may name any address.
     TQuorCall *talking = m_fixture->talkTo(QStringLiteral("300"));
     QVERIFY(talking);
-    QScopedPointer<QMimeData> foreign(mime("phone/call", talking->dragPayload()));
+    QScopedPointer<QMimeData> foreign(talking->toMimeData());
     QDropEvent event(QPointF(60, 30), Qt::MoveAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
     idle->drop(&event);
     QVERIFY(!event.isAccepted());
-    QMimeData *data = mime("phone/call", talking->dragPayload());
+    QMimeData *data = talking->toMimeData();
     duringDrag(data, [&] { dropOn(idle, data); });
     QTRY_COMPARE(m_fixture->transferTargets(), QStringList { "101" });
     QVERIFY(m_fixture->hangUpAll());
@@ -460,15 +460,14 @@ void TestQuorAgentActions::callDrops()
     QCOMPARE(paired->currentCall, partner);
     TQuorCall stranger;
     stranger.state = CallHeld;
-    const QByteArray gone = std::make_unique<TQuorCall>()->dragPayload();
-    for (const QByteArray &payload : { stranger.dragPayload(), gone, QByteArray("0"), QByteArray("x1") }) {
-        QMimeData *bogus = mime("phone/call", payload);
+    QMimeData *gone = std::make_unique<TQuorCall>()->toMimeData();
+    for (QMimeData *bogus : { stranger.toMimeData(), gone, mime("phone/call", "0"), mime("phone/call", "x1") }) {
         bool accepted = true;
         duringDrag(bogus, [&] { accepted = dropOn(paired, bogus); });
         QVERIFY(!accepted);
     }
     QCOMPARE(held->state, int(CallHeld));
-    data = mime("phone/call", held->dragPayload());
+    data = held->toMimeData();
     duringDrag(data, [&] { QVERIFY(dropOn(paired, data)); });
     QCOMPARE(held->state, int(CallTransferring));
     QCOMPARE(partner->state, int(CallTransferring));

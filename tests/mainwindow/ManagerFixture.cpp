@@ -7,12 +7,12 @@
 
 #include "core/Logger.h"
 #include "core/Paths.h"
-#include "core/XmlReader.h"
 #include "ami/ManagerSocket.h"
 #include "mainwindow/BoxRunner.h"
 #include "mainwindow/TQuorManager.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
+#include "testsupport/LoopbackPhone.h"
 
 ManagerFixture::ManagerFixture()
 {
@@ -36,32 +36,14 @@ ManagerFixture::~ManagerFixture()
     TQuorSettings::setErrorBoxHandler({});
 }
 
-void ManagerFixture::writeKeys(const Keys &keys)
-{
-    XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
-    xml.createRoot(QStringLiteral("quorer"));
-    for (const auto &k : keys) {
-        const QString section = k.first.section(QLatin1Char('/'), 0, 0);
-        const QString key = k.first.section(QLatin1Char('/'), 1);
-        xml.addValue(key, k.second, section);
-        xml.setValue(key, k.second, section);
-    }
-    QVERIFY(xml.save());
-}
-
 void ManagerFixture::start(const Keys &keys)
 {
-    writeKeys(Keys { { QStringLiteral("manager/use_phone_ip"), QStringLiteral("no") },
-                  { QStringLiteral("manager/server"), QStringLiteral("127.0.0.1") },
-                  { QStringLiteral("manager/port"), QString::number(ami.port()) } }
-        + keys);
+    QVERIFY(writeSettingKeys(Keys { { QStringLiteral("manager/use_phone_ip"), QStringLiteral("no") },
+                                 { QStringLiteral("manager/server"), QStringLiteral("127.0.0.1") },
+                                 { QStringLiteral("manager/port"), QString::number(ami.port()) } }
+        + keys));
     settings = std::make_unique<TQuorSettings>();
-    TQuorPhone::Options options;
-    options.voip.engine.bindAddress = "127.0.0.1";
-    options.voip.engine.port = 0;
-    options.voip.useSoundCard = false;
-    options.clickToDialPort = -1;
-    phone = std::make_unique<TQuorPhone>(settings.get(), options);
+    phone = std::make_unique<TQuorPhone>(settings.get(), loopbackPhoneOptions());
     phone->setExitFunction([this](int status) { exits << status; });
     manager = std::make_unique<TQuorManager>(phone.get(), settings.get());
 }
@@ -99,26 +81,17 @@ int ManagerFixture::countId(const QString &id) const
 
 void ManagerFixture::answerAsPbx()
 {
-    ami.addResponder(QStringLiteral("Ping"), [](const QStringList &action) {
-        return "Event: UserEvent\r\nUserEvent: Sync\r\nMark: "
-            + FakeAmiServer::valueOf(action, QStringLiteral("ActionID")).toLatin1() + "\r\n\r\n";
-    });
+    ami.answerPings();
     for (const char *action : { "Login", "Command", "SIPShowPeer", "MailBoxCount", "DBGet", "QueueStatus" })
         ami.addResponder(QLatin1String(action), [this](const QStringList &a) { return pbx.answer(a); });
 }
 
 void ManagerFixture::sync()
 {
-    if (m_mark == 0) {
-        QObject::connect(manager->socket(), &ManagerSocket::UserEvent, manager.get(), [this](const QStringList &e) {
-            if (ManagerSocket::getValue(QStringLiteral("UserEvent"), e) == QLatin1String("Sync"))
-                m_seen = ManagerSocket::getValue(QStringLiteral("Mark"), e).toInt();
-        });
-    }
-    const int mark = ++m_mark;
-    manager->socket()->sendCommand(QStringLiteral("Action: Ping\r\nActionID: %1\r\n\r\n").arg(mark));
-    if (!QTest::qWaitFor([&] { return m_seen >= mark; }, 10000))
-        qWarning("ManagerFixture: no answer to sync mark %d", mark);
+    if (!m_sync)
+        m_sync = std::make_unique<AmiSync>(manager->socket());
+    if (!m_sync->sync())
+        qWarning("ManagerFixture: no answer to a sync");
 }
 
 bool ManagerFixture::settle()

@@ -9,7 +9,9 @@
 #include <memory>
 
 #include "PbxModel.h"
+#include "testsupport/AmiSync.h"
 #include "testsupport/FakeAmiServer.h"
+#include "testsupport/SettingsFile.h"
 #include "testsupport/TestDataDir.h"
 
 class TQuorManager;
@@ -22,7 +24,7 @@ class TQuorSettings;
 class ManagerFixture
 {
 public:
-    using Keys = QList<QPair<QString, QString>>; // "section/key", value
+    using Keys = SettingKeys;
 
     ManagerFixture();
     ~ManagerFixture();
@@ -33,7 +35,6 @@ public:
     // Unlocks the settings, sets one widget of the Manager page (a line edit's
     // text, or a check box: "yes" checks it) and applies the page.
     void applyManagerPage(const QString &widget, const QString &value);
-    void writeKeys(const Keys &keys);
 
     // Lets the fake server answer every query as the PBX model says.
     void answerAsPbx();
@@ -65,8 +66,7 @@ public:
     PbxModel pbx;
 
 private:
-    int m_mark = 0;
-    int m_seen = 0;
+    std::unique_ptr<AmiSync> m_sync;
     qsizetype m_sentCount = 0;
 };
 

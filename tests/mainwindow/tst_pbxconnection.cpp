@@ -1,7 +1,7 @@
 // The main window's connection to the PBX's manager interface against a fake
 // AMI server on loopback: login and start-up queries byte for byte, refusal,
-// drop and retry, settings changes, version and driver answers, and the
-// gateway's refusal of texts that are not one action.
+// a PBX that comes up late, settings changes, and the gateway's refusal of
+// texts that are not one action. Drops and answers: tst_routing.
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,13 +10,25 @@
 #include <QTest>
 
 #include "ManagerFixture.h"
-#include "AmiTexts.h"
 #include "core/Logger.h"
-#include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "mainwindow/TQuorManager.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
+
+namespace {
+
+// What the window sends after the login's lines, before any answer.
+const char kAfterLogin[] = "ActionID: logIn\r\n\r\n"
+                           "Action: Command\r\nCommand: show version\r\nActionID: getVersion\r\n\r\n"
+                           "Action: Command\r\nCommand: show version\r\nActionID: getVersion\r\n\r\n"
+                           "Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n"
+                           "Action: Command\r\nCommand: dahdi show status\r\nActionID: dahdiStatus\r\n\r\n"
+                           "Action: Command\r\nCommand: zap show status\r\nActionID: zapStatus\r\n\r\n"
+                           "Action: Command\r\nCommand: sip show peers\r\nActionID: SIPpeers\r\n\r\n"
+                           "Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXPeers\r\n\r\n";
+
+} // namespace
 
 class TestPbxConnection : public QObject
 {
@@ -26,13 +38,9 @@ private slots:
     void loginAndQueries_data();
     void loginAndQueries();
     void refusedLogin();
-    void dropClearsAndReconnects();
     void pbxUpLater();
     void settingsChanges_data();
     void settingsChanges();
-    void version_data();
-    void version();
-    void driverThenNone();
     void gatewayRefuses_data();
     void gatewayRefuses();
 };
@@ -64,7 +72,7 @@ void TestPbxConnection::loginAndQueries()
     f.start({ { QStringLiteral("manager/uname"), user },
         { QStringLiteral("manager/passwd"), TQuorSettings::scramblePassword(secret) } });
     QVERIFY(f.waitLoggedIn());
-    const QByteArray expected = login + AmiTexts::kLoginTail + AmiTexts::kStartupQueries;
+    const QByteArray expected = login + kAfterLogin;
     QTRY_VERIFY(f.ami.received().size() >= expected.size());
     QCOMPARE(f.ami.received().left(expected.size()), expected);
     QCOMPARE(f.phone->messageLabel()->text(), QStringLiteral("Manager: Authentication accepted"));
@@ -88,35 +96,6 @@ void TestPbxConnection::refusedLogin()
     QCOMPARE(f.actionIds(), QStringList { QStringLiteral("logIn") });
     QCOMPARE(connections.size(), 1);
     QVERIFY(f.ami.hasClient());
-}
-
-void TestPbxConnection::dropClearsAndReconnects()
-{
-    ManagerFixture f;
-    f.ami.addLoginRule(true);
-    f.start();
-    QVERIFY(f.waitLoggedIn());
-    f.ami.sendRaw(AmiTexts::versionAnswer("1.4.21"));
-    f.ami.sendRaw(AmiTexts::commandAnswer("showChannels", { "2 active channels", "1 active call" }));
-    QTRY_VERIFY(f.phone->labelAsterisk->text().contains(QLatin1String("1.4.21")));
-    f.phone->labelMesNum->setText(QStringLiteral("3"));
-    QVERIFY(f.manager->groupsEdit()->unsorted);
-
-    QSignalSpy connections(&f.ami, &FakeAmiServer::clientConnected);
-    QElapsedTimer clock;
-    clock.start();
-    f.ami.dropClient();
-    QTRY_COMPARE(f.phone->labelAsterisk->text(), QStringLiteral("Disconnected"));
-    QCOMPARE(f.phone->labelMesNum->text(), QStringLiteral("0"));
-    QCOMPARE(f.phone->labelAcCallsN->text(), QStringLiteral("0"));
-    QVERIFY(!f.manager->groupsEdit()->unsorted);
-    QVERIFY(f.manager->extensions()->tiles.isEmpty());
-    QVERIFY(!f.manager->isLoggedIn());
-
-    QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 5000);
-    QVERIFY2(clock.elapsed() >= 1500 && clock.elapsed() <= 4000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(f.waitLoggedIn());
-    QCOMPARE(f.countId(QStringLiteral("logIn")), 2);
 }
 
 void TestPbxConnection::pbxUpLater()
@@ -175,54 +154,6 @@ void TestPbxConnection::settingsChanges()
         QCOMPARE(connections.size(), 0);
     }
     QCOMPARE(f.actionIds().mid(0, asked.size()), asked);
-}
-
-void TestPbxConnection::version_data()
-{
-    QTest::addColumn<QByteArray>("version");
-    QTest::addColumn<bool>("newAsterisk");
-
-    QTest::newRow("1.4.21") << QByteArray("1.4.21") << true;
-    QTest::newRow("1.6.2.0") << QByteArray("1.6.2.0") << true;
-    QTest::newRow("1.2.40") << QByteArray("1.2.40") << false;
-}
-
-void TestPbxConnection::version()
-{
-    QFETCH(QByteArray, version);
-    QFETCH(bool, newAsterisk);
-
-    ManagerFixture f;
-    f.ami.addLoginRule(true);
-    f.ami.addRule(QStringLiteral("Command"), AmiTexts::versionAnswer(version), QStringLiteral("getVersion"));
-    f.start();
-    QTRY_COMPARE(f.phone->labelAsterisk->text(),
-        QStringLiteral("Asterisk : v.") + QString::fromLatin1(version) + QStringLiteral("\non: 127.0.0.1"));
-    QCOMPARE(f.manager->isNewAsterisk(), newAsterisk);
-    QCOMPARE(f.manager->extensions()->newAsterisk, newAsterisk);
-}
-
-// The PBX knows "dahdi" and answers "zap" with No such command: the channels
-// are asked once, of dahdi, and the driver ends as "none" for the window only.
-void TestPbxConnection::driverThenNone()
-{
-    ManagerFixture f;
-    f.ami.addLoginRule(true);
-    f.ami.addRule(QStringLiteral("Command"),
-        AmiTexts::commandAnswer("dahdiStatus",
-            { "Description                              Alarms  IRQ    bpviol CRC4",
-                "Wildcard TE122 Card 0                    OK      0      0      0" }),
-        QStringLiteral("dahdiStatus"));
-    f.ami.addRule(QStringLiteral("Command"),
-        AmiTexts::commandAnswer("zapStatus", { "No such command 'zap' (type 'help' for help)" }),
-        QStringLiteral("zapStatus"));
-    f.start();
-    QTRY_COMPARE(f.manager->driverName(), QStringLiteral("none"));
-    QTest::qWait(100);
-    QCOMPARE(f.countId(QStringLiteral("ZAPPeers")), 1);
-    QVERIFY(f.ami.received().contains("Command: dahdi show channels\r\nActionID: ZAPPeers\r\n\r\n"));
-    QVERIFY(f.manager->extensions()->dahdiDriver);
-    QVERIFY(!f.manager->extensions()->noDriver);
 }
 
 void TestPbxConnection::gatewayRefuses_data()

@@ -1,8 +1,10 @@
 // PBX events routed by the real main window to the real panel, against a fake
-// AMI server that answers as a PBX: the tiles, and the texts each event makes
-// the window send, in order.
+// AMI server that answers as a PBX: the tiles, the labels, and the texts each
+// event makes the window send, in order.
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "ManagerFixture.h"
@@ -60,6 +62,7 @@ class TestRouting : public QObject
 
 private slots:
     void loginDropAndRepeatedLogin();
+    void dahdiThenNone();
     void statuses_data();
     void statuses();
     void userEvents_data();
@@ -70,17 +73,23 @@ private slots:
     void renames();
 
 private:
-    std::unique_ptr<ManagerFixture> loggedIn(const QString &version = QStringLiteral("1.4.21"));
+    // zapAnswer: the PBX's own answer to "zap show status", when given.
+    std::unique_ptr<ManagerFixture> loggedIn(const QString &version = QStringLiteral("1.4.21"),
+        const QString &driver = QStringLiteral("Zap"), const QByteArray &zapAnswer = QByteArray());
 };
 
-std::unique_ptr<ManagerFixture> TestRouting::loggedIn(const QString &version)
+std::unique_ptr<ManagerFixture> TestRouting::loggedIn(
+    const QString &version, const QString &driver, const QByteArray &zapAnswer)
 {
     auto f = std::make_unique<ManagerFixture>();
+    if (!zapAnswer.isEmpty())
+        f->ami.addRule(QStringLiteral("Command"), zapAnswer, QStringLiteral("zapStatus"));
     f->pbx.peers = { PbxModel::peer(QStringLiteral("SIP"), QStringLiteral("101"), QStringLiteral("Alice")),
         PbxModel::peer(QStringLiteral("SIP"), QStringLiteral("102"), QStringLiteral("Bruno")),
         PbxModel::peer(QStringLiteral("IAX"), QStringLiteral("201"), QStringLiteral("Carla")),
         PbxModel::peer(QStringLiteral("Zap"), QStringLiteral("1"), QStringLiteral("Lobby")) };
     f->pbx.version = version;
+    f->pbx.driver = driver;
     f->answerAsPbx();
     f->start();
     if (!f->settle())
@@ -105,15 +114,37 @@ void TestRouting::loginDropAndRepeatedLogin()
     QCOMPARE(w->extensions()->tiles.size(), 4);
     QVERIFY(everyTileGrouped(w));
 
+    f->phone->labelMesNum->setText(QStringLiteral("3"));
+    f->phone->labelAcCallsN->setText(QStringLiteral("2"));
+    QSignalSpy connections(&f->ami, &FakeAmiServer::clientConnected);
+    QElapsedTimer clock;
+    clock.start();
     f->ami.dropClient();
-    QTRY_VERIFY(!w->isLoggedIn());
+    QTRY_COMPARE(f->phone->labelAsterisk->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(f->phone->labelMesNum->text(), QStringLiteral("0"));
+    QCOMPARE(f->phone->labelAcCallsN->text(), QStringLiteral("0"));
+    QVERIFY(!w->isLoggedIn());
     QVERIFY(w->extensions()->tiles.isEmpty());
     QVERIFY(w->groupsEdit()->groups().isEmpty());
     // The totals stay until the next count.
     QCOMPARE(f->phone->labelExtN->text(), QStringLiteral("4"));
-    QTRY_VERIFY_WITH_TIMEOUT(w->isLoggedIn(), 5000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 5000);
+    QVERIFY2(clock.elapsed() >= 1500 && clock.elapsed() <= 4000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(f->settle());
     QCOMPARE(w->extensions()->tiles.size(), 4);
+}
+
+// A PBX that knows "dahdi" answers "zap show status" with No such command:
+// the channels are asked once, of dahdi, and only the window ends on "none".
+void TestRouting::dahdiThenNone()
+{
+    auto f = loggedIn(QStringLiteral("1.4.21"), QStringLiteral("dahdi"),
+        PbxModel::follows("zapStatus", "No such command 'zap' (type 'help' for help)\n"));
+    QCOMPARE(f->manager->driverName(), QStringLiteral("none"));
+    QCOMPARE(f->countId(QStringLiteral("ZAPPeers")), 1);
+    QVERIFY(f->ami.received().contains("Command: dahdi show channels\r\nActionID: ZAPPeers\r\n\r\n"));
+    QVERIFY(f->manager->extensions()->dahdiDriver);
 }
 
 void TestRouting::statuses_data()
@@ -128,8 +159,6 @@ void TestRouting::statuses_data()
     const QString iaxCount = QStringLiteral("Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXCount\r\n\r\n");
     QTest::newRow("SIP unreachable") << QStringList { "Event: PeerStatus", "Peer: SIP/101", "PeerStatus: Unreachable" }
                                      << "SIP" << "101" << int(AgentUnavailable) << QStringList { showkey("101"), sipCount };
-    QTest::newRow("SIP unregistered") << QStringList { "Event: PeerStatus", "Peer: SIP/101", "PeerStatus: Unregistered" }
-                                      << "SIP" << "101" << int(AgentUnavailable) << QStringList { showkey("101"), sipCount };
     QTest::newRow("other status passed on")
         << QStringList { "Event: PeerStatus", "Peer: SIP/101", "PeerStatus: Lagged" } << "SIP" << "101" << int(AgentIdle)
         << QStringList { showkey("101"), sipCount };
@@ -186,6 +215,8 @@ void TestRouting::userEvents()
     QFETCH(QStringList, sent);
 
     auto f = loggedIn(version);
+    QCOMPARE(f->phone->labelAsterisk->text(), QStringLiteral("Asterisk : v.%1\non: 127.0.0.1").arg(version));
+    QCOMPARE(f->manager->isNewAsterisk(), !version.startsWith(QLatin1String("1.2")));
     f->push(event);
     QCOMPARE(f->takeSent(), sent);
 }
@@ -215,11 +246,8 @@ void TestRouting::showChannels()
     QFETCH(bool, linked);
 
     auto f = loggedIn();
-    for (const char *side : { "SIP/101-1\nu1", "SIP/102-2\nu2" }) {
-        const QStringList parts = QString::fromLatin1(side).split(QLatin1Char('\n'));
-        f->push({ "Event: Newchannel", "Channel: " + parts[0], "State: Up", "Uniqueid: " + parts[1],
-            "CallerID: 1", "CallerIDName: x" });
-    }
+    f->push({ "Event: Newchannel", "Channel: SIP/101-1", "State: Up", "Uniqueid: u1" });
+    f->push({ "Event: Newchannel", "Channel: SIP/102-2", "State: Up", "Uniqueid: u2" });
     f->takeSent();
     f->push(event);
     QCOMPARE(int(f->takeSent().count(kShowChannels)), requests);

@@ -42,6 +42,14 @@ void FakeAmiServer::addResponder(const QString &action, Responder responder, con
     m_rules.append({ action, actionId, {}, std::move(responder) });
 }
 
+void FakeAmiServer::answerPings()
+{
+    addResponder(QStringLiteral("Ping"), [](const QStringList &action) {
+        return "Event: UserEvent\r\nUserEvent: Sync\r\nMark: " + valueOf(action, QStringLiteral("ActionID")).toLatin1()
+            + "\r\n\r\n";
+    });
+}
+
 void FakeAmiServer::addLoginRule(bool accept)
 {
     addRule(QStringLiteral("Login"),

@@ -53,6 +53,9 @@ public:
     // sends nothing.
     using Responder = std::function<QByteArray(const QStringList &action)>;
     void addResponder(const QString &action, Responder responder, const QString &actionId = QString());
+    // Answers every "Action: Ping" with "Event: UserEvent", "UserEvent: Sync"
+    // and "Mark: " + its ActionID, behind everything written before (AmiSync).
+    void answerPings();
     // Answers "Action: Login" with success (or the PBX's refusal).
     void addLoginRule(bool accept = true);
     void clearRules() { m_rules.clear(); }
