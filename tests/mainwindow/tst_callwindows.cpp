@@ -22,6 +22,7 @@
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackCalls.h"
 #include "testsupport/WidgetShot.h"
 
 using namespace CallEvents;
@@ -31,10 +32,6 @@ namespace {
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
 const QString kAgent = QStringLiteral("SIP/101-0c0d");
-constexpr int kAnswer = 4;
-constexpr int kIaxFrame = 6;
-constexpr int kIaxTransfer = 0x22;
-constexpr int kCalledNumber = 1;
 
 QString redirect(const QString &channel, const QString &exten, const QString &context)
 {
@@ -71,12 +68,11 @@ private:
     // A new call listed in the named window; returns its channel.
     QString listCall(const QString &name, const QString &space = QStringLiteral("701"));
     void chooseFromMenu(CallWindow *w, QAction *action);
-    TQuorCall *talkingCall();
-    QStringList parkTransfers() const;
-    bool hangUpAll();
+    bool hangUpAll() { return LoopbackCalls::hangUpAll(m_f->phone.get(), m_pbx.get(), &m_dialogues); }
 
     std::unique_ptr<FakePbx> m_pbx;
     std::unique_ptr<ManagerFixture> m_f;
+    QList<quint16> m_dialogues;
     int m_calls = 0;
 };
 
@@ -249,41 +245,6 @@ void TestCallWindows::commands()
     }
 }
 
-TQuorCall *TestCallWindows::talkingCall()
-{
-    const FakePbx::Dialogue *previous = m_pbx->latest(QStringLiteral("call-in"));
-    const quint16 before = previous ? previous->localNo : 0;
-    m_f->phone->callNumber(QStringLiteral("300"));
-    const auto dialled = [&] {
-        const FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
-        return d && d->localNo != before && d->remoteNo != 0;
-    };
-    if (!QTest::qWaitFor(dialled, 10000))
-        return nullptr;
-    m_pbx->sendControl(m_pbx->latest(QStringLiteral("call-in"))->localNo, kAnswer);
-    return QTest::qWaitFor([this] { return m_f->phone->talkingCall(); }, 10000) ? m_f->phone->talkingCall() : nullptr;
-}
-
-QStringList TestCallWindows::parkTransfers() const
-{
-    QStringList targets;
-    for (const FakePbx::Frame &f : m_pbx->received()) {
-        if (f.type == kIaxFrame && f.subclass == kIaxTransfer)
-            targets << QString::fromUtf8(f.ies.value(kCalledNumber));
-    }
-    return targets;
-}
-
-bool TestCallWindows::hangUpAll()
-{
-    for (quint16 no = 100; no < 200; ++no) {
-        const FakePbx::Dialogue *d = m_pbx->dialogue(no);
-        if (d && d->kind != QLatin1String("reg") && !d->hungUp)
-            m_pbx->hangup(no);
-    }
-    return QTest::qWaitFor([this] { return m_f->phone->currentCalls().isEmpty(); }, 10000);
-}
-
 void TestCallWindows::dropOnParked_data()
 {
     QTest::addColumn<QString>("payload");
@@ -302,7 +263,7 @@ void TestCallWindows::dropOnParked()
     QFETCH(QString, payload);
     QFETCH(bool, parked);
 
-    TQuorCall *call = talkingCall();
+    TQuorCall *call = LoopbackCalls::talkTo(m_f->phone.get(), m_pbx.get(), QStringLiteral("300"), &m_dialogues);
     QVERIFY(call);
     TQuorCall stranger;
     stranger.callNo = call->callNo;
@@ -330,9 +291,9 @@ void TestCallWindows::dropOnParked()
     QCoreApplication::sendEvent(target, &drop);
     QCOMPARE(drop.isAccepted(), parked);
     if (parked)
-        QTRY_COMPARE(parkTransfers(), QStringList { "70" });
+        QTRY_COMPARE(LoopbackCalls::transferTargets(*m_pbx), QStringList { "70" });
     m_f->sync();
-    QCOMPARE(parkTransfers(), parked ? QStringList { "70" } : QStringList());
+    QCOMPARE(LoopbackCalls::transferTargets(*m_pbx), parked ? QStringList { "70" } : QStringList());
     QVERIFY(hangUpAll());
 }
 
