@@ -6,8 +6,6 @@ ACPark::ACPark(QWidget *container, QString ext, QString callerId)
     , callerId(std::move(callerId))
 {
     setupUi(this);
-    setDataStyle({ label_user, label_source, label_qtime }, 12);
-    setDataStyle({ label_destination }, 20);
     startClock(label_qtime);
 }
 

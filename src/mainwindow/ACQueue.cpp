@@ -7,7 +7,6 @@ ACQueue::ACQueue(QWidget *container, QString uniqueid, QString ext, QString call
     , callerId(std::move(callerId))
 {
     setupUi(this);
-    setDataStyle({ label_source, label_destination, label_qtime }, 12);
     startClock(label_qtime);
 }
 

@@ -23,6 +23,20 @@ QString CallRow::clockText(qint64 elapsedMs)
     return QTime(0, 0).addMSecs(int(elapsedMs % kDayMs)).toString(QStringLiteral("hh:mm:ss"));
 }
 
+QString CallRow::styleSheet()
+{
+    // Bold as well, for where "Arial Black" is missing.
+    return QStringLiteral(
+        "CallRow QLabel { font: bold 12px \"Arial Black\"; color: rgba(0, 0, 0, 210); }\n"
+        "ACPark QLabel#label_destination { font: bold 20px \"Arial Black\"; }\n"
+        "ACQueue QLabel#label_qtime_2, ACPark QLabel#label_from { font: 9px \"Arial\"; color: rgb(200, 0, 0); }\n"
+        "ACQueue QLabel#label_qtime_3 { font: 9px \"Arial\"; color: rgb(50, 50, 50); }\n"
+        "ACPark QLabel#label_src { font: 9px \"Arial\"; color: rgb(0, 130, 40); }\n"
+        "CallRow QFrame#frame { background-color: rgba(255, 255, 255, 70); border: 1px solid rgba(0, 0, 0, 35);"
+        " border-radius: 3px; }\n"
+        "CallRow QFrame#line, CallRow QFrame#line_2, CallRow QFrame#line_3 { color: rgba(0, 0, 0, 60); }\n");
+}
+
 void CallRow::startClock(QLabel *clockLabel)
 {
     m_clockLabel = clockLabel;
@@ -30,14 +44,6 @@ void CallRow::startClock(QLabel *clockLabel)
     clock.start();
     timer.start(kTickMs);
     m_clockLabel->setText(QStringLiteral("00:00:00"));
-}
-
-void CallRow::setDataStyle(const QList<QLabel *> &labels, int pixelSize)
-{
-    // Bold as well, for where "Arial Black" is missing.
-    const QString style = QStringLiteral("font: bold %1px \"Arial Black\"; color: rgba(0, 0, 0, 210);").arg(pixelSize);
-    for (QLabel *label : labels)
-        label->setStyleSheet(style);
 }
 
 void CallRow::timeout()

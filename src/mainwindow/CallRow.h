@@ -21,6 +21,9 @@ public:
     // "hh:mm:ss" of the time of day 00:00:00 plus elapsedMs, so it wraps at
     // 24 hours.
     static QString clockText(qint64 elapsedMs);
+    // The rows' fonts and colours, for the container that holds them: read
+    // once there rather than once per row.
+    static QString styleSheet();
 
     // Whether the row is still a cell of its table; a removed table row
     // leaves its widget to be deleted later.
@@ -37,10 +40,8 @@ public slots:
 protected:
     CallRow(QWidget *container, const QString &tableName);
 
-    // After the form is set up: the label of the clock, and the data labels'
-    // look.
+    // After the form is set up: the label of the clock.
     void startClock(QLabel *clockLabel);
-    static void setDataStyle(const QList<QLabel *> &labels, int pixelSize);
     // Appends the row to its table with the hidden items, or refreshes the
     // hidden items of its own table row: the widget stays in one row.
     void place(const QStringList &hidden);

@@ -15,6 +15,7 @@
 #include "core/CPushButton.h"
 #include "mainwindow/ActiveCall.h"
 #include "mainwindow/BoxRunner.h"
+#include "mainwindow/CallRow.h"
 #include "mainwindow/TQuorManager.h"
 
 namespace {
@@ -74,6 +75,7 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
     table->setStyleSheet(tr("QTableWidget { selection-color: rgb(180, 180, 180); selection-background-color: rgb(180, 180, 180);"
         " background-color: rgb(217, 201, 193); }"));
     static_cast<QGridLayout *>(parts.frame->layout())->addWidget(table, 0, 0);
+    parts.frame->setStyleSheet(parts.frame->styleSheet() + QLatin1Char('\n') + CallRow::styleSheet());
 
     struct Button
     {
