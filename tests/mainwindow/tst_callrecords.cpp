@@ -53,6 +53,7 @@ private slots:
     void events_data();
     void events();
     void rowsShowTheCall();
+    void recordsSurviveADrop();
     void clockText_data();
     void clockText();
 };
@@ -198,6 +199,23 @@ void TestCallRecords::rowsShowTheCall()
     QCOMPARE(shown(call->queueRow->label_destination), QStringLiteral("support"));
     QCOMPARE(f->manager->queueWindow()->table->rowCount(), 1);
     QCOMPARE(f->manager->queueWindow()->table->cellWidget(0, 0), call->queueRow.data());
+}
+
+// Losing the PBX connection keeps the records and their rows: their
+// Hangups may still come after the next login.
+void TestCallRecords::recordsSurviveADrop()
+{
+    auto f = loggedIn();
+    f->push(newchannel(kCaller, "u1", "Ring"));
+    f->push(join(kCaller, "u1", "sales"));
+    f->ami.dropClient();
+    QTRY_VERIFY(!f->manager->isLoggedIn());
+    QVERIFY(f->settle());
+    QCOMPARE(::records(f->manager.get()), QStringList { kCaller + " u1 50 300" });
+    QCOMPARE(keys(f->manager->queueWindow()->table), QStringList { "u1" });
+    f->push(hangup(kCaller, "u1"));
+    QVERIFY(f->manager->activeCalls.isEmpty());
+    QCOMPARE(f->manager->queueWindow()->table->rowCount(), 0);
 }
 
 void TestCallRecords::clockText_data()
