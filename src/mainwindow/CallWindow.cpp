@@ -72,8 +72,9 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
     table->setDragDropMode(QAbstractItemView::NoDragDrop);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setContextMenuPolicy(Qt::CustomContextMenu);
-    table->setStyleSheet(tr("QTableWidget { selection-color: rgb(180, 180, 180); selection-background-color: rgb(180, 180, 180);"
-        " background-color: rgb(217, 201, 193); }"));
+    table->setStyleSheet(
+        tr("QTableWidget { selection-color: rgb(180, 180, 180); selection-background-color: rgb(180, 180, 180);"
+           " background-color: rgb(217, 201, 193); }"));
     static_cast<QGridLayout *>(parts.frame->layout())->addWidget(table, 0, 0);
     parts.frame->setStyleSheet(parts.frame->styleSheet() + QLatin1Char('\n') + CallRow::styleSheet());
 

@@ -21,8 +21,8 @@ inline QStringList newchannel(const QString &channel, const QString &uid, const 
         line("CallerIDNum", callerIdNum), line("Uniqueid", uid) };
 }
 
-inline QStringList join(const QString &channel, const QString &uid, const QString &queue,
-    const QString &callerId = QStringLiteral("300"))
+inline QStringList join(
+    const QString &channel, const QString &uid, const QString &queue, const QString &callerId = QStringLiteral("300"))
 {
     return { "Event: Join", line("Channel", channel), line("CallerID", callerId), line("CallerIDName", "Anna"),
         line("Queue", queue), line("Position", "1"), line("Count", "1"), line("Uniqueid", uid) };
@@ -42,8 +42,8 @@ inline QStringList hangup(const QString &channel, const QString &uid)
     return lines << "Cause: 16";
 }
 
-inline QStringList parked(const QString &channel, const QString &space, const QString &from,
-    const QString &callerId = QStringLiteral("0612"))
+inline QStringList parked(
+    const QString &channel, const QString &space, const QString &from, const QString &callerId = QStringLiteral("0612"))
 {
     return { "Event: ParkedCall", line("Exten", space), line("Channel", channel), line("From", from),
         line("Timeout", "45"), line("CallerID", callerId), line("CallerIDName", "Anna") };

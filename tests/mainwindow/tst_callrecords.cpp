@@ -19,7 +19,8 @@ using namespace CallEvents;
 
 namespace {
 
-const QString kShowChannels = QStringLiteral("Action: command\r\nCommand: show channels\r\nActionID: showChannels\r\n\r\n");
+const QString kShowChannels
+    = QStringLiteral("Action: command\r\nCommand: show channels\r\nActionID: showChannels\r\n\r\n");
 const QString kCaller = QStringLiteral("SIP/300-0a1b");
 const QString kAgent = QStringLiteral("SIP/101-0c0d");
 
@@ -90,15 +91,14 @@ void TestCallRecords::events_data()
     QTest::newRow("join of a channel with two records")
         << QList<QStringList> { caller, caller, queued } << QStringList { inQueue, inQueue }
         << QStringList { "u1", "u1" } << none << none;
-    QTest::newRow("join of a channel without record")
-        << QList<QStringList> { caller, join("SIP/999-1", "u9", "sales") } << QStringList { ring } << none << none
-        << none;
+    QTest::newRow("join of a channel without record") << QList<QStringList> { caller, join("SIP/999-1", "u9", "sales") }
+                                                      << QStringList { ring } << none << none << none;
     QTest::newRow("link, caller on side 1")
-        << QList<QStringList> { caller, queued, bridge("Link", kCaller, "u1", kAgent, "u2") }
-        << QStringList { inQueue } << none << none << QStringList { kShowChannels };
+        << QList<QStringList> { caller, queued, bridge("Link", kCaller, "u1", kAgent, "u2") } << QStringList { inQueue }
+        << none << none << QStringList { kShowChannels };
     QTest::newRow("link, caller on side 2")
-        << QList<QStringList> { caller, queued, bridge("Link", kAgent, "u2", kCaller, "u1") }
-        << QStringList { inQueue } << none << none << QStringList { kShowChannels };
+        << QList<QStringList> { caller, queued, bridge("Link", kAgent, "u2", kCaller, "u1") } << QStringList { inQueue }
+        << none << none << QStringList { kShowChannels };
     QTest::newRow("link of other channels")
         << QList<QStringList> { caller, queued, bridge("Link", kAgent, "u2", "SIP/102-1", "u3") }
         << QStringList { inQueue } << QStringList { "u1" } << none << QStringList { kShowChannels };
@@ -116,17 +116,15 @@ void TestCallRecords::events_data()
     QTest::newRow("hangup without uniqueid ends nothing")
         << QList<QStringList> { newchannel(kCaller, "", "Ring"), hangup(kCaller, QString()) }
         << QStringList { kCaller + "  20 300" } << none << none << QStringList { kShowChannels };
-    QTest::newRow("one hangup ends duplicate records")
-        << QList<QStringList> { caller, caller, hangup(kCaller, "u1") } << none << none << none
-        << QStringList { kShowChannels };
+    QTest::newRow("one hangup ends duplicate records") << QList<QStringList> { caller, caller, hangup(kCaller, "u1") }
+                                                       << none << none << none << QStringList { kShowChannels };
     QTest::newRow("parked") << QList<QStringList> { caller, parkedCall } << QStringList { inPark } << none
                             << QStringList { channelKey } << none;
     QTest::newRow("parked again keeps one row")
         << QList<QStringList> { caller, parkedCall, parked(kCaller, "702", kAgent) } << QStringList { inPark } << none
         << QStringList { kCaller + "|702" } << none;
-    QTest::newRow("parked without record")
-        << QList<QStringList> { caller, parked("SIP/999-1", "701", kAgent) } << QStringList { ring } << none << none
-        << none;
+    QTest::newRow("parked without record") << QList<QStringList> { caller, parked("SIP/999-1", "701", kAgent) }
+                                           << QStringList { ring } << none << none << none;
     QTest::newRow("unparked") << QList<QStringList> { caller, parkedCall, leftPark("UnParkedCall", kCaller) }
                               << QStringList { kCaller + " u1 40 0612" } << none << none << none;
     QTest::newRow("unparked while queued keeps the phase")
@@ -135,17 +133,15 @@ void TestCallRecords::events_data()
     QTest::newRow("given up") << QList<QStringList> { caller, parkedCall, leftPark("ParkedCallGiveUp", kCaller) }
                               << QStringList { inPark } << none << none << none;
     QTest::newRow("timed out as an async goto")
-        << QList<QStringList> { caller, parkedCall,
-               leftPark("ParkedCallTimeOut", "AsyncGoto/" + kCaller + "<ZOMBIE>") }
+        << QList<QStringList> { caller, parkedCall, leftPark("ParkedCallTimeOut", "AsyncGoto/" + kCaller + "<ZOMBIE>") }
         << QStringList { inPark } << none << none << none;
     QTest::newRow("rename") << QList<QStringList> { caller, rename(kCaller, "SIP/300-0e0f", "u7", "") }
                             << QStringList { "SIP/300-0e0f u7 20 300" } << none << none << none;
     QTest::newRow("rename with a new uniqueid")
         << QList<QStringList> { caller, rename(kCaller, "SIP/300-0e0f", "u7", "u8") } << QStringList { ring } << none
         << none << none;
-    QTest::newRow("masquerade rename")
-        << QList<QStringList> { caller, rename(kCaller, "SIP/300-0e0f<MASQ>", "u7", "") } << QStringList { ring }
-        << none << none << none;
+    QTest::newRow("masquerade rename") << QList<QStringList> { caller, rename(kCaller, "SIP/300-0e0f<MASQ>", "u7", "") }
+                                       << QStringList { ring } << none << none << none;
 }
 
 void TestCallRecords::events()

@@ -166,8 +166,8 @@ void TestCallWindows::commands_data()
         const QString dialled = queue ? QString() : QStringLiteral("701");
         const auto row = [name](const char *what, const QString &command, const QString &destination,
                              const QString &setup, const QString &sent, bool stays, const QString &dial) {
-            QTest::addRow("%s: %s", name, what) << QString::fromLatin1(name) << command << destination << setup
-                                                << sent << stays << dial;
+            QTest::addRow("%s: %s", name, what)
+                << QString::fromLatin1(name) << command << destination << setup << sent << stays << dial;
         };
         row("take button", "take button", "", "", takeSent, false, dialled);
         row("take menu", "take menu", "", "", takeSent, false, dialled);
@@ -239,8 +239,8 @@ void TestCallWindows::commands()
     if (dialled.isNull()) {
         QCOMPARE(m_f->phone->currentCalls().size(), calls);
     } else {
-        QTRY_VERIFY(m_pbx->latest(QStringLiteral("call-in"))
-            && m_pbx->latest(QStringLiteral("call-in"))->called == dialled);
+        QTRY_VERIFY(
+            m_pbx->latest(QStringLiteral("call-in")) && m_pbx->latest(QStringLiteral("call-in"))->called == dialled);
         QVERIFY(hangUpAll());
     }
 }
@@ -352,7 +352,9 @@ void TestCallWindows::screenshots()
         m_f->push(parked(channel, QLatin1String(p.space), QLatin1String(p.from), QLatin1String(p.caller)));
     }
     window(QStringLiteral("queue"))->table->selectRow(1);
-    window(QStringLiteral("queue"))->findChild<QLineEdit *>(QStringLiteral("lineEdit_ext"))->setText(QStringLiteral("102"));
+    window(QStringLiteral("queue"))
+        ->findChild<QLineEdit *>(QStringLiteral("lineEdit_ext"))
+        ->setText(QStringLiteral("102"));
     QTRY_COMPARE_WITH_TIMEOUT(
         m_f->manager->activeCalls.constLast()->parkRow->label_qtime->text(), QStringLiteral("00:00:02"), 4000);
     for (const char *name : { "Queues", "Parked" }) {
