@@ -1,20 +1,35 @@
 #pragma once
 
-#include <QWidget>
+#include <QPoint>
 
-class QFrame;
-class TQuorManager;
+#include "mainwindow/CallWindow.h"
+#include "ui_QuorParkedBase.h"
 
-// The window of the calls parked on the PBX, docked as "Parked". For now only
-// its frame: the list of parked calls comes with the call records.
-class QuorParked : public QWidget
+class TQuorCall;
+
+// The window of the calls parked on the PBX, docked as "Parked". A row's key
+// is the parked channel; its second hidden item is the parking space. A call
+// of the phone dropped here is parked.
+class QuorParked : public CallWindow, public Ui::QuorParkedBase
 {
     Q_OBJECT
 
 public:
     explicit QuorParked(TQuorManager *manager);
 
-    // Holds the list of parked calls.
-    QFrame *frame_Status = nullptr;
-    TQuorManager *manager = nullptr;
+public slots:
+    // Lets the phone dial the current row's parking space.
+    void takePark();
+    void hangup() override;
+    void sendPark();
+    void getParkContext(QPoint point);
+
+protected:
+    void take() override { takePark(); }
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    // The phone's own live call that the drag names, or nullptr.
+    TQuorCall *droppedCall(const QDropEvent *event) const;
 };

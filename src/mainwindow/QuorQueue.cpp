@@ -1,12 +1,42 @@
 #include "mainwindow/QuorQueue.h"
 
-#include <QFrame>
+#include <QTableWidget>
 
-#include "mainwindow/CallListFrame.h"
+#include "mainwindow/ActiveCall.h"
+#include "mainwindow/TQuorManager.h"
+
+namespace {
+
+constexpr int kColumns = 2;
+constexpr int kRowHeight = 30;
+
+} // namespace
 
 QuorQueue::QuorQueue(TQuorManager *manager)
-    : manager(manager)
+    : CallWindow(manager, &ActiveCall::uniqueid)
 {
-    setObjectName(QStringLiteral("QuorQueue"));
-    frame_Status = makeCallListFrame(this);
+    setupUi(this);
+    build({ frame_Status, lineEdit_ext, buttonQueueAnswer, buttonQueueSend, buttonQueueHang, layout_buttons },
+        QStringLiteral("tableWidgetQueue"), kColumns, kRowHeight);
+    connect(table, &QWidget::customContextMenuRequested, this, &QuorQueue::getQueueContext);
+}
+
+void QuorQueue::takeQueue()
+{
+    requestForCall(&TQuorManager::takeQueue);
+}
+
+void QuorQueue::sendQueue()
+{
+    sendCall();
+}
+
+void QuorQueue::hangup()
+{
+    requestForCall(&TQuorManager::hangQueue);
+}
+
+void QuorQueue::getQueueContext(QPoint)
+{
+    showContextMenu();
 }

@@ -1,20 +1,28 @@
 #pragma once
 
-#include <QWidget>
+#include <QPoint>
 
-class QFrame;
-class TQuorManager;
+#include "mainwindow/CallWindow.h"
+#include "ui_QuorQueueBase.h"
 
 // The window of the calls waiting in the PBX's queues, docked as "Queues".
-// For now only its frame: the list of queued calls comes with the call records.
-class QuorQueue : public QWidget
+// A row's key is the Uniqueid of the queued call; the manager's call records
+// give the channel behind it.
+class QuorQueue : public CallWindow, public Ui::QuorQueueBase
 {
     Q_OBJECT
 
 public:
     explicit QuorQueue(TQuorManager *manager);
 
-    // Holds the list of queued calls.
-    QFrame *frame_Status = nullptr;
-    TQuorManager *manager = nullptr;
+public slots:
+    // Redirects the current row's call to the user's own extension.
+    void takeQueue();
+    void hangup() override;
+    // Redirects the current row's call to the typed extension.
+    void sendQueue();
+    void getQueueContext(QPoint point);
+
+protected:
+    void take() override { takeQueue(); }
 };

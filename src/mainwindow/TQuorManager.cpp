@@ -126,6 +126,7 @@ TQuorManager::~TQuorManager()
     delete m_extensions;
     if (!m_groupsEdit->parent())
         delete m_groupsEdit;
+    qDeleteAll(activeCalls);
     delete m_queue;
     delete m_parked;
     qDeleteAll(queues);

@@ -40,7 +40,8 @@ class TQuorSettings;
 // TQuorManagerLayout.cpp (layout file, quitting), TQuorManagerConnection.cpp
 // (connection cycle), TQuorManagerRouting.cpp (event routing),
 // TQuorManagerAstDb.cpp (own DND and forward), TQuorManagerAgents.cpp (queues,
-// members, agent login and pause) and TQuorManagerHooks.cpp (call records).
+// members, agent login and pause) and TQuorManagerCalls.cpp (call records, the
+// queue and parked windows' requests).
 class TQuorManager : public QMainWindow
 {
     Q_OBJECT
@@ -60,6 +61,7 @@ public:
     QString userContext;
 
     ManagerSocket *socket() const { return m_socket; }
+    TQuorPhone *phone() const { return m_phone; }
     QuorExtensions *extensions() const { return m_extensions; }
     TQuorGroupsEdit *groupsEdit() const { return m_groupsEdit; }
     TQuorQMmenu *menuStrip() const { return m_menu; }
@@ -143,8 +145,14 @@ public slots:
     void setButtonAgent(bool loggedIn, QString queue);
     void setButtonPause(bool paused);
 
-    // Sends a queued or parked call on to an extension through the panel.
+    // The queue and parked windows' requests (TQuorManagerCalls.cpp): take a
+    // queued call to the own extension, send a call on to an extension
+    // through the panel, hang a call up, let the phone dial a parking space.
+    void takeQueue(QString channel);
     void redirectChannel(QString channel, QString exten);
+    void hangQueue(QString channel);
+    void takePark(QString space);
+    void hangPark(QString channel);
 
     // Routing of PBX events to the panel.
     void PeerEntry(QStringList message);
@@ -220,7 +228,7 @@ private:
     void sendShowChannels();
 
     // Work of the own DND and forward, queue and call-record code, at its place
-    // in the routing order (TQuorManagerHooks.cpp).
+    // in the routing order (TQuorManagerAstDb.cpp, TQuorManagerCalls.cpp).
     void ownDndAnswer(bool on);
     void ownForwardAnswer(bool on, const QString &number, const QString &family);
     void forwardFamilyChanged(const QString &previousFamily);

@@ -263,8 +263,3 @@ void TQuorManager::keyFilter(QStringList message)
     if (value("Option", message) == QLatin1String("fwd"))
         m_extensions->keyFilter(message);
 }
-
-void TQuorManager::redirectChannel(QString channel, QString exten)
-{
-    m_extensions->redirectCall(channel, exten);
-}

@@ -8,16 +8,13 @@
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackCalls.h"
 #include "testsupport/TestDataDir.h"
 
 namespace {
 
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
-constexpr int kAnswer = 4;
-constexpr int kIaxFrame = 6;
-constexpr int kIaxTransfer = 0x22;
-constexpr int kCalledNumber = 1;
 
 void setKey(XmlReader &xml, const QString &section, const QString &key, const QString &value)
 {
@@ -70,19 +67,7 @@ bool PhoneFixture::start()
 
 TQuorCall *PhoneFixture::talkTo(const QString &number)
 {
-    const FakePbx::Dialogue *previous = m_pbx->latest(QStringLiteral("call-in"));
-    const quint16 before = previous ? previous->localNo : 0;
-    m_phone->callNumber(number);
-    const auto dialled = [&] {
-        const FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
-        return d && d->localNo != before && d->called == number && d->remoteNo != 0;
-    };
-    if (!QTest::qWaitFor(dialled, 10000))
-        return nullptr;
-    m_dialogues << m_pbx->latest(QStringLiteral("call-in"))->localNo;
-    m_pbx->sendControl(m_dialogues.last(), kAnswer);
-    const auto talking = [&] { return m_phone->talkingCall() && m_phone->talkingCall()->dialled == number; };
-    return QTest::qWaitFor(talking, 10000) ? m_phone->talkingCall() : nullptr;
+    return LoopbackCalls::talkTo(m_phone.get(), m_pbx.get(), number, &m_dialogues);
 }
 
 TQuorCall *PhoneFixture::answerCallFrom(const QString &number, const QString &name)
@@ -100,28 +85,10 @@ TQuorCall *PhoneFixture::answerCallFrom(const QString &number, const QString &na
 
 bool PhoneFixture::hangUpAll()
 {
-    for (quint16 dialogue : std::as_const(m_dialogues)) {
-        const FakePbx::Dialogue *d = m_pbx->dialogue(dialogue);
-        if (d && !d->hungUp)
-            m_pbx->hangup(dialogue);
-    }
-    m_dialogues.clear();
-    // Calls the PBX never answered end from the phone's side.
-    for (int tries = 0; tries < 10 && !m_phone->currentCalls().isEmpty(); ++tries) {
-        const qsizetype before = m_phone->currentCalls().size();
-        m_phone->hangupCurrent();
-        if (!QTest::qWaitFor([&] { return m_phone->currentCalls().size() < before; }, 2000))
-            break;
-    }
-    return QTest::qWaitFor([this] { return m_phone->currentCalls().isEmpty(); }, 10000);
+    return LoopbackCalls::hangUpAll(m_phone.get(), m_pbx.get(), &m_dialogues);
 }
 
 QStringList PhoneFixture::transferTargets() const
 {
-    QStringList targets;
-    for (const FakePbx::Frame &f : m_pbx->received()) {
-        if (f.type == kIaxFrame && f.subclass == kIaxTransfer)
-            targets << QString::fromUtf8(f.ies.value(kCalledNumber));
-    }
-    return targets;
+    return LoopbackCalls::transferTargets(*m_pbx);
 }
