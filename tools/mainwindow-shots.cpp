@@ -151,10 +151,19 @@ int main(int argc, char *argv[])
     event({ "Event: Link", "Channel1: SIP/106-d1", "Channel2: SIP/102-d2", "Uniqueid1: 3.1", "Uniqueid2: 3.2",
         "CallerID1: 106", "CallerID2: 102" });
     event({ "Event: Hold", "Channel: SIP/106-d1", "Uniqueid: 3.1" });
-    leg(QStringLiteral("SIP/107-e1"), QStringLiteral("Up"), QStringLiteral("4.1"), QStringLiteral("107"),
+    // Records are kept for channels that start ringing or idle.
+    leg(QStringLiteral("SIP/107-e1"), QStringLiteral("Ring"), QStringLiteral("4.1"), QStringLiteral("107"),
         QStringLiteral("Eva Novak"));
     event({ "Event: ParkedCall", "Exten: 701", "Channel: SIP/107-e1", "From: SIP/108-e2", "Timeout: 45",
         "CallerID: 107", "CallerIDName: Eva Novak" });
+    leg(QStringLiteral("Zap/2-1"), QStringLiteral("Ring"), QStringLiteral("5.1"), QStringLiteral("0301234567"),
+        QStringLiteral("Kurt Lange"));
+    event({ "Event: Join", "Channel: Zap/2-1", "CallerID: 0301234567", "CallerIDName: Kurt Lange", "Queue: sales",
+        "Position: 1", "Count: 1", "Uniqueid: 5.1" });
+    leg(QStringLiteral("SIP/105-f1"), QStringLiteral("Ring"), QStringLiteral("6.1"), QStringLiteral("0711987654"),
+        QStringLiteral("Petra Koch"));
+    event({ "Event: Join", "Channel: SIP/105-f1", "CallerID: 0711987654", "CallerIDName: Petra Koch",
+        "Queue: support", "Position: 1", "Count: 1", "Uniqueid: 6.1" });
     QTest::qWait(1500);
 
     bool ok = save(window.grab(), dir, "quor-manager.png");
