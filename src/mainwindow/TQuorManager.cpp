@@ -14,6 +14,7 @@
 #include "core/Paths.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
+#include "mainwindow/ActiveCall.h"
 #include "mainwindow/Queue.h"
 #include "mainwindow/QuorParked.h"
 #include "mainwindow/QuorQueue.h"
