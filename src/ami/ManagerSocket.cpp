@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include <cstring>
+#include <utility>
 
 #include "ami/AmiText.h"
 
@@ -19,6 +20,9 @@ ManagerSocket::ManagerSocket(QObject *parent)
     connect(this, SIGNAL(stateChanged(QAbstractSocket::SocketState)), this,
         SLOT(stateChanged(QAbstractSocket::SocketState)));
     connect(this, SIGNAL(readyRead()), this, SLOT(readyRead()));
+    resume.setSingleShot(true);
+    resume.setInterval(0);
+    connect(&resume, &QTimer::timeout, this, &ManagerSocket::readyRead);
 }
 
 ManagerSocket::~ManagerSocket() = default;
@@ -43,6 +47,12 @@ void ManagerSocket::resetCounters()
 
 void ManagerSocket::stateChanged(QAbstractSocket::SocketState socketState)
 {
+    // Everything read before the connection closed is handled before anyone
+    // hears of the close, as if its pass had had the time.
+    if (socketState == QAbstractSocket::UnconnectedState && !reading && !backlog.isEmpty()) {
+        const QByteArray rest = std::exchange(backlog, {});
+        consumeBytes(rest.constData(), rest.size());
+    }
     // An unfinished message of an earlier connection must not become the head
     // of the first message of the next one.
     if (socketState == QAbstractSocket::ConnectedState || socketState == QAbstractSocket::UnconnectedState)
@@ -53,6 +63,7 @@ void ManagerSocket::clearFraming()
 {
     lines.clear();
     pending.clear();
+    backlog.clear();
     messageBytes = 0;
     discardingLine = false;
     discardingMessage = false;
@@ -61,20 +72,37 @@ void ManagerSocket::clearFraming()
 
 void ManagerSocket::readyRead()
 {
+    // Delivered inside a receiver's nested event loop: the pass below still
+    // owns its chunk and comes back for the rest itself.
+    if (reading)
+        return;
     // One bounded chunk per pass: the socket takes no more than its read
     // buffer from the kernel, and the rest comes with the next pass of the
     // event loop, so memory stays flat under a flood and no single read holds
-    // the GUI thread. readAll() hands the buffer over without a copy.
-    const QByteArray chunk = readAll();
-    if (!chunk.isEmpty())
-        consumeBytes(chunk.constData(), chunk.size());
+    // the GUI thread. readAll() hands the buffer over without a copy. A chunk
+    // that takes longer than the pass budget is finished in later passes.
+    const QByteArray chunk = backlog.isEmpty() ? readAll() : std::exchange(backlog, {});
+    if (!chunk.isEmpty()) {
+        const quint64 epoch = framingEpoch;
+        const QDeadlineTimer deadline(kPassBudgetMs);
+        reading = true;
+        const qsizetype used = consumeUntil(chunk.constData(), chunk.size(), &deadline);
+        reading = false;
+        if (used < chunk.size() && epoch == framingEpoch)
+            backlog = chunk.mid(used);
+    }
     // Bytes buffered meanwhile (a receiver ran a nested event loop) raise no
     // new readyRead of their own: come back for them in a later pass.
-    if (bytesAvailable() > 0)
-        QMetaObject::invokeMethod(this, &ManagerSocket::readyRead, Qt::QueuedConnection);
+    if (!backlog.isEmpty() || bytesAvailable() > 0)
+        resume.start();
 }
 
 void ManagerSocket::consumeBytes(const char *data, qsizetype size)
+{
+    consumeUntil(data, size, nullptr);
+}
+
+qsizetype ManagerSocket::consumeUntil(const char *data, qsizetype size, const QDeadlineTimer *deadline)
 {
     const quint64 epoch = framingEpoch;
     qsizetype pos = 0;
@@ -83,14 +111,14 @@ void ManagerSocket::consumeBytes(const char *data, qsizetype size)
         if (!found) {
             const qsizetype rest = size - pos;
             if (discardingLine)
-                return;
+                return size;
             if (pending.size() + rest > kMaxLineBytes) {
                 dropOversizedLine(pending.isEmpty() ? QByteArray(data + pos, qMin<qsizetype>(rest, 80)) : pending);
                 discardingLine = true;
-                return;
+                return size;
             }
             pending.append(data + pos, rest);
-            return;
+            return size;
         }
         const qsizetype lineEnd = static_cast<const char *>(found) - data + 1;
         const qsizetype contentBytes = lineEnd - pos - 1;
@@ -107,7 +135,11 @@ void ManagerSocket::consumeBytes(const char *data, qsizetype size)
             handleLine(data + pos, lineEnd - pos);
         }
         pos = lineEnd;
+        // Between messages the clock is read once per message, not per line.
+        if (deadline && lines.isEmpty() && deadline->hasExpired())
+            return pos;
     }
+    return pos;
 }
 
 // A message missing one of its lines would be read as a different message, so

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "core/Logger.h"
 
@@ -58,6 +60,10 @@ public:
     // What the socket takes from the kernel at once, and so reads per pass:
     // some hundreds of events, so a flood never holds the GUI thread for long.
     static constexpr qint64 kReadBufferBytes = 64 * 1024;
+    // A read pass that has spent this long on its chunk leaves the rest for
+    // the next pass, at the end of a message: two peer tables that arrived
+    // together then cost two passes, not one.
+    static constexpr int kPassBudgetMs = 50;
 
 signals:
     void Newcallerid(QStringList message);
@@ -123,6 +129,9 @@ protected:
     void consumeBytes(const char *data, qsizetype size);
 
 private:
+    // Frames bytes until done or, with a deadline, until a message ends after
+    // it has passed; returns the bytes used.
+    qsizetype consumeUntil(const char *data, qsizetype size, const QDeadlineTimer *deadline);
     void handleLine(const char *data, qsizetype size);
     void dropMessage(QString firstLine);
     void dropOversizedLine(const QByteArray &head);
@@ -170,4 +179,12 @@ private:
     // Bumped whenever the framing is reset, so a pass over read bytes can tell
     // that a receiver dropped the connection under it.
     quint64 framingEpoch = 0;
+    // Bytes read but not framed yet: the rest of a chunk whose pass ran out
+    // of time. Framed before anything newer is read.
+    QByteArray backlog;
+    bool reading = false; // readyRead() is framing a chunk
+    // Brings readyRead() back for a backlog or for bytes buffered meanwhile.
+    // A zero timer, not a posted call: the event loop first delivers input,
+    // paints and the timers already due.
+    QTimer resume;
 };

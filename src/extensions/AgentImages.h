@@ -4,7 +4,8 @@
 #include <QPixmap>
 
 // The pictures every tile shows, loaded once by the first tile and shared by
-// all of them; a state change only points the tile's labels at these.
+// all of them; a new tile and a state change only point the tile's labels at
+// these.
 struct AgentImages
 {
     AgentImages();
@@ -40,4 +41,6 @@ struct AgentImages
     QIcon sendToVmHover;
     QIcon sendToVmWaiting;
     QPixmap dragGhost;
+    // The tile's face under its labels.
+    QPixmap frame;
 };

@@ -102,6 +102,7 @@ AgentImages::AgentImages()
     , sendToVmHover(QStringLiteral(":/ui/images/send_to_vm_h.png"))
     , sendToVmWaiting(QStringLiteral(":/ui/images/send_to_vm_a.png"))
     , dragGhost(QStringLiteral(":ui/images/icon_ghosh.png"))
+    , frame(picture("bt"))
 {
 }
 
@@ -109,6 +110,11 @@ QuorAgent::QuorAgent(TQuorPhone *phone, QString name, QList<Channel *> *channels
     : QWidget(nullptr)
 {
     setupUi(this);
+    // The tile has no layout: with fixed sizes, a child's polish or new text
+    // asks it for no layout pass either, which Qt would post and match
+    // against every pending event, thousands while a peer table makes tiles.
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->setFixedSize(child->size());
     setAcceptDrops(true);
     this->channels = channels;
     extension = name;
@@ -118,9 +124,11 @@ QuorAgent::QuorAgent(TQuorPhone *phone, QString name, QList<Channel *> *channels
     // Both sets live to the end of the program; they need the application.
     if (!looks)
         looks = new AgentLooks;
-    initLabels();
     if (!images)
         images = new AgentImages;
+    label_bottone->setPixmap(images->frame);
+    showPictures(images->str_available, images->bg_avail);
+    initLabels();
     this->phone = phone;
     if (phone)
         connect(phone, &TQuorPhone::signalSendCall, this, &QuorAgent::slotSendCall);

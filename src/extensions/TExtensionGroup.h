@@ -49,6 +49,8 @@ public:
     // The text a tile is ordered by under a sort key: its extension for "num"
     // (and ""), its caller-id name for "name", its custom index for "cust".
     static QString sortKey(const QuorAgent *tile, const QString &key);
+    // The same as a member of the tile, to compare in place.
+    static QString QuorAgent::*sortField(const QString &key);
     // The index of the last tile of that extension, -1 when there is none.
     int indexOfExtension(const QString &extension) const;
 

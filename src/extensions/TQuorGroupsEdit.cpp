@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QSet>
 
+#include <algorithm>
+
 #include "core/Logger.h"
 #include "core/Paths.h"
 #include "extensions/QuorAgent.h"
@@ -281,22 +283,14 @@ void TQuorGroupsEdit::slotGroupSort(TExtensionGroup *group, QString key)
 {
     QList<QuorAgent *> &tiles = group->tiles;
     if (key == QLatin1String("num") || key == QLatin1String("name")) {
-        // Moves the greatest key of the rest to the front, then the last tile;
-        // tiles with equal keys end in the reverse of their former order.
-        const int n = int(tiles.size());
-        if (n >= 2) {
-            for (int i = 0; i <= n - 2; ++i) {
-                int greatest = i;
-                for (int j = i + 1; j < n; ++j) {
-                    if (QString::compare(TExtensionGroup::sortKey(tiles.at(j), key),
-                            TExtensionGroup::sortKey(tiles.at(greatest), key), Qt::CaseInsensitive)
-                        > 0)
-                        greatest = j;
-                }
-                tiles.move(greatest, 0);
-            }
-            tiles.move(n - 1, 0);
-        }
+        // Ascending by the key with case folded; tiles with equal keys end in
+        // the reverse of their former order. A stable sort of the reversed
+        // list: a group of thousands sorts without a quadratic pass.
+        QString QuorAgent::*const field = TExtensionGroup::sortField(key);
+        std::reverse(tiles.begin(), tiles.end());
+        std::stable_sort(tiles.begin(), tiles.end(), [field](const QuorAgent *a, const QuorAgent *b) {
+            return QString::compare(a->*field, b->*field, Qt::CaseInsensitive) < 0;
+        });
     } else if (key == kCustom) {
         for (int i = 0; i < tiles.size(); ++i)
             tiles.at(i)->setCustomIndex(QString::number(i));

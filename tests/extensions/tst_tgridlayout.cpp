@@ -1,8 +1,11 @@
 // The panel's grid: columns and rows from its width and its first child,
-// column-major placement, and children that leave or are destroyed.
+// column-major placement, children that leave or are destroyed, and children
+// shown only in or near the part of the grid its parent shows.
 
 #include <QPointer>
 #include <QTest>
+
+#include <memory>
 
 #include "extensions/TGridLayout.h"
 
@@ -37,6 +40,7 @@ private slots:
     void geometry();
     void onlyRelayoutMoves();
     void childrenThatLeave();
+    void onlyChildrenInViewShown();
 };
 
 void TestTGridLayout::geometry_data()
@@ -112,34 +116,99 @@ void TestTGridLayout::onlyRelayoutMoves()
 
 void TestTGridLayout::childrenThatLeave()
 {
-    TGridLayout grid;
-    grid.resize(600, 10);
+    auto grid = std::make_unique<TGridLayout>();
+    grid->resize(600, 10);
     auto *stays = new Cell;
     auto *leaves = new Cell;
     auto *dies = new Cell;
     for (Cell *c : { stays, leaves, dies })
-        grid.addWidget(c);
-    grid.relayout();
+        grid->addWidget(c);
+    grid->relayout();
     const int changes = stays->parentChanges;
 
     // A rebuild: a child that comes back keeps its parent all along; one that
-    // does not loses the grid as its parent.
-    grid.clear();
-    grid.addWidget(stays);
-    grid.addWidget(dies);
-    grid.relayout();
+    // does not is hidden, still the grid's child, until it comes back.
+    grid->clear();
+    grid->addWidget(stays);
+    grid->addWidget(dies);
+    grid->relayout();
     QCOMPARE(stays->parentChanges, changes);
-    QCOMPARE(stays->parentWidget(), &grid);
-    QCOMPARE(leaves->parentWidget(), nullptr);
-    delete leaves;
+    QVERIFY(!stays->isHidden());
+    QVERIFY(leaves->isHidden());
+    grid->clear();
+    for (Cell *c : { leaves, stays, dies })
+        grid->addWidget(c);
+    grid->relayout();
+    QCOMPARE(leaves->pos(), QPoint(5, 0));
+    QVERIFY(!leaves->isHidden());
+    QCOMPARE(leaves->parentChanges + stays->parentChanges, 2 * changes);
 
     // A child destroyed elsewhere is forgotten, never laid out again.
     QPointer<Cell> watch(dies);
     delete dies;
-    QCOMPARE(grid.children, QList<QWidget *> { stays });
-    grid.relayout();
-    QCOMPARE(stays->pos(), QPoint(5, 0));
+    QCOMPARE(grid->children, (QList<QWidget *> { leaves, stays }));
+    grid->relayout();
+    QCOMPARE(stays->pos(), QPoint(153, 0));
     QVERIFY(watch.isNull());
+
+    // The grid deletes the children it lays out, never one that left: that
+    // belongs to its owner.
+    grid->clear();
+    grid->addWidget(stays);
+    grid->relayout();
+    QPointer<Cell> kept(leaves);
+    QPointer<Cell> owned(stays);
+    grid.reset();
+    QVERIFY(owned.isNull());
+    QVERIFY(!kept.isNull());
+    QCOMPARE(kept->parentWidget(), nullptr);
+    delete leaves;
+}
+
+void TestTGridLayout::onlyChildrenInViewShown()
+{
+    QWidget view;
+    view.resize(600, 120);
+    auto *grid = new TGridLayout(&view);
+    grid->resize(600, 10);
+    QList<Cell *> cells;
+    for (int i = 0; i < 80; ++i) {
+        cells << new Cell;
+        grid->addWidget(cells.last());
+    }
+    grid->relayout();
+    view.show(); // a hidden grid hears of its moves only once shown
+    const auto check = [&](const char *when) {
+        const QRect seen(-grid->pos(), view.size());
+        int hidden = 0;
+        for (Cell *c : std::as_const(cells)) {
+            if (seen.intersects(c->geometry()))
+                QVERIFY2(!c->isHidden(), when);
+            hidden += c->isHidden();
+        }
+        // Rows far from what the view shows cost no show or paint.
+        QVERIFY2(hidden > cells.size() / 2, when);
+    };
+    check("laid out");
+    grid->move(0, -600); // scrolled
+    check("scrolled");
+    QVERIFY(cells.first()->isHidden());
+    grid->move(0, 0);
+    check("scrolled back");
+
+    // A child its owner hid stays hidden until the next layout; a larger view
+    // shows the rest.
+    cells.at(1)->hide();
+    grid->move(0, -600);
+    grid->move(0, 0);
+    QVERIFY(cells.at(1)->isHidden());
+    view.resize(600, 2000);
+    for (Cell *c : std::as_const(cells)) {
+        if (c != cells.at(1))
+            QVERIFY(!c->isHidden());
+    }
+    grid->relayout();
+    QVERIFY(!cells.at(1)->isHidden());
 }
 
 QTEST_MAIN(TestTGridLayout)
