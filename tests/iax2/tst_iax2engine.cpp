@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include "testsupport/IaxRig.h"
-#include "testsupport/PcapWriter.h"
 
 using namespace iax2;
 using namespace signaltools;
@@ -111,9 +110,11 @@ private slots:
         QCOMPARE(rig.probe->texts().contains(QStringLiteral("sent no reply within %1 ms").arg(timeoutMs)), deadline);
         if (!deadline) {
             // Every resend of the request carried the retransmission flag.
-            const QList<FakePbx::Record> records = rig.pbx.records();
-            QCOMPARE(int(std::count_if(records.cbegin(), records.cend(),
-                         [](const auto &r) { return !r.fromPbx && r.data.size() >= 12 && (r.data[2] & 0x80); })),
+            const QList<PcapPacket> sent = rig.pbx.records();
+            QCOMPARE(int(std::count_if(sent.cbegin(), sent.cend(),
+                         [&](const auto &r) {
+                             return r.destPort == rig.pbx.port() && r.payload.size() >= 12 && (r.payload[2] & 0x80);
+                         })),
                 7);
         }
         // The registrar comes back: the next attempt registers.
@@ -501,10 +502,7 @@ private slots:
         QTRY_COMPARE(rig.pbx.regAcks(), 2);
         rig.engine->stop();
 
-        QList<PcapPacket> packets;
-        for (const FakePbx::Record &r : rig.pbx.records())
-            packets << PcapPacket { r.fromPbx ? r.pbxPort : r.peerPort, r.fromPbx ? r.peerPort : r.pbxPort, r.usec,
-                r.data };
+        const QList<PcapPacket> packets = rig.pbx.records();
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("session.pcap"));
         QVERIFY(PcapWriter::write(file, packets));

@@ -130,7 +130,7 @@ const FakePbx::Frame *FakePbx::last(int type, quint32 subclass) const
 
 void FakePbx::sendRaw(const QByteArray &data, quint16 enginePort)
 {
-    m_records.append({ true, port(), enginePort, m_clock.nsecsElapsed() / 1000, data });
+    m_records.append({ port(), enginePort, m_clock.nsecsElapsed() / 1000, data });
     m_socket.writeDatagram(data, QHostAddress::LocalHost, enginePort);
 }
 
@@ -290,7 +290,7 @@ void FakePbx::readPending()
         if (n < 0)
             continue;
         data.truncate(int(n));
-        m_records.append({ false, port(), fromPort, m_clock.nsecsElapsed() / 1000, data });
+        m_records.append({ fromPort, port(), m_clock.nsecsElapsed() / 1000, data });
         if (m_dropEvery > 0 && ++m_inCount % m_dropEvery == 0)
             continue;
         handle(data, fromPort);

@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include "testsupport/PcapWriter.h"
+
 namespace iax2 {
 class Codec;
 }
@@ -70,14 +72,6 @@ public:
     // or to the answer to its challenge.
     enum class Silence { None, ToRequest, ToAnswer };
 
-    struct Record
-    {
-        bool fromPbx = false;
-        quint16 pbxPort = 0, peerPort = 0;
-        qint64 usec = 0;
-        QByteArray data;
-    };
-
     explicit FakePbx(QObject *parent = nullptr);
     ~FakePbx() override;
 
@@ -120,7 +114,8 @@ public:
     int count(int type, qint64 subclass = -1) const;
     const Frame *last(int type, quint32 subclass) const;
     int regAcks() const { return m_regAcks; }
-    QList<Record> records() const { return m_records; }
+    // Every datagram either way, as a capture would show it.
+    QList<PcapPacket> records() const { return m_records; }
     QStringList errors() const { return m_errors; }
     void clearReceived() { m_received.clear(); }
 
@@ -151,7 +146,7 @@ private:
     QMap<quint16, Dialogue *> m_dialogues;
     QMap<QString, QString> m_users;
     QList<Frame> m_received;
-    QList<Record> m_records;
+    QList<PcapPacket> m_records;
     QStringList m_errors;
     bool m_requireToken = false, m_authCalls = false, m_duplicate = false, m_reorder = false, m_voiceReorder = false;
     int m_refresh = 60, m_authMethods = 2, m_dropEvery = 0, m_inCount = 0, m_voiceDropEvery = 0, m_regAcks = 0;
