@@ -23,6 +23,7 @@
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackPhone.h"
 #include "testsupport/TestDataDir.h"
 #include "testsupport/WidgetShot.h"
 
@@ -135,11 +136,8 @@ void TestPhoneSettings::makePhone()
         xml.addValue(key, value, QStringLiteral("agent"));
     QVERIFY(xml.save());
     m_settings = std::make_unique<TQuorSettings>();
-    TQuorPhone::Options options;
-    options.voip.engine.bindAddress = "127.0.0.1";
-    options.voip.engine.port = 0;
+    TQuorPhone::Options options = loopbackPhoneOptions();
     options.voip.audio = &m_device;
-    options.clickToDialPort = -1;
     m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
     m_phone->setExitFunction([](int) {});
     QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 5000);

@@ -20,6 +20,7 @@
 #include "softphone/ClickToDialServer.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackPhone.h"
 #include "testsupport/TestDataDir.h"
 
 namespace {
@@ -539,10 +540,7 @@ private:
             QVERIFY(xml.save());
         }
         m_settings = std::make_unique<TQuorSettings>();
-        TQuorPhone::Options options;
-        options.voip.engine.bindAddress = "127.0.0.1";
-        options.voip.engine.port = 0;
-        options.voip.useSoundCard = false;
+        TQuorPhone::Options options = loopbackPhoneOptions();
         options.voip.engine.attendedTransferTimeoutMs = 300;
         options.clickToDialPort = 0;
         m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);

@@ -42,7 +42,7 @@ FakePbx::FakePbx(QObject *parent)
         for (const Dialogue *d : std::as_const(m_dialogues))
             resend(*d, d->acked);
     });
-    m_retransmitTimer.start(150);
+    setRetransmit(true);
 }
 
 FakePbx::~FakePbx()

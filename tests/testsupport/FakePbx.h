@@ -93,6 +93,8 @@ public:
     void setVoiceLoss(int dropEvery) { m_voiceDropEvery = dropEvery; }
     void setVoiceReorder(bool on) { m_voiceReorder = on; }
     void setTransferMode(TransferMode mode) { m_transferMode = mode; }
+    // Off: frames the engine does not acknowledge are not sent again.
+    void setRetransmit(bool on) { on ? m_retransmitTimer.start(150) : m_retransmitTimer.stop(); }
 
     // Places a call to the engine; returns the PBX's call number.
     quint16 callEngine(quint16 enginePort, const QString &number, const QString &callerNumber,
