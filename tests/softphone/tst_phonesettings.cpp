@@ -19,10 +19,11 @@
 #include "core/TQuorTableRow.h"
 #include "core/TQuorTableScroll.h"
 #include "core/XmlReader.h"
-#include "iax2/media/AudioDevice.h"
+#include "iax2/MemoryAudioDevice.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackPhone.h"
 #include "testsupport/TestDataDir.h"
 #include "testsupport/WidgetShot.h"
 
@@ -33,21 +34,15 @@ enum : int { TypeControl = 4, TypeIax = 6, IaxNew = 1, CtlAnswer = 4, IeCapabili
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
 
-// Two sound devices; capture is a steady tone, so no silence is suppressed.
-class TwoDevices : public iax2::AudioDevice
+// Two sound devices that record what the engine selects; capture is a steady
+// tone, so no silence is suppressed.
+class TwoDevices : public iax2::MemoryAudioDevice
 {
 public:
     std::vector<iax2::AudioDeviceInfo> devices() const override
     {
-        iax2::AudioDeviceInfo desk;
-        desk.id = 1;
-        desk.name = "Desk phone";
-        desk.capabilities = iax2::AudioInput | iax2::AudioOutput | iax2::AudioRing;
-        iax2::AudioDeviceInfo headset;
-        headset.id = 2;
-        headset.name = "USB headset";
-        headset.capabilities = iax2::AudioInput | iax2::AudioOutput;
-        return { desk, headset };
+        const int all = iax2::AudioInput | iax2::AudioOutput;
+        return { { 1, "Desk phone", all | iax2::AudioRing }, { 2, "USB headset", all } };
     }
     bool select(int input, int output, int ring) override
     {
@@ -55,17 +50,12 @@ public:
         m_selected = { input, output, ring };
         return true;
     }
-    bool start() override { return m_running = true; }
-    void stop() override { m_running = false; }
-    bool isRunning() const override { return m_running; }
     bool readFrame(int16_t *frame) override
     {
         for (int i = 0; i < 160; ++i)
             frame[i] = int16_t(8000 * std::sin(m_phase += 2 * M_PI * 440 / 8000));
         return true;
     }
-    void writeFrame(const int16_t *) override { }
-
     QList<int> selected() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -75,7 +65,6 @@ public:
 private:
     mutable std::mutex m_mutex;
     QList<int> m_selected;
-    std::atomic<bool> m_running { false };
     double m_phase = 0;
 };
 
@@ -139,23 +128,18 @@ void TestPhoneSettings::cleanup()
 
 void TestPhoneSettings::makePhone()
 {
-    {
-        XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
-        xml.createRoot(QStringLiteral("quorer"));
-        xml.addValue(QStringLiteral("server"), QStringLiteral("127.0.0.1"), QStringLiteral("agent"));
-        xml.addValue(QStringLiteral("port"), QString::number(m_pbx->port()), QStringLiteral("agent"));
-        xml.addValue(QStringLiteral("uname"), kUser, QStringLiteral("agent"));
-        xml.addValue(QStringLiteral("passwd"), TQuorSettings::scramblePassword(kSecret), QStringLiteral("agent"));
-        QVERIFY(xml.save());
-    }
+    XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
+    xml.createRoot(QStringLiteral("quorer"));
+    const QList<QPair<QString, QString>> agent { { "server", "127.0.0.1" }, { "port", QString::number(m_pbx->port()) },
+        { "uname", kUser }, { "passwd", TQuorSettings::scramblePassword(kSecret) } };
+    for (const auto &[key, value] : agent)
+        xml.addValue(key, value, QStringLiteral("agent"));
+    QVERIFY(xml.save());
     m_settings = std::make_unique<TQuorSettings>();
-    TQuorPhone::Options options;
-    options.voip.engine.bindAddress = "127.0.0.1";
-    options.voip.engine.port = 0;
+    TQuorPhone::Options options = loopbackPhoneOptions();
     options.voip.audio = &m_device;
-    options.clickToDialPort = -1;
     m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
-    m_phone->setExitFunction([](int) { });
+    m_phone->setExitFunction([](int) {});
     QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 5000);
 
     m_phone->show();
@@ -311,7 +295,10 @@ void TestPhoneSettings::outgoingActionWithoutShell()
     QTRY_VERIFY(QFile::exists(out));
     QFile args(out);
     QVERIFY(args.open(QIODevice::ReadOnly));
-    QCOMPARE(args.readAll(), QByteArray("crm; rm -rf ~\0" "300\0", 18));
+    QCOMPARE(args.readAll(),
+        QByteArray("crm; rm -rf ~\0"
+                   "300\0",
+            18));
 }
 
 void TestPhoneSettings::screenshots()
@@ -330,7 +317,7 @@ void TestPhoneSettings::screenshots()
         w<QComboBox>("comboOutputDevices")->setCurrentText(QStringLiteral("USB headset"));
         w<QCheckBox>("boxRingInBothDevs")->setChecked(true);
     });
-    shoot("buttonFilters", "settings-filters", [] { });
+    shoot("buttonFilters", "settings-filters", [] {});
     shoot("buttonCodecs", "settings-codecs", [this] {
         w<QCheckBox>("boxSpeexSettings")->setChecked(false);
         w<QLineEdit>("editSpeexQuality")->setText(QStringLiteral("8"));

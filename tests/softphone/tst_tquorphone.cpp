@@ -1,14 +1,11 @@
 // The phone window driven against the loopback fake PBX: the incoming-call
 // policy, the logs, dialling rules, transfers, parking, the voicemail login,
-// messages, click-to-dial and the call actions.
+// messages and pages, click-to-dial and the quit order.
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
-
-#include <memory>
 
 #include "contacts/TQuorContacts.h"
 #include "core/Logger.h"
@@ -23,20 +20,25 @@
 #include "softphone/ClickToDialServer.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackPhone.h"
 #include "testsupport/TestDataDir.h"
 
 namespace {
 
 // The frames the checks look for, as the engine names them.
-constexpr int kTypeDtmf = int(iax2::FrameType::DtmfEnd);
-constexpr int kTypeControl = int(iax2::FrameType::Control);
-constexpr int kTypeIax = int(iax2::FrameType::Iax);
+constexpr int kDtmf = int(iax2::FrameType::DtmfEnd);
+constexpr int kControl = int(iax2::FrameType::Control);
+constexpr int kIax = int(iax2::FrameType::Iax);
 
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
-const QString kYes = QStringLiteral("yes");
 
 using Keys = QList<QPair<QString, QString>>; // "section/key", value
+
+Keys yes(const QString &key)
+{
+    return { { key, QStringLiteral("yes") } };
+}
 
 } // namespace
 
@@ -45,38 +47,558 @@ class TestTQuorPhone : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_data = std::make_unique<TestDataDir>();
+        Logger::setProgramLog(QStringLiteral("quorer.log"));
+        m_pbx = std::make_unique<FakePbx>();
+        m_pbx->addUser(kUser, kSecret);
+        m_exits.clear();
+    }
 
-    void registersAndNamesUser();
-    void firstStart();
-    void incomingPolicy_data();
-    void incomingPolicy();
-    void ringAnswerAndLogs();
-    void filingFollowsEngine_data();
-    void filingFollowsEngine();
-    void callNumberChecks();
-    void dialWhileTalking_data();
-    void dialWhileTalking();
-    void blindTransferAndPark();
-    void attendedTransfer_data();
-    void attendedTransfer();
-    void voiceMailAutoLogin();
-    void messagesAndPages();
-    void clickToDial();
-    void quitOrder();
+    void cleanup()
+    {
+        m_phone.reset();
+        m_settings.reset();
+        m_pbx.reset();
+        m_data.reset();
+    }
+
+    void registersAndNamesUser()
+    {
+        makePhone();
+        QTRY_COMPARE(m_phone->labelIaxLamp->property("lampImage").toString(),
+            QStringLiteral(":/ui/images/phone_lamp_green.png"));
+        // Every user-settings change names the user again, and registers again.
+        QSignalSpy names(m_phone.get(), &TQuorPhone::signalPhoneUserName);
+        const int acks = m_pbx->regAcks();
+        emit m_settings->signalUserSettingsChanged();
+        QTRY_VERIFY(m_pbx->regAcks() > acks);
+        QTRY_COMPARE(names.size(), 2);
+        QCOMPARE(names.at(1).at(0).toString(), kUser);
+        // Nothing of the form sticks out of its parent once the phone has
+        // replaced its buttons (the lists and the hosted panels lay themselves out).
+        for (const QWidget *w : m_phone->findChildren<QWidget *>()) {
+            if (!w->objectName().isEmpty() && !w->isWindow() && !m_phone->frameSettings->isAncestorOf(w)
+                && !m_phone->contacts()->isAncestorOf(w) && !qobject_cast<TQuorTableScroll *>(w->parentWidget())
+                && !qobject_cast<TQuorTable *>(w->parentWidget()))
+                QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(w->objectName()));
+        }
+    }
+
+    void firstStart()
+    {
+        // No account yet, and a settings file that cannot be read.
+        QVERIFY(QDir().mkpath(m_data->path()));
+        m_data->write(QStringLiteral("quorer.xml"), "<quorer><agent>");
+        makePhone({}, false);
+        // Building the phone leaves the reason it is not registered in view; the
+        // settings' messages follow, the newest in view.
+        const QString reason = QStringLiteral("No PBX server or user name set: the phone is not registered");
+        QCOMPARE(m_phone->labelMessage->text(), reason);
+        QTRY_VERIFY(m_phone->messagesTable()->rows().size() > 1);
+        QCOMPARE(m_phone->labelMessage->text(), lastMessage());
+        CallActionSettings actions;
+        actions.actOut = true;
+        actions.appOut = QStringLiteral("/nonexistent/quor-test/outgoing-app");
+        m_phone->callActions()->setSettings(actions);
+        m_phone->callActions()->outgoing(QStringLiteral("300"));
+        QCOMPARE(countMessages(lastMessage()), 1);
+        // What the layers below said reaches the log once, not again from the phone.
+        QFile file(Logger::programLogPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString log = QString::fromUtf8(file.readAll());
+        for (const QString &text : { reason, QStringLiteral("The settings file could not be read"), actions.appOut })
+            QVERIFY2(log.count(text) == 1, qPrintable(log));
+    }
+
+    void incomingPolicy_data()
+    {
+        QTest::addColumn<Keys>("keys");
+        QTest::addColumn<bool>("callUp"); // a conversation is going on when the call comes
+        QTest::addColumn<QString>("outcome"); // "reject", "busy", "ring" or the forward target
+        const Keys dnd = yes("options/dnd");
+        const Keys busy = yes("options/busy");
+        const Keys forward = yes("options/forward") + Keys { { "options/fwd_num", "300" } };
+        const Keys toMailbox
+            = yes("options/forward") + yes("options/forward_vm") + Keys { { "options/vm_preffix", "*" } };
+        QTest::newRow("dnd rejects") << dnd << false << "reject";
+        QTest::newRow("forward to number") << forward << false << "300";
+        QTest::newRow("forward to own mailbox") << toMailbox << false << "*201";
+        QTest::newRow("forward to voicemail user")
+            << toMailbox + Keys { { "options/vm_user", "800" } } << false << "*800";
+        QTest::newRow("busy while talking") << busy << true << "busy";
+        QTest::newRow("busy, nothing up: rings") << busy << false << "ring";
+        QTest::newRow("forward comes before busy") << forward + busy << true << "300";
+        QTest::newRow("dnd comes before forward") << dnd + forward << false << "reject";
+    }
+
+    void incomingPolicy()
+    {
+        QFETCH(Keys, keys);
+        QFETCH(bool, callUp);
+        QFETCH(QString, outcome);
+        makePhone(keys);
+        const int up = callUp ? 1 : 0;
+        QVERIFY(!callUp || talkTo(QStringLiteral("400")));
+        QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
+        // Not ringPhone(): these calls may be gone again before it looks.
+        const quint16 dialogue = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, "5551234", "Alice");
+        const bool rings = outcome == QLatin1String("ring");
+        const bool forwarded = outcome.front().isDigit() || outcome.front() == QLatin1Char('*');
+        QTRY_VERIFY(rings   ? rows(m_phone->activityTable()) == up + 1
+                : forwarded ? transferTargets() == QStringList { outcome }
+                            : m_pbx->count(kIax, iax2::Cmd::Reject) + m_pbx->count(kControl, iax2::Ctl::Busy) == 1);
+        // The PBX takes the call away once it is passed on or refused.
+        m_pbx->hangup(dialogue);
+        QTRY_COMPARE(m_phone->currentCalls().size(), up);
+        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::Reject), outcome == QLatin1String("reject") ? 1 : 0);
+        QCOMPARE(m_pbx->count(kControl, iax2::Ctl::Busy), outcome == QLatin1String("busy") ? 1 : 0);
+        QCOMPARE(m_pbx->count(kControl, iax2::Ctl::Answer), forwarded ? 1 : 0);
+        QCOMPARE(transferTargets().isEmpty(), !forwarded);
+        QCOMPARE(tray.size(), rings ? 1 : 0);
+        QCOMPARE(rows(m_phone->activityTable()), up);
+        // Each one is filed as missed; the conversation goes on.
+        QCOMPARE(rows(m_phone->missedTable()), 1);
+        QCOMPARE(rows(m_phone->answeredTable()), 0);
+        QVERIFY(!callUp || m_phone->talkingCall());
+    }
+
+    void ringAnswerAndLogs()
+    {
+        makePhone(yes("actions/act_crm") + yes("actions/act_a1")
+            + Keys { { "actions/opt_ActCRM", "http://crm.invalid/?n=" } });
+        QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
+        QSignalSpy sent(m_phone.get(), &TQuorPhone::signalSendCall);
+        QStringList crm;
+        m_phone->callActions()->setUrlOpener([&crm](const QUrl &url) {
+            crm << url.toString();
+            return true;
+        });
+        // Rung and not answered: a missed call; the actions set to run while it
+        // rings get the caller's number.
+        quint16 dialogue = ringPhone();
+        QCOMPARE(m_phone->activityTable()->rows().first()->kind(), int(RowIncomingRinging));
+        QCOMPARE(m_phone->currentPage(), m_phone->frameActivity);
+        QCOMPARE(tray.size(), 1);
+        QCOMPARE(tray.at(0).at(0).toString(), QStringLiteral("Incoming Call"));
+        QCOMPARE(crm, QStringList { QStringLiteral("http://crm.invalid/?n=5551234") });
+        m_pbx->hangup(dialogue);
+        QTRY_COMPARE(m_phone->currentCalls().size(), 0);
+        QCOMPARE(rows(m_phone->activityTable()), 0);
+        QCOMPARE(rows(m_phone->missedTable()), 1);
+        QVERIFY(m_phone->missedTable()->rows().first()->text().contains(QStringLiteral("Alice")));
+
+        // Answered with the call button: talking, announced, then filed as answered.
+        dialogue = ringPhone(QStringLiteral("5552222"), QStringLiteral("Carol"));
+        m_phone->control();
+        QTRY_VERIFY(m_phone->talkingCall());
+        QCOMPARE(m_pbx->count(kControl, iax2::Ctl::Answer), 1);
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(crm.size(), 2);
+        // Hold is a quelch, resume an unquelch; keys pressed while talking go out as tones.
+        TQuorCall *carol = m_phone->talkingCall();
+        m_phone->holdResume();
+        QCOMPARE(m_phone->activityTable()->rowOf(carol)->kind(), int(RowHeld));
+        m_phone->holdResume();
+        QCOMPARE(carol->state, int(CallTalking));
+        QTRY_COMPARE(m_pbx->count(kIax, iax2::Cmd::Unquelch), 1);
+        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::Quelch), 1);
+        QTest::mouseClick(m_phone->buttonKey5, Qt::LeftButton);
+        QTRY_COMPARE(m_pbx->count(kDtmf, '5'), 1);
+        QVERIFY(m_phone->editDial->text().isEmpty());
+        m_pbx->hangup(dialogue);
+        QTRY_COMPARE(rows(m_phone->answeredTable()), 1);
+
+        // Dialled and hung up here: the dialed log.
+        QVERIFY(talkTo(QStringLiteral("300")));
+        m_phone->hangupCurrent();
+        QTRY_COMPARE(m_pbx->count(kIax, iax2::Cmd::Hangup), 1);
+        QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
+        QCOMPARE(rows(m_phone->missedTable()), 1);
+
+        // While privacy is on the balloon masks the number as the lists do; with
+        // the tray option off no balloon is asked for.
+        m_phone->slotPrivacySettingsChanged(true);
+        tray.clear();
+        dialogue = ringPhone(QStringLiteral("5553333"), QStringLiteral("Dave"));
+        QCOMPARE(tray.at(0).at(1).toString(), QStringLiteral("Dave xxxx333"));
+        m_pbx->hangup(dialogue);
+        QTRY_COMPARE(m_phone->currentCalls().size(), 0);
+        m_settings->toggleTrayIcon();
+        ringPhone(QStringLiteral("5554444"));
+        QCOMPARE(tray.size(), 1);
+    }
+
+    // The call is filed by what the engine says of it, not by what the phone did.
+    void filingFollowsEngine_data()
+    {
+        QTest::addColumn<bool>("answerHere");
+        QTest::addColumn<bool>("wasAnswered");
+        QTest::newRow("engine says answered") << false << true;
+        QTest::newRow("answer lost to the hang-up") << true << false;
+    }
+
+    void filingFollowsEngine()
+    {
+        QFETCH(bool, answerHere);
+        QFETCH(bool, wasAnswered);
+        makePhone();
+        ringPhone();
+        if (answerHere)
+            m_phone->control();
+        emit m_phone->voip()->signalHungUp(m_phone->currentCalls().first()->callNo, wasAnswered);
+        QCOMPARE(rows(m_phone->answeredTable()), wasAnswered ? 1 : 0);
+        QCOMPARE(rows(m_phone->missedTable()), wasAnswered ? 0 : 1);
+    }
+
+    void callNumberChecks()
+    {
+        makePhone();
+        const QList<QPair<QString, QString>> refused { { "   ", "Enter a number to call" },
+            { kUser, "You cannot call your own number" },
+            { "300\r\n400", "The number contains characters that cannot be dialled" } };
+        for (const auto &[number, message] : refused) {
+            m_phone->callNumber(number);
+            QCOMPARE(lastMessage(), message);
+        }
+        QCOMPARE(m_phone->currentCalls().size(), 0);
+        // callExtension: our own extension does nothing, and while our outgoing
+        // call is being set up another request is ignored.
+        for (const QString &number : { kUser, QStringLiteral("300"), QStringLiteral("301") })
+            m_phone->callExtension(number);
+        QCOMPARE(m_phone->currentCalls().size(), 1);
+        for (int i = 1; i < TQuorPhone::kMaxCalls; ++i)
+            m_phone->callNumber(QStringLiteral("30%1").arg(i));
+        QCOMPARE(rows(m_phone->activityTable()), TQuorPhone::kMaxCalls);
+        m_phone->callNumber(QStringLiteral("399"));
+        QCOMPARE(lastMessage(), QStringLiteral("Too many calls: end one before placing another"));
+        QCOMPARE(m_phone->currentCalls().size(), TQuorPhone::kMaxCalls);
+    }
+
+    // The conversation is held only for a call that was really placed; the
+    // address book dials from the keypad page and stays there.
+    void dialWhileTalking_data()
+    {
+        QTest::addColumn<QString>("from"); // "extension" (a tile), "contacts" (slotCall), "typed"
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("placed");
+        const QString bad = QStringLiteral("301") + QChar(1); // refused by callNumber's checks
+        QTest::newRow("tile") << "extension"
+                              << "301" << true;
+        QTest::newRow("address book") << "contacts"
+                                      << "301" << true;
+        QTest::newRow("tile, refused") << "extension" << bad << false;
+        QTest::newRow("address book, refused") << "contacts" << bad << false;
+        QTest::newRow("typed, refused below") << "typed"
+                                              << "301" << false;
+    }
+
+    void dialWhileTalking()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, number);
+        QFETCH(bool, placed);
+        makePhone();
+        TQuorCall *talking = talkTo(QStringLiteral("300"));
+        QVERIFY(talking);
+        m_phone->showMessages();
+        if (from == QLatin1String("extension")) {
+            m_phone->callExtension(number);
+        } else if (from == QLatin1String("contacts")) {
+            m_phone->slotCall(number);
+        } else {
+            m_phone->voip()->applyCodecs(0, 0); // the layer refuses every call
+            m_phone->callNumber(number);
+        }
+        QCOMPARE(m_phone->currentCalls().size(), placed ? 2 : 1);
+        QCOMPARE(talking->state, int(placed ? CallHeld : CallTalking));
+        QCOMPARE(m_phone->currentPage(),
+            from == QLatin1String("contacts") ? m_phone->frameKeypad
+                : placed                      ? m_phone->frameActivity
+                                              : m_phone->frameMessages);
+        if (placed) {
+            QCOMPARE(m_phone->activityTable()->rowOf(talking)->kind(), int(RowHeld2));
+            QTRY_COMPARE(m_pbx->count(kIax, iax2::Cmd::Quelch), 1);
+        }
+    }
+
+    void blindTransferAndPark()
+    {
+        makePhone({ { "options/parking_lot", "700" } });
+        // Nothing talking: nothing to transfer, and nothing said.
+        const int messages = rows(m_phone->messagesTable());
+        m_phone->transferTalkingCallTo(QStringLiteral("400"));
+        QCOMPARE(rows(m_phone->messagesTable()), messages);
+        TQuorCall *a = talkTo(QStringLiteral("300"));
+        QVERIFY(a);
+        m_phone->transferTalkingCallTo(QStringLiteral("  "));
+        QCOMPARE(lastMessage(), QStringLiteral("No valid number to transfer the call to"));
+        m_phone->parkCall(a->callNo + 1);
+        QCOMPARE(rows(m_phone->messagesTable()), messages + 1);
+        m_phone->transferTalkingCallTo(QStringLiteral("400"));
+        QTRY_COMPARE(transferTargets(), QStringList { QStringLiteral("400") });
+        QCOMPARE(a->state, int(CallTransferring));
+        m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
+        QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
+        TQuorCall *b = talkTo(QStringLiteral("301"));
+        QVERIFY(b);
+        m_phone->parkCall(b->callNo);
+        QTRY_COMPARE(transferTargets(), QStringList({ "400", "700" }));
+    }
+
+    void attendedTransfer_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("joined");
+        QTest::newRow("joined") << int(FakePbx::TransferMode::Join) << true;
+        QTest::newRow("refused") << int(FakePbx::TransferMode::Reject) << false;
+        QTest::newRow("no answer") << int(FakePbx::TransferMode::Ignore) << false;
+    }
+
+    void attendedTransfer()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, joined);
+        const QString failed = QStringLiteral("Unable to transfer the call");
+        m_pbx->setTransferMode(FakePbx::TransferMode(mode));
+        makePhone();
+        m_phone->MtransferInternal();
+        QCOMPARE(lastMessage(), failed);
+        TQuorCall *held = talkTo(QStringLiteral("301"));
+        QVERIFY(held);
+        m_phone->holdResume();
+        TQuorCall *talking = talkTo(QStringLiteral("302"));
+        QVERIFY(talking);
+        QCOMPARE(held->state, int(CallHeld));
+
+        // Refused: the wrong way round, a record the phone does not hold (a
+        // tile's copy) and one deleted when its call ended; a missing call is ignored.
+        TQuorCall *gone = talkTo(QStringLiteral("303"));
+        QVERIFY(gone);
+        m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
+        QTRY_COMPARE(m_phone->currentCalls().size(), 2);
+        m_phone->holdResume();
+        QCOMPARE(talking->state, int(CallTalking));
+        TQuorCall stranger;
+        stranger.state = CallHeld;
+        stranger.callNo = held->callNo;
+        const int before = rows(m_phone->messagesTable());
+        for (TQuorCall *wrong : { talking, &stranger, gone })
+            m_phone->attendedTransfer(wrong, wrong == talking ? held : talking);
+        m_phone->attendedTransfer(nullptr, talking);
+        QCOMPARE(rows(m_phone->messagesTable()), before + 3);
+        QCOMPARE(held->state, int(CallHeld));
+        QCOMPARE(talking->state, int(CallTalking));
+
+        m_phone->MtransferInternal();
+        QCOMPARE(held->state, int(CallTransferring));
+        QCOMPARE(talking->state, int(CallTransferring));
+        const int said = countMessages(failed);
+        if (joined) {
+            // The PBX took both calls: each is filed, and nothing failed.
+            QTRY_COMPARE(m_phone->currentCalls().size(), 0);
+            QCOMPARE(rows(m_phone->dialedTable()), 3);
+        } else {
+            // Both calls are as they were, and the failure is said once.
+            QTRY_COMPARE(held->state, int(CallHeld));
+            QCOMPARE(talking->state, int(CallTalking));
+        }
+        QTest::qWait(400); // past the phone's own limit: no second word
+        QCOMPARE(countMessages(failed), said + (joined ? 0 : 1));
+    }
+
+    void voiceMailAutoLogin()
+    {
+        makePhone({ { "options/vm_number", "*97" },
+            { "options/vm_passwd", TQuorSettings::scramblePassword(QStringLiteral("1234")) } });
+        m_phone->callVM();
+        QCOMPARE(m_phone->currentCalls().size(), 1);
+        // Until the password has gone out no other call is placed.
+        m_phone->callNumber(QStringLiteral("300"));
+        QCOMPARE(lastMessage(), QStringLiteral("Voicemail check in progress"));
+        QCOMPARE(m_phone->currentCalls().size(), 1);
+        auto tones = [this] {
+            QString digits;
+            for (const FakePbx::Frame &f : m_pbx->received())
+                digits += f.type == kDtmf ? QString(QChar(char(f.subclass))) : QString();
+            return digits;
+        };
+        QTRY_COMPARE(tones(), QStringLiteral("1234#"));
+        QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("*97"));
+        m_phone->callNumber(QStringLiteral("300"));
+        QCOMPARE(m_phone->currentCalls().size(), 2);
+        // The mailbox count, for this phone's box only.
+        m_phone->setVoiceMailCount(kUser, 1);
+        QCOMPARE(m_phone->labelVoiceMail->toolTip(), QStringLiteral("1 new message"));
+        m_phone->setVoiceMailCount(kUser, 12);
+        QCOMPARE(m_phone->labelVoiceMail->toolTip(), QStringLiteral("12 new messages"));
+        m_phone->setVoiceMailCount(QStringLiteral("202"), 0);
+        QVERIFY(m_phone->labelMesNum->isVisibleTo(m_phone.get()));
+        m_phone->setVoiceMailCount(kUser, 0);
+        QVERIFY(!m_phone->labelMesNum->isVisibleTo(m_phone.get()));
+    }
+
+    void messagesAndPages()
+    {
+        makePhone();
+        m_phone->setMessageHideDelay(100);
+        m_phone->showMessage(QStringLiteral("Disk on fire"), MessageError, QStringLiteral("detail for the log"));
+        m_phone->showMessage(QStringLiteral("Careful"), MessageWarning);
+        QCOMPARE(m_phone->messagesTable()->rows().at(0)->kind(), int(RowInformation));
+        QCOMPARE(m_phone->messagesTable()->rows().at(1)->kind(), int(RowMissed));
+        QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Careful"));
+        QTRY_VERIFY(m_phone->labelMessage->text().isEmpty());
+        // The list holds exactly its limit; one more drops the oldest row.
+        for (int i = rows(m_phone->messagesTable()); i < TQuorPhone::kLogRowLimit; ++i)
+            m_phone->showMessage(QStringLiteral("note %1").arg(i), MessageStatus);
+        const QString oldest = m_phone->messagesTable()->rows().last()->text();
+        m_phone->showMessage(QStringLiteral("one more"), MessageStatus);
+        QCOMPARE(rows(m_phone->messagesTable()), TQuorPhone::kLogRowLimit);
+        QVERIFY(m_phone->messagesTable()->rows().last()->text() != oldest);
+        QCOMPARE(lastMessage(), QStringLiteral("one more"));
+
+        // The main window's texts stay in view with the settings panel up, and
+        // are still there after it closes.
+        m_phone->setMessageHideDelay(60000);
+        m_phone->getMenu(QStringLiteral("settings"));
+        QCOMPARE(m_phone->currentPage(), m_phone->frameSettings);
+        QVERIFY(m_phone->messageLabel()->isVisibleTo(m_phone.get()));
+        m_phone->showMessage(QStringLiteral("Saved"), MessageStatus);
+        QCOMPARE(m_settings->messageLabel()->text(), QStringLiteral("Saved"));
+        m_phone->messageLabel()->setText(QStringLiteral("Manager connected"));
+        m_phone->getMenu(QStringLiteral("kb"));
+        QCOMPARE(m_phone->currentPage(), m_phone->frameKeypad);
+        QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Manager connected"));
+        // The agent button opens the settings panel on its agent page.
+        m_phone->slotAgentLogin();
+        QCOMPARE(m_settings->currentPage(), int(PageAgent));
+        const QList<QPair<QString, QWidget *>> pages { { "incoming", m_phone->frameActivity },
+            { "missed", m_phone->frameMissed }, { "log", m_phone->frameMessages },
+            { "bogus", m_phone->frameMessages } };
+        for (const auto &[name, page] : pages) {
+            m_phone->getMenu(name);
+            QCOMPARE(m_phone->currentPage(), page);
+        }
+        // The dial display: keys append, lclear only on the keypad page.
+        m_phone->showKeypad();
+        QTest::mouseClick(m_phone->buttonKey7, Qt::LeftButton);
+        QTest::mouseClick(m_phone->buttonKeyStar, Qt::LeftButton);
+        QCOMPARE(m_phone->editDial->text(), QStringLiteral("7*"));
+        m_phone->showActivity();
+        m_phone->lclear();
+        QCOMPARE(m_phone->editDial->text(), QStringLiteral("7*"));
+        m_phone->showKeypad();
+        m_phone->lclear();
+        QVERIFY(m_phone->editDial->text().isEmpty());
+        // The option texts and lamps follow the settings.
+        m_phone->slotSetDND();
+        QCOMPARE(m_phone->dndAction()->text(), QStringLiteral("Disable DND"));
+        QCOMPARE(
+            m_phone->labelDndLamp->property("lampImage").toString(), QStringLiteral(":/ui/images/phone_lamp_red.png"));
+    }
+
+    void clickToDialAndQuit()
+    {
+        makePhone();
+        // Only a well-formed request dials (the server's own test covers the rest).
+        for (const QByteArray &request : { QByteArray("call:555;reboot\n"), QByteArray("call:5551234\n") }) {
+            QTcpSocket client;
+            client.connectToHost(QHostAddress::LocalHost, m_phone->clickToDial()->port());
+            QVERIFY(client.waitForConnected(2000));
+            client.write(request);
+            QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+        }
+        QTRY_VERIFY(m_pbx->latest(QStringLiteral("call-in")));
+        QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("5551234"));
+        QCOMPARE(m_phone->currentCalls().size(), 1);
+        // The engine says goodbye to the PBX before the process is ended.
+        m_phone->beforeQuit();
+        QCOMPARE(m_exits, QList<int> { 0 });
+        QVERIFY(m_phone->voip()->isShutDown());
+        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::Hangup), 1);
+        QVERIFY(m_pbx->count(kIax, iax2::Cmd::RegRel) >= 1);
+        QVERIFY(!m_phone->clickToDial()->isListening());
+    }
 
 private:
-    void writeKeys(const Keys &keys);
-    // account false: no settings file is written and no registration awaited.
-    void makePhone(const Keys &keys = {}, bool account = true);
+    // The settings file (with the account unless account is false), the
+    // settings and the phone, registered before a test starts.
+    void makePhone(const Keys &keys = {}, bool account = true)
+    {
+        if (account) {
+            XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
+            xml.createRoot(QStringLiteral("quorer"));
+            const Keys all = Keys { { "agent/server", "127.0.0.1" }, { "agent/port", QString::number(m_pbx->port()) },
+                { "agent/uname", kUser }, { "agent/passwd", TQuorSettings::scramblePassword(kSecret) },
+                { "codecs/ulaw", "yes" }, { "codecs/default", "ulaw" } }
+                + keys;
+            for (const auto &[path, value] : all) {
+                xml.addValue(path.section(QLatin1Char('/'), 1), value, path.section(QLatin1Char('/'), 0, 0));
+                xml.setValue(path.section(QLatin1Char('/'), 1), value, path.section(QLatin1Char('/'), 0, 0));
+            }
+            QVERIFY(xml.save());
+        }
+        m_settings = std::make_unique<TQuorSettings>();
+        TQuorPhone::Options options = loopbackPhoneOptions();
+        options.voip.engine.attendedTransferTimeoutMs = 300;
+        options.clickToDialPort = 0;
+        m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
+        m_phone->setExitFunction([this](int status) { m_exits.append(status); });
+        m_phone->setMessageHideDelay(60000);
+        m_phone->setVoiceMailLoginDelay(100);
+        m_phone->setTransferFailDelay(300);
+        QVERIFY(m_phone->voip()->isOpen());
+        if (account)
+            QTRY_COMPARE_WITH_TIMEOUT(m_phone->voip()->account().registrationState(), TVoipAccount::Registered, 5000);
+    }
+
     // An incoming call from the fake PBX; returns the PBX's dialogue number.
-    quint16 ringPhone(const QString &number = QStringLiteral("5551234"), const QString &name = QStringLiteral("Alice"));
-    // An outgoing call answered by the far end; returns the phone's record.
-    TQuorCall *talkTo(const QString &number);
-    QStringList transferTargets() const;
-    QString lastMessage() const;
-    int countMessages(const QString &text) const;
+    quint16 ringPhone(const QString &number = QStringLiteral("5551234"), const QString &name = QStringLiteral("Alice"))
+    {
+        const int before = int(m_phone->currentCalls().size());
+        const quint16 dialogue = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, number, name);
+        return QTest::qWaitFor([&] { return m_phone->currentCalls().size() == before + 1; }, 5000) ? dialogue : 0;
+    }
+
+    // An outgoing call answered by the far end; the phone's record, or nullptr.
+    TQuorCall *talkTo(const QString &number)
+    {
+        m_phone->callNumber(number);
+        const auto reached = [&] {
+            const FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
+            return d && d->called == number && d->remoteNo != 0;
+        };
+        if (!QTest::qWaitFor(reached, 5000))
+            return nullptr;
+        m_pbx->sendControl(m_pbx->latest(QStringLiteral("call-in"))->localNo, iax2::Ctl::Answer);
+        const auto talking = [&] { return m_phone->talkingCall() && m_phone->talkingCall()->number == number; };
+        return QTest::qWaitFor(talking, 5000) ? m_phone->talkingCall() : nullptr;
+    }
+
+    QStringList transferTargets() const
+    {
+        QStringList targets;
+        for (const FakePbx::Frame &f : m_pbx->received()) {
+            if (f.type == kIax && f.subclass == iax2::Cmd::Transfer)
+                targets << QString::fromUtf8(f.ies.value(iax2::Ie::CalledNumber));
+        }
+        return targets;
+    }
+
+    QString lastMessage() const
+    {
+        const QList<TQuorTableRow *> list = m_phone->messagesTable()->rows();
+        return list.isEmpty() ? QString() : list.first()->text();
+    }
+
+    int countMessages(const QString &text) const
+    {
+        const QList<TQuorTableRow *> list = m_phone->messagesTable()->rows();
+        return int(
+            std::count_if(list.cbegin(), list.cend(), [&](const TQuorTableRow *r) { return r->text() == text; }));
+    }
+
     int rows(const TQuorTable *table) const { return int(table->rows().size()); }
 
     std::unique_ptr<TestDataDir> m_data;
@@ -85,623 +607,6 @@ private:
     std::unique_ptr<TQuorPhone> m_phone;
     QList<int> m_exits;
 };
-
-void TestTQuorPhone::init()
-{
-    m_data = std::make_unique<TestDataDir>();
-    QVERIFY(m_data->isValid());
-    Logger::setProgramLog(QStringLiteral("quorer.log"));
-    m_pbx = std::make_unique<FakePbx>();
-    m_pbx->addUser(kUser, kSecret);
-    m_exits.clear();
-}
-
-void TestTQuorPhone::cleanup()
-{
-    m_phone.reset();
-    m_settings.reset();
-    m_pbx.reset();
-    m_data.reset();
-}
-
-void TestTQuorPhone::writeKeys(const Keys &keys)
-{
-    XmlReader xml(Paths::dataFile(QStringLiteral("quorer.xml")));
-    xml.createRoot(QStringLiteral("quorer"));
-    for (const auto &k : keys) {
-        const QString section = k.first.section(QLatin1Char('/'), 0, 0);
-        const QString key = k.first.section(QLatin1Char('/'), 1);
-        xml.addValue(key, k.second, section);
-        xml.setValue(key, k.second, section);
-    }
-    QVERIFY(xml.save());
-}
-
-void TestTQuorPhone::makePhone(const Keys &keys, bool account)
-{
-    // The settings read the file when they are created: write it first.
-    if (account) {
-        writeKeys(
-            Keys { { QStringLiteral("agent/server"), QStringLiteral("127.0.0.1") },
-                { QStringLiteral("agent/port"), QString::number(m_pbx->port()) },
-                { QStringLiteral("agent/uname"), kUser },
-                { QStringLiteral("agent/passwd"), TQuorSettings::scramblePassword(kSecret) },
-                { QStringLiteral("codecs/ulaw"), kYes }, { QStringLiteral("codecs/default"), QStringLiteral("ulaw") } }
-            + keys);
-    }
-    m_settings = std::make_unique<TQuorSettings>();
-
-    TQuorPhone::Options options;
-    options.voip.engine.bindAddress = "127.0.0.1";
-    options.voip.engine.port = 0;
-    options.voip.useSoundCard = false;
-    options.voip.engine.attendedTransferTimeoutMs = 300;
-    options.clickToDialPort = 0;
-    m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
-    m_phone->setExitFunction([this](int status) { m_exits.append(status); });
-    m_phone->setMessageHideDelay(60000);
-    m_phone->setVoiceMailLoginDelay(100);
-    m_phone->setTransferFailDelay(300);
-    QVERIFY(m_phone->voip()->isOpen());
-    // Registered as the phone sees it, so its "Registered" is said before a test starts.
-    if (account)
-        QTRY_COMPARE_WITH_TIMEOUT(m_phone->voip()->account().registrationState(), TVoipAccount::Registered, 5000);
-}
-
-quint16 TestTQuorPhone::ringPhone(const QString &number, const QString &name)
-{
-    const int before = int(m_phone->currentCalls().size());
-    const quint16 dialogue = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, number, name);
-    [&] { QTRY_COMPARE_WITH_TIMEOUT(int(m_phone->currentCalls().size()), before + 1, 5000); }();
-    return dialogue;
-}
-
-TQuorCall *TestTQuorPhone::talkTo(const QString &number)
-{
-    m_phone->callNumber(number);
-    TQuorCall *call = nullptr;
-    [&] {
-        auto *pbx = m_pbx.get();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            pbx->latest(QStringLiteral("call-in")) && pbx->latest(QStringLiteral("call-in"))->called == number, 5000);
-        FakePbx::Dialogue *d = pbx->latest(QStringLiteral("call-in"));
-        QTRY_VERIFY_WITH_TIMEOUT(d->remoteNo != 0, 5000);
-        pbx->sendControl(d->localNo, iax2::Ctl::Answer);
-        QTRY_VERIFY_WITH_TIMEOUT(m_phone->talkingCall() && m_phone->talkingCall()->number == number, 5000);
-        call = m_phone->talkingCall();
-    }();
-    return call;
-}
-
-QStringList TestTQuorPhone::transferTargets() const
-{
-    QStringList targets;
-    for (const FakePbx::Frame &f : m_pbx->received()) {
-        if (f.type == kTypeIax && f.subclass == iax2::Cmd::Transfer)
-            targets << QString::fromUtf8(f.ies.value(iax2::Ie::CalledNumber));
-    }
-    return targets;
-}
-
-QString TestTQuorPhone::lastMessage() const
-{
-    const QList<TQuorTableRow *> list = m_phone->messagesTable()->rows();
-    return list.isEmpty() ? QString() : list.first()->text();
-}
-
-int TestTQuorPhone::countMessages(const QString &text) const
-{
-    int n = 0;
-    for (const TQuorTableRow *row : m_phone->messagesTable()->rows())
-        n += row->text() == text ? 1 : 0;
-    return n;
-}
-
-// ---------------------------------------------------------------- tests
-
-void TestTQuorPhone::registersAndNamesUser()
-{
-    makePhone();
-    QTRY_COMPARE(
-        m_phone->labelIaxLamp->property("lampImage").toString(), QStringLiteral(":/ui/images/phone_lamp_green.png"));
-
-    // Every user-settings change names the user again, and registers again.
-    QSignalSpy names(m_phone.get(), &TQuorPhone::signalPhoneUserName);
-    const int acks = m_pbx->regAcks();
-    emit m_settings->signalUserSettingsChanged();
-    QTRY_VERIFY(m_pbx->regAcks() > acks);
-    QTRY_COMPARE(names.size(), 2);
-    QCOMPARE(names.at(1).at(0).toString(), kUser);
-    QVERIFY(m_phone->frameSettings->isAncestorOf(m_settings.get()));
-
-    // Nothing of the form sticks out of its parent once the phone has replaced
-    // its buttons (the lists and the hosted settings and address-book panels lay
-    // themselves out).
-    for (const QWidget *w : m_phone->findChildren<QWidget *>()) {
-        if (!w->objectName().isEmpty() && !w->isWindow() && !m_phone->frameSettings->isAncestorOf(w)
-            && !m_phone->contacts()->isAncestorOf(w)
-            && !qobject_cast<TQuorTableScroll *>(w->parentWidget()) && !qobject_cast<TQuorTable *>(w->parentWidget()))
-            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(w->objectName()));
-    }
-}
-
-void TestTQuorPhone::firstStart()
-{
-    // No account yet, and a settings file that cannot be read.
-    QVERIFY(QDir().mkpath(m_data->path()));
-    m_data->write(QStringLiteral("quorer.xml"), "<quorer><agent>");
-    makePhone({}, false);
-    // Building the phone leaves the reason it is not registered in view.
-    const QString reason = QStringLiteral("No PBX server or user name set: the phone is not registered");
-    const QString unreadable = QStringLiteral("The settings file could not be read");
-    QCOMPARE(m_phone->labelMessage->text(), reason);
-    // The settings' messages follow, the newest stays in view.
-    QTRY_VERIFY(m_phone->messagesTable()->rows().size() > 1);
-    QCOMPARE(m_phone->labelMessage->text(), lastMessage());
-
-    CallActionSettings actions;
-    actions.actOut = true;
-    actions.appOut = QStringLiteral("/nonexistent/quor-test/outgoing-app");
-    m_phone->callActions()->setSettings(actions);
-    m_phone->callActions()->outgoing(QStringLiteral("300"));
-    QCOMPARE(countMessages(lastMessage()), 1);
-
-    // What the layers below said reaches the log once, not again from the phone.
-    QFile file(Logger::programLogPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString log = QString::fromUtf8(file.readAll());
-    for (const QString &text : QStringList { reason, unreadable, actions.appOut })
-        QVERIFY2(log.count(text) == 1, qPrintable(log));
-}
-
-void TestTQuorPhone::incomingPolicy_data()
-{
-    QTest::addColumn<Keys>("keys");
-    QTest::addColumn<bool>("callUp"); // a conversation is going on when the call comes
-    QTest::addColumn<QString>("outcome"); // "reject", "busy", "ring" or the forward target
-
-    const Keys dnd { { QStringLiteral("options/dnd"), kYes } };
-    const Keys busy { { QStringLiteral("options/busy"), kYes } };
-    const Keys forward { { QStringLiteral("options/forward"), kYes },
-        { QStringLiteral("options/fwd_num"), QStringLiteral("300") } };
-    const Keys toMailbox { { QStringLiteral("options/forward"), kYes }, { QStringLiteral("options/forward_vm"), kYes },
-        { QStringLiteral("options/vm_preffix"), QStringLiteral("*") } };
-
-    QTest::newRow("dnd rejects") << dnd << false << "reject";
-    QTest::newRow("forward to number") << forward << false << "300";
-    QTest::newRow("forward to own mailbox") << toMailbox << false << "*201";
-    QTest::newRow("forward to voicemail user")
-        << toMailbox + Keys { { QStringLiteral("options/vm_user"), QStringLiteral("800") } } << false << "*800";
-    QTest::newRow("busy while talking") << busy << true << "busy";
-    QTest::newRow("busy, nothing up: rings") << busy << false << "ring";
-    QTest::newRow("forward comes before busy") << forward + busy << true << "300";
-    QTest::newRow("dnd comes before forward") << dnd + forward << false << "reject";
-}
-
-void TestTQuorPhone::incomingPolicy()
-{
-    QFETCH(Keys, keys);
-    QFETCH(bool, callUp);
-    QFETCH(QString, outcome);
-
-    makePhone(keys);
-    const int up = callUp ? 1 : 0;
-    if (callUp)
-        QVERIFY(talkTo(QStringLiteral("400")));
-    QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
-    // Not ringPhone(): these calls may be gone again before it looks.
-    const quint16 dialogue
-        = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, QStringLiteral("5551234"), QStringLiteral("Alice"));
-
-    const bool rings = outcome == QLatin1String("ring");
-    const bool forwarded = outcome.front().isDigit() || outcome.front() == QLatin1Char('*');
-    if (rings)
-        QTRY_COMPARE(rows(m_phone->activityTable()), up + 1);
-    else if (outcome == QLatin1String("reject"))
-        QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Reject), 1);
-    else if (outcome == QLatin1String("busy"))
-        QTRY_COMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Busy), 1);
-    else
-        QTRY_COMPARE(transferTargets(), QStringList { outcome });
-    // The PBX takes the call away once it is passed on or refused.
-    m_pbx->hangup(dialogue);
-    QTRY_COMPARE(m_phone->currentCalls().size(), up);
-
-    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Reject), outcome == QLatin1String("reject") ? 1 : 0);
-    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Busy), outcome == QLatin1String("busy") ? 1 : 0);
-    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Answer), forwarded ? 1 : 0);
-    QCOMPARE(transferTargets().isEmpty(), !forwarded);
-    QCOMPARE(tray.size(), rings ? 1 : 0);
-    QCOMPARE(rows(m_phone->activityTable()), up);
-    // Each one is filed as missed; the conversation goes on.
-    QCOMPARE(rows(m_phone->missedTable()), 1);
-    QCOMPARE(rows(m_phone->answeredTable()), 0);
-    if (callUp)
-        QVERIFY(m_phone->talkingCall());
-}
-
-void TestTQuorPhone::ringAnswerAndLogs()
-{
-    makePhone({ { QStringLiteral("actions/act_crm"), kYes }, { QStringLiteral("actions/act_a1"), kYes },
-        { QStringLiteral("actions/opt_ActCRM"), QStringLiteral("http://crm.invalid/?n=") } });
-    QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
-    QSignalSpy sent(m_phone.get(), &TQuorPhone::signalSendCall);
-    QStringList crm;
-    m_phone->callActions()->setUrlOpener([&crm](const QUrl &url) {
-        crm << url.toString();
-        return true;
-    });
-
-    // Rung and not answered: a missed call.
-    quint16 dialogue = ringPhone();
-    QCOMPARE(m_phone->activityTable()->rows().first()->kind(), int(RowIncomingRinging));
-    QCOMPARE(m_phone->currentPage(), m_phone->frameActivity);
-    QCOMPARE(tray.size(), 1);
-    QCOMPARE(tray.at(0).at(0).toString(), QStringLiteral("Incoming Call"));
-    // The actions set to run while it rings get the caller's number.
-    QCOMPARE(crm, QStringList { QStringLiteral("http://crm.invalid/?n=5551234") });
-    m_pbx->hangup(dialogue);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    QCOMPARE(rows(m_phone->activityTable()), 0);
-    QCOMPARE(rows(m_phone->missedTable()), 1);
-    QVERIFY(m_phone->missedTable()->rows().first()->text().contains(QStringLiteral("Alice")));
-
-    // Answered with the call button: talking, announced, then filed as answered.
-    dialogue = ringPhone(QStringLiteral("5552222"), QStringLiteral("Carol"));
-    m_phone->control();
-    QTRY_VERIFY(m_phone->talkingCall());
-    QCOMPARE(m_pbx->count(kTypeControl, iax2::Ctl::Answer), 1);
-    QCOMPARE(sent.size(), 1);
-    QCOMPARE(crm.size(), 2);
-
-    // Hold is a quelch, resume an unquelch; keys pressed while talking go out as tones.
-    TQuorCall *carol = m_phone->talkingCall();
-    m_phone->holdResume();
-    QCOMPARE(m_phone->activityTable()->rowOf(carol)->kind(), int(RowHeld));
-    m_phone->holdResume();
-    QCOMPARE(carol->state, int(CallTalking));
-    QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Unquelch), 1);
-    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Quelch), 1);
-    QTest::mouseClick(m_phone->buttonKey5, Qt::LeftButton);
-    QTRY_COMPARE(m_pbx->count(kTypeDtmf, '5'), 1);
-    QVERIFY(m_phone->editDial->text().isEmpty());
-    m_pbx->hangup(dialogue);
-    QTRY_COMPARE(rows(m_phone->answeredTable()), 1);
-
-    // Dialled and hung up here: the dialed log.
-    QVERIFY(talkTo(QStringLiteral("300")));
-    m_phone->hangupCurrent();
-    QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Hangup), 1);
-    QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
-    QCOMPARE(rows(m_phone->missedTable()), 1);
-
-    // While privacy is on the balloon masks the number as the lists do; with
-    // the tray option off no balloon is asked for.
-    m_phone->slotPrivacySettingsChanged(true);
-    tray.clear();
-    dialogue = ringPhone(QStringLiteral("5553333"), QStringLiteral("Dave"));
-    QCOMPARE(tray.at(0).at(1).toString(), QStringLiteral("Dave xxxx333"));
-    m_pbx->hangup(dialogue);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    m_settings->toggleTrayIcon();
-    dialogue = ringPhone(QStringLiteral("5554444"));
-    QCOMPARE(tray.size(), 1);
-}
-
-void TestTQuorPhone::filingFollowsEngine_data()
-{
-    QTest::addColumn<bool>("answerHere");
-    QTest::addColumn<bool>("wasAnswered");
-
-    QTest::newRow("engine says answered") << false << true;
-    QTest::newRow("answer lost to the hang-up") << true << false;
-}
-
-void TestTQuorPhone::filingFollowsEngine()
-{
-    QFETCH(bool, answerHere);
-    QFETCH(bool, wasAnswered);
-
-    makePhone();
-    ringPhone();
-    TQuorCall *call = m_phone->currentCalls().first();
-    if (answerHere)
-        m_phone->control();
-    emit m_phone->voip()->signalHungUp(call->callNo, wasAnswered);
-    QCOMPARE(rows(m_phone->answeredTable()), wasAnswered ? 1 : 0);
-    QCOMPARE(rows(m_phone->missedTable()), wasAnswered ? 0 : 1);
-}
-
-void TestTQuorPhone::callNumberChecks()
-{
-    makePhone();
-    m_phone->callNumber(QStringLiteral("   "));
-    QCOMPARE(lastMessage(), QStringLiteral("Enter a number to call"));
-    m_phone->callNumber(kUser);
-    QCOMPARE(lastMessage(), QStringLiteral("You cannot call your own number"));
-    m_phone->callNumber(QStringLiteral("300\r\n400"));
-    QCOMPARE(lastMessage(), QStringLiteral("The number contains characters that cannot be dialled"));
-    QCOMPARE(m_phone->currentCalls().size(), 0);
-
-    // callExtension: our own extension does nothing, and while our outgoing
-    // call is being set up another request is ignored.
-    m_phone->callExtension(kUser);
-    m_phone->callExtension(QStringLiteral("300"));
-    m_phone->callExtension(QStringLiteral("301"));
-    QCOMPARE(m_phone->currentCalls().size(), 1);
-
-    for (int i = 1; i < TQuorPhone::kMaxCalls; ++i)
-        m_phone->callNumber(QStringLiteral("30%1").arg(i));
-    QCOMPARE(rows(m_phone->activityTable()), TQuorPhone::kMaxCalls);
-    m_phone->callNumber(QStringLiteral("399"));
-    QCOMPARE(lastMessage(), QStringLiteral("Too many calls: end one before placing another"));
-    QCOMPARE(m_phone->currentCalls().size(), TQuorPhone::kMaxCalls);
-}
-
-void TestTQuorPhone::dialWhileTalking_data()
-{
-    QTest::addColumn<QString>("from"); // "extension" (a tile), "contacts" (slotCall), "typed"
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<bool>("placed");
-
-    const QString ok = QStringLiteral("301");
-    const QString bad = ok + QChar(1); // refused by callNumber's checks
-    QTest::newRow("tile") << QStringLiteral("extension") << ok << true;
-    QTest::newRow("address book") << QStringLiteral("contacts") << ok << true;
-    QTest::newRow("tile, refused") << QStringLiteral("extension") << bad << false;
-    QTest::newRow("address book, refused") << QStringLiteral("contacts") << bad << false;
-    QTest::newRow("typed, refused below") << QStringLiteral("typed") << ok << false;
-}
-
-void TestTQuorPhone::dialWhileTalking()
-{
-    QFETCH(QString, from);
-    QFETCH(QString, number);
-    QFETCH(bool, placed);
-
-    makePhone();
-    TQuorCall *talking = talkTo(QStringLiteral("300"));
-    QVERIFY(talking);
-    m_phone->showMessages();
-    if (from == QLatin1String("extension")) {
-        m_phone->callExtension(number);
-    } else if (from == QLatin1String("contacts")) {
-        m_phone->slotCall(number);
-    } else {
-        m_phone->voip()->applyCodecs(0, 0); // the layer refuses every call
-        m_phone->callNumber(number);
-    }
-    // The conversation is held only for a call that was really placed.
-    QCOMPARE(m_phone->currentCalls().size(), placed ? 2 : 1);
-    QCOMPARE(talking->state, int(placed ? CallHeld : CallTalking));
-    QWidget *page = from == QLatin1String("contacts") ? m_phone->frameKeypad
-        : placed                                      ? m_phone->frameActivity
-                                                      : m_phone->frameMessages;
-    QCOMPARE(m_phone->currentPage(), page);
-    if (placed) {
-        QCOMPARE(m_phone->activityTable()->rowOf(talking)->kind(), int(RowHeld2));
-        QTRY_COMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Quelch), 1);
-    }
-}
-
-void TestTQuorPhone::blindTransferAndPark()
-{
-    makePhone({ { QStringLiteral("options/parking_lot"), QStringLiteral("700") } });
-    // Nothing talking: nothing to transfer, and nothing said.
-    const int messages = rows(m_phone->messagesTable());
-    m_phone->transferTalkingCallTo(QStringLiteral("400"));
-    QCOMPARE(rows(m_phone->messagesTable()), messages);
-
-    TQuorCall *a = talkTo(QStringLiteral("300"));
-    QVERIFY(a);
-    m_phone->transferTalkingCallTo(QStringLiteral("  "));
-    QCOMPARE(lastMessage(), QStringLiteral("No valid number to transfer the call to"));
-    m_phone->parkCall(a->callNo + 1);
-    QCOMPARE(rows(m_phone->messagesTable()), messages + 1);
-    m_phone->transferTalkingCallTo(QStringLiteral("400"));
-    QTRY_COMPARE(transferTargets(), QStringList { QStringLiteral("400") });
-    QCOMPARE(a->state, int(CallTransferring));
-    m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
-    QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
-
-    TQuorCall *b = talkTo(QStringLiteral("301"));
-    QVERIFY(b);
-    m_phone->parkCall(b->callNo);
-    QTRY_COMPARE(transferTargets().size(), 2);
-    QCOMPARE(transferTargets().last(), QStringLiteral("700"));
-}
-
-void TestTQuorPhone::attendedTransfer_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("joined");
-
-    QTest::newRow("joined") << int(FakePbx::TransferMode::Join) << true;
-    QTest::newRow("refused") << int(FakePbx::TransferMode::Reject) << false;
-    QTest::newRow("no answer") << int(FakePbx::TransferMode::Ignore) << false;
-}
-
-void TestTQuorPhone::attendedTransfer()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, joined);
-
-    const QString failed = QStringLiteral("Unable to transfer the call");
-    m_pbx->setTransferMode(FakePbx::TransferMode(mode));
-    makePhone();
-    m_phone->MtransferInternal();
-    QCOMPARE(lastMessage(), failed);
-
-    TQuorCall *held = talkTo(QStringLiteral("301"));
-    QVERIFY(held);
-    m_phone->holdResume();
-    TQuorCall *talking = talkTo(QStringLiteral("302"));
-    QVERIFY(talking);
-    QCOMPARE(held->state, int(CallHeld));
-
-    // Refused: the wrong way round, a record the phone does not hold (a
-    // tile's copy) and one deleted when its call ended; a missing call is ignored.
-    TQuorCall *gone = talkTo(QStringLiteral("303"));
-    QVERIFY(gone);
-    m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
-    QTRY_COMPARE(m_phone->currentCalls().size(), 2);
-    m_phone->holdResume();
-    QCOMPARE(talking->state, int(CallTalking));
-    TQuorCall stranger;
-    stranger.state = CallHeld;
-    stranger.callNo = held->callNo;
-    const int before = rows(m_phone->messagesTable());
-    for (TQuorCall *wrong : { talking, &stranger, gone })
-        m_phone->attendedTransfer(wrong, wrong == talking ? held : talking);
-    m_phone->attendedTransfer(nullptr, talking);
-    QCOMPARE(rows(m_phone->messagesTable()), before + 3);
-    QCOMPARE(held->state, int(CallHeld));
-    QCOMPARE(talking->state, int(CallTalking));
-
-    m_phone->MtransferInternal();
-    QCOMPARE(held->state, int(CallTransferring));
-    QCOMPARE(talking->state, int(CallTransferring));
-    const int said = countMessages(failed);
-    if (joined) {
-        // The PBX took both calls: each is filed, and nothing failed.
-        QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-        QCOMPARE(rows(m_phone->dialedTable()), 3);
-    } else {
-        // Both calls are as they were, and the failure is said once.
-        QTRY_COMPARE(held->state, int(CallHeld));
-        QCOMPARE(talking->state, int(CallTalking));
-    }
-    QTest::qWait(400);
-    QCOMPARE(countMessages(failed), said + (joined ? 0 : 1));
-}
-
-void TestTQuorPhone::voiceMailAutoLogin()
-{
-    makePhone({ { QStringLiteral("options/vm_number"), QStringLiteral("*97") },
-        { QStringLiteral("options/vm_passwd"), TQuorSettings::scramblePassword(QStringLiteral("1234")) } });
-    m_phone->callVM();
-    QCOMPARE(m_phone->currentCalls().size(), 1);
-    // Until the password has gone out no other call is placed.
-    m_phone->callNumber(QStringLiteral("300"));
-    QCOMPARE(lastMessage(), QStringLiteral("Voicemail check in progress"));
-    QCOMPARE(m_phone->currentCalls().size(), 1);
-
-    auto tones = [this] {
-        QString digits;
-        for (const FakePbx::Frame &f : m_pbx->received()) {
-            if (f.type == kTypeDtmf)
-                digits += QChar(char(f.subclass));
-        }
-        return digits;
-    };
-    QTRY_COMPARE(tones(), QStringLiteral("1234#"));
-    QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("*97"));
-    m_phone->callNumber(QStringLiteral("300"));
-    QCOMPARE(m_phone->currentCalls().size(), 2);
-
-    // The mailbox count, for this phone's box only.
-    m_phone->setVoiceMailCount(kUser, 1);
-    QCOMPARE(m_phone->labelVoiceMail->toolTip(), QStringLiteral("1 new message"));
-    m_phone->setVoiceMailCount(kUser, 12);
-    QCOMPARE(m_phone->labelVoiceMail->toolTip(), QStringLiteral("12 new messages"));
-    m_phone->setVoiceMailCount(QStringLiteral("202"), 0);
-    QVERIFY(m_phone->labelMesNum->isVisibleTo(m_phone.get()));
-    m_phone->setVoiceMailCount(kUser, 0);
-    QVERIFY(!m_phone->labelMesNum->isVisibleTo(m_phone.get()));
-}
-
-void TestTQuorPhone::messagesAndPages()
-{
-    makePhone();
-    m_phone->setMessageHideDelay(100);
-    m_phone->showMessage(QStringLiteral("Disk on fire"), MessageError, QStringLiteral("detail for the log"));
-    m_phone->showMessage(QStringLiteral("Careful"), MessageWarning);
-    QCOMPARE(m_phone->messagesTable()->rows().at(0)->kind(), int(RowInformation));
-    QCOMPARE(m_phone->messagesTable()->rows().at(1)->kind(), int(RowMissed));
-    QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Careful"));
-    QTRY_VERIFY(m_phone->labelMessage->text().isEmpty());
-
-    // The list holds exactly its limit; one more drops the oldest row.
-    const int start = rows(m_phone->messagesTable());
-    for (int i = start; i < TQuorPhone::kLogRowLimit; ++i)
-        m_phone->showMessage(QStringLiteral("note %1").arg(i), MessageStatus);
-    QCOMPARE(rows(m_phone->messagesTable()), TQuorPhone::kLogRowLimit);
-    const QString oldest = m_phone->messagesTable()->rows().last()->text();
-    m_phone->showMessage(QStringLiteral("one more"), MessageStatus);
-    QCOMPARE(rows(m_phone->messagesTable()), TQuorPhone::kLogRowLimit);
-    QVERIFY(m_phone->messagesTable()->rows().last()->text() != oldest);
-    QCOMPARE(lastMessage(), QStringLiteral("one more"));
-
-    // The main window's texts stay in view with the settings panel up, and
-    // are still there after it closes.
-    m_phone->setMessageHideDelay(60000);
-    m_phone->getMenu(QStringLiteral("settings"));
-    QCOMPARE(m_phone->currentPage(), m_phone->frameSettings);
-    QVERIFY(m_phone->messageLabel()->isVisibleTo(m_phone.get()));
-    m_phone->showMessage(QStringLiteral("Saved"), MessageStatus);
-    QCOMPARE(m_settings->messageLabel()->text(), QStringLiteral("Saved"));
-    m_phone->messageLabel()->setText(QStringLiteral("Manager connected"));
-    m_phone->getMenu(QStringLiteral("kb"));
-    QCOMPARE(m_phone->currentPage(), m_phone->frameKeypad);
-    QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Manager connected"));
-
-    // The agent button opens the settings panel on its agent page.
-    m_phone->slotAgentLogin();
-    QCOMPARE(m_settings->currentPage(), int(PageAgent));
-    const QList<QPair<QString, QWidget *>> pages { { QStringLiteral("incoming"), m_phone->frameActivity },
-        { QStringLiteral("missed"), m_phone->frameMissed }, { QStringLiteral("log"), m_phone->frameMessages },
-        { QStringLiteral("bogus"), m_phone->frameMessages } };
-    for (const auto &page : pages) {
-        m_phone->getMenu(page.first);
-        QCOMPARE(m_phone->currentPage(), page.second);
-    }
-
-    // The dial display: keys append, lclear only on the keypad page.
-    m_phone->showKeypad();
-    QTest::mouseClick(m_phone->buttonKey7, Qt::LeftButton);
-    QTest::mouseClick(m_phone->buttonKeyStar, Qt::LeftButton);
-    QCOMPARE(m_phone->editDial->text(), QStringLiteral("7*"));
-    m_phone->showActivity();
-    m_phone->lclear();
-    QCOMPARE(m_phone->editDial->text(), QStringLiteral("7*"));
-    m_phone->showKeypad();
-    m_phone->lclear();
-    QVERIFY(m_phone->editDial->text().isEmpty());
-
-    // The option texts and lamps follow the settings.
-    m_phone->slotSetDND();
-    QCOMPARE(m_phone->dndAction()->text(), QStringLiteral("Disable DND"));
-    QCOMPARE(m_phone->labelDndLamp->property("lampImage").toString(), QStringLiteral(":/ui/images/phone_lamp_red.png"));
-}
-
-void TestTQuorPhone::clickToDial()
-{
-    makePhone();
-    // Only a well-formed request dials (the server's own test covers the rest).
-    for (const QByteArray &request : { QByteArray("call:555;reboot\n"), QByteArray("call:5551234\n") }) {
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, m_phone->clickToDial()->port());
-        QVERIFY(client.waitForConnected(2000));
-        client.write(request);
-        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
-    }
-    QTRY_VERIFY(m_pbx->latest(QStringLiteral("call-in")));
-    QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("5551234"));
-    QCOMPARE(m_phone->currentCalls().size(), 1);
-}
-
-void TestTQuorPhone::quitOrder()
-{
-    makePhone();
-    QVERIFY(talkTo(QStringLiteral("300")));
-    m_phone->beforeQuit();
-    // The engine said goodbye to the PBX before the process was ended.
-    QCOMPARE(m_exits, QList<int> { 0 });
-    QVERIFY(m_phone->voip()->isShutDown());
-    QCOMPARE(m_pbx->count(kTypeIax, iax2::Cmd::Hangup), 1);
-    QVERIFY(m_pbx->count(kTypeIax, iax2::Cmd::RegRel) >= 1);
-    QVERIFY(!m_phone->clickToDial()->isListening());
-}
 
 QTEST_MAIN(TestTQuorPhone)
 #include "tst_tquorphone.moc"

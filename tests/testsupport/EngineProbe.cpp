@@ -14,20 +14,15 @@ EngineProbe::EngineProbe(Iax2Engine &engine)
     });
 }
 
-QList<EngineEvent> EngineProbe::events() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_events;
-}
-
 QStringList EngineProbe::callEvents(int callNo) const
 {
+    QMutexLocker lock(&m_mutex);
     QStringList out;
     auto word = [&](int call, const QString &text) {
         if (call == callNo)
             out << text;
     };
-    for (const EngineEvent &event : events()) {
+    for (const EngineEvent &event : m_events) {
         std::visit(Overloaded {
                        [&](const IncomingCallEvent &e) { word(e.callNo, QStringLiteral("incoming")); },
                        [&](const CallAcceptedEvent &e) { word(e.callNo, QStringLiteral("accepted")); },
@@ -38,7 +33,7 @@ QStringList EngineProbe::callEvents(int callNo) const
                                QLatin1String(e.held ? "held" : "resumed") + QLatin1String(e.byPeer ? " by peer" : ""));
                        },
                        [&](const TransferEvent &e) {
-                           word(e.callNo, e.ok ? QStringLiteral("transferred") : QStringLiteral("transfer failed"));
+                           word(e.callNo, QLatin1String(e.ok ? "transferred" : "transfer failed"));
                        },
                        [&](const CallEndedEvent &e) { word(e.callNo, QStringLiteral("ended")); },
                        [](const auto &) {},
@@ -56,12 +51,12 @@ int EngineProbe::registrations(RegistrationReply reply) const
     return n;
 }
 
-QStringList EngineProbe::texts() const
+QString EngineProbe::texts() const
 {
     QStringList out;
     for (const TextEvent &e : all<TextEvent>())
         out << QString::fromStdString(e.text);
-    return out;
+    return out.join(QLatin1Char('\n'));
 }
 
 QStringList EngineProbe::logs() const

@@ -14,7 +14,6 @@ class EngineProbe
 public:
     explicit EngineProbe(iax2::Iax2Engine &engine);
 
-    QList<iax2::EngineEvent> events() const;
     // The events of one type, in order.
     template<class T>
     QList<T> all() const
@@ -36,9 +35,9 @@ public:
     // "ringing", "answered", "held", "resumed" (with " by peer"), "transferred",
     // "transfer failed", "ended".
     QStringList callEvents(int callNo) const;
-    QString lastCallEvent(int callNo) const { return callEvents(callNo).value(callEvents(callNo).size() - 1); }
     int registrations(iax2::RegistrationReply reply) const;
-    QStringList texts() const;
+    // The texts (joined by new lines) and the log lines.
+    QString texts() const;
     QStringList logs() const;
     // The first incoming call seen, or -1.
     int incomingCall() const;

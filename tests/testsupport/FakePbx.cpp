@@ -11,54 +11,23 @@
 namespace {
 
 // RFC 5456 numbers, written out here independently of the engine.
-enum : int { TypeDtmf = 1, TypeVoice = 2, TypeControl = 4, TypeIax = 6, TypeComfortNoise = 10 };
-// IAX subclasses 1 to 18 run in order.
-enum : int {
-    New = 1,
-    Ping,
-    Pong,
-    Ack,
-    Hangup,
-    Reject,
-    Accept,
-    AuthReq,
-    AuthRep,
-    Inval,
-    LagRq,
-    LagRp,
-    RegReq,
-    RegAuth,
-    RegAck,
-    RegRej,
-    RegRel,
-    Vnak
-};
-enum : int { TxReq = 22, TxCnt, TxAcc, TxReady, TxRel, TxRej, CallToken = 40 };
-enum : int {
-    IeCalled = 1,
-    IeCallingNumber = 2,
-    IeCallingName = 4,
-    IeUsername = 6,
-    IePassword = 7,
-    IeCapability = 8,
-    IeFormat = 9,
-    IeVersion = 11,
-    IeAuthMethods = 14,
-    IeChallenge = 15,
-    IeMd5 = 16,
-    IeApparentAddr = 18,
-    IeRefresh = 19,
-    IeCallNo = 21,
-    IeCause = 22,
-    IeTransferId = 27,
-    IeCauseCode = 42,
-    IeCallToken = 54
-};
-enum : int { CtlRinging = 3, CtlAnswer = 4 };
+enum : int { TypeVoice = 2, TypeControl = 4, TypeIax = 6, TypeComfortNoise = 10, CtlRinging = 3 };
+enum : int { New = 1, Pong = 3, Ack, Hangup, Reject, Accept, AuthReq, AuthRep, Inval, LagRq, LagRp, RegReq };
+enum : int { RegAuth = 14, RegAck, RegRej, RegRel, Vnak, TxReq = 22, TxCnt, TxAcc, TxReady, TxRel, TxRej };
+enum : int { Ping = 2, CallToken = 40 };
+enum : int { IeCalled = 1, IeCallingNumber, IeCallingName = 4, IeUsername = 6, IePassword, IeCapability, IeFormat };
+enum : int { IeVersion = 11, IeAuthMethods = 14, IeChallenge, IeMd5, IeApparentAddr = 18, IeRefresh };
+enum : int { IeCallNo = 21, IeCause, IeTransferId = 27, IeCauseCode = 42, IeCallToken = 54 };
+const QByteArray kToken = QByteArrayLiteral("1234567890?abcdef");
 
-bool unsequenced(const FakePbx::Frame &f)
+bool unsequenced(int type, quint32 subclass)
 {
-    return f.type == TypeIax && (f.subclass == Ack || f.subclass == Inval || f.subclass == Vnak);
+    return type == TypeIax && (subclass == Ack || subclass == Inval || subclass == Vnak);
+}
+
+quint32 u32(const QByteArray &b)
+{
+    return qFromBigEndian<quint32>(b.leftJustified(4, '\0').constData());
 }
 
 } // namespace
@@ -69,21 +38,11 @@ FakePbx::FakePbx(QObject *parent)
     m_clock.start();
     m_socket.bind(QHostAddress::LocalHost, 0);
     connect(&m_socket, &QUdpSocket::readyRead, this, &FakePbx::readPending);
-    connect(&m_retransmitTimer, &QTimer::timeout, this, &FakePbx::retransmit);
-    m_retransmitTimer.start(150);
-}
-
-void FakePbx::retransmit()
-{
-    for (Dialogue *d : std::as_const(m_dialogues)) {
-        for (quint8 s = d->acked; s != d->oseq; ++s) {
-            if (!d->sent.contains(s))
-                continue;
-            QByteArray again = d->sent.value(s);
-            again[2] = char(quint8(again[2]) | 0x80);
-            transmit(again, d->peerPort, false);
-        }
-    }
+    connect(&m_retransmitTimer, &QTimer::timeout, this, [this] {
+        for (const Dialogue *d : std::as_const(m_dialogues))
+            resend(*d, d->acked);
+    });
+    setRetransmit(true);
 }
 
 FakePbx::~FakePbx()
@@ -101,16 +60,12 @@ QByteArray FakePbx::fullFrame(quint16 source, quint16 dest, quint32 ts, quint8 o
     out[8] = char(oseq);
     out[9] = char(iseq);
     out[10] = char(type);
-    // Values above one byte travel as a power of two; a byte value goes out
-    // as it is, so tests can write any wire subclass.
-    quint8 sc = quint8(subclass);
-    if (subclass > 0xff) {
-        int shift = 0;
-        while (shift < 31 && (1u << shift) < subclass)
-            ++shift;
-        sc = quint8(0x80 | shift);
-    }
-    out[11] = char(sc);
+    // Values above one byte travel as a power of two; a byte value goes out as
+    // it is, so tests can write any wire subclass.
+    int shift = 0;
+    while (subclass > 0xff && shift < 31 && (1u << shift) < subclass)
+        ++shift;
+    out[11] = char(subclass > 0xff ? 0x80 | shift : subclass);
     return out + payload;
 }
 
@@ -133,185 +88,119 @@ QByteArray FakePbx::ieU32(int id, quint32 v)
     return ie(id, b);
 }
 
-void FakePbx::ensureCodecs(Dialogue &d)
+iax2::Codec *FakePbx::codec(Dialogue &d, bool encoder)
 {
-    if (d.encoder && d.codecFormat == d.format)
-        return;
-    // The engine's codecs: G.711 is pinned to its known code points by the
-    // frame test, GSM and Speex come from their libraries.
-    static const iax2::CodecRegistry kCodecs = iax2::CodecRegistry::withMediaCodecs();
-    d.encoder = kCodecs.create(d.format);
-    d.decoder = kCodecs.create(d.format);
-    d.codecFormat = d.format;
-}
-
-QByteArray FakePbx::encodeAudio(Dialogue &d, const QVector<qint16> &pcm)
-{
-    ensureCodecs(d);
-    if (!d.encoder)
-        return QByteArray(int(pcm.size()), '\0');
-    std::vector<uint8_t> bytes;
-    d.encoder->encode(pcm.constData(), bytes);
-    return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
-}
-
-void FakePbx::decodeAudio(Dialogue &d, const QByteArray &payload)
-{
-    ensureCodecs(d);
-    std::vector<int16_t> pcm;
-    if (!d.decoder
-        || !d.decoder->decode(reinterpret_cast<const uint8_t *>(payload.constData()), size_t(payload.size()), pcm)) {
-        m_errors << QStringLiteral("undecodable voice in format %1").arg(d.format);
-        return;
+    if (!d.encoder || d.codecFormat != d.format) {
+        // G.711 is pinned to its code points by the frame test; GSM and Speex
+        // come from their libraries.
+        static const iax2::CodecRegistry kCodecs = iax2::CodecRegistry::withMediaCodecs();
+        d.encoder = kCodecs.create(d.format);
+        d.decoder = kCodecs.create(d.format);
+        d.codecFormat = d.format;
     }
-    for (int16_t v : pcm)
-        d.audio.append(v);
+    return encoder ? d.encoder.get() : d.decoder.get();
 }
 
-void FakePbx::sendComfortNoise(quint16 localNo, int level)
-{
-    if (Dialogue *d = dialogue(localNo)) {
-        stopTone(localNo);
-        send(*d, TypeComfortNoise, quint32(level), QByteArray(), d->toneTs ? d->toneTs + 20 : 0);
-    }
-}
-
-quint16 FakePbx::newCallNo()
-{
-    return m_nextCallNo++;
-}
-
-FakePbx::Dialogue *FakePbx::dialogue(quint16 localNo)
-{
-    return m_dialogues.value(localNo, nullptr);
-}
-
-FakePbx::Dialogue *FakePbx::latest(const QString &kind)
+FakePbx::Dialogue *FakePbx::latest(const QString &kind) const
 {
     Dialogue *found = nullptr;
-    for (Dialogue *d : std::as_const(m_dialogues)) {
+    for (Dialogue *d : m_dialogues) {
         if (d->kind == kind && (!found || d->localNo > found->localNo))
             found = d;
     }
     return found;
 }
 
-int FakePbx::count(int type, quint32 subclass) const
+int FakePbx::count(int type, qint64 subclass) const
 {
     int n = 0;
     for (const Frame &f : m_received)
-        n += (!f.mini && f.type == type && f.subclass == subclass) ? 1 : 0;
-    return n;
-}
-
-int FakePbx::countType(int type) const
-{
-    int n = 0;
-    for (const Frame &f : m_received)
-        n += (!f.mini && f.type == type) ? 1 : 0;
+        n += (!f.mini && f.type == type && (subclass < 0 || f.subclass == subclass)) ? 1 : 0;
     return n;
 }
 
 const FakePbx::Frame *FakePbx::last(int type, quint32 subclass) const
 {
-    for (int i = m_received.size() - 1; i >= 0; --i) {
-        const Frame &f = m_received[i];
-        if (!f.mini && f.type == type && f.subclass == subclass)
-            return &m_received[i];
+    for (auto it = m_received.crbegin(); it != m_received.crend(); ++it) {
+        if (!it->mini && it->type == type && it->subclass == subclass)
+            return &*it;
     }
     return nullptr;
 }
 
-void FakePbx::transmit(const QByteArray &data, quint16 port, bool reliable)
-{
-    auto out = [&](const QByteArray &bytes) {
-        m_records.append({ true, this->port(), port, m_clock.nsecsElapsed() / 1000, bytes });
-        m_socket.writeDatagram(bytes, QHostAddress::LocalHost, port);
-    };
-    if (m_reorder && reliable) {
-        if (m_heldBack.isEmpty()) {
-            m_heldBack = data;
-            m_heldBackPort = port;
-            // Never hold a frame for long: a lone frame goes out on its own.
-            QTimer::singleShot(100, this, [this] {
-                if (!m_heldBack.isEmpty()) {
-                    const QByteArray held = m_heldBack;
-                    m_heldBack.clear();
-                    m_records.append({ true, this->port(), m_heldBackPort, m_clock.nsecsElapsed() / 1000, held });
-                    m_socket.writeDatagram(held, QHostAddress::LocalHost, m_heldBackPort);
-                }
-            });
-            return;
-        }
-        out(data);
-        const QByteArray held = m_heldBack;
-        m_heldBack.clear();
-        out(held);
-        return;
-    }
-    out(data);
-    if (m_duplicate)
-        out(data);
-}
-
 void FakePbx::sendRaw(const QByteArray &data, quint16 enginePort)
 {
-    m_records.append({ true, port(), enginePort, m_clock.nsecsElapsed() / 1000, data });
+    m_records.append({ port(), enginePort, m_clock.nsecsElapsed() / 1000, data });
     m_socket.writeDatagram(data, QHostAddress::LocalHost, enginePort);
+}
+
+void FakePbx::transmit(const QByteArray &data, quint16 port, bool reliable)
+{
+    if (m_reorder && reliable && m_heldBack.isEmpty()) {
+        m_heldBack = data;
+        m_heldBackPort = port;
+        // Never hold a frame for long: a lone frame goes out on its own.
+        QTimer::singleShot(100, this, [this] {
+            if (!m_heldBack.isEmpty())
+                sendRaw(std::exchange(m_heldBack, {}), m_heldBackPort);
+        });
+        return;
+    }
+    sendRaw(data, port);
+    if (m_reorder && reliable)
+        sendRaw(std::exchange(m_heldBack, {}), port);
+    else if (m_duplicate)
+        sendRaw(data, port);
+}
+
+void FakePbx::resend(const Dialogue &d, quint8 from)
+{
+    for (quint8 s = from; s != d.oseq; ++s) {
+        if (d.sent.contains(s)) {
+            QByteArray again = d.sent.value(s);
+            again[2] = char(quint8(again[2]) | 0x80);
+            transmit(again, d.peerPort, false);
+        }
+    }
 }
 
 void FakePbx::send(Dialogue &d, int type, quint32 subclass, const QByteArray &payload, quint32 ts)
 {
-    if (!ts)
-        ts = quint32(d.clock.elapsed()) + 1;
-    const QByteArray bytes = fullFrame(d.localNo, d.remoteNo, ts, d.oseq, d.iseq, quint8(type), subclass, payload);
-    const bool sequenced = !(type == TypeIax && (subclass == Ack || subclass == Inval || subclass == Vnak));
-    if (sequenced) {
-        d.sent[d.oseq] = bytes;
-        ++d.oseq;
-    }
+    const QByteArray bytes = fullFrame(d.localNo, d.remoteNo, ts ? ts : quint32(d.clock.elapsed()) + 1, d.oseq, d.iseq,
+        quint8(type), subclass, payload);
+    const bool sequenced = !unsequenced(type, subclass);
+    if (sequenced)
+        d.sent[d.oseq++] = bytes;
     transmit(bytes, d.peerPort, sequenced);
-}
-
-void FakePbx::ack(Dialogue &d, const Frame &f)
-{
-    send(d, TypeIax, Ack, QByteArray(), f.timestamp);
 }
 
 quint16 FakePbx::callEngine(quint16 enginePort, const QString &number, const QString &callerNumber,
     const QString &callerName, quint32 capability, quint32 format)
 {
     auto *d = new Dialogue;
-    d->localNo = newCallNo();
+    d->localNo = m_nextCallNo++;
     d->peerPort = enginePort;
     d->kind = QStringLiteral("call-out");
     d->called = number;
     d->format = format;
     d->clock.start();
     m_dialogues.insert(d->localNo, d);
-    QByteArray ies = ieU16(IeVersion, 2) + ie(IeCalled, number.toUtf8()) + ie(IeCallingNumber, callerNumber.toUtf8())
-        + ie(IeCallingName, callerName.toUtf8()) + ieU32(IeFormat, format) + ieU32(IeCapability, capability);
-    send(*d, TypeIax, New, ies);
+    send(*d, TypeIax, New,
+        ieU16(IeVersion, 2) + ie(IeCalled, number.toUtf8()) + ie(IeCallingNumber, callerNumber.toUtf8())
+            + ie(IeCallingName, callerName.toUtf8()) + ieU32(IeFormat, format) + ieU32(IeCapability, capability));
     return d->localNo;
 }
 
 void FakePbx::sendControl(quint16 localNo, int control)
 {
-    if (Dialogue *d = dialogue(localNo)) {
-        if (control == CtlAnswer)
-            d->answered = true;
+    if (Dialogue *d = dialogue(localNo))
         send(*d, TypeControl, quint32(control), QByteArray());
-    }
 }
 
-void FakePbx::sendIax(quint16 localNo, int command, const QList<QPair<int, QByteArray>> &ies)
+void FakePbx::sendIax(quint16 localNo, int command, const QByteArray &ies)
 {
-    if (Dialogue *d = dialogue(localNo)) {
-        QByteArray payload;
-        for (const auto &e : ies)
-            payload += ie(e.first, e.second);
-        send(*d, TypeIax, quint32(command), payload);
-    }
+    if (Dialogue *d = dialogue(localNo))
+        send(*d, TypeIax, quint32(command), ies);
 }
 
 void FakePbx::hangup(quint16 localNo, const QString &cause)
@@ -323,69 +212,85 @@ void FakePbx::hangup(quint16 localNo, const QString &cause)
     }
 }
 
+void FakePbx::sendComfortNoise(quint16 localNo, int level)
+{
+    if (Dialogue *d = dialogue(localNo)) {
+        stopTone(localNo);
+        send(*d, TypeComfortNoise, quint32(level), QByteArray(), d->toneTs ? d->toneTs + 20 : 0);
+    }
+}
+
 void FakePbx::startTone(quint16 localNo, double hz, double amplitude)
 {
     Dialogue *d = dialogue(localNo);
     if (!d || d->toneTimer)
         return;
-    d->toneTimer = new QTimer(this);
+    d->toneTimer = std::make_unique<QTimer>();
     d->toneTs = (quint32(d->clock.elapsed()) / 20 + 1) * 20;
-    connect(d->toneTimer, &QTimer::timeout, this, [this, localNo, hz, amplitude] {
-        Dialogue *d = dialogue(localNo);
-        if (!d)
-            return;
-        QVector<qint16> pcm(160);
-        for (int i = 0; i < 160; ++i) {
-            pcm[i] = qint16(amplitude * std::sin(d->tonePhase));
-            d->tonePhase += 2 * M_PI * hz / 8000.0;
-        }
-        const QByteArray payload = encodeAudio(*d, pcm);
-        d->toneTs += 20;
-        ++d->toneFrames;
-        if (!d->toneFullSent || (d->toneTs & 0xffff) < 20) {
-            d->toneFullSent = true;
-            send(*d, TypeVoice, d->format, payload, d->toneTs);
-            return;
-        }
-        if (m_voiceDropEvery > 0 && d->toneFrames % m_voiceDropEvery == 0)
-            return; // lost on the way
-        QByteArray mini(4, '\0');
-        qToBigEndian<quint16>(d->localNo, mini.data());
-        qToBigEndian<quint16>(quint16(d->toneTs), mini.data() + 2);
-        mini += payload;
-        if (m_voiceReorder) {
-            if (d->toneHeld.isEmpty()) {
-                d->toneHeld = mini;
-                return;
-            }
-            transmit(mini, d->peerPort, false);
-            mini = d->toneHeld;
-            d->toneHeld.clear();
-        }
-        transmit(mini, d->peerPort, false);
-    });
+    connect(d->toneTimer.get(), &QTimer::timeout, this, [this, d, hz, amplitude] { voiceTick(*d, hz, amplitude); });
     d->toneTimer->start(20);
 }
 
 void FakePbx::stopTone(quint16 localNo)
 {
-    if (Dialogue *d = dialogue(localNo)) {
-        delete d->toneTimer;
-        d->toneTimer = nullptr;
+    if (Dialogue *d = dialogue(localNo))
+        d->toneTimer.reset();
+}
+
+void FakePbx::voiceTick(Dialogue &d, double hz, double amplitude)
+{
+    QVector<qint16> pcm(160);
+    for (qint16 &s : pcm) {
+        s = qint16(amplitude * std::sin(d.tonePhase));
+        d.tonePhase += 2 * M_PI * hz / 8000.0;
     }
+    std::vector<uint8_t> bytes;
+    if (iax2::Codec *enc = codec(d, true))
+        enc->encode(pcm.constData(), bytes);
+    const QByteArray payload(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
+    d.toneTs += 20;
+    // A full frame first, on a change of format and at each wrap of the 16-bit
+    // timestamp; mini frames between.
+    if (++d.toneFrames == 1 || d.toneFormat != d.format || (d.toneTs & 0xffff) < 20) {
+        d.toneFormat = d.format;
+        return send(d, TypeVoice, d.format, payload, d.toneTs);
+    }
+    if (m_voiceDropEvery > 0 && d.toneFrames % m_voiceDropEvery == 0)
+        return; // lost on the way
+    QByteArray mini(4, '\0');
+    qToBigEndian<quint16>(d.localNo, mini.data());
+    qToBigEndian<quint16>(quint16(d.toneTs), mini.data() + 2);
+    mini += payload;
+    if (m_voiceReorder && d.toneHeld.isEmpty()) {
+        d.toneHeld = mini;
+        return;
+    }
+    transmit(mini, d.peerPort, false);
+    if (m_voiceReorder)
+        transmit(std::exchange(d.toneHeld, {}), d.peerPort, false);
+}
+
+void FakePbx::hear(Dialogue &d, const QByteArray &payload)
+{
+    std::vector<int16_t> pcm;
+    iax2::Codec *dec = codec(d, false);
+    if (!dec || !dec->decode(reinterpret_cast<const uint8_t *>(payload.constData()), size_t(payload.size()), pcm))
+        m_errors << QStringLiteral("undecodable voice in format %1").arg(d.format);
+    for (int16_t v : pcm)
+        d.audio.append(v);
+    ++d.voiceFrames;
 }
 
 void FakePbx::readPending()
 {
     while (m_socket.hasPendingDatagrams()) {
-        QHostAddress from;
         quint16 fromPort = 0;
         QByteArray data(int(m_socket.pendingDatagramSize()), '\0');
-        const qint64 n = m_socket.readDatagram(data.data(), data.size(), &from, &fromPort);
+        const qint64 n = m_socket.readDatagram(data.data(), data.size(), nullptr, &fromPort);
         if (n < 0)
             continue;
         data.truncate(int(n));
-        m_records.append({ false, port(), fromPort, m_clock.nsecsElapsed() / 1000, data });
+        m_records.append({ fromPort, port(), m_clock.nsecsElapsed() / 1000, data });
         if (m_dropEvery > 0 && ++m_inCount % m_dropEvery == 0)
             continue;
         handle(data, fromPort);
@@ -394,215 +299,184 @@ void FakePbx::readPending()
 
 void FakePbx::handle(const QByteArray &data, quint16 fromPort)
 {
-    if (data.size() < 4) {
-        m_errors << QStringLiteral("short datagram");
-        return;
-    }
     const auto *p = reinterpret_cast<const uchar *>(data.constData());
-    if (!(p[0] & 0x80)) {
-        Frame f;
-        f.mini = true;
-        f.source = qFromBigEndian<quint16>(p);
-        f.timestamp = qFromBigEndian<quint16>(p + 2);
-        f.payload = data.mid(4);
-        m_received.append(f);
-        for (Dialogue *d : std::as_const(m_dialogues)) {
-            if (d->remoteNo == f.source && d->peerPort == fromPort) {
-                decodeAudio(*d, f.payload);
-                ++d->voiceFrames;
-            }
-        }
-        return;
-    }
-    if (data.size() < 12) {
-        m_errors << QStringLiteral("short full frame");
+    const bool full = data.size() >= 1 && (p[0] & 0x80);
+    if (data.size() < (full ? 12 : 4)) {
+        m_errors << QStringLiteral("short datagram");
         return;
     }
     Frame f;
     f.source = qFromBigEndian<quint16>(p) & 0x7fff;
+    f.mini = !full;
+    if (f.mini) {
+        f.timestamp = qFromBigEndian<quint16>(p + 2);
+        f.payload = data.mid(4);
+        m_received.append(f);
+        for (Dialogue *d : std::as_const(m_dialogues)) {
+            if (d->remoteNo == f.source && d->peerPort == fromPort)
+                hear(*d, f.payload);
+        }
+        return;
+    }
     f.dest = qFromBigEndian<quint16>(p + 2) & 0x7fff;
-    f.retransmitted = p[2] & 0x80;
     f.timestamp = qFromBigEndian<quint32>(p + 4);
     f.oseq = p[8];
     f.iseq = p[9];
     f.type = p[10];
     f.subclass = (p[11] & 0x80) ? (1u << (p[11] & 0x1f)) : p[11];
     f.payload = data.mid(12);
-    if (f.type == TypeIax) {
-        int pos = 0;
-        while (pos < f.payload.size()) {
-            if (pos + 2 > f.payload.size() || pos + 2 + quint8(f.payload[pos + 1]) > f.payload.size()) {
-                m_errors << QStringLiteral("IE past the end in subclass %1").arg(f.subclass);
-                break;
-            }
-            const int id = quint8(f.payload[pos]);
-            const int len = quint8(f.payload[pos + 1]);
-            f.ies.insert(id, f.payload.mid(pos + 2, len));
-            pos += 2 + len;
+    for (int pos = 0; f.type == TypeIax && pos < f.payload.size(); pos += 2 + quint8(f.payload[pos + 1])) {
+        if (pos + 2 > f.payload.size() || pos + 2 + quint8(f.payload[pos + 1]) > f.payload.size()) {
+            m_errors << QStringLiteral("IE past the end in subclass %1").arg(f.subclass);
+            break;
         }
+        f.ies.insert(quint8(f.payload[pos]), f.payload.mid(pos + 2, quint8(f.payload[pos + 1])));
     }
-    handleFull(f, fromPort);
-}
-
-void FakePbx::handleFull(const Frame &f, quint16 fromPort)
-{
     if (handlePathTest(f, fromPort))
         return;
-    Dialogue *d = nullptr;
-    if (f.dest) {
-        d = dialogue(f.dest);
-        if (!d) {
-            if (!(f.type == TypeIax && (f.subclass == Ack || f.subclass == Inval)))
-                m_errors << QStringLiteral("frame for unknown call %1").arg(f.dest);
-            return;
-        }
-        if (d->remoteNo == 0)
-            d->remoteNo = f.source;
-    } else {
-        for (Dialogue *candidate : std::as_const(m_dialogues)) {
-            if (candidate->remoteNo == f.source && candidate->peerPort == fromPort)
-                d = candidate;
-        }
-        if (!d) {
-            const bool opening
-                = f.type == TypeIax && (f.subclass == New || f.subclass == RegReq || f.subclass == RegRel);
-            if (!opening)
-                return;
-            if (m_requireToken) {
-                const QByteArray token = f.ies.value(IeCallToken);
-                if (!f.ies.contains(IeCallToken)) {
-                    m_errors << QStringLiteral("opening frame without CALLTOKEN");
-                    return;
-                }
-                if (token.isEmpty()) {
-                    transmit(fullFrame(0, f.source, f.timestamp, f.iseq, quint8(f.oseq + 1), TypeIax, CallToken,
-                                 ie(IeCallToken, QByteArrayLiteral("1234567890?abcdef"))),
-                        fromPort, false);
-                    return;
-                }
-                if (token != QByteArrayLiteral("1234567890?abcdef")) {
-                    m_errors << QStringLiteral("wrong token");
-                    return;
-                }
-            }
-            d = new Dialogue;
-            d->localNo = newCallNo();
-            d->remoteNo = f.source;
-            d->peerPort = fromPort;
-            d->clock.start();
-            d->kind = f.subclass == New ? QStringLiteral("call-in") : QStringLiteral("reg");
-            m_dialogues.insert(d->localNo, d);
-        }
-    }
-
+    Dialogue *d = dialogueFor(f, fromPort);
+    if (!d)
+        return;
     if (quint8(f.iseq - d->acked) <= quint8(d->oseq - d->acked))
         d->acked = f.iseq;
     if (f.type == TypeIax && f.subclass == Vnak) {
         m_received.append(f);
-        for (quint8 s = f.iseq; s != d->oseq; ++s) {
-            if (d->sent.contains(s)) {
-                QByteArray again = d->sent.value(s);
-                again[2] = char(quint8(again[2]) | 0x80);
-                transmit(again, d->peerPort, false);
-            }
-        }
+        resend(*d, f.iseq);
         return;
     }
-    if (!unsequenced(f)) {
-        if (f.oseq != d->iseq) {
-            if (quint8(f.oseq - d->iseq) < 128)
-                send(*d, TypeIax, Vnak, QByteArray());
-            else
-                ack(*d, f);
-            return;
-        }
-        ++d->iseq;
+    const bool sequenced = !unsequenced(f.type, f.subclass);
+    if (sequenced && f.oseq != d->iseq) {
+        // Ahead: ask for what is missing; behind: a repeat, acknowledged again.
+        if (quint8(f.oseq - d->iseq) < 128)
+            send(*d, TypeIax, Vnak, QByteArray());
+        else
+            send(*d, TypeIax, Ack, QByteArray(), f.timestamp);
+        return;
     }
     // Only what passed the sequence check counts as received.
     m_received.append(f);
-    if (f.type == TypeIax && f.subclass == Ack)
+    if (!sequenced)
         return;
-    if (!unsequenced(f))
-        ack(*d, f);
-
-    auto challenge = [d, this](int command) {
-        d->challenge = QByteArray::number(QRandomGenerator::global()->bounded(100000000, 999999999));
-        send(*d, TypeIax, quint32(command),
-            ieU16(IeAuthMethods, quint16(m_authMethods)) + ie(IeChallenge, d->challenge)
-                + ie(IeUsername, d->user.toUtf8()));
-    };
-    auto md5Ok = [d, this](const Frame &frame) {
-        if ((m_authMethods & 1) && frame.ies.contains(IePassword))
-            return m_users.contains(d->user) && frame.ies.value(IePassword) == m_users.value(d->user).toUtf8();
-        const QByteArray expected
-            = QCryptographicHash::hash(d->challenge + m_users.value(d->user).toUtf8(), QCryptographicHash::Md5).toHex();
-        return m_users.contains(d->user) && frame.ies.value(IeMd5) == expected;
-    };
-
+    ++d->iseq;
+    send(*d, TypeIax, Ack, QByteArray(), f.timestamp);
     if (f.type == TypeVoice) {
         d->format = f.subclass;
-        decodeAudio(*d, f.payload);
-        ++d->voiceFrames;
-        return;
+        hear(*d, f.payload);
     }
-    if (f.type != TypeIax)
-        return;
+    if (f.type == TypeIax)
+        handleIax(f, *d);
+}
+
+FakePbx::Dialogue *FakePbx::dialogueFor(const Frame &f, quint16 fromPort)
+{
+    if (f.dest) {
+        Dialogue *d = dialogue(f.dest);
+        if (!d && !unsequenced(f.type, f.subclass))
+            m_errors << QStringLiteral("frame for unknown call %1").arg(f.dest);
+        if (d && d->remoteNo == 0)
+            d->remoteNo = f.source;
+        return d;
+    }
+    for (Dialogue *d : std::as_const(m_dialogues)) {
+        if (d->remoteNo == f.source && d->peerPort == fromPort)
+            return d;
+    }
+    if (f.type != TypeIax || (f.subclass != New && f.subclass != RegReq && f.subclass != RegRel))
+        return nullptr;
+    if (m_requireToken) {
+        if (!f.ies.contains(IeCallToken)) {
+            m_errors << QStringLiteral("opening frame without CALLTOKEN");
+            return nullptr;
+        }
+        if (f.ies.value(IeCallToken).isEmpty()) {
+            transmit(fullFrame(0, f.source, f.timestamp, f.iseq, quint8(f.oseq + 1), TypeIax, CallToken,
+                         ie(IeCallToken, kToken)),
+                fromPort, false);
+            return nullptr;
+        }
+        if (f.ies.value(IeCallToken) != kToken) {
+            m_errors << QStringLiteral("wrong token");
+            return nullptr;
+        }
+    }
+    auto *d = new Dialogue;
+    d->localNo = m_nextCallNo++;
+    d->remoteNo = f.source;
+    d->peerPort = fromPort;
+    d->clock.start();
+    d->kind = f.subclass == New ? QStringLiteral("call-in") : QStringLiteral("reg");
+    m_dialogues.insert(d->localNo, d);
+    return d;
+}
+
+void FakePbx::handleIax(const Frame &f, Dialogue &d)
+{
+    auto challenge = [&d, this](int command) {
+        d.challenge = QByteArray::number(QRandomGenerator::global()->bounded(100000000, 999999999));
+        send(d, TypeIax, quint32(command),
+            ieU16(IeAuthMethods, quint16(m_authMethods)) + ie(IeChallenge, d.challenge)
+                + ie(IeUsername, d.user.toUtf8()));
+    };
+    auto authOk = [&d, &f, this] {
+        const QByteArray secret = m_users.value(d.user).toUtf8();
+        if ((m_authMethods & 1) && f.ies.contains(IePassword))
+            return m_users.contains(d.user) && f.ies.value(IePassword) == secret;
+        const QByteArray md5 = QCryptographicHash::hash(d.challenge + secret, QCryptographicHash::Md5).toHex();
+        return m_users.contains(d.user) && f.ies.value(IeMd5) == md5;
+    };
+    auto accept = [&d, this] {
+        send(d, TypeIax, Accept, ieU32(IeFormat, d.format));
+        send(d, TypeControl, CtlRinging, QByteArray());
+    };
     switch (f.subclass) {
     case RegReq:
     case RegRel:
-        d->user = QString::fromUtf8(f.ies.value(IeUsername));
+        d.user = QString::fromUtf8(f.ies.value(IeUsername));
         if (!f.ies.contains(IeMd5) && !f.ies.contains(IePassword)) {
-            if (m_registrarSilence == Silence::ToRequest)
-                break;
-            challenge(RegAuth);
+            if (m_registrarSilence != Silence::ToRequest)
+                challenge(RegAuth);
         } else if (m_registrarSilence == Silence::ToAnswer) {
             break;
-        } else if (md5Ok(f)) {
+        } else if (authOk()) {
             ++m_regAcks;
-            send(*d, TypeIax, RegAck, ie(IeUsername, d->user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)));
+            send(d, TypeIax, RegAck, ie(IeUsername, d.user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)));
         } else {
-            send(*d, TypeIax, RegRej,
+            send(d, TypeIax, RegRej,
                 ie(IeCause, QByteArrayLiteral("Registration Refused")) + ie(IeCauseCode, QByteArray(1, char(29))));
         }
         break;
     case New:
-        d->called = QString::fromUtf8(f.ies.value(IeCalled));
-        d->user = QString::fromUtf8(f.ies.value(IeUsername));
-        d->format = qFromBigEndian<quint32>(f.ies.value(IeFormat).leftJustified(4, '\0').constData());
-        if (m_authCalls) {
+        d.called = QString::fromUtf8(f.ies.value(IeCalled));
+        d.user = QString::fromUtf8(f.ies.value(IeUsername));
+        d.format = u32(f.ies.value(IeFormat));
+        if (m_authCalls)
             challenge(AuthReq);
-            break;
-        }
-        send(*d, TypeIax, Accept, ieU32(IeFormat, d->format));
-        send(*d, TypeControl, CtlRinging, QByteArray());
+        else
+            accept();
         break;
     case AuthRep:
-        if (md5Ok(f)) {
-            send(*d, TypeIax, Accept, ieU32(IeFormat, d->format));
-            send(*d, TypeControl, CtlRinging, QByteArray());
-        } else {
-            send(*d, TypeIax, Reject, ie(IeCause, QByteArrayLiteral("Authentication failed")));
-        }
+        if (authOk())
+            accept();
+        else
+            send(d, TypeIax, Reject, ie(IeCause, QByteArrayLiteral("Authentication failed")));
         break;
     case Accept:
         if (f.ies.contains(IeFormat))
-            d->format = qFromBigEndian<quint32>(f.ies.value(IeFormat).leftJustified(4, '\0').constData());
+            d.format = u32(f.ies.value(IeFormat));
         break;
     case Ping:
-        send(*d, TypeIax, Pong, QByteArray(), f.timestamp);
-        break;
     case LagRq:
-        send(*d, TypeIax, LagRp, QByteArray(), f.timestamp);
+        send(d, TypeIax, f.subclass == Ping ? Pong : LagRp, QByteArray(), f.timestamp);
         break;
     case Hangup:
     case Reject:
-        d->hungUp = true;
-        stopTone(d->localNo);
+        d.hungUp = true;
+        stopTone(d.localNo);
         break;
     case TxReq:
     case TxRel:
     case TxRej:
-        handleTransfer(f, *d);
+        handleTransfer(f, d);
         break;
     default:
         break;
@@ -627,20 +501,15 @@ void FakePbx::handleTransfer(const Frame &f, Dialogue &d)
     }
     d.transferPort = qFromBigEndian<quint16>(addr.constData() + 2);
     d.transferCall = qFromBigEndian<quint16>(f.ies.value(IeCallNo).constData());
-    d.transferId = qFromBigEndian<quint32>(f.ies.value(IeTransferId).constData());
-    switch (m_transferMode) {
-    case TransferMode::Ignore:
-        return;
-    case TransferMode::Reject:
+    d.transferId = u32(f.ies.value(IeTransferId));
+    if (m_transferMode == TransferMode::Reject)
         send(d, TypeIax, TxRej, ie(IeCause, QByteArrayLiteral("Transfer not allowed")));
+    if (m_transferMode != TransferMode::Join)
         return;
-    case TransferMode::Join:
-        break;
-    }
     // This leg tests the path to the other one, as a peer of its own would.
-    const QByteArray probe = fullFrame(d.localNo, d.transferCall, quint32(d.clock.elapsed()) + 1, 0, 0, TypeIax, TxCnt,
-        ieU32(IeTransferId, d.transferId));
-    transmit(probe, d.transferPort, false);
+    transmit(fullFrame(d.localNo, d.transferCall, quint32(d.clock.elapsed()) + 1, 0, 0, TypeIax, TxCnt,
+                 ieU32(IeTransferId, d.transferId)),
+        d.transferPort, false);
 }
 
 bool FakePbx::handlePathTest(const Frame &f, quint16 fromPort)
@@ -649,12 +518,10 @@ bool FakePbx::handlePathTest(const Frame &f, quint16 fromPort)
         return false;
     m_received.append(f);
     Dialogue *to = dialogue(f.dest);
-    const quint32 id = qFromBigEndian<quint32>(f.ies.value(IeTransferId).leftJustified(4, '\0').constData());
+    const quint32 id = u32(f.ies.value(IeTransferId));
     if (!to || to->transferId != id || to->transferCall != f.source) {
         m_errors << QStringLiteral("path test for an unknown transfer");
-        return true;
-    }
-    if (f.subclass == TxCnt) {
+    } else if (f.subclass == TxCnt) {
         transmit(fullFrame(to->localNo, f.source, quint32(to->clock.elapsed()) + 1, 0, 1, TypeIax, TxAcc,
                      ieU32(IeTransferId, id)),
             fromPort, false);

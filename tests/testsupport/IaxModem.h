@@ -58,22 +58,16 @@ public:
     {
         if (m_fd >= 0)
             ::close(m_fd);
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000))
-                m_process.kill();
-            m_process.waitForFinished(1000);
-        }
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
         QFile::remove(kConfigDir + QLatin1Char('/') + m_name);
     }
 
     bool openPty()
     {
-        if (m_fd >= 0)
-            return true;
-        if (!QFileInfo::exists(m_device))
-            return false;
-        m_fd = ::open(QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_fd < 0 && QFileInfo::exists(m_device))
+            m_fd = ::open(QFile::encodeName(m_device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (m_fd < 0)
             return false;
         // Raw, or the line discipline echoes the modem's own output back to it.
@@ -86,8 +80,8 @@ public:
 
     void command(const QByteArray &text)
     {
-        if (m_fd >= 0) [[maybe_unused]]
-            ssize_t n = ::write(m_fd, text.constData(), size_t(text.size()));
+        if (m_fd >= 0 && ::write(m_fd, text.constData(), size_t(text.size())) < 0)
+            qWarning("cannot write to the modem");
     }
 
     // Everything the modem printed so far.

@@ -13,7 +13,7 @@
 #include <memory>
 
 // The engine's settings for loopback tests: any free port, retransmission in
-// tens of milliseconds, every codec.
+// tens of milliseconds.
 iax2::Iax2Engine::Config loopbackConfig(int callSlots = 2);
 
 struct IaxRig
@@ -29,10 +29,16 @@ struct IaxRig
     ~IaxRig();
 
     iax2::Account account(const char *secret = "wonder") const;
+    // Registers the account; its id once accepted, else -1.
+    int registered();
     // The PBX calls the engine at port; returns the PBX's call number.
     quint16 callIn(quint16 port, quint32 format = 4, const QString &number = QStringLiteral("5551234"),
         const QString &name = QStringLiteral("Bob"));
+    // The engine's number of the first call that rang here (-1 on time-out).
+    int ringing() const;
     // The PBX calls in and the engine answers; the engine's call number (-1 on
     // time-out) and the PBX's side of the call.
     int answeredCall(quint32 format, FakePbx::Dialogue **dialogue, const QString &number = QStringLiteral("5551234"));
+    // The engine dials and the PBX answers; the same.
+    int dialledCall(FakePbx::Dialogue **dialogue, const std::string &number = "300");
 };

@@ -1,8 +1,8 @@
 #pragma once
 
 // Test signals and measures shared by the media and engine tests: tones,
-// noise, a speech-like signal, and Goertzel measures that need no alignment
-// for codec or network delay.
+// noise, speech-like bursts, and Goertzel measures that need no alignment for
+// codec or network delay.
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +14,11 @@ namespace signaltools {
 
 constexpr double kPi = 3.14159265358979323846;
 
-inline std::vector<int16_t> tone(double hz, double amplitude, size_t samples, int rate = 8000, double phase = 0.0)
+inline std::vector<int16_t> tone(double hz, double amplitude, size_t samples, int rate = 8000)
 {
     std::vector<int16_t> v(samples);
     for (size_t i = 0; i < samples; ++i)
-        v[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * hz * double(i) / rate + phase)));
+        v[i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * hz * double(i) / rate)));
     return v;
 }
 
@@ -28,25 +28,35 @@ inline std::vector<int16_t> whiteNoise(double rms, size_t samples, unsigned seed
     std::normal_distribution<double> dist(0.0, rms);
     std::vector<int16_t> v(samples);
     for (auto &s : v)
-        s = static_cast<int16_t>(std::clamp(std::lround(dist(gen)), -32768L, 32767L));
+        s = int16_t(std::clamp(std::lround(dist(gen)), -32768L, 32767L));
     return v;
 }
 
 // Syllable-like bursts: a few harmonics of a gliding pitch, 200 ms on, 100 ms off.
-inline std::vector<int16_t> speechLike(double amplitude, size_t samples, int rate = 8000)
+inline std::vector<int16_t> speechLike(double amplitude, size_t samples)
 {
     std::vector<int16_t> v(samples);
     double phase = 0.0;
     for (size_t i = 0; i < samples; ++i) {
-        const double t = double(i) / rate;
-        const double pitch = 140.0 + 40.0 * std::sin(2 * kPi * 1.3 * t);
-        phase += 2 * kPi * pitch / rate;
-        const double inSyllable = std::fmod(t, 0.3) < 0.2 ? 1.0 : 0.0;
-        const double envelope = inSyllable * std::sin(kPi * std::fmod(t, 0.3) / 0.2);
+        const double t = double(i) / 8000;
+        phase += 2 * kPi * (140.0 + 40.0 * std::sin(2 * kPi * 1.3 * t)) / 8000;
+        const double envelope = std::fmod(t, 0.3) < 0.2 ? std::sin(kPi * std::fmod(t, 0.3) / 0.2) : 0.0;
         double s = 0.0;
         for (int h = 1; h <= 6; ++h)
             s += std::sin(h * phase) / h;
-        v[i] = static_cast<int16_t>(std::lround(amplitude * 0.6 * envelope * s));
+        v[i] = int16_t(std::lround(amplitude * 0.6 * envelope * s));
+    }
+    return v;
+}
+
+// A tone in talk spurts, 200 ms on and 50 ms off with smooth edges: variable
+// bit rate encoders treat a steady tone as background noise, not as a voice.
+inline std::vector<int16_t> toneBursts(double hz, double amplitude, size_t samples)
+{
+    std::vector<int16_t> v(samples);
+    for (size_t i = 0; i < samples; ++i) {
+        const double envelope = i % 2000 < 1600 ? std::sin(kPi * double(i % 2000) / 1600) : 0.0;
+        v[i] = int16_t(std::lround(amplitude * envelope * std::sin(2 * kPi * hz * double(i) / 8000)));
     }
     return v;
 }
@@ -72,16 +82,14 @@ inline double db(double ratio)
 // Power of the component at hz (Goertzel), for n samples covering whole cycles.
 inline double tonePower(const int16_t *x, size_t n, double hz, int rate = 8000)
 {
-    const double w = 2 * kPi * hz / rate;
-    const double coeff = 2 * std::cos(w);
+    const double coeff = 2 * std::cos(2 * kPi * hz / rate);
     double s1 = 0.0, s2 = 0.0;
     for (size_t i = 0; i < n; ++i) {
         const double s0 = x[i] + coeff * s1 - s2;
         s2 = s1;
         s1 = s0;
     }
-    const double mag2 = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-    return 2.0 * mag2 / (double(n) * n);
+    return 2.0 * (s1 * s1 + s2 * s2 - coeff * s1 * s2) / (double(n) * n);
 }
 
 // Share of a recording's power at one frequency (0..1).
@@ -92,38 +100,15 @@ double toneShare(const Samples &x, double hz)
     return total > 0 ? tonePower(x.data(), size_t(x.size()), hz) / total : 0.0;
 }
 
-// Ratio in dB of the tone's power to everything else in x[from, from + n).
-inline double toneToRestDb(const std::vector<int16_t> &x, size_t from, size_t n, double hz, int rate = 8000)
+// Ratio in dB of the power within halfWidth Hz of hz to everything else in
+// x[from, from + n) (1 Hz Goertzel bins are orthogonal over one second).
+inline double bandToRestDb(const std::vector<int16_t> &x, size_t from, size_t n, double hz, double halfWidth = 0)
 {
-    const double total = power(x.data() + from, n);
-    const double t = tonePower(x.data() + from, n, hz, rate);
-    return db(t / std::max(total - t, 1e-9));
-}
-
-// Ratio in dB of the power within halfWidth Hz of hz to everything else, over one
-// second of x from `from` (1 Hz Goertzel bins are orthogonal over exactly rate samples).
-inline double bandToRestDb(const std::vector<int16_t> &x, size_t from, double hz, double halfWidth, int rate = 8000)
-{
-    const size_t n = size_t(rate);
     const double total = power(x.data() + from, n);
     double band = 0.0;
     for (double f = hz - halfWidth; f <= hz + halfWidth; f += 1.0)
-        band += tonePower(x.data() + from, n, f, rate);
+        band += tonePower(x.data() + from, n, f);
     return db(band / std::max(total - band, 1e-9));
-}
-
-// A tone in talk spurts, 200 ms on and 50 ms off with smooth edges: variable
-// bit rate encoders treat a steady tone as background noise, not as a voice.
-inline std::vector<int16_t> toneBursts(double hz, double amplitude, size_t samples, int rate = 8000)
-{
-    std::vector<int16_t> v(samples);
-    const size_t period = size_t(rate) / 4, on = size_t(rate) / 5;
-    for (size_t i = 0; i < samples; ++i) {
-        const size_t k = i % period;
-        const double envelope = k < on ? std::sin(kPi * double(k) / on) : 0.0;
-        v[i] = static_cast<int16_t>(std::lround(amplitude * envelope * std::sin(2 * kPi * hz * double(i) / rate)));
-    }
-    return v;
 }
 
 } // namespace signaltools
