@@ -1,103 +1,221 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include "TableRow.h"
 #include "extensions/QuorAgent.h"
+#include "extensions/QuorAgentInfo.h"
 
 // The name of a shared picture a label shows, so that tests can say which.
 inline QString pictureName(const QPixmap &shown)
 {
     const AgentImages *im = QuorAgent::images;
-    const QList<QPair<const char *, const QPixmap *>> all { { "str_no_avail", &im->str_no_avail },
-        { "bg_no_avail", &im->bg_no_avail }, { "str_available", &im->str_available }, { "bg_avail", &im->bg_avail },
-        { "str_queue", &im->str_queue }, { "bg_queue", &im->bg_queue }, { "bg_active", &im->bg_active },
-        { "str_calling", &im->str_calling }, { "bg_ringing", &im->bg_ringing }, { "str_ringing", &im->str_ringing },
-        { "str_ring", &im->str_ring }, { "str_hold", &im->str_hold }, { "bg_hold", &im->bg_hold },
-        { "str_offhook", &im->str_offhook }, { "bg_offhook", &im->bg_offhook }, { "str_dnd", &im->str_dnd },
-        { "bg_dnd", &im->bg_dnd }, { "str_fwd", &im->str_fwd }, { "bg_fwd", &im->bg_fwd },
-        { "str_parked", &im->str_parked } };
-    for (const auto &p : all) {
+    const std::pair<const char *, const QPixmap *> all[]
+        = { { "str_no_avail", &im->str_no_avail }, { "bg_no_avail", &im->bg_no_avail },
+              { "str_available", &im->str_available }, { "bg_avail", &im->bg_avail }, { "str_queue", &im->str_queue },
+              { "bg_queue", &im->bg_queue }, { "bg_active", &im->bg_active }, { "str_calling", &im->str_calling },
+              { "bg_ringing", &im->bg_ringing }, { "str_ringing", &im->str_ringing }, { "str_ring", &im->str_ring },
+              { "str_hold", &im->str_hold }, { "bg_hold", &im->bg_hold }, { "str_offhook", &im->str_offhook },
+              { "bg_offhook", &im->bg_offhook }, { "str_dnd", &im->str_dnd }, { "bg_dnd", &im->bg_dnd },
+              { "str_fwd", &im->str_fwd }, { "bg_fwd", &im->bg_fwd }, { "str_parked", &im->str_parked } };
+    for (const auto &[name, picture] : all) {
         // The form's own pictures are loaded apart from the set.
-        if (p.second->cacheKey() == shown.cacheKey() || p.second->toImage() == shown.toImage())
-            return QLatin1String(p.first);
+        if (picture->cacheKey() == shown.cacheKey() || picture->toImage() == shown.toImage())
+            return QLatin1String(name);
     }
     return QStringLiteral("?");
 }
 
-inline QString colourName(const QColor &c)
+// " colour" of a label's text, empty for the label's usual colour.
+inline QString colourOf(const QLabel *label, const QColor &usual)
 {
-    if (c == QColor(255, 255, 255))
-        return QStringLiteral("white");
-    if (c == QColor(255, 128, 0))
-        return QStringLiteral("orange");
-    if (c == QColor(200, 80, 0))
-        return QStringLiteral("parked");
-    if (c == QColor(203, 0, 0))
-        return QStringLiteral("red");
-    if (c == QColor(0, 255, 0))
-        return QStringLiteral("green");
-    return QStringLiteral("plain");
+    const QColor c = label->palette().color(QPalette::WindowText);
+    const std::pair<QColor, const char *> named[] = { { usual, "" }, { QColor(255, 128, 0), " orange" },
+        { QColor(200, 80, 0), " parked" }, { QColor(203, 0, 0), " red" }, { QColor(0, 255, 0), " green" } };
+    for (const auto &[colour, name] : named) {
+        if (c == colour)
+            return QLatin1String(name);
+    }
+    return QStringLiteral(" other");
 }
 
-// What a tile shows and holds, in one line: state, strip/background, the
-// other party's label and its colour, the direction label and its colour,
-// and the flags that are set.
+// What a tile shows and holds, in one line: state, strip/background, the other
+// party's label and the direction label (each with its colour unless white
+// and light grey), the direction stored when the label differs, the call
+// time, then the flags set and the records bound and linked.
 inline QString lookOf(const QuorAgent *t)
 {
-    QStringList flags;
-    const QList<QPair<const char *, bool>> all { { "free", t->free }, { "dnd", t->dnd }, { "forward", t->forward },
-        { "parked", t->parked }, { "inQueue", t->inQueue } };
-    for (const auto &f : all) {
-        if (f.second)
-            flags << QLatin1String(f.first);
-    }
-    return QStringLiteral("%1 %2/%3 \"%4\" %5 dir \"%6\" %7 | %8")
-        .arg(int(t->state))
-        .arg(pictureName(t->label_status->pixmap()), pictureName(t->label_bg->pixmap()), t->label_phone->text(),
-            colourName(t->label_phone->palette().color(QPalette::WindowText)), t->label_direction->text(),
-            colourName(t->label_direction->palette().color(QPalette::WindowText)), flags.join(QLatin1Char(' ')));
+    QString look = QStringLiteral("%1 %2/%3 \"%4\"%5 \"%6\"%7")
+                       .arg(int(t->state))
+                       .arg(pictureName(t->label_status->pixmap()), pictureName(t->label_bg->pixmap()),
+                           t->label_phone->text(), colourOf(t->label_phone, Qt::white), t->label_direction->text(),
+                           colourOf(t->label_direction, QColor(215, 215, 215)));
+    if (t->direction != t->label_direction->text())
+        look += QStringLiteral(" (") + t->direction + QLatin1Char(')');
+    if (!t->label_time->text().isEmpty())
+        look += QLatin1Char(' ') + t->label_time->text();
+    look += QStringLiteral(" |");
+    const std::pair<const char *, bool> flags[] = { { " free", t->free }, { " dnd", t->dnd },
+        { " forward", t->forward }, { " parked", t->parked }, { " inQueue", t->inQueue } };
+    for (const auto &[name, on] : flags)
+        look += on ? QLatin1String(name) : QLatin1String();
+    if (t->inQueue)
+        look += QLatin1Char(':') + t->queue;
+    if (t->channel)
+        look += QStringLiteral(" bound:") + t->channel->uniqueid;
+    if (t->linkedChannel)
+        look += QStringLiteral(" linked:") + t->linkedChannel->uniqueid;
+    return look;
 }
 
-// Runs steps on a tile, separated by ";": idle, unavailable, active, hold,
-// forwarded, unparked, dnd, nodnd, nofwd, fwd:<number>, state:<n>,
-// fwdNumber:<number>, peer:<text> (set as the label shows it), set:<flags>.
-inline void runSteps(QuorAgent *t, const QString &steps)
+// The tiles and channel records of one test, deleted by clear(). Tiles come
+// with the forward families CF, CFB, CFU and the DND family DND.
+struct TileSet
 {
-    for (const QString &step : steps.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString verb = step.section(QLatin1Char(':'), 0, 0);
-        const QString arg = step.section(QLatin1Char(':'), 1);
-        if (verb == QLatin1String("idle"))
-            t->setIdle();
-        else if (verb == QLatin1String("unavailable"))
-            t->setUnavailable();
-        else if (verb == QLatin1String("active"))
-            t->setActive();
-        else if (verb == QLatin1String("hold"))
-            t->setHold();
-        else if (verb == QLatin1String("forwarded"))
-            t->setForwarded();
-        else if (verb == QLatin1String("unparked"))
-            t->setUnparked();
-        else if (verb == QLatin1String("dnd") || verb == QLatin1String("nodnd"))
-            t->setDndState(verb == QLatin1String("dnd"));
-        else if (verb == QLatin1String("fwd") || verb == QLatin1String("nofwd"))
-            t->setFwdState(verb == QLatin1String("fwd"), arg, QStringLiteral("CFU"));
-        else if (verb == QLatin1String("state"))
-            t->setState(TAgentState(arg.toInt()));
-        else if (verb == QLatin1String("fwdNumber"))
-            t->fwdNumber = arg;
-        else if (verb == QLatin1String("peer")) {
-            t->peerText = arg;
-            t->updatePeerLabel();
-        } else if (verb == QLatin1String("set")) {
-            t->dnd = t->dnd || arg.contains(QLatin1String("dnd"));
-            t->forward = t->forward || arg.contains(QLatin1String("forward"));
-            t->parked = t->parked || arg.contains(QLatin1String("parked"));
-            t->inQueue = t->inQueue || arg.contains(QLatin1String("inQueue"));
-        } else
-            qFatal("unknown step %s", qPrintable(step));
+    ~TileSet() { clear(); }
+
+    QuorAgent *tile(const QString &extension = QStringLiteral("101"), const QString &tech = QStringLiteral("SIP"))
+    {
+        auto *t = new QuorAgent(phone, extension, &channels, tech);
+        t->addFwdFamilies(QStringLiteral("CF"), QStringLiteral("CFB"), QStringLiteral("CFU"));
+        t->setDndFamily(QStringLiteral("DND"));
+        t->updateInfo();
+        tiles << t;
+        return t;
     }
-}
+
+    Channel *record(const QString &uniqueid, const QString &name, const QString &callerId = QString(),
+        const QString &callerIdName = QString(), const QString &state = QStringLiteral("Up"))
+    {
+        channels << new Channel(uniqueid, name, callerId, callerIdName, state);
+        return channels.last();
+    }
+
+    // The first record of that id.
+    Channel *find(const QString &uniqueid) const
+    {
+        for (Channel *ch : channels) {
+            if (ch->uniqueid == uniqueid)
+                return ch;
+        }
+        return nullptr;
+    }
+
+    // A record "1.1" of the tile's extension in that state, bound to the tile.
+    Channel *bind(QuorAgent *t, const QString &state = QStringLiteral("Up"))
+    {
+        const QString tech = t->tech == QLatin1String("IAX") ? QStringLiteral("IAX2") : t->tech;
+        Channel *ch = record(QStringLiteral("1.1"), tech + QLatin1Char('/') + t->extension + QStringLiteral("-1"),
+            QString(), QString(), state);
+        return t->setChannel(ch) ? ch : nullptr;
+    }
+
+    // Runs steps on a tile, separated by ";". Of the tile: idle, unavailable,
+    // active, hold, forwarded, unparked, dnd, nodnd, fwd:<number> (family
+    // CFB), nofwd, state:<n>, fwdNumber:<number>, peer:<text> (set as the
+    // label shows it), peerText:<text> (as a handler sets it), privacy,
+    // tech:<tech>, ext:<extension>, dndFamily:<family>, set:<flags>. Of its
+    // records: bind:<state>, chan:<state> and chan2:<state> (records 1.1 and
+    // 1.2), join:<queue>, leave, park:<space>, other:<number>,<name> (record
+    // 1.2 of extension 102), link (1.1 to 1.2), linkBack (the same link named
+    // the other way round), unlink, tick:<text>, waiting:<channel> (1.1
+    // linked to 9.1, and a second record 1.2 of the extension linked to 9.2,
+    // number 5550002), hangup (of 1.1), gone (every record destroyed without
+    // a hangup).
+    void run(QuorAgent *t, const QString &steps)
+    {
+        using Step = void (*)(TileSet &, QuorAgent *, const QString &);
+        static const QHash<QString, Step> verbs {
+            { "idle", [](TileSet &, QuorAgent *t, const QString &) { t->setIdle(); } },
+            { "unavailable", [](TileSet &, QuorAgent *t, const QString &) { t->setUnavailable(); } },
+            { "active", [](TileSet &, QuorAgent *t, const QString &) { t->setActive(); } },
+            { "hold", [](TileSet &, QuorAgent *t, const QString &) { t->setHold(); } },
+            { "forwarded", [](TileSet &, QuorAgent *t, const QString &) { t->setForwarded(); } },
+            { "unparked", [](TileSet &, QuorAgent *t, const QString &) { t->setUnparked(); } },
+            { "dnd", [](TileSet &, QuorAgent *t, const QString &) { t->setDndState(true); } },
+            { "nodnd", [](TileSet &, QuorAgent *t, const QString &) { t->setDndState(false); } },
+            { "fwd",
+                [](TileSet &, QuorAgent *t, const QString &n) { t->setFwdState(true, n, QStringLiteral("CFB")); } },
+            { "nofwd",
+                [](TileSet &, QuorAgent *t, const QString &) { t->setFwdState(false, {}, QStringLiteral("CFB")); } },
+            { "state", [](TileSet &, QuorAgent *t, const QString &n) { t->setState(TAgentState(n.toInt())); } },
+            { "fwdNumber", [](TileSet &, QuorAgent *t, const QString &n) { t->fwdNumber = n; } },
+            { "peer",
+                [](TileSet &, QuorAgent *t, const QString &p) {
+                    t->peerText = p;
+                    t->updatePeerLabel();
+                } },
+            { "peerText", [](TileSet &, QuorAgent *t, const QString &p) { t->setPeerText(p); } },
+            { "privacy", [](TileSet &, QuorAgent *t, const QString &) { t->setPrivacy(true); } },
+            { "tech", [](TileSet &, QuorAgent *t, const QString &a) { t->tech = a; } },
+            { "ext", [](TileSet &, QuorAgent *t, const QString &e) { t->extension = e; } },
+            { "dndFamily", [](TileSet &, QuorAgent *t, const QString &f) { t->setDndFamily(f); } },
+            { "set",
+                [](TileSet &, QuorAgent *t, const QString &f) {
+                    t->dnd |= f.contains(QLatin1String("dnd"));
+                    t->forward |= f.contains(QLatin1String("forward"));
+                    t->parked |= f.contains(QLatin1String("parked"));
+                    t->inQueue |= f.contains(QLatin1String("inQueue"));
+                } },
+            { "bind", [](TileSet &s, QuorAgent *t, const QString &state) { s.bind(t, state); } },
+            { "chan", [](TileSet &s, QuorAgent *, const QString &state) { s.find("1.1")->setState(state); } },
+            { "chan2", [](TileSet &s, QuorAgent *, const QString &state) { s.find("1.2")->setState(state); } },
+            { "join",
+                [](TileSet &s, QuorAgent *t, const QString &q) {
+                    t->setQueueName(q);
+                    s.find("1.1")->joinQueue(q);
+                } },
+            { "leave", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->leaveQueue(); } },
+            { "park",
+                [](TileSet &s, QuorAgent *t, const QString &p) {
+                    t->setParkSlot(p);
+                    s.find("1.1")->park(p);
+                } },
+            { "other",
+                [](TileSet &s, QuorAgent *, const QString &a) {
+                    s.record("1.2", "SIP/102-1", a.section(QLatin1Char(','), 0, 0), a.section(QLatin1Char(','), 1));
+                } },
+            { "link", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->link("1.2"); } },
+            { "linkBack",
+                [](TileSet &s, QuorAgent *, const QString &) { emit s.find("1.1")->linkEvent("1.2", "1.1"); } },
+            { "unlink", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->unlink(); } },
+            { "tick", [](TileSet &s, QuorAgent *, const QString &text) { emit s.find("1.1")->timeoutEvent(text); } },
+            { "waiting",
+                [](TileSet &s, QuorAgent *t, const QString &name) {
+                    s.find("1.1")->link("9.1");
+                    s.record("9.2", "SIP/300-1", "5550002");
+                    s.record("1.2", name, t->extension)->linkedTo = QStringLiteral("9.2");
+                } },
+            { "hangup", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->hangup(); } },
+            { "gone",
+                [](TileSet &s, QuorAgent *, const QString &) {
+                    qDeleteAll(s.channels);
+                    s.channels.clear();
+                } },
+        };
+        for (const QString &step : steps.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const Step verb = verbs.value(step.section(QLatin1Char(':'), 0, 0));
+            if (!verb)
+                qFatal("unknown step %s", qPrintable(step));
+            verb(*this, t, step.section(QLatin1Char(':'), 1));
+        }
+    }
+
+    void clear()
+    {
+        for (const QPointer<QuorAgent> &t : std::as_const(tiles))
+            delete t.data();
+        tiles.clear();
+        qDeleteAll(channels);
+        channels.clear();
+    }
+
+    TQuorPhone *phone = nullptr;
+    QList<Channel *> channels;
+    QList<QPointer<QuorAgent>> tiles;
+};

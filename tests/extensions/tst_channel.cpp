@@ -1,10 +1,11 @@
-// The channel record: call time through a test clock, link and unlink, queue,
-// park and rename, and the matching rule of channels and tiles.
+// The channel record: call time through a test clock, link and unlink, queue
+// and rename, and the matching rule of channels and tiles.
 
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include "TableRow.h"
 #include "extensions/Channel.h"
 
 class TestChannel : public QObject
@@ -12,58 +13,31 @@ class TestChannel : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
-    void construction();
+    void init()
+    {
+        Channel::setClock([this] { return m_now; });
+    }
+    void cleanup() { Channel::setClock(nullptr); }
     void callTime_data();
     void callTime();
     void linkRestartsAndUnlinkKeepsTicking();
-    void queueParkRenameHangup();
+    void queueAndRename();
     void matchingRule_data();
     void matchingRule();
 
 private:
-    qint64 m_now = 0;
+    qint64 m_now = 1000000;
 };
-
-void TestChannel::init()
-{
-    m_now = 1000000;
-    Channel::setClock([this] { return m_now; });
-}
-
-void TestChannel::cleanup()
-{
-    Channel::setClock(nullptr);
-}
-
-void TestChannel::construction()
-{
-    Channel ch(QStringLiteral("1700000000.12"), QStringLiteral("SIP/101-0a1b2c3d"), QStringLiteral("5551234"),
-        QStringLiteral("Anna"), QStringLiteral("Ring"));
-    QCOMPARE(ch.ext, QStringLiteral("101"));
-    QCOMPARE(ch.tech, QStringLiteral("SIP"));
-    QCOMPARE(ch.callerIdName, QStringLiteral("Anna"));
-    QVERIFY(!ch.linked && !ch.inQueue && !ch.parked);
-    QVERIFY(ch.created.isValid());
-    // Never linked: no clock runs, so no tick ever comes.
-    QVERIFY(!ch.durationTimer->isActive());
-    QCOMPARE(ch.durationTimer->timerType(), Qt::PreciseTimer);
-}
 
 void TestChannel::callTime_data()
 {
     QTest::addColumn<qint64>("elapsed");
     QTest::addColumn<QString>("text");
-    const auto row
-        = [](const char *name, const qint64 &elapsed, const QString &text) { QTest::newRow(name) << elapsed << text; };
-    row("at the link", qint64(0), QStringLiteral("00:00"));
-    row("seven minutes five", qint64(425000), QStringLiteral("07:05"));
-    row("last second below an hour", qint64(3599999), QStringLiteral("59:59"));
-    row("one hour", qint64(3600000), QStringLiteral("01:00:00"));
-    row("hours minutes seconds", qint64(3723000), QStringLiteral("01:02:03"));
-    row("wraps after a day", qint64(86400000 + 61000), QStringLiteral("01:01"));
+    addCase("at the link", qint64(0), "00:00");
+    addCase("seven minutes five", qint64(425000), "07:05");
+    addCase("last second below an hour", qint64(3599999), "59:59");
+    addCase("one hour", qint64(3600000), "01:00:00");
+    addCase("wraps after a day", qint64(86400000 + 61000), "01:01");
 }
 
 void TestChannel::callTime()
@@ -84,72 +58,44 @@ void TestChannel::linkRestartsAndUnlinkKeepsTicking()
     Channel ch(QStringLiteral("1.1"), QStringLiteral("SIP/101-1"), QString(), QString(), QStringLiteral("Up"));
     QSignalSpy links(&ch, &Channel::linkEvent);
     QSignalSpy ticks(&ch, &Channel::timeoutEvent);
-
+    QVERIFY(!ch.durationTimer->isActive()); // never linked: no tick comes
     ch.link(QStringLiteral("1.2"));
-    QVERIFY(ch.durationTimer->isActive());
-    QCOMPARE(ch.durationTimer->interval(), 1000);
+    // A coarse timer may fire early and show the same second twice.
+    QCOMPARE(ch.durationTimer->timerType(), Qt::PreciseTimer);
     m_now += 5000;
-    ch.timeout();
-    QCOMPARE(ticks.last().at(0).toString(), QStringLiteral("00:05"));
-
     // A second link counts from zero again and names the new peer.
     ch.link(QStringLiteral("1.3"));
     m_now += 1000;
     ch.timeout();
     QCOMPARE(ticks.last().at(0).toString(), QStringLiteral("00:01"));
-    QCOMPARE(links.size(), 2);
     QCOMPARE(links.last(), (QVariantList { QStringLiteral("1.1"), QStringLiteral("1.3") }));
 
-    QSignalSpy unlinks(&ch, &Channel::unlinkEvent);
-    ch.unlink();
-    QCOMPARE(unlinks.size(), 1);
-    QVERIFY(!ch.linked);
-    QVERIFY(ch.linkedTo.isEmpty());
     // The clock runs on until the hangup.
-    QVERIFY(ch.durationTimer->isActive());
+    ch.unlink();
+    QVERIFY(!ch.linked && ch.linkedTo.isEmpty() && ch.durationTimer->isActive());
     m_now += 2000;
     ch.timeout();
     QCOMPARE(ticks.last().at(0).toString(), QStringLiteral("00:03"));
 }
 
-void TestChannel::queueParkRenameHangup()
+void TestChannel::queueAndRename()
 {
-    Channel ch(
-        QStringLiteral("1.1"), QStringLiteral("SIP/101-0a1b"), QStringLiteral("101"), QString(), QStringLiteral("Up"));
-
+    Channel ch(QStringLiteral("1.1"), QStringLiteral("SIP/101-0a1b"), QString(), QString(), QStringLiteral("Up"));
     // Receivers of the join still see the queue the channel was in before.
     QStringList seen;
     connect(&ch, &Channel::joinQueueEvent, this, [&] { seen << ch.queue; });
     ch.joinQueue(QStringLiteral("support"));
     ch.joinQueue(QStringLiteral("sales"));
     QCOMPARE(seen, (QStringList { QString(), QStringLiteral("support") }));
-    QCOMPARE(ch.queue, QStringLiteral("sales"));
-    QVERIFY(ch.inQueue);
+    QVERIFY(ch.inQueue && ch.queue == QLatin1String("sales"));
     ch.leaveQueue();
     QVERIFY(!ch.inQueue && ch.queue.isEmpty());
 
-    QSignalSpy parks(&ch, &Channel::parkEvent);
-    ch.park(QStringLiteral("701"));
-    QVERIFY(ch.parked);
-    QCOMPARE(ch.parkedTo, QStringLiteral("701"));
-    QCOMPARE(parks.size(), 1);
-    ch.unPark();
-    QVERIFY(!ch.parked && ch.parkedTo.isEmpty());
-
     QSignalSpy renames(&ch, &Channel::renameEvent);
     ch.rename(QStringLiteral("IAX2/202-3"));
-    QCOMPARE(ch.ext, QStringLiteral("202"));
-    QCOMPARE(ch.tech, QStringLiteral("IAX2"));
+    QCOMPARE(ch.ext + QLatin1Char(' ') + ch.tech, QStringLiteral("202 IAX2"));
     QCOMPARE(renames.size(), 1);
     QCOMPARE(renames.at(0).at(0).toString(), QStringLiteral("1.1"));
-
-    QSignalSpy hangups(&ch, &Channel::hangupEvent);
-    ch.setState(QStringLiteral("Ringing"));
-    ch.hangup();
-    QCOMPARE(hangups.size(), 1);
-    QCOMPARE(hangups.at(0).at(0).toString(), QStringLiteral("1.1"));
-    QCOMPARE(ch.state, QStringLiteral("Ringing"));
-    QCOMPARE(ch.name, QStringLiteral("IAX2/202-3"));
 }
 
 void TestChannel::matchingRule_data()
@@ -158,16 +104,12 @@ void TestChannel::matchingRule_data()
     QTest::addColumn<QString>("tileExtension");
     QTest::addColumn<QString>("tileTech");
     QTest::addColumn<bool>("matches");
-    const auto row
-        = [](const char *name, const QString &channelName, const QString &tileExtension, const QString &tileTech,
-              const bool &matches) { QTest::newRow(name) << channelName << tileExtension << tileTech << matches; };
-    row("sip", "SIP/101-0a1b", "101", "SIP", true);
-    row("iax2 channel, iax tile", "IAX2/202-3", "202", "IAX", true);
-    row("dahdi channel, zap tile", "DAHDI/1-1", "1", "Zap", true);
-    row("zap channel, zap tile", "Zap/1-1", "1", "Zap", true);
-    row("other extension", "SIP/101-0a1b", "102", "SIP", false);
-    row("other technology", "IAX2/101-3", "101", "SIP", false);
-    row("iax2 is not sip's", "SIP/101-3", "101", "IAX", false);
+    addCase("sip", "SIP/101-0a1b", "101", "SIP", true);
+    addCase("iax2 channel, iax tile", "IAX2/202-3", "202", "IAX", true);
+    addCase("dahdi channel, zap tile", "DAHDI/1-1", "1", "Zap", true);
+    addCase("other extension", "SIP/101-0a1b", "102", "SIP", false);
+    addCase("other technology", "IAX2/101-3", "101", "SIP", false);
+    addCase("sip is not iax's", "SIP/101-3", "101", "IAX", false);
 }
 
 void TestChannel::matchingRule()

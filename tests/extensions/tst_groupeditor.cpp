@@ -7,29 +7,10 @@
 
 #include <memory>
 
-#include "extensions/QuorAgent.h"
-#include "extensions/TExtensionGroup.h"
+#include "GroupTestSupport.h"
 #include "extensions/TQuorGroupsEdit.h"
-#include "testsupport/TestDataDir.h"
 
 namespace {
-
-// A sorted by number (101, 102), B by caller name (201 Zoe, 202 Adam), and
-// Unsorted, which takes 301.
-const QByteArray kFile = R"(<!DOCTYPE xmlreader>
-<groups>
-    <group><name>A</name><desc>first</desc><visible>yes</visible><expanded>yes</expanded><sort>num</sort>
-        <extension><tech>SIP</tech><chan>102</chan><uname>Bea</uname><ci/></extension>
-        <extension><tech>SIP</tech><chan>101</chan><uname>Carl</uname><ci/></extension>
-    </group>
-    <group><name>B</name><desc>second</desc><visible>yes</visible><expanded>yes</expanded><sort>name</sort>
-        <extension><tech>SIP</tech><chan>201</chan><uname>Zoe</uname><ci/></extension>
-        <extension><tech>SIP</tech><chan>202</chan><uname>Adam</uname><ci/></extension>
-    </group>
-    <group><name>Unsorted</name><desc>rest</desc><visible>yes</visible><expanded>yes</expanded><sort>num</sort>
-    </group>
-</groups>
-)";
 
 // "name/data" of each entry.
 QString entries(const QComboBox *box)
@@ -46,14 +27,6 @@ QString rows(const QListWidget *list)
     for (int i = 0; i < list->count(); ++i)
         texts << list->item(i)->text();
     return texts.join(QLatin1Char('|'));
-}
-
-QString extensionsOf(const TExtensionGroup *group)
-{
-    QStringList list;
-    for (const QuorAgent *tile : group->tiles)
-        list << tile->extension;
-    return list.join(QLatin1Char(' '));
 }
 
 // Row k of the list stands for tile k of the group.
@@ -78,27 +51,27 @@ private slots:
     void newAndDelete();
     void moving_data();
     void moving();
-    void description();
     void apply();
     void withoutGroupsOrCopies();
 
 private:
     std::unique_ptr<TestDataDir> m_data;
     std::unique_ptr<TQuorGroupsEdit> m_edit;
-    QList<QuorAgent *> m_tiles;
+    GroupTiles m_tile;
 };
 
 void TestGroupEditor::init()
 {
     m_data = std::make_unique<TestDataDir>();
-    m_data->write(QStringLiteral("extgroups.xml"), kFile);
+    // A sorted by number (101, 102), B by caller name (201 Zoe, 202 Adam), and
+    // Unsorted, which takes 301.
+    m_data->write(QStringLiteral("extgroups.xml"), groupsFixture("editor.xml"));
     m_edit = std::make_unique<TQuorGroupsEdit>();
     m_edit->loadGroups();
     for (const char *ext : { "101", "102", "201", "202", "301" }) {
-        auto *tile = new QuorAgent(nullptr, QLatin1String(ext), nullptr, QStringLiteral("SIP"));
+        QuorAgent *tile = m_tile(QLatin1String(ext));
         tile->setCallerIdNum(QLatin1String("4930") + QLatin1String(ext));
         m_edit->placeExtension(tile);
-        m_tiles << tile;
     }
     m_edit->refreshEditCopies();
 }
@@ -106,8 +79,7 @@ void TestGroupEditor::init()
 void TestGroupEditor::cleanup()
 {
     m_edit.reset();
-    qDeleteAll(m_tiles);
-    m_tiles.clear();
+    m_tile.clear();
     m_data.reset();
 }
 
@@ -135,8 +107,11 @@ void TestGroupEditor::entriesAndRows()
     QCOMPARE(e.boxEditGroup->itemText(0) + e.editCopies.at(0)->name + e.groupList.at(0)->name,
         QStringLiteral("FrontFrontA"));
     QVERIFY(!e.editCopies.at(0)->visibleFlag);
+    const QString typed(300, QLatin1Char('d'));
+    e.editGroupDesc->setPlainText(typed);
+    QCOMPARE(e.editGroupDesc->toPlainText() + e.editCopies.at(0)->desc, typed.left(256).repeated(2));
     e.refreshEditCopies();
-    QCOMPARE(e.editCopies.at(0)->name, QStringLiteral("A"));
+    QCOMPARE(e.editCopies.at(0)->name + e.editCopies.at(0)->desc, QStringLiteral("Afirst"));
     QVERIFY(e.editCopies.at(0)->visibleFlag);
 }
 
@@ -169,9 +144,9 @@ void TestGroupEditor::moving_data()
     QTest::addColumn<int>("otherEntry");
     QTest::addColumn<QList<int>>("selected"); // rows of the edited list; empty: all
     QTest::addColumn<QString>("other"); // the other group afterwards
-    QTest::newRow("two into a group sorted by name") << 0 << 0 << QList<int> { 0, 1 } << "202 102 101 201";
-    QTest::newRow("one") << 0 << 0 << QList<int> { 1 } << "202 102 201";
-    QTest::newRow("all into Unsorted, by number") << 1 << 1 << QList<int> {} << "201 202 301";
+    addCase("two into a group sorted by name", 0, 0, QList<int> { 0, 1 }, "202 102 101 201");
+    addCase("one", 0, 0, QList<int> { 1 }, "202 102 201");
+    addCase("all into Unsorted, by number", 1, 1, QList<int> {}, "201 202 301");
 }
 
 void TestGroupEditor::moving()
@@ -195,14 +170,6 @@ void TestGroupEditor::moving()
     QVERIFY(mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
     e.buttonMoveAllLeft->click();
     QVERIFY(target->tiles.isEmpty() && mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
-}
-
-void TestGroupEditor::description()
-{
-    const QString typed(300, QLatin1Char('d'));
-    m_edit->editGroupDesc->setPlainText(typed);
-    QCOMPARE(m_edit->editGroupDesc->toPlainText(), typed.left(256));
-    QCOMPARE(m_edit->editCopies.at(0)->desc, typed.left(256));
 }
 
 void TestGroupEditor::apply()

@@ -1,15 +1,16 @@
-// What a user does with a tile: the AMI texts of DND and forward, the refusal
-// boxes, calls and transfers through a phone on a loopback PBX, and drag and
-// drop. Drops run inside real drags (the minimal platform has a drag loop; the
-// offscreen one returns from every drag at once), so that they come from this
-// process as they would in use.
+// What a user does with a tile, its info popup and its forward dialog: the AMI
+// texts of DND and forward and their refusals, calls and transfers through a
+// phone on a loopback PBX, drag and drop, and removal inside the tile's own
+// loops. Drops run inside real drags (the minimal platform has a drag loop;
+// the offscreen one returns from every drag at once), so that they come from
+// this process as they would in use.
 
 #include <QAction>
 #include <QApplication>
 #include <QDrag>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -19,29 +20,29 @@
 
 #include "PhoneFixture.h"
 #include "TileTestSupport.h"
-#include "ami/AmiAction.h"
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
-#include "extensions/QuorAgent.h"
+#include "extensions/DialogEnableCf.h"
 #include "extensions/RefusalBox.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
 
 namespace {
 
-QString put(const QString &family, const QString &key)
+QString put(const QString &family, const QString &value = QStringLiteral("YES"))
 {
-    return QStringLiteral("Action: command\r\nCommand: database put %1 %2 YES\r\n\r\n").arg(family, key);
+    return QStringLiteral("Action: command\r\nCommand: database put %1 101 %2\r\n\r\n").arg(family, value);
 }
 
-QString del(const QString &family, const QString &key)
+QString del(const QString &family)
 {
-    return QStringLiteral("Action: command\r\nCommand: database del %1 %2\r\n\r\n").arg(family, key);
+    return QStringLiteral("Action: command\r\nCommand: database del %1 101\r\n\r\n").arg(family);
 }
 
-QString userEvent(const QString &family, const QString &key)
+// A change of extension 101's entry and the UserEvent that announces it.
+QStringList announced(const QString &change, const QString &family)
 {
-    return QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: %2\r\n\r\n").arg(family, key);
+    return { change, QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: 101\r\n\r\n").arg(family) };
 }
 
 QMimeData *mime(const QString &format, const QByteArray &payload)
@@ -50,6 +51,10 @@ QMimeData *mime(const QString &format, const QByteArray &payload)
     data->setData(format, payload);
     return data;
 }
+
+const char *const kDndRefused = "Do Not Disturb|Please Disable the forwarding\n before to enable the DND.";
+const char *const kFwdRefused = "Call Forwarding|Please Disable the DND\n before to enable the forwarding.";
+const char *const kNoNumber = "Call Forwarding|Call Forwarding:\nPlease fill the Destination Number.";
 
 } // namespace
 
@@ -63,30 +68,25 @@ private slots:
     void init();
     void cleanup();
 
-    void actionValue_data();
-    void actionValue();
-    void databaseTexts_data();
-    void databaseTexts();
-    void refusals_data();
-    void refusals();
+    void texts_data();
+    void texts();
     void menuFollowsTheState();
     void callsAndTransfers();
-
-    void tilePayloadBothWays_data();
+    void pairingAndAttendedTransfer();
+    void drops_data();
+    void drops();
     void tilePayloadBothWays();
-    void dragEnter_data();
-    void dragEnter();
-    void callDrops();
-    void removedInItsOwnLoops();
+    void goneOrClosed_data();
+    void goneOrClosed();
 
 private:
-    QuorAgent *tile(const QString &extension = QStringLiteral("101"));
     QStringList sent() const;
-    // Runs a real drag from the source; during() runs inside the drag's
-    // loop, then Escape ends it.
+    void recordBoxes();
+    // Runs a real drag from the test's window; during() runs inside the
+    // drag's loop, then Escape ends it.
     void duringDrag(QMimeData *data, const std::function<void()> &during);
-    // Drag enter and drop as the drag manager delivers them; true when the
-    // drop was accepted.
+    // Drag enter, and the drop when the enter was accepted, as the drag
+    // manager delivers them; returns whether the enter was accepted.
     static bool dropOn(QWidget *target, const QMimeData *data);
     void endDrag() { QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape); }
     void moveWithButtonHeld(QWidget *w, const QPoint &at);
@@ -94,8 +94,7 @@ private:
     std::unique_ptr<PhoneFixture> m_fixture;
     std::unique_ptr<QSignalSpy> m_commands;
     std::unique_ptr<QWidget> m_window; // the drags' source and key target
-    QList<Channel *> m_channels;
-    QList<QPointer<QuorAgent>> m_tiles;
+    TileSet m_set;
     QStringList m_boxes;
 };
 
@@ -103,11 +102,10 @@ void TestQuorAgentActions::initTestCase()
 {
     m_fixture = std::make_unique<PhoneFixture>();
     QVERIFY(m_fixture->start());
+    m_set.phone = m_fixture->phone();
     m_window = std::make_unique<QWidget>();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    RefusalBox::setHandler(
-        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
 }
 
 void TestQuorAgentActions::cleanupTestCase()
@@ -119,6 +117,7 @@ void TestQuorAgentActions::cleanupTestCase()
 
 void TestQuorAgentActions::init()
 {
+    recordBoxes();
     m_commands = std::make_unique<QSignalSpy>(m_fixture->phone(), &TQuorPhone::signalExtCmd);
     m_boxes.clear();
     m_fixture->pbx()->clearReceived();
@@ -126,20 +125,14 @@ void TestQuorAgentActions::init()
 
 void TestQuorAgentActions::cleanup()
 {
-    for (const QPointer<QuorAgent> &t : std::as_const(m_tiles))
-        delete t.data();
-    m_tiles.clear();
-    qDeleteAll(m_channels);
-    m_channels.clear();
+    m_set.clear();
     QVERIFY(m_fixture->hangUpAll());
 }
 
-QuorAgent *TestQuorAgentActions::tile(const QString &extension)
+void TestQuorAgentActions::recordBoxes()
 {
-    auto *t = new QuorAgent(m_fixture->phone(), extension, &m_channels, QStringLiteral("SIP"));
-    t->setDndFamily(QStringLiteral("DND"));
-    m_tiles << t;
-    return t;
+    RefusalBox::setHandler(
+        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
 }
 
 QStringList TestQuorAgentActions::sent() const
@@ -168,9 +161,11 @@ bool TestQuorAgentActions::dropOn(QWidget *target, const QMimeData *data)
 {
     QDragEnterEvent enter(QPoint(60, 30), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
     QDropEvent drop(QPointF(60, 30), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
+    return true;
 }
 
 void TestQuorAgentActions::moveWithButtonHeld(QWidget *w, const QPoint &at)
@@ -180,181 +175,270 @@ void TestQuorAgentActions::moveWithButtonHeld(QWidget *w, const QPoint &at)
     QCoreApplication::sendEvent(w, &move);
 }
 
-// ---------------------------------------------------------------- AMI texts
+// ---------------------------------------------------------------- DND and forward
 
-void TestQuorAgentActions::actionValue_data()
+void TestQuorAgentActions::texts_data()
 {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("safe");
-    const auto row
-        = [](const char *name, const QString &value, const QString &safe) { QTest::newRow(name) << value << safe; };
-    row("plain, blanks kept", " 0171 555 ", " 0171 555 ");
-    row("line feed", "101\nAction: Originate", "101Action: Originate");
-    row("carriage return and line feed", "CFU\r\n\r\nAction: Logoff", "CFUAction: Logoff");
-    row("nul and tab",
-        QString::fromUtf16(u"1\0"
-                           "0\t1",
-            5),
-        "101");
-    row("beyond ascii kept", "Büro", "Büro");
-}
-
-void TestQuorAgentActions::actionValue()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, safe);
-    QCOMPARE(AmiAction::value(value), safe);
-}
-
-void TestQuorAgentActions::databaseTexts_data()
-{
-    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("key"); // "menu dnd", "menu fwd", "popup dnd", "popup fwd" or "dialog"
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("type"); // chosen in the popup's or the dialog's combo; -1 none
+    QTest::addColumn<QString>("number");
     QTest::addColumn<QStringList>("texts");
-    const auto row = [](const char *name, const QString &extension, const QString &steps, const QString &action,
-                         const QStringList &texts) { QTest::newRow(name) << extension << steps << action << texts; };
-    row("dnd on", "101", "idle", "dnd", QStringList { put("DND", "101"), userEvent("DND", "101") });
-    row("dnd off", "101", "idle;dnd", "dnd", QStringList { del("DND", "101"), userEvent("DND", "101") });
-    row("dnd put in a call too", "101", "active", "dnd", QStringList { put("DND", "101"), userEvent("DND", "101") });
-    row("forward off", "101", "idle;fwd:200", "fwd", QStringList { del("CFU", "101"), userEvent("CFU", "101") });
-    row("forward on is the dialog's", "101", "idle", "fwd", QStringList {});
-    row("line breaks removed", "10\r\n1", "idle", "dnd", QStringList { put("DND", "101"), userEvent("DND", "101") });
-}
-
-void TestQuorAgentActions::databaseTexts()
-{
-    QFETCH(QString, extension);
-    QFETCH(QString, steps);
-    QFETCH(QString, action);
-    QFETCH(QStringList, texts);
-    QuorAgent *t = tile(extension);
-    runSteps(t, steps);
-    if (extension.contains(QLatin1Char('\n')))
-        t->setDndFamily(QStringLiteral("D\nND"));
-    const int state = t->state;
-    (action == QLatin1String("dnd") ? t->actionDnd : t->actionFwd)->trigger();
-    QCOMPARE(sent(), texts);
-    // The picture follows the PBX's answer, not the click.
-    QCOMPARE(int(t->state), state);
-    QVERIFY(m_boxes.isEmpty());
-}
-
-void TestQuorAgentActions::refusals_data()
-{
-    QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("box");
-    const auto row
-        = [](const char *name, const QString &steps, const QString &box) { QTest::newRow(name) << steps << box; };
-    row("dnd while forwarded", "idle;fwd:200",
-        "Do Not Disturb|Please Disable the forwarding\n before to enable the DND.");
-    row("forward under dnd", "idle;dnd", "Call Forwarding|Please Disable the DND\n before to enable the forwarding.");
+    const QStringList none;
+    addCase("menu: dnd off", "menu dnd", "idle;dnd", -1, "", announced(del("DND"), "DND"), "");
+    addCase("menu: dnd put in a call too", "menu dnd", "active", -1, "", announced(put("DND"), "DND"), "");
+    addCase("menu: control characters removed", "menu dnd", "idle;ext:1\t0\r\n1;dndFamily:D\r\nND", -1, "",
+        announced(put("DND"), "DND"), "");
+    addCase("menu: forward off where it is held", "menu fwd", "idle;fwd:200", -1, "", announced(del("CFB"), "CFB"), "");
+    addCase("menu: dnd refused while forwarded", "menu dnd", "idle;fwd:200", -1, "", none, kDndRefused);
+    addCase("menu: forward refused under dnd", "menu fwd", "idle;dnd", -1, "", none, kFwdRefused);
+    addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced(put("DND"), "DND"), "");
+    addCase("popup: dnd off", "popup dnd", "idle;dnd", -1, "", announced(del("DND"), "DND"), "");
+    addCase("popup: dnd refused while forwarded", "popup dnd", "idle;fwd:200", -1, "", none, kDndRefused);
+    addCase("popup: forward refused under dnd", "popup fwd", "idle;dnd", -1, "200", none, kFwdRefused);
+    addCase("popup: forward on, all calls", "popup fwd", "idle", -1, "200", announced(put("CF", "200"), "CF"), "");
+    addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced(put("CFB", "200"), "CFB"), "");
+    addCase("popup: forward on, no answer", "popup fwd", "idle", 2, "200", announced(put("CFU", "200"), "CFU"), "");
+    addCase("popup: refused, line breaks only", "popup fwd", "idle", -1, "\r\n", none, kNoNumber);
+    // Not under the family of the combo's first type, but where the tile holds it.
+    addCase(
+        "popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced(del("CFB"), "CFB"), "");
+    // The dialog starts on "All" whatever family the tile last held.
+    addCase("dialog: all calls", "dialog", "idle;nofwd", -1, "200", announced(put("CF", "200"), "CF"), "");
+    addCase("dialog: busy", "dialog", "idle", 1, "200", announced(put("CFB", "200"), "CFB"), "");
+    addCase("dialog: no answer", "dialog", "idle", 2, "200", announced(put("CFU", "200"), "CFU"), "");
+    addCase("dialog: blanks sent as typed", "dialog", "idle", -1, "  ", announced(put("CF", "  "), "CF"), "");
+    addCase("dialog: line breaks removed", "dialog", "idle", -1, "200\r\nAction: Originate",
+        announced(put("CF", "200Action: Originate"), "CF"), "");
+    addCase("dialog: refused, line breaks only", "dialog", "idle", 1, "\r\n", none, kNoNumber);
 }
 
-void TestQuorAgentActions::refusals()
+void TestQuorAgentActions::texts()
 {
+    QFETCH(QString, key);
     QFETCH(QString, steps);
+    QFETCH(int, type);
+    QFETCH(QString, number);
+    QFETCH(QStringList, texts);
     QFETCH(QString, box);
-    QuorAgent *t = tile();
-    runSteps(t, steps);
-    const bool forwarded = t->state == AgentForward;
-    // The state's own action reads as its switch-off; the other is refused.
-    QVERIFY((forwarded ? t->actionFwd : t->actionDnd)->isChecked());
-    QCOMPARE(t->actionFwd->text(), forwarded ? QStringLiteral("&Disable Forward") : QStringLiteral("&Enable Forward"));
-    QCOMPARE(t->actionDnd->text(), forwarded ? QStringLiteral("&Enable DND") : QStringLiteral("&Disable DND"));
-    QAction *refused = forwarded ? t->actionDnd : t->actionFwd;
-    refused->trigger();
-    QCOMPARE(m_boxes, QStringList { box });
-    QVERIFY(sent().isEmpty());
-    QVERIFY(!refused->isChecked());
+    QuorAgent *t = m_set.tile();
+    QuorAgentInfo *info = t->info;
+    info->buildForm();
+    m_set.run(t, steps);
+    const int state = t->state;
+    QPointer<DialogEnableCf> dialog;
+    if (key.startsWith(QLatin1String("menu"))) {
+        (key.endsWith(QLatin1String("dnd")) ? t->actionDnd : t->actionFwd)->trigger();
+    } else {
+        QComboBox *combo = info->comboFwdFamily;
+        QLineEdit *edit = info->Edit_fwd;
+        QAbstractButton *button = key.endsWith(QLatin1String("dnd")) ? info->dndButton : info->fwdButton;
+        if (key == QLatin1String("dialog")) {
+            t->actionFwd->trigger();
+            dialog = t->cfDialog;
+            QVERIFY(dialog && dialog->isVisible() && dialog->Edit_fwd->text().isEmpty());
+            combo = dialog->comboFwdFamily;
+            edit = dialog->Edit_fwd;
+            button = dialog->buttonBox->button(QDialogButtonBox::Ok);
+        }
+        if (type >= 0) {
+            combo->setCurrentIndex(type);
+            emit combo->activated(type);
+        }
+        edit->setText(number);
+        button->click();
+    }
+    QCOMPARE(sent(), texts);
+    QCOMPARE(m_boxes, box.isEmpty() ? QStringList() : QStringList { box });
+    // The picture follows the PBX's answer, not the click; a refusal sets the
+    // menu's switches back.
+    QCOMPARE(int(t->state), state);
+    if (!box.isEmpty()) {
+        QCOMPARE(t->actionDnd->isChecked(), state == AgentDnd);
+        QCOMPARE(t->actionFwd->isChecked(), state == AgentForward);
+    }
+    // The dialog closes once it has sent, and stays open after a refusal.
+    if (key == QLatin1String("dialog"))
+        QTRY_COMPARE(dialog.isNull(), box.isEmpty());
 }
 
 void TestQuorAgentActions::menuFollowsTheState()
 {
-    // Forward found at discovery: the state changed without the actions.
-    QuorAgent *t = tile();
-    runSteps(t, "idle;fwdNumber:200;forwarded");
-    QVERIFY(!t->actionFwd->isChecked());
-    QStringList shown;
+    // Forward found at discovery: the state changed without the actions. The
+    // menu must not offer to switch on what its click switches off.
+    QuorAgent *t = m_set.tile();
+    m_set.run(t, QStringLiteral("idle;fwdNumber:200;forwarded"));
+    QString shown;
     QTimer::singleShot(0, this, [&] {
-        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-            for (const QAction *a : menu->actions())
-                shown << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isChecked() ? "*" : ""));
-            menu->close();
-        }
+        shown = t->actionFwd->text() + QLatin1Char(t->actionFwd->isChecked() ? '*' : ' ');
+        QApplication::activePopupWidget()->close();
     });
     emit t->callButton->customContextMenuRequested(QPoint(5, 5));
-    QCOMPARE(shown,
-        (QStringList { "&Call", "-", "&Blind Transfer", "&Send to Voicemail", "-", "&Enable DND", "&Disable Forward*",
-            "-", "&Leave a Message" }));
+    QCOMPARE(shown, QStringLiteral("&Disable Forward*"));
 }
+
+// ---------------------------------------------------------------- calls
 
 void TestQuorAgentActions::callsAndTransfers()
 {
     TQuorPhone *phone = m_fixture->phone();
-    const auto dialled = [phone](const QString &number) {
-        for (const TQuorCall *call : phone->currentCalls()) {
-            if (call->dialled == number)
-                return true;
-        }
-        return false;
-    };
-    // Not free before idle, busy with a channel, no voicemail prefix: nothing.
-    QuorAgent *t = tile(QStringLiteral("104"));
+    const auto dialled
+        = [phone] { return phone->currentCalls().isEmpty() ? QString() : phone->currentCalls().last()->dialled; };
+    // Not free before idle, nor with a channel; no voicemail prefix: nothing.
+    QuorAgent *t = m_set.tile(QStringLiteral("104"));
     t->slotCall();
     t->slotLeaveMessageToVm();
     t->setIdle();
-    m_channels << new Channel(QStringLiteral("1.1"), QStringLiteral("SIP/104-1"), QString(), QString(), QString());
-    QVERIFY(t->setChannel(m_channels.last()));
+    QVERIFY(m_set.bind(t));
     t->slotCall();
     QVERIFY(phone->currentCalls().isEmpty());
-    QuorAgent *free = tile(QStringLiteral("105"));
-    free->setIdle();
-    free->callButton->click();
-    QTRY_VERIFY(dialled(QStringLiteral("105")));
-    QVERIFY(m_fixture->hangUpAll());
-    free->vmPrefix = QStringLiteral("*");
-    free->actionLeaveMessage->trigger();
-    QTRY_VERIFY(dialled(QStringLiteral("*105")));
-    QVERIFY(m_fixture->hangUpAll());
 
-    // Transfers of the talking call: blind when free; to voicemail by the
-    // mailbox before its "@", else the number, free or not.
-    QuorAgent *v = tile(QStringLiteral("102"));
-    v->setCallerIdNum(QStringLiteral("4930102"));
-    QVERIFY(m_fixture->talkTo(QStringLiteral("300")));
-    v->slotBlindTransfer();
-    v->slotSendToVoiceMail();
-    v->setIdle();
-    v->blindTransferButton->click();
-    QTRY_COMPARE(m_fixture->transferTargets(), QStringList { "4930102" });
-    v->vmPrefix = QStringLiteral("9");
-    v->setUnavailable();
-    for (const QString &box : { QStringLiteral("2102@default"), QStringLiteral("@default") }) {
+    // The tile's keys and the popup's call the extension or its voicemail.
+    t = m_set.tile(QStringLiteral("105"));
+    t->setIdle();
+    t->vmPrefix = QStringLiteral("*");
+    t->info->buildForm();
+    const std::pair<std::function<void()>, const char *> calls[]
+        = { { [t] { t->callButton->click(); }, "105" }, { [t] { t->info->callButton->click(); }, "105" },
+              { [t] { t->actionLeaveMessage->trigger(); }, "*105" }, { [t] { t->info->msgButton->click(); }, "*105" } };
+    for (const auto &[press, number] : calls) {
+        press();
+        QTRY_COMPARE(dialled(), QLatin1String(number));
         QVERIFY(m_fixture->hangUpAll());
-        QVERIFY(m_fixture->talkTo(QStringLiteral("301")));
-        v->mailbox = box;
-        v->sendVmButton->click();
     }
-    QTRY_COMPARE(m_fixture->transferTargets(), (QStringList { "4930102", "92102", "94930102" }));
+
+    // Transfers of the talking call: blind only when free; to voicemail by
+    // the mailbox before its "@", else the number, free or not.
+    t = m_set.tile(QStringLiteral("102"));
+    t->setCallerIdNum(QStringLiteral("4930102"));
+    t->info->buildForm();
+    QStringList targets;
+    const auto transfer = [&](const std::function<void()> &press, const QString &target) {
+        QVERIFY(m_fixture->talkTo(QStringLiteral("300")));
+        press();
+        if (!target.isEmpty())
+            targets << target;
+        QTRY_COMPARE(m_fixture->transferTargets(), targets);
+        QVERIFY(m_fixture->hangUpAll());
+    };
+    transfer([t] { t->slotBlindTransfer(); }, QString());
+    transfer([t] { t->slotSendToVoiceMail(); }, QString());
+    t->setIdle();
+    transfer([t] { t->blindTransferButton->click(); }, QStringLiteral("4930102"));
+    transfer([t] { t->info->blindTransferButton->click(); }, QStringLiteral("4930102"));
+    t->vmPrefix = QStringLiteral("9");
+    t->mailbox = QStringLiteral("2102@default");
+    t->setUnavailable();
+    transfer([t] { t->sendVmButton->click(); }, QStringLiteral("92102"));
+    t->mailbox = QStringLiteral("@default");
+    transfer([t] { t->info->sendVmButton->click(); }, QStringLiteral("94930102"));
+}
+
+void TestQuorAgentActions::pairingAndAttendedTransfer()
+{
+    QuorAgent *out = m_set.tile(QStringLiteral("302"));
+    QuorAgent *in = m_set.tile(QStringLiteral("401"));
+    QuorAgent *anonymous = m_set.tile(QStringLiteral("402"));
+    QuorAgent *unbound = m_set.tile(QStringLiteral("403"));
+    out->setIdle();
+    QVERIFY(m_set.bind(out));
+    QVERIFY(in->setChannel(m_set.record(
+        QStringLiteral("1.2"), QStringLiteral("SIP/401-1"), QStringLiteral("5551234"), QStringLiteral("Alice"))));
+    QVERIFY(anonymous->setChannel(m_set.record(
+        QStringLiteral("1.3"), QStringLiteral("SIP/402-1"), QStringLiteral("5551234"), QStringLiteral("<Unknown>"))));
+
+    // Outgoing calls pair by the dialled number. A held call dropped on the
+    // tile paired with the talking call is joined to it.
+    TQuorCall *held = m_fixture->talkTo(QStringLiteral("301"));
+    QVERIFY(held);
+    m_fixture->phone()->holdResume();
+    TQuorCall *partner = m_fixture->talkTo(QStringLiteral("302"));
+    QVERIFY(partner);
+    QCOMPARE(out->liveCurrentCall(), partner);
+    QMimeData *data = held->toMimeData();
+    duringDrag(data, [&] { QVERIFY(dropOn(out, data)); });
+    QCOMPARE(held->state, int(CallTransferring));
+    QCOMPARE(partner->state, int(CallTransferring));
+
+    // Incoming ones by caller number and name, never as "<Unknown>".
+    TQuorCall *incoming = m_fixture->answerCallFrom(QStringLiteral("5551234"), QStringLiteral("Alice"));
+    QVERIFY(incoming);
+    QCOMPARE(in->currentCall, incoming);
+    QVERIFY(!anonymous->currentCall && !unbound->currentCall);
+
+    // The phone deletes its record when the call ends: the tile's pointer is
+    // no call any more.
+    QVERIFY(m_fixture->hangUpAll());
+    QVERIFY(out->currentCall);
+    QCOMPARE(out->liveCurrentCall(), nullptr);
 }
 
 // ---------------------------------------------------------------- drag and drop
 
-void TestQuorAgentActions::tilePayloadBothWays_data()
+void TestQuorAgentActions::drops_data()
 {
-    QTest::addColumn<QString>("group");
-    const auto row = [](const char *name, const QString &group) { QTest::newRow(name) << group; };
-    row("plain group", "Sales");
-    row("group with a comma and umlaut", "Büro, Nord");
+    QTest::addColumn<bool>("popup"); // dropped on the tile's popup, else on the tile
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("payload"); // a "live", "ended" or "foreign" call, a "tile", or "text"
+    QTest::addColumn<bool>("inDrag"); // false: from another application
+    QTest::addColumn<bool>("accepted");
+    addCase("tile: a tile, busy or not", false, "", "tile", true, true);
+    addCase("tile: a live call, free", false, "idle", "live", true, true);
+    addCase("tile: a live call, busy", false, "", "live", true, false);
+    addCase("tile: from another application", false, "idle", "live", false, false);
+    addCase("tile: an ended call", false, "idle", "ended", true, false);
+    addCase("tile: a call not of the phone", false, "idle", "foreign", true, false);
+    addCase("tile: anything else", false, "idle", "text", true, false);
+    addCase("popup: a live call, idle", true, "idle", "live", true, true);
+    addCase("popup: a live call, in a call", true, "idle;active", "live", true, true);
+    addCase("popup: unavailable", true, "unavailable", "live", true, false);
+    addCase("popup: a tile", true, "idle", "tile", true, false);
+    addCase("popup: an ended call", true, "idle", "ended", true, false);
+    addCase("popup: from another application", true, "idle", "live", false, false);
+}
+
+void TestQuorAgentActions::drops()
+{
+    QFETCH(bool, popup);
+    QFETCH(QString, steps);
+    QFETCH(QString, payload);
+    QFETCH(bool, inDrag);
+    QFETCH(bool, accepted);
+    TQuorCall *talking = m_fixture->talkTo(QStringLiteral("300"));
+    QVERIFY(talking);
+    QuorAgent *t = m_set.tile();
+    m_set.run(t, steps);
+    TQuorCall foreign;
+    QMimeData *data = nullptr;
+    if (payload == QLatin1String("live"))
+        data = talking->toMimeData();
+    else if (payload == QLatin1String("foreign"))
+        data = foreign.toMimeData();
+    else if (payload == QLatin1String("ended"))
+        data = std::make_unique<TQuorCall>()->toMimeData();
+    else
+        data = mime(payload == QLatin1String("tile") ? "txt/ext" : "text/plain", "102,Sales");
+    QWidget *target = popup ? static_cast<QWidget *>(t->info) : t;
+    bool entered = false;
+    if (inDrag) {
+        duringDrag(data, [&] { entered = dropOn(target, data); });
+    } else {
+        entered = dropOn(target, data);
+        delete data;
+    }
+    QCOMPARE(entered, accepted);
+    // The tile takes the drop: a talking call goes blind to a free extension.
+    if (accepted && payload == QLatin1String("live") && t->state == AgentIdle)
+        QTRY_COMPARE(m_fixture->transferTargets(), QStringList { QStringLiteral("101") });
 }
 
 void TestQuorAgentActions::tilePayloadBothWays()
 {
-    QFETCH(QString, group);
-    QuorAgent *source = tile(QStringLiteral("102"));
+    const QString group = QStringLiteral("Büro, Nord");
+    QuorAgent *source = m_set.tile(QStringLiteral("102"));
     source->setGroupName(group);
-    QuorAgent *target = tile(QStringLiteral("105"));
+    QuorAgent *target = m_set.tile(QStringLiteral("105"));
     target->setGroupName(QStringLiteral("Support"));
     QSignalSpy moves(target, &QuorAgent::newExtPosition);
 
@@ -374,147 +458,90 @@ void TestQuorAgentActions::tilePayloadBothWays()
     moveWithButtonHeld(source, QPoint(2, 2));
     QCOMPARE(source->findChildren<QDrag *>().size(), drags);
 
-    // Payloads from elsewhere: read up to a NUL; without a comma both are empty.
-    QMimeData *data = mime("txt/ext", QByteArray("103,") + group.toUtf8() + QByteArray("\0junk", 5));
-    duringDrag(data, [&] { dropOn(target, data); });
-    QMimeData *bare = mime("txt/ext", "103");
-    duringDrag(bare, [&] { dropOn(target, bare); });
-    QCOMPARE(moves.size(), 3);
+    QCOMPARE(moves.size(), 1);
     QCOMPARE(moves.at(0), (QVariantList { "102", group, "105", "Support" }));
-    QCOMPARE(moves.at(1), (QVariantList { "103", group, "105", "Support" }));
-    QCOMPARE(moves.at(2), (QVariantList { "", "", "105", "Support" }));
 }
 
-void TestQuorAgentActions::dragEnter_data()
+// ---------------------------------------------------------------- going away
+
+void TestQuorAgentActions::goneOrClosed_data()
 {
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<bool>("free");
-    QTest::addColumn<bool>("inDrag");
-    QTest::addColumn<bool>("accepted");
-    const auto row = [](const char *name, const QString &format, const bool &free, const bool &inDrag,
-                         const bool &accepted) { QTest::newRow(name) << format << free << inDrag << accepted; };
-    row("a tile, busy or not", "txt/ext", false, true, true);
-    row("a live call on a free tile", "phone/call", true, true, true);
-    row("a live call on a busy tile", "phone/call", false, true, false);
-    row("a call from another application", "phone/call", true, false, false);
-    row("anything else", "text/plain", true, true, false);
+    QTest::addColumn<QString>("how");
+    addCase("dialog cancelled", "cancel");
+    addCase("dialog escaped", "escape");
+    addCase("dialog closed", "close");
+    addCase("dialog's tile removed", "removed");
+    addCase("dialog's tile removed under the dialog's refusal box", "dialog box");
+    addCase("tile removed in its own drag", "drag");
+    addCase("tile removed under its refusal box", "tile box");
+    addCase("tile removed under its popup's refusal box", "popup box");
+    addCase("tile removed outside its loops", "at once");
 }
 
-void TestQuorAgentActions::dragEnter()
+void TestQuorAgentActions::goneOrClosed()
 {
-    QFETCH(QString, format);
-    QFETCH(bool, free);
-    QFETCH(bool, inDrag);
-    QFETCH(bool, accepted);
-    TQuorCall *call = m_fixture->talkTo(QStringLiteral("300"));
-    QVERIFY(call);
-    QuorAgent *t = tile();
-    if (free)
-        t->setIdle();
-    QMimeData *data = format == QLatin1String("phone/call") ? call->toMimeData() : mime(format, "102,Sales");
-    bool result = false;
-    const auto enter = [&] {
-        QDragEnterEvent event(QPoint(60, 30), Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(t, &event);
-        result = event.isAccepted();
-    };
-    if (inDrag) {
-        duringDrag(data, enter);
+    // The dialog closes without sending and sets the menu's Forward switch
+    // back; a tile and its windows go only once their own loops return.
+    QFETCH(QString, how);
+    const bool closed = QStringList { "cancel", "escape", "close" }.contains(how);
+    QuorAgent *t = m_set.tile();
+    t->setIdle();
+    QPointer<QuorAgent> tile(t);
+    QPointer<QuorAgentInfo> info(t->info);
+    QPointer<DialogEnableCf> dialog;
+    RefusalBox::setHandler([t](QWidget *, const QString &, const QString &) { t->removeSafely(); });
+    if (closed || how == QLatin1String("removed") || how == QLatin1String("dialog box")) {
+        t->actionFwd->trigger();
+        dialog = t->cfDialog;
+        QVERIFY(dialog && dialog->isVisible() && t->actionFwd->isChecked());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Enable Call Forwarding"));
+        QCOMPARE(dialog->labelWarning->text(),
+            QStringLiteral("Enable Forwarding for user <b>101</b><br>Please fill the Forwarding type <br>"
+                           "and the Destination Number."));
+        dialog->Edit_fwd->setText(how == QLatin1String("dialog box") ? QString() : QStringLiteral("200"));
     } else {
-        enter();
-        delete data;
+        m_set.run(t, QStringLiteral("dnd"));
     }
-    QCOMPARE(result, accepted);
-}
-
-void TestQuorAgentActions::callDrops()
-{
-    TQuorPhone *phone = m_fixture->phone();
-    QuorAgent *idle = tile(QStringLiteral("101"));
-    idle->setIdle();
-    QuorAgent *paired = tile(QStringLiteral("302"));
-    paired->setIdle();
-    m_channels << new Channel(QStringLiteral("1.1"), QStringLiteral("SIP/302-1"), QString(), QString(), QString());
-    QVERIFY(paired->setChannel(m_channels.last()));
-
-    // A talking call dropped on an idle tile is handed over blind, but not
-    // from another application, which may name any address.
-    TQuorCall *talking = m_fixture->talkTo(QStringLiteral("300"));
-    QVERIFY(talking);
-    QScopedPointer<QMimeData> foreign(talking->toMimeData());
-    QDropEvent event(QPointF(60, 30), Qt::MoveAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
-    idle->drop(&event);
-    QVERIFY(!event.isAccepted());
-    QMimeData *data = talking->toMimeData();
-    duringDrag(data, [&] { dropOn(idle, data); });
-    QTRY_COMPARE(m_fixture->transferTargets(), QStringList { "101" });
-    QVERIFY(m_fixture->hangUpAll());
-
-    // A held call dropped on the tile whose channel is paired with the
-    // phone's talking call is joined to it; no other record is taken.
-    TQuorCall *held = m_fixture->talkTo(QStringLiteral("301"));
-    QVERIFY(held);
-    phone->holdResume();
-    TQuorCall *partner = m_fixture->talkTo(QStringLiteral("302"));
-    QVERIFY(partner);
-    QCOMPARE(paired->currentCall, partner);
-    TQuorCall stranger;
-    stranger.state = CallHeld;
-    const std::function<QMimeData *()> forgeries[] = {
-        [&] { return stranger.toMimeData(); },
-        [] { return std::make_unique<TQuorCall>()->toMimeData(); },
-        [&] { return mime("phone/call", "0"); },
-        [&] { return mime("phone/call", "x1"); },
-    };
-    for (const auto &forge : forgeries) {
-        QMimeData *bogus = forge();
-        bool accepted = true;
-        duringDrag(bogus, [&] { accepted = dropOn(paired, bogus); });
-        QVERIFY(!accepted);
-    }
-    QCOMPARE(held->state, int(CallHeld));
-    data = held->toMimeData();
-    duringDrag(data, [&] { QVERIFY(dropOn(paired, data)); });
-    QCOMPARE(held->state, int(CallTransferring));
-    QCOMPARE(partner->state, int(CallTransferring));
-}
-
-void TestQuorAgentActions::removedInItsOwnLoops()
-{
-    // Removed during its own drag: hidden and out of use at once, deleted
-    // only once the drag has returned.
-    QuorAgent *t = tile(QStringLiteral("102"));
-    QPointer<QuorAgent> watch(t);
-    bool outOfUse = false;
-    QTimer::singleShot(0, this, [&] {
+    // What must still be alive right after its own loop has returned.
+    const QPointer<QObject> survivor = how == QLatin1String("dialog box") ? static_cast<QObject *>(dialog)
+        : how == QLatin1String("popup box")                               ? static_cast<QObject *>(info)
+                                                                          : static_cast<QObject *>(t);
+    if (how == QLatin1String("cancel")) {
+        dialog->buttonBox->button(QDialogButtonBox::Cancel)->click();
+    } else if (how == QLatin1String("escape")) {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    } else if (how == QLatin1String("close")) {
+        dialog->close();
+    } else if (how == QLatin1String("dialog box")) {
+        dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
+    } else if (how == QLatin1String("drag")) {
+        // Hidden and out of use at once, deleted only once the drag has returned.
+        bool outOfUse = false;
+        QTimer::singleShot(0, this, [&] {
+            t->removeSafely();
+            QSignalSpy moves(t, &QuorAgent::newExtPosition);
+            QScopedPointer<QMimeData> data(mime("txt/ext", "105,Sales"));
+            QDropEvent drop(QPointF(5, 5), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            t->drop(&drop);
+            outOfUse = tile && t->isHidden() && t->isRemoved() && moves.isEmpty();
+            endDrag();
+        });
+        moveWithButtonHeld(t, QPoint(60, 30));
+        QVERIFY(outOfUse);
+    } else if (how == QLatin1String("tile box")) {
+        t->enableFWD(); // refused under DND
+    } else if (how == QLatin1String("popup box")) {
+        info->buildForm();
+        info->fwdButton->click();
+    } else {
         t->removeSafely();
-        QSignalSpy moves(t, &QuorAgent::newExtPosition);
-        QScopedPointer<QMimeData> data(mime("txt/ext", "105,Sales"));
-        QDropEvent drop(QPointF(5, 5), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-        t->drop(&drop);
-        outOfUse = watch && t->isHidden() && t->isRemoved() && moves.isEmpty();
-        endDrag();
-    });
-    moveWithButtonHeld(t, QPoint(60, 30));
-    QVERIFY(outOfUse);
-    QVERIFY(watch);
-    QTRY_VERIFY(watch.isNull());
-
-    // Removed while its refusal box is open.
-    t = tile();
-    runSteps(t, "idle;fwd:200");
-    watch = t;
-    RefusalBox::setHandler([&](QWidget *, const QString &, const QString &) { t->removeSafely(); });
-    t->enableDND();
-    RefusalBox::setHandler(
-        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
-    QVERIFY(watch);
-    QTRY_VERIFY(watch.isNull());
-
-    // Outside a loop of its own it goes at once.
-    watch = tile(QStringLiteral("103"));
-    watch->removeSafely();
-    QVERIFY(watch.isNull());
+        QVERIFY(tile.isNull() && info.isNull());
+    }
+    QVERIFY(closed || how == QLatin1String("removed") || how == QLatin1String("at once") || survivor);
+    QVERIFY(!dialog || dialog->isHidden());
+    QVERIFY(!tile || !tile->actionFwd->isChecked());
+    QVERIFY(sent().isEmpty());
+    QTRY_VERIFY(dialog.isNull() && (closed || (tile.isNull() && info.isNull())));
 }
 
 QTEST_MAIN(TestQuorAgentActions)

@@ -1,41 +1,20 @@
 // The groups file: reading rules, writing and reading back, characters XML
 // cannot carry, and a corrupt file set aside.
 
-#include <QDomDocument>
-#include <QFile>
 #include <QTest>
 
 #include <memory>
 
-#include "extensions/QuorAgent.h"
-#include "extensions/TExtensionGroup.h"
+#include "GroupTestSupport.h"
 #include "extensions/TQuorGroupsEdit.h"
-#include "extensions/TXmlGroups.h"
-#include "testsupport/TestDataDir.h"
-
-namespace {
-
-QByteArray fixture(const QString &name)
-{
-    QFile f(testDataPath(QStringLiteral("extgroups/") + name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString describe(const TGroupExt *e)
-{
-    return QStringList { e->groupName, e->tech, e->chan, e->uname, e->ci }.join(QLatin1Char('|'));
-}
-
-} // namespace
 
 class TestTXmlGroups : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
+    void init() { m_data = std::make_unique<TestDataDir>(); }
+    void cleanup() { m_data.reset(); }
     void readingRules();
     void writeAndReadBack();
     void corruptFileSetAside();
@@ -44,50 +23,16 @@ private:
     std::unique_ptr<TestDataDir> m_data;
 };
 
-void TestTXmlGroups::init()
-{
-    m_data = std::make_unique<TestDataDir>();
-}
-
-void TestTXmlGroups::cleanup()
-{
-    m_data.reset();
-}
-
 void TestTXmlGroups::readingRules()
 {
-    const QString path = m_data->write(QStringLiteral("extgroups.xml"), fixture(QStringLiteral("reading-rules.xml")));
-    TXmlGroups xml(path);
-    QList<TGroupExt *> *exts = nullptr;
-    const QList<TExtensionGroup *> groups = xml.readGroups(exts);
-    QVERIFY(exts);
-
-    // Only exact "group" elements count.
-    QCOMPARE(groups.size(), 2);
-    const TExtensionGroup *late = groups.at(0);
-    QCOMPARE(late->name, QStringLiteral("Late name"));
-    QCOMPARE(late->desc, QStringLiteral("text"));
-    QVERIFY(!late->visibleFlag); // "YES" is not "yes"
-    QVERIFY(!late->expanded);
-    QCOMPARE(late->sort, QStringLiteral("num")); // empty reads as "num"
-    QCOMPARE(groups.at(1)->sort, QStringLiteral("byDate"));
-    QVERIFY(groups.at(1)->visibleFlag && groups.at(1)->expanded);
-
-    // A record met before the name keeps an empty group name; a repeated
-    // field overwrites, an unknown one is skipped, a missing one is empty.
-    QCOMPARE(exts->size(), 2);
-    QCOMPARE(describe(exts->at(0)), QStringLiteral("|SIP|401|Before the name|2"));
-    QCOMPARE(describe(exts->at(1)), QStringLiteral("Late name||403||"));
-    qDeleteAll(groups);
-    qDeleteAll(*exts);
-    delete exts;
-
-    // An empty root: no group, no record.
-    TXmlGroups empty(m_data->write(QStringLiteral("empty.xml"), "<groups/>\n"));
-    QList<TGroupExt *> *none = nullptr;
-    QVERIFY(empty.readGroups(none).isEmpty());
-    QVERIFY(none && none->isEmpty());
-    delete none;
+    // Only exact "group" elements count; "YES" is not "yes"; an empty sort
+    // reads as "num". A record met before the name keeps an empty group name;
+    // a repeated field overwrites, an unknown one is skipped, a missing one is
+    // empty.
+    QCOMPARE(readBack(m_data->write(QStringLiteral("extgroups.xml"), groupsFixture("reading-rules.xml"))),
+        (QStringList {
+            "Late name/text/0/0/num", "Odd sort//1/1/byDate", "|SIP|401|Before the name|2", "Late name||403||" }));
+    QCOMPARE(readBack(m_data->write(QStringLiteral("empty.xml"), "<groups/>\n")), QStringList());
 }
 
 void TestTXmlGroups::writeAndReadBack()
@@ -98,66 +43,44 @@ void TestTXmlGroups::writeAndReadBack()
     sales.setVisibleFlag(true);
     sales.setExpanded(false);
     sales.setSort(QStringLiteral("cust"));
-    QList<QuorAgent *> tiles;
+    GroupTiles tile;
     for (const char *ext : { "202", "201" }) {
-        auto *tile = new QuorAgent(nullptr, QString::fromLatin1(ext), nullptr, QStringLiteral("SIP"));
         // A caller name from the PBX may hold control characters; written raw,
         // they would make the whole file unreadable at the next start.
-        tile->setCallerIdName(QStringLiteral("Name\x01 ") + QString::fromLatin1(ext));
-        tile->setCustomIndex(QString::number(tiles.size()));
-        sales.tiles << tile;
-        tiles << tile;
+        sales.tiles << tile(QLatin1String(ext) + QStringLiteral(":Name\x01 ") + QLatin1String(ext));
+        sales.tiles.last()->setCustomIndex(QString::number(sales.tiles.size() - 1));
     }
     TExtensionGroup empty;
     empty.setName(QStringLiteral("Archive"));
-    empty.setSort(QString());
     empty.sort.clear();
 
     const QString path = m_data->filePath(QStringLiteral("extgroups.xml"));
-    {
-        TXmlGroups xml(path);
-        QList<TExtensionGroup *> groups { &sales, &empty };
-        xml.writeGroups(groups);
-        QVERIFY(xml.save());
-    }
-    const QByteArray written = m_data->read(QStringLiteral("extgroups.xml"));
+    TXmlGroups xml(path);
+    QList<TExtensionGroup *> groups { &sales, &empty };
+    xml.writeGroups(groups);
+    QVERIFY(xml.save());
     // The document type is gone; a group without tiles has its five values only.
+    const QByteArray written = m_data->read(QStringLiteral("extgroups.xml"));
     QVERIFY(written.startsWith("<groups>\n    <group>\n        <name>Büro, Nord</name>\n"));
-    QVERIFY(written.contains("    <group>\n        <name>Archive</name>\n        <desc></desc>\n"
+    QVERIFY(written.endsWith("    <group>\n        <name>Archive</name>\n        <desc></desc>\n"
                              "        <visible>no</visible>\n        <expanded>yes</expanded>\n"
                              "        <sort></sort>\n    </group>\n</groups>\n"));
-
-    TXmlGroups back(path);
-    QVERIFY(!back.movedAside());
-    QList<TGroupExt *> *exts = nullptr;
-    const QList<TExtensionGroup *> groups = back.readGroups(exts);
-    QCOMPARE(groups.size(), 2);
-    QCOMPARE(groups.at(0)->name, sales.name);
-    QCOMPARE(groups.at(0)->desc, sales.desc);
-    QCOMPARE(groups.at(0)->visibleFlag, true);
-    QCOMPARE(groups.at(0)->expanded, false);
-    QCOMPARE(groups.at(0)->sort, QStringLiteral("cust"));
-    QCOMPARE(exts->size(), 2);
-    QCOMPARE(describe(exts->at(0)), QStringLiteral("Büro, Nord|SIP|202|Name 202|0"));
-    QCOMPARE(describe(exts->at(1)), QStringLiteral("Büro, Nord|SIP|201|Name 201|1"));
-    qDeleteAll(groups);
-    qDeleteAll(*exts);
-    delete exts;
-    qDeleteAll(tiles);
+    QCOMPARE(readBack(path),
+        (QStringList { "Büro, Nord/Front desk & orders <main>/1/0/cust", "Archive//0/1/num",
+            "Büro, Nord|SIP|202|Name 202|0", "Büro, Nord|SIP|201|Name 201|1" }));
 }
 
 void TestTXmlGroups::corruptFileSetAside()
 {
     // Kept as ".bad", never overwritten; a fresh file; Unsorted alone.
-    const QByteArray broken = fixture(QStringLiteral("corrupt.xml"));
+    const QByteArray broken = groupsFixture("corrupt.xml");
     QVERIFY(!broken.isEmpty());
     m_data->write(QStringLiteral("extgroups.xml"), broken);
     TQuorGroupsEdit set;
     QCOMPARE(m_data->read(QStringLiteral("extgroups.xml.bad")), broken);
     QCOMPARE(m_data->read(QStringLiteral("extgroups.xml")), QByteArray("<!DOCTYPE xmlreader>\n<groups/>\n"));
     set.loadGroups();
-    QCOMPARE(set.groups().size(), 1);
-    QCOMPARE(set.groups().first(), set.unsorted);
+    QCOMPARE(set.groups(), QList<TExtensionGroup *> { set.unsorted });
 }
 
 QTEST_MAIN(TestTXmlGroups)
