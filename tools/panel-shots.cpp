@@ -12,10 +12,10 @@
 
 #include <cstdio>
 
-#include "ManagerFixture.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/TQuorManager.h"
+#include "testsupport/ManagerFixture.h"
 #include "testsupport/WidgetShot.h"
 
 namespace {

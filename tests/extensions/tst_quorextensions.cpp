@@ -6,12 +6,12 @@
 
 #include <QPointer>
 
-#include "ManagerFixture.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TGridLayout.h"
 #include "extensions/TQuorGroupsEdit.h"
+#include "testsupport/ManagerFixture.h"
 
 using Peers = QList<PbxModel::Peer>;
 using Call = std::function<void(QuorExtensions *)>;

@@ -10,7 +10,6 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include "ManagerFixture.h"
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
 #include "mainwindow/ACPark.h"
@@ -20,6 +19,7 @@
 #include "mainwindow/QuorQueue.h"
 #include "testsupport/FakePbx.h"
 #include "testsupport/LoopbackCalls.h"
+#include "testsupport/ManagerFixture.h"
 
 namespace {
 
@@ -58,7 +58,6 @@ class TestCallWindows : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void rowsShowTheCall();
     void clockText();
@@ -94,12 +93,6 @@ void TestCallWindows::initTestCase()
     m_f->manager->resize(900, 620);
     m_f->manager->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_f->manager.get()));
-}
-
-void TestCallWindows::cleanupTestCase()
-{
-    m_f.reset();
-    m_pbx.reset();
 }
 
 void TestCallWindows::init()

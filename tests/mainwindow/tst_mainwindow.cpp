@@ -11,7 +11,6 @@
 #include <QWebEngineView>
 #include <QWhatsThisClickedEvent>
 
-#include "ManagerFixture.h"
 #include "core/CPushButton.h"
 #include "core/Paths.h"
 #include "extensions/TQuorGroupsEdit.h"
@@ -19,6 +18,7 @@
 #include "mainwindow/LayoutFile.h"
 #include "mainwindow/QuorHelp.h"
 #include "mainwindow/TQuorQMmenu.h"
+#include "testsupport/ManagerFixture.h"
 
 class TestMainWindow : public QObject
 {
@@ -48,13 +48,13 @@ void TestMainWindow::loginAndGateway_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QByteArray>("login");
-    QTest::newRow("settings' user and secret") << "quor"
-                                               << "lavo" << QByteArray("UserName: quor\r\nSecret: lavo");
-    QTest::newRow("empty user and secret still send both lines") << ""
-                                                                 << "" << QByteArray("UserName: \r\nSecret: ");
-    QTest::newRow("line ends in the values are dropped, blanks kept")
-        << "quor\r\nAction: Originate"
-        << "a b" << QByteArray("UserName: quorAction: Originate\r\nSecret: a b");
+    const auto row = [](const char *name, const char *user, const char *secret, const QByteArray &login) {
+        QTest::newRow(name) << QString(user) << QString(secret) << login;
+    };
+    row("settings' user and secret", "quor", "lavo", "UserName: quor\r\nSecret: lavo");
+    row("empty user and secret still send both lines", "", "", "UserName: \r\nSecret: ");
+    row("line ends in the values are dropped, blanks kept", "quor\r\nAction: Originate", "a b",
+        "UserName: quorAction: Originate\r\nSecret: a b");
 }
 
 void TestMainWindow::loginAndGateway()
@@ -123,15 +123,13 @@ void TestMainWindow::settingsChanges_data()
     QTest::addColumn<QString>("widget");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QStringList>("asked"); // ActionIDs; a login comes on a new connection
-    QTest::newRow("nothing changed") << "editManagerUser"
-                                     << "quor" << QStringList {};
-    QTest::newRow("user") << "editManagerUser"
-                          << "admin" << QStringList { "logIn" };
-    QTest::newRow("secret") << "editManagerPasswd"
-                            << "x" << QStringList { "logIn" };
-    QTest::newRow("use FreePBX: the peers again, no login")
-        << "boxFreePbx"
-        << "" << QStringList { "getVersion", "SIPpeers", "IAXPeers" };
+    const auto row = [](const char *name, const char *widget, const char *value, const QStringList &asked) {
+        QTest::newRow(name) << QString(widget) << QString(value) << asked;
+    };
+    row("nothing changed", "editManagerUser", "quor", {});
+    row("user", "editManagerUser", "admin", { "logIn" });
+    row("secret", "editManagerPasswd", "x", { "logIn" });
+    row("use FreePBX: the peers again, no login", "boxFreePbx", "", { "getVersion", "SIPpeers", "IAXPeers" });
 }
 
 void TestMainWindow::settingsChanges()
@@ -184,17 +182,15 @@ void TestMainWindow::layoutReadErrors_data()
     QTest::addColumn<bool>("told");
     QTest::addColumn<QSize>("size");
     QWidget window;
-    window.resize(640, 480);
+    window.resize(700, 510); // not the offscreen default of 640x480
     const QByteArray geometry = window.saveGeometry();
     const QByteArray good = char(geometry.size()) + geometry;
     QTest::newRow("no file") << QByteArray() << false << QSize();
     QTest::newRow("empty file") << QByteArray("") << true << QSize();
     QTest::newRow("length byte beyond the data") << char(geometry.size() + 1) + geometry << true << QSize();
     QTest::newRow("geometry without a state") << good << true << QSize();
-    QTest::newRow("geometry rejected") << QByteArray("\x03"
-                                                     "abcstate")
-                                       << true << QSize();
-    QTest::newRow("state rejected: the geometry stays") << good + "state" << true << QSize(640, 480);
+    QTest::newRow("geometry rejected") << QByteArray("\003abcstate") << true << QSize();
+    QTest::newRow("state rejected: the geometry stays") << good + "state" << true << QSize(700, 510);
 }
 
 void TestMainWindow::layoutReadErrors()
@@ -229,22 +225,17 @@ void TestMainWindow::keyTable_data()
 {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("page"); // the phone's page after the key; "muted": mute toggled
-    QTest::newRow("F1 with Alt shows the activity") << "Alt+F1"
-                                                    << "frameActivity";
-    QTest::newRow("F2 with any modifier shows the keypad") << "Ctrl+Shift+F2"
-                                                           << "frameKeypad";
-    QTest::newRow("F3 shows the missed calls") << "F3"
-                                               << "frameMissed";
-    QTest::newRow("Alt+C shows the contacts") << "Alt+C"
-                                              << "frameContacts";
-    QTest::newRow("Ctrl+Shift+C does nothing") << "Ctrl+Shift+C"
-                                               << "frameDialed";
-    QTest::newRow("Alt+S shows the settings") << "Alt+S"
-                                              << "frameSettings";
-    QTest::newRow("Alt+L shows the messages") << "Alt+L"
-                                              << "frameMessages";
-    QTest::newRow("Shift+M toggles mute") << "Shift+M"
-                                          << "muted";
+    const auto row = [](const char *name, const char *keys, const char *page) {
+        QTest::newRow(name) << QString(keys) << QString(page);
+    };
+    row("F1 with Alt shows the activity", "Alt+F1", "frameActivity");
+    row("F2 with any modifier shows the keypad", "Ctrl+Shift+F2", "frameKeypad");
+    row("F3 shows the missed calls", "F3", "frameMissed");
+    row("Alt+C shows the contacts", "Alt+C", "frameContacts");
+    row("Alt+Shift+C does nothing", "Alt+Shift+C", "frameDialed");
+    row("Alt+S shows the settings", "Alt+S", "frameSettings");
+    row("Alt+L shows the messages", "Alt+L", "frameMessages");
+    row("Shift+M toggles mute", "Shift+M", "muted");
 }
 
 // The handler's own rows, reached without the action shortcuts.

@@ -9,13 +9,13 @@
 
 #include <ctime>
 
-#include "ManagerFixture.h"
 #include "core/Paths.h"
 #include "core/TQuorCall.h"
 #include "core/XmlReader.h"
 #include "mainwindow/Agent.h"
 #include "mainwindow/Queue.h"
 #include "softphone/PhoneMessages.h"
+#include "testsupport/ManagerFixture.h"
 
 struct Own
 {

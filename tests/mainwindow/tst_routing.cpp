@@ -7,13 +7,13 @@
 #include <QElapsedTimer>
 #include <QTableWidget>
 
-#include "ManagerFixture.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "mainwindow/ActiveCall.h"
 #include "mainwindow/QuorParked.h"
 #include "mainwindow/QuorQueue.h"
+#include "testsupport/ManagerFixture.h"
 
 struct Case
 {
@@ -200,16 +200,18 @@ void TestRouting::callRecords()
     for (const ActiveCall *call : std::as_const(f.manager->activeCalls))
         found << QString("%1 %2 %3 %4").arg(call->channel, call->uniqueid).arg(call->phase).arg(call->callerId);
     found = found.isEmpty() ? QStringList() : QStringList { found.join(", ") };
-    for (const CallWindow *window :
-        { (CallWindow *)f.manager->queueWindow(), (CallWindow *)f.manager->parkedWindow() }) {
+    const QList<CallWindow *> windows { f.manager->queueWindow(), f.manager->parkedWindow() };
+    for (const CallWindow *window : windows) {
         QStringList keys;
         for (int row = 0; row < window->table->rowCount(); ++row) {
-            keys << window->table->item(row, 1)->text();
-            if (window->table->columnCount() > 2)
-                keys.last() += '|' + window->table->item(row, 2)->text();
+            QStringList items;
+            for (int column = 1; column < window->table->columnCount(); ++column)
+                items << (window->table->item(row, column) ? window->table->item(row, column)->text() : "-");
+            keys << items.join('|');
+            QVERIFY(window->table->cellWidget(row, 0)); // every row shows its call
         }
         if (!keys.isEmpty())
-            found << (window == f.manager->queueWindow() ? "q:" : "p:") + keys.join(',');
+            found << (window == windows.first() ? "q:" : "p:") + keys.join(',');
     }
     QCOMPARE((found + f.takeSent()).join(" | "), state);
 }

@@ -1,4 +1,4 @@
-#include "ManagerFixture.h"
+#include "testsupport/ManagerFixture.h"
 
 #include <QMessageBox>
 
