@@ -119,12 +119,11 @@ void TestQuorExtensions::discovery()
     ManagerFixture f;
     f.pbx.peers = peers;
     f.pbx.driver = driver;
-    f.pbx.db.insert(QStringLiteral("AMPUSER/105/cidname"), QStringLiteral("Frida"));
-    if (driver == QLatin1String("dahdi"))
-        f.ami.addRule(QStringLiteral("Command"),
-            PbxModel::follows("zapStatus", "No such command 'zap' (type 'help')\n"), QStringLiteral("zapStatus"));
+    f.pbx.db.insert("AMPUSER/105/cidname", "Frida");
+    if (driver == "dahdi")
+        f.ami.addRule("Command", PbxModel::follows("zapStatus", "No such command 'zap' (type 'help')\n"), "zapStatus");
     f.answerAsPbx();
-    f.start({ { QStringLiteral("manager/use_freepbx"), freePbx ? QStringLiteral("yes") : QStringLiteral("no") } });
+    f.start({ { "manager/use_freepbx", freePbx ? "yes" : "no" } });
     QuorExtensions *p = f.manager->extensions();
     QSignalSpy sent(p, &QuorExtensions::AsteriskCommand);
     QSignalSpy done(p, &QuorExtensions::countDone);
@@ -137,7 +136,7 @@ void TestQuorExtensions::discovery()
     QVERIFY(!done.isEmpty());
     QCOMPARE(p->tiles.size(), 1);
     QuorAgent *t = p->tiles.first();
-    QCOMPARE(QStringLiteral("%1 %2 %3").arg(t->callerIdName).arg(int(t->state)).arg(t->hasMailbox), shown);
+    QCOMPARE(QString("%1 %2 %3").arg(t->callerIdName).arg(int(t->state)).arg(t->hasMailbox), shown);
     QVERIFY(p->grid->children.contains(t));
     // The channel table is asked for once, of the driver the PBX knows.
     const QString query = channels.section(QLatin1Char(' '), 0, 0);
@@ -254,15 +253,15 @@ void TestQuorExtensions::registryAndGrid()
     entry("IAX", "alice");
     QStringList order;
     for (const QuorAgent *t : std::as_const(p->tiles))
-        order << t->tech + QLatin1Char('/') + t->extension;
-    QCOMPARE(order.join(QLatin1Char(' ')), QStringLiteral("SIP/alice IAX/alice SIP/Bob SIP/carol sip/dave"));
+        order << t->tech + '/' + t->extension;
+    QCOMPARE(order.join(' '), "SIP/alice IAX/alice SIP/Bob SIP/carol sip/dave");
     QCOMPARE(sent.size(), 6);
 
     // Closing lists: 3 of 5, then a bad number (still 3), then the rest.
     QSignalSpy done(p, &QuorExtensions::countDone);
-    QVERIFY(!p->peersCount({ "Event: PeerlistComplete", "ListItems: 3" }, QStringLiteral("SIP")));
+    QVERIFY(!p->peersCount({ "Event: PeerlistComplete", "ListItems: 3" }, "SIP"));
     QVERIFY(!p->peersCount({ "ListItems: abc" }));
-    QVERIFY(p->peersCount({ "ListItems: 2" }, QStringLiteral("IAX")));
+    QVERIFY(p->peersCount({ "ListItems: 2" }, "IAX"));
     QCOMPARE(done.size(), 1);
     QCOMPARE(p->grid->children.size(), 6); // the Unsorted header and five tiles
 
@@ -286,38 +285,37 @@ void TestQuorExtensions::texts_data()
     QTest::addColumn<Call>("call");
     QTest::addColumn<QStringList>("texts");
 
-    const auto redirect = [](const char *exten) {
-        return Call([exten](QuorExtensions *p) { p->redirectCall(QStringLiteral("SIP/300-1"), QLatin1String(exten)); });
+    const auto row = [](const char *name, const Call &call, const QString &text, int times = 1) {
+        QTest::newRow(name) << call << QStringList(times, text);
     };
-    QTest::newRow("redirect to the first tile's context")
-        << redirect("101")
-        << QStringList { "Action: Redirect|Channel: SIP/300-1|Exten: 101|Priority: 1|Context: sales|"
-                         "ActionID: redirectCall" };
-    QTest::newRow("redirect without a tile")
-        << redirect("999")
-        << QStringList {
-               "Action: Redirect|Channel: SIP/300-1|Exten: 999|Priority: 1|Context: |ActionID: redirectCall"
-           };
+    const QString redirect
+        = "Action: Redirect|Channel: SIP/300-1|Exten: %1|Priority: 1|Context: %2|ActionID: redirectCall";
+    row(
+        "redirect to the first tile's context", [](QuorExtensions *p) { p->redirectCall("SIP/300-1", "101"); },
+        redirect.arg("101", "sales"));
+    row(
+        "redirect without a tile", [](QuorExtensions *p) { p->redirectCall("SIP/300-1", "999"); },
+        redirect.arg("999", ""));
+    const QString originate = "ACTION: Originate|Channel: %1/101|Exten: 202|Priority: 1|Context: voip|"
+                              "ActionID: originateCall";
     for (const char *tech : { "iax", "IAX2", "sip" }) {
-        QTest::addRow("originate %s", tech)
-            << Call([tech](QuorExtensions *p) {
-                   QMetaObject::invokeMethod(p, "originateCall", Q_ARG(QString, "101"), Q_ARG(QString, "202"),
-                       Q_ARG(QString, QLatin1String(tech)));
-               })
-            << QStringList { QStringLiteral("ACTION: Originate|Channel: %1/101|Exten: 202|Priority: 1|Context: voip|"
-                                            "ActionID: originateCall")
-                                 .arg(tech == QByteArray("sip") ? "SIP" : "IAX2") };
+        QTest::addRow("originate %s", tech) << Call([tech](QuorExtensions *p) {
+            QMetaObject::invokeMethod(
+                p, "originateCall", Q_ARG(QString, "101"), Q_ARG(QString, "202"), Q_ARG(QString, tech));
+        }) << QStringList { originate.arg(tech == QByteArray("sip") ? "SIP" : "IAX2") };
     }
-    QTest::newRow("transfer") << Call([](QuorExtensions *p) {
-        QMetaObject::invokeMethod(p, "transferCall", Q_ARG(QString, "SIP/1-2"), Q_ARG(QString, "7"));
-    })
-                              << QStringList { "ACTION: Redirect|Channel: SIP/1-2|Context: voip|Priority: 1|Exten: 7|"
-                                               "ActionID: transferCall" };
-    QTest::newRow("forward re-read") << Call([](QuorExtensions *p) { p->checkFwd(QStringLiteral("101"), "CF"); })
-                                     << QStringList { "Action: DBGet|Family: CF|Key: 101|ActionID: DBcheck/101-fwd" };
-    QTest::newRow("caller names when FreePBX comes on")
-        << Call([](QuorExtensions *p) { p->setUseFreePBX(true); })
-        << QStringList(2, "Action: DBGet|Family: AMPUSER/101|Key: cidname|ActionID: DBGetCidN");
+    row(
+        "transfer",
+        [](QuorExtensions *p) {
+            QMetaObject::invokeMethod(p, "transferCall", Q_ARG(QString, "SIP/1-2"), Q_ARG(QString, "7"));
+        },
+        "ACTION: Redirect|Channel: SIP/1-2|Context: voip|Priority: 1|Exten: 7|ActionID: transferCall");
+    row(
+        "forward re-read", [](QuorExtensions *p) { p->checkFwd("101", "CF"); },
+        "Action: DBGet|Family: CF|Key: 101|ActionID: DBcheck/101-fwd");
+    row(
+        "caller names when FreePBX comes on", [](QuorExtensions *p) { p->setUseFreePBX(true); },
+        "Action: DBGet|Family: AMPUSER/101|Key: cidname|ActionID: DBGetCidN", 2);
 }
 
 void TestQuorExtensions::texts()
@@ -325,7 +323,7 @@ void TestQuorExtensions::texts()
     QFETCH(Call, call);
     QFETCH(QStringList, texts);
     PbxModel::Peer sales = peer("SIP", "101", "Alice");
-    sales.context = QStringLiteral("sales");
+    sales.context = "sales";
     auto f = loggedIn({ sales, peer("IAX", "101", "Alice") });
     call(f->manager->extensions());
     f->sync();
@@ -338,19 +336,19 @@ void TestQuorExtensions::hostileValues()
     QuorExtensions panel(nullptr, nullptr, nullptr);
     QSignalSpy sent(&panel, &QuorExtensions::AsteriskCommand);
     panel.peerEntry({ "Channeltype: SIP", "ObjectName: 1\rAction: Hangup\nChannel: x" });
-    panel.checkFwd(QStringLiteral("1\r\n"), QStringLiteral("CF\nAction: Logoff"));
+    panel.checkFwd("1\r\n", "CF\nAction: Logoff");
     // A 30-line details answer whose second line has no ":" names no peer.
-    QStringList details(30, QStringLiteral("Field: value"));
-    details[1] = QStringLiteral("no colon here");
-    details[14] = QStringLiteral("Name : 2\r9");
+    QStringList details(30, "Field: value");
+    details[1] = "no colon here";
+    details[14] = "Name : 2\r9";
     panel.peerResponse(details);
     QCOMPARE(sent.size(), 3);
     for (const QList<QVariant> &args : sent) {
         const QString text = args.at(0).toString();
-        QCOMPARE(text.count(QLatin1Char('\r')), text.count(QStringLiteral("\r\n")));
-        QCOMPARE(text.count(QLatin1Char('\n')), text.count(QStringLiteral("\r\n")));
+        QCOMPARE(text.count('\r'), text.count("\r\n"));
+        QCOMPARE(text.count('\n'), text.count("\r\n"));
     }
-    QVERIFY(sent.at(2).at(0).toString().contains(QLatin1String("iax2 show peer 29\r\n")));
+    QVERIFY(sent.at(2).at(0).toString().contains("iax2 show peer 29\r\n"));
 }
 
 // A linked call shows its time on the tile. A Hangup handled while the same
@@ -369,7 +367,7 @@ void TestQuorExtensions::callClockAndNestedHangup()
     QVERIFY(record);
     now = 65000;
     record->timeout();
-    QCOMPARE(panel->tiles.at(0)->label_time->text(), QStringLiteral("01:05"));
+    QCOMPARE(panel->tiles.at(0)->label_time->text(), "01:05");
     Channel::setClock(nullptr);
 
     int nested = 0;
@@ -399,7 +397,7 @@ void TestQuorExtensions::eventSplitOverTwoWrites()
     f->ami.sendRaw(event.mid(30));
     f->sync();
     const QuorAgent *tile = f->manager->extensions()->tiles.value(0);
-    QVERIFY(tile && tile->channel && tile->channel->uniqueid == QLatin1String("2.1"));
+    QVERIFY(tile && tile->channel && tile->channel->uniqueid == "2.1");
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestQuorExtensions)

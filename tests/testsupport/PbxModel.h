@@ -6,10 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-// A scripted PBX for the panel's tests and benchmark: its peers, voicemail
-// counts and AstDB entries, and the answer a real PBX gives to every action
-// the panel and its router send. Plain data, no QObject: the benchmark's
-// writer thread uses it too.
+// A scripted PBX for the main window's and the panel's tests, tools and
+// benchmarks: its peers, voicemail counts and AstDB entries, and the answer a
+// real PBX gives to every query the window, the panel and the benchmark's
+// router send. Plain data, no QObject: the benchmarks' writer threads use it.
 class PbxModel
 {
 public:
