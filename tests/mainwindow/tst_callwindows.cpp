@@ -136,9 +136,12 @@ void TestCallWindows::rowsShowTheCall()
     QCOMPARE(shown(call->queueRow->label_destination), "sales");
     QCOMPARE(shown(call->parkRow->label_destination) + ' ' + shown(call->parkRow->label_user), "701 101");
     QCOMPARE(shown(call->parkRow->label_source), "<b>0612</b>");
-    QCOMPARE(call->queueRow->label_qtime->text(), "00:00:00");
-    QTRY_COMPARE_WITH_TIMEOUT(call->queueRow->label_qtime->text(), "00:00:01", 3000);
-    QTRY_COMPARE_WITH_TIMEOUT(call->parkRow->label_qtime->text(), "00:00:01", 3000);
+    // The clocks start at zero (a loaded machine may take a second to get
+    // here) and run.
+    const QString start = call->queueRow->label_qtime->text();
+    QVERIFY2(start == "00:00:00" || start == "00:00:01", qPrintable(start));
+    QTRY_VERIFY_WITH_TIMEOUT(call->queueRow->label_qtime->text() > start, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(call->parkRow->label_qtime->text() > "00:00:00", 3000);
     const int rows = m_f->manager->queueWindow()->table->rowCount();
     m_f->push("Event: Join|Channel: " + channel + "|CallerID: 300|Queue: support|Uniqueid: " + call->uniqueid);
     QCOMPARE(shown(call->queueRow->label_destination), "support");
