@@ -4,10 +4,13 @@
 // The program's windows run against the tests' loopback PBXs (IAX2 for the
 // phone, a scripted manager port for the panel) in a temporary data directory:
 // three groups of tiles, calls up, one ringing, one held, one parked, one on
-// DND, one forwarded. Writes quor-manager.png (the main window) and
-// quor-manager-menu.png (the screen with the Phone menu open).
+// DND, one forwarded. Writes quor-manager.png (the main window),
+// quor-manager-menu.png (the screen with the Phone menu open), dock-queues.png
+// and dock-parked.png with callers in them, and agent-page-logged-in.png and
+// agent-page-paused.png (the phone's agent page in a queue).
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,7 +19,6 @@
 
 #include <cstdio>
 
-#include "PbxModel.h"
 #include "core/Paths.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/TQuorManager.h"
@@ -25,6 +27,7 @@
 #include "testsupport/FakeAmiServer.h"
 #include "testsupport/FakePbx.h"
 #include "testsupport/LoopbackPhone.h"
+#include "testsupport/PbxModel.h"
 #include "testsupport/SettingsFile.h"
 #include "testsupport/TestDataDir.h"
 
@@ -43,8 +46,8 @@ const Person kPeople[] = { { "SIP", "101", "Anna Roth" }, { "SIP", "102", "Tom B
     { "Zap", "1", "Front door" }, { "Zap", "2", "Lobby" }, { "SIP", "107", "Eva Novak" },
     { "SIP", "108", "Paul Meyer" }, { "IAX", "201", "Operator" } };
 
-const char *const kGroups[][2] = { { "Sales", "101 102 103 104 105" }, { "Support", "301 302 106" },
-    { "Reception", "1 2 107 108" } };
+const char *const kGroups[][2]
+    = { { "Sales", "101 102 103 104 105" }, { "Support", "301 302 106" }, { "Reception", "1 2 107 108" } };
 
 QByteArray groupsFile()
 {
@@ -174,5 +177,48 @@ int main(int argc, char *argv[])
     bar->setActiveAction(phoneMenu);
     QTest::qWait(500);
     ok = save(window.screen()->grabWindow(0), dir, "quor-manager-menu.png") && ok;
+    bar->setActiveAction(nullptr);
+
+    // Both call docks with callers in them.
+    const struct
+    {
+        const char *caller;
+        const char *queue;
+    } queued[] = { { "0612345678", "sales" }, { "\"Anna\" <304>", "support" }, { "0049301234", "sales" } };
+    int n = 0;
+    for (const auto &q : queued) {
+        const QString id = QString::number(++n);
+        leg("SIP/trunk-" + id, QStringLiteral("Ring"), "5." + id, QLatin1String(q.caller), QString());
+        event({ "Event: Join", "Channel: SIP/trunk-" + id, QStringLiteral("CallerID: ") + QLatin1String(q.caller),
+            QStringLiteral("Queue: ") + QLatin1String(q.queue), "Uniqueid: 5." + id });
+    }
+    for (const char *space : { "702", "703" }) {
+        const QString channel = QStringLiteral("SIP/trunk-") + QLatin1String(space);
+        leg(channel, QStringLiteral("Ring"), QLatin1String(space), QStringLiteral("0221987") + QLatin1String(space),
+            QString());
+        event({ "Event: ParkedCall", QStringLiteral("Exten: ") + QLatin1String(space), "Channel: " + channel,
+            space[2] == '2' ? "From: IAX2/201-7" : "From: SIP/104-c1", "CallerID: 0221987" + QString(space) });
+    }
+    QTest::qWait(2200);
+    for (const char *name : { "Queues", "Parked" }) {
+        const QString file = QStringLiteral("dock-%1.png").arg(QString::fromLatin1(name).toLower());
+        ok = save(window.findChild<QWidget *>(QLatin1String(name))->grab(), dir, qPrintable(file)) && ok;
+    }
+
+    // The agent page inside the phone, logged in to a queue, then paused.
+    for (const char *queue : { "sales", "support" })
+        event({ "Event: QueueParams", QStringLiteral("Queue: ") + QLatin1String(queue), "Max: 0", "Calls: 0" });
+    event({ "Event: QueueStatusComplete" });
+    phone.slotAgentLogin();
+    QTest::qWait(300);
+    settings.comboQueues->setCurrentText(QStringLiteral("sales"));
+    const QStringList member { "Queue: sales", "Location: IAX2/201", "MemberName: 201", "Membership: dynamic",
+        "Penalty: 0", "CallsTaken: 0", "LastCall: 0", "Status: 1" };
+    event(QStringList { "Event: QueueMemberAdded" } + member + QStringList { "Paused: 0" });
+    QTest::qWait(500);
+    ok = save(phone.grab(), dir, "agent-page-logged-in.png") && ok;
+    event({ "Event: QueueMemberPaused", "Queue: sales", "Location: IAX2/201", "Paused: 1" });
+    QTest::qWait(500);
+    ok = save(phone.grab(), dir, "agent-page-paused.png") && ok;
     return ok ? 0 : 1;
 }

@@ -1,8 +1,8 @@
 // Writes a screenshot of the extensions panel in use, to look at after
 // changing the tiles, the groups or their pictures:
 //   QT_QPA_PLATFORM=offscreen build/dev/bin/panel-shots [directory]
-// Forty tiles in three groups, discovered from the tests' loopback PBX through
-// the test router, with calls up, one ringing, one off hook, one parked, one
+// Forty tiles in three groups, discovered by the main window from the tests'
+// loopback PBX, with calls up, one ringing, one off hook, one parked, one
 // held, one on DND and one forwarded. The picture goes to the directory
 // (default: the current one) as extensions-panel.png.
 
@@ -12,9 +12,10 @@
 
 #include <cstdio>
 
-#include "PanelFixture.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorExtensions.h"
+#include "mainwindow/TQuorManager.h"
+#include "testsupport/ManagerFixture.h"
 #include "testsupport/WidgetShot.h"
 
 namespace {
@@ -59,31 +60,33 @@ int main(int argc, char **argv)
     model.db.insert(QStringLiteral("CF/224"), QStringLiteral("5550123"));
     model.voicemail.insert(QStringLiteral("215@default"), 3);
 
-    PanelFixture::Options options;
-    options.groupsFile = groups + "</groups>\n";
-    PanelFixture f(options);
+    ManagerFixture f;
+    f.data.write(QStringLiteral("extgroups.xml"), groups + "</groups>\n");
     f.pbx = model;
-    if (!f.login()) {
+    if (!f.startLoggedIn()) {
         std::fprintf(stderr, "panel-shots: the panel did not log in\n");
         return 1;
     }
 
+    const auto push = [&f](const QStringList &lines) {
+        f.ami.sendMessage(lines);
+        f.sync();
+    };
     qint64 now = 0;
     Channel::setClock([&now] { return now; });
     // A call from tile a to tile b, ringing at b; linked unless told not to.
     const auto call = [&](int a, int b, const QString &id, bool linked = true) {
         const QString ca = QStringLiteral("SIP/%1-%2a").arg(ext(a), id);
         const QString cb = QStringLiteral("SIP/%1-%2b").arg(ext(b), id);
-        f.push({ "Event: Newchannel", "Channel: " + ca, "State: Ring", "CallerID: " + ext(a),
+        push({ "Event: Newchannel", "Channel: " + ca, "State: Ring", "CallerID: " + ext(a),
             QStringLiteral("CallerIDName: ") + QLatin1String(kNames[a]), "Uniqueid: " + id + ".1" });
-        f.push(
-            { "Event: Newexten", "Channel: " + ca, "Extension: " + ext(b), "Priority: 1", "Uniqueid: " + id + ".1" });
-        f.push({ "Event: Newchannel", "Channel: " + cb, "State: Down", "CallerID: " + ext(b),
+        push({ "Event: Newexten", "Channel: " + ca, "Extension: " + ext(b), "Priority: 1", "Uniqueid: " + id + ".1" });
+        push({ "Event: Newchannel", "Channel: " + cb, "State: Down", "CallerID: " + ext(b),
             QStringLiteral("CallerIDName: ") + QLatin1String(kNames[b]), "Uniqueid: " + id + ".2" });
-        f.push({ "Event: Newstate", "Channel: " + cb, "State: Ringing", "CallerID: " + ext(a),
+        push({ "Event: Newstate", "Channel: " + cb, "State: Ringing", "CallerID: " + ext(a),
             QStringLiteral("CallerIDName: ") + QLatin1String(kNames[a]), "Uniqueid: " + id + ".2" });
         if (linked)
-            f.push({ "Event: Link", "Channel1: " + ca, "Channel2: " + cb, "Uniqueid1: " + id + ".1",
+            push({ "Event: Link", "Channel1: " + ca, "Channel2: " + cb, "Uniqueid1: " + id + ".1",
                 "Uniqueid2: " + id + ".2", "CallerID1: " + ext(a), "CallerID2: " + ext(b) });
         return cb;
     };
@@ -91,15 +94,17 @@ int main(int argc, char **argv)
     call(3, 30, QStringLiteral("c2"));
     call(18, 5, QStringLiteral("c3"));
     now = 83000;
-    for (Channel *c : std::as_const(*f.panel()->channels))
+    QuorExtensions *panel = f.manager->extensions();
+    for (Channel *c : std::as_const(*panel->channels))
         c->timeout();
     call(12, 26, QStringLiteral("r1"), false);
-    f.push({ "Event: Newchannel", "Channel: SIP/221-x", "State: Rsrvd", "Uniqueid: off.1" });
+    push({ "Event: Newchannel", "Channel: SIP/221-x", "State: Rsrvd", "Uniqueid: off.1" });
     const QString parked = call(35, 20, QStringLiteral("p1"));
-    f.push({ "Event: ParkedCall", "Exten: 701", "Channel: " + parked, "CallerID: 220", "CallerIDName: Timo Ulm" });
-    f.push({ "Event: Hold", "Uniqueid: c3.1" });
+    push({ "Event: ParkedCall", "Exten: 701", "Channel: " + parked, "CallerID: 220", "CallerIDName: Timo Ulm" });
+    push({ "Event: Hold", "Uniqueid: c3.1" });
 
-    QuorExtensions *panel = f.panel();
+    // Out of the window, at the size of a panel beside the docks.
+    panel->setParent(nullptr);
     panel->resize(600, 636);
     panel->show();
     if (!QTest::qWaitForWindowExposed(panel))

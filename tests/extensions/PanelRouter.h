@@ -9,10 +9,11 @@
 #include "extensions/TQuorGroupsEdit.h"
 
 // The main window's part of the AMI road, as far as the panel needs it, for
-// tests and the benchmark: the login, the start-up queries, the clean-up of a
-// dropped connection, and every socket signal handed to its panel handler
-// with the main window's own small decisions (which answers go where, the
-// follow-up queries). It keeps no queue or parked-call records.
+// the panel's benchmark (the tests run the real window): the login, the
+// start-up queries, the clean-up of a dropped connection, and every socket
+// signal handed to its panel handler with the main window's own small
+// decisions (which answers go where, the follow-up queries). It keeps no
+// queue or parked-call records.
 class PanelRouter : public QObject
 {
     Q_OBJECT

@@ -1,57 +1,42 @@
-// PBX events routed by the real main window to the real panel, against a fake
-// AMI server that answers as a PBX: the tiles, the labels, and the texts each
-// event makes the window send, in order.
+// PBX events routed by the real main window to the panel and its own call
+// records, against a fake AMI server that answers as a PBX: the follow-up
+// texts it sends, in order, for whom it asks, and what the tiles and the
+// queue and parked windows then show; a connection lost in the middle of a
+// message, and a repeated login. How the panel reacts: tst_quorextensions.
 
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QSignalSpy>
-#include <QTest>
+#include <QTableWidget>
 
-#include "ManagerFixture.h"
-#include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
-#include "extensions/QuorExtensions.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TQuorGroupsEdit.h"
-#include "mainwindow/TQuorManager.h"
-#include "softphone/TQuorPhone.h"
+#include "mainwindow/ActiveCall.h"
+#include "mainwindow/QuorParked.h"
+#include "mainwindow/QuorQueue.h"
+#include "testsupport/ManagerFixture.h"
+
+struct Case
+{
+    QString version;
+    QStringList events; // as ManagerFixture::run takes them
+    QStringList sent;
+    QString shown;
+};
+Q_DECLARE_METATYPE(Case)
 
 namespace {
 
-const QString kShowChannels = QStringLiteral("Action: command\r\nCommand: show channels\r\nActionID: showChannels\r\n\r\n");
+const QString kShowChannels = "Action: command|Command: show channels|ActionID: showChannels";
 
-QString showkey(const QString &ext)
+// SIP 101 (the phone's own), 102 and 103, IAX 104.
+std::unique_ptr<ManagerFixture> loggedIn(const QString &version)
 {
-    return QStringLiteral("Action: command\r\nCommand: database showkey %1\r\nActionID: showkey/%1-fwd\r\n\r\n").arg(ext);
-}
-
-QString dbGet(const QString &family, const QString &key, const char *option)
-{
-    return QStringLiteral("Action: DBGet\r\nFamily: %1\r\nKey: %2\r\nActionID: DBcheck/%2-%3\r\n\r\n")
-        .arg(family, key, QLatin1String(option));
-}
-
-QuorAgent *tileOf(TQuorManager *window, const QString &ext, const QString &tech)
-{
-    for (QuorAgent *t : std::as_const(window->extensions()->tiles)) {
-        if (t->extension == ext && t->tech == tech)
-            return t;
-    }
-    return nullptr;
-}
-
-// Every tile sits in exactly one group.
-bool everyTileGrouped(TQuorManager *window)
-{
-    const QList<TExtensionGroup *> groups = window->groupsEdit()->groups();
-    for (QuorAgent *tile : std::as_const(window->extensions()->tiles)) {
-        int holders = 0;
-        for (TExtensionGroup *group : groups)
-            holders += int(group->tiles.count(tile));
-        if (holders != 1)
-            return false;
-    }
-    return true;
+    auto f = std::make_unique<ManagerFixture>();
+    f->pbx.version = version;
+    f->setPeers("SIP 101 Alice|SIP 102 Bob|SIP 103 Cleo|IAX 104 Dan");
+    if (!f->startLoggedIn({ { "agent/uname", "101" } }))
+        qWarning("not logged in");
+    return f;
 }
 
 } // namespace
@@ -61,220 +46,223 @@ class TestRouting : public QObject
     Q_OBJECT
 
 private slots:
-    void loginDropAndRepeatedLogin();
-    void dahdiThenNone();
-    void statuses_data();
-    void statuses();
-    void userEvents_data();
-    void userEvents();
-    void showChannels_data();
-    void showChannels();
-    void renames_data();
-    void renames();
-
-private:
-    // zapAnswer: the PBX's own answer to "zap show status", when given.
-    std::unique_ptr<ManagerFixture> loggedIn(const QString &version = QStringLiteral("1.4.21"),
-        const QString &driver = QStringLiteral("Zap"), const QByteArray &zapAnswer = QByteArray());
+    void events_data();
+    void events();
+    void callRecords_data();
+    void callRecords();
+    void dropAndRepeatedLogin();
 };
 
-std::unique_ptr<ManagerFixture> TestRouting::loggedIn(
-    const QString &version, const QString &driver, const QByteArray &zapAnswer)
+void TestRouting::events_data()
 {
-    auto f = std::make_unique<ManagerFixture>();
-    if (!zapAnswer.isEmpty())
-        f->ami.addRule(QStringLiteral("Command"), zapAnswer, QStringLiteral("zapStatus"));
-    f->pbx.peers = { PbxModel::peer(QStringLiteral("SIP"), QStringLiteral("101"), QStringLiteral("Alice")),
-        PbxModel::peer(QStringLiteral("SIP"), QStringLiteral("102"), QStringLiteral("Bruno")),
-        PbxModel::peer(QStringLiteral("IAX"), QStringLiteral("201"), QStringLiteral("Carla")),
-        PbxModel::peer(QStringLiteral("Zap"), QStringLiteral("1"), QStringLiteral("Lobby")) };
-    f->pbx.version = version;
-    f->pbx.driver = driver;
-    f->answerAsPbx();
-    f->start();
-    if (!f->settle())
-        qWarning("not logged in");
-    f->takeSent();
-    return f;
+    QTest::addColumn<Case>("c");
+    const auto row = [](const char *name, const Case &c) { QTest::newRow(name) << c; };
+    const QString v14 = "1.4.21";
+    const QString sc = kShowChannels;
+    const auto showkey = [](const char *e) {
+        return QString("Action: command|Command: database showkey %1|ActionID: showkey/%1-fwd").arg(e);
+    };
+    const QString sipCount = "Action: Command|Command: sip show peers|ActionID: SIPCount";
+    const auto dbGet = [](const char *family, const char *key, const char *option) {
+        return QString("Action: DBGet|Family: %1|Key: %2|ActionID: DBcheck/%2-%3").arg(family, key, option);
+    };
+    const QString status = "Event: PeerStatus|Peer: %1|PeerStatus: %2";
+    const QString extension = "Event: ExtensionStatus|Exten: %1|Status: %2";
+    row("statuses: the forward key, a count by technology, the state to the tiles",
+        { v14,
+            { status.arg("SIP/101", "Unreachable"), extension.arg("102", "1"), extension.arg("102", "2"),
+                status.arg("SIP/102", "Lagged"), extension.arg("103", "1"), status.arg("SIP/103", "Registered"),
+                status.arg("IAX2/104", "Unregistered"), status.arg("Zap/1", "Registered") },
+            { showkey("101"), sipCount, showkey("102"), sipCount, showkey("103"), sipCount, showkey("104"),
+                "Action: Command|Command: iax2 show peers|ActionID: IAXCount", showkey("1") },
+            "101=1 | 102=5 | IAX/104=1" });
+    const QString userEvent = "Event: UserEvent|UserEvent: %1|Act: %1|User: %2";
+    row("1.4: the User line's DND and forward read again, no other act",
+        { v14,
+            { "db:DND/102=YES", userEvent.arg("DND", "102"), userEvent.arg("CFB", "103"), userEvent.arg("X", "102") },
+            { dbGet("DND", "102", "dnd"), dbGet("CFB", "103", "fwd") }, "102=7 dnd" });
+    row("1.6: the User line",
+        { "1.6.2.0", { "db:CFB/102=300", userEvent.arg("CFB", "102") }, { dbGet("CFB", "102", "fwd") },
+            "102=8 300 fwd:CFB:300" });
+    row("1.2: the user of the Channel line, or none",
+        { "1.2.40",
+            { "db:DND/104=YES", userEvent.arg("DND", "999") + "|Channel: SIP/104-0a1b", userEvent.arg("DND", "102") },
+            { dbGet("DND", "104", "dnd"), dbGet("DND", "", "dnd") }, "IAX/104=7 dnd" });
+
+    const QString bridge = "Channel1: SIP/101-a|Channel2: SIP/102-b|Uniqueid1: 1.1|Uniqueid2: 1.2";
+    const QString box = "Action: MailBoxCount|MailBox: %1@default|ActionID: MailBoxCount";
+    row("Link: the channels once",
+        { v14, { "call" }, { sc }, "101=4 Bob @1.1 >1.2 | 102=3 Alice @1.2 >1.1 | rec:1.1,1.2" });
+    row("Unlink: the channels for it and for each side",
+        { v14, { "call", "Event: Unlink|" + bridge }, { sc, sc, sc, sc },
+            "101=4 Bob @1.1 | 102=3 Alice @1.2 | rec:1.1,1.2" });
+    row("Hangup: the box count and the channels",
+        { v14,
+            { "call", "Event: Hangup|Channel: SIP/101-a|Uniqueid: 1.1",
+                "Event: Hangup|Channel: SIP/102-b|Uniqueid: 1.2" },
+            { sc, box.arg("101"), sc, box.arg("102"), sc }, "" });
+    const QString up = "Event: Newchannel|Channel: SIP/10%1-%2|State: Up|Uniqueid: 1.%1";
+    row("GetVar of the transfer variable as a Link, of others nothing",
+        { v14,
+            { up.arg("1", "a"), up.arg("2", "b"), "Response: Success|ActionID: GETvar|Variable: other|" + bridge,
+                "Response: Success|ActionID: GETvar|Variable: transfer|Value: 1|" + bridge },
+            { sc }, "101=2 Bob @1.1 >1.2 | 102=2 Alice @1.2 >1.1 | rec:1.1,1.2" });
 }
 
-// Tiles and groups come with each login and go with each drop; a second
-// login on the same connection starts from nothing, so no tile is left out
-// of the groups.
-void TestRouting::loginDropAndRepeatedLogin()
+void TestRouting::events()
 {
-    auto f = loggedIn();
+    QFETCH(Case, c);
+    auto f = loggedIn(c.version);
+    QCOMPARE(f->phone->labelAsterisk->text(), "Asterisk : v." + c.version + "\non: 127.0.0.1");
+    f->run(c.events);
+    QCOMPARE(f->takeSent(), c.sent);
+    QCOMPARE(f->shown(), c.shown);
+}
+
+void TestRouting::callRecords_data()
+{
+    QTest::addColumn<QStringList>("events");
+    // Each record "channel uniqueid phase callerId", then the hidden keys of the
+    // queue rows (q:) and parked rows (p:), and the texts the last event sent.
+    QTest::addColumn<QString>("state");
+    const auto row = [](const char *name, const QStringList &events, const QString &state) {
+        QTest::newRow(name) << events << state;
+    };
+    const QString nc = "Event: Newchannel|Channel: %1|State: %2|CallerID: 300|Uniqueid: %3";
+    const QString caller = nc.arg("SIP/300-a", "Ring", "u1");
+    const QString queued = "Event: Join|Channel: SIP/300-a|CallerID: 300|CallerIDName: Anna|Queue: sales|Uniqueid: u1";
+    const QString parked = "Event: ParkedCall|Exten: 70%1|Channel: SIP/300-a|From: SIP/101-b|CallerID: 0612";
+    const QString bridge = "Event: %1|Channel1: %2|Channel2: %3|Uniqueid1: %4|Uniqueid2: %5";
+    const QString parkEnd = "Event: %1|Exten: 701|Channel: %2|CallerID: 0612";
+    const QString rename = "Event: Rename|Oldname: SIP/300-a|Newname: SIP/300-%1|Uniqueid: u7|NewUniqueid: %2";
+    const QString ring = "SIP/300-a u1 20 300";
+    const QString inQueue = "SIP/300-a u1 50 300";
+    const QString inPark = "SIP/300-a u1 60 0612";
+    const QString sc = " | " + kShowChannels;
+    row("ringing, idle and other states",
+        { nc.arg("SIP/1-1", "Ringing", "a"), nc.arg("SIP/2-2", "Down", "b"), nc.arg("SIP/3-3", "Up", "c"),
+            nc.arg("SIP/4-4", "ring", "d") },
+        "SIP/1-1 a 30 300, SIP/2-2 b 70 300");
+    row("caller number when no caller id",
+        { "Event: Newchannel|Channel: SIP/300-a|State: Ring|CallerID: |CallerIDNum: 0123|Uniqueid: u1" },
+        "SIP/300-a u1 20 0123");
+    row("join", { caller, queued }, inQueue + " | q:u1");
+    row("repeated join keeps one row", { caller, queued, QString(queued).replace("sales", "support") },
+        inQueue + " | q:u1");
+    row("join of a channel with two records", { caller, caller, queued }, inQueue + ", " + inQueue + " | q:u1,u1");
+    row("join of a channel without record", { caller, QString(queued).replace("300-a", "999-1") }, ring);
+    row("link, caller on side 1", { caller, queued, bridge.arg("Link", "SIP/300-a", "SIP/101-b", "u1", "u2") },
+        inQueue + sc);
+    row("link, caller on side 2", { caller, queued, bridge.arg("Link", "SIP/101-b", "SIP/300-a", "u2", "u1") },
+        inQueue + sc);
+    row("link of other channels", { caller, queued, bridge.arg("Link", "SIP/101-b", "SIP/102-1", "u2", "u3") },
+        inQueue + " | q:u1" + sc);
+    row("join after the row left makes a new one",
+        { caller, queued, bridge.arg("Link", "SIP/300-a", "SIP/101-b", "u1", "u2"), queued }, inQueue + " | q:u1");
+    row("unlink removes nothing",
+        { caller, queued, nc.arg("SIP/5-5", "Ring", ""), parked.arg(1),
+            bridge.arg("Unlink", "SIP/300-a", "SIP/101-b", "u1", "u2") },
+        inPark + ", SIP/5-5  20 300 | q:u1 | p:SIP/300-a|701" + sc + sc + sc);
+    row("hangup clears both windows",
+        { caller, queued, parked.arg(1), nc.arg("SIP/101-b", "Ring", "u2"),
+            "Event: Hangup|Channel: SIP/300-a|Uniqueid: u1" },
+        "SIP/101-b u2 20 300" + sc);
+    row("hangup without uniqueid ends nothing", { nc.arg("SIP/300-a", "Ring", ""), "Event: Hangup|Channel: SIP/300-a" },
+        "SIP/300-a  20 300" + sc);
+    row("one hangup ends duplicate records", { caller, caller, "Event: Hangup|Channel: SIP/300-a|Uniqueid: u1" },
+        sc.mid(3));
+    row("parked", { caller, parked.arg(1) }, inPark + " | p:SIP/300-a|701");
+    row("parked again keeps one row", { caller, parked.arg(1), parked.arg(2) }, inPark + " | p:SIP/300-a|702");
+    row("parked without record", { caller, QString(parked.arg(1)).replace("300-a", "999-1") }, ring);
+    row("unparked", { caller, parked.arg(1), parkEnd.arg("UnParkedCall", "SIP/300-a") }, "SIP/300-a u1 40 0612");
+    row("unparked while queued keeps the phase",
+        { caller, parked.arg(1), queued, parkEnd.arg("UnParkedCall", "SIP/300-a") }, "SIP/300-a u1 50 0612 | q:u1");
+    row("given up", { caller, parked.arg(1), parkEnd.arg("ParkedCallGiveUp", "SIP/300-a") }, inPark);
+    row("timed out as an async goto",
+        { caller, parked.arg(1), parkEnd.arg("ParkedCallTimeOut", "AsyncGoto/SIP/300-a<ZOMBIE>") }, inPark);
+    row("rename", { caller, rename.arg("e", "") }, "SIP/300-e u7 20 300");
+    row("rename with a new uniqueid", { caller, rename.arg("e", "u8") }, ring);
+    row("masquerade rename", { caller, rename.arg("e<MASQ>", "") }, ring);
+    row("zombie rename", { caller, rename.arg("e<ZOMBIE>", "") }, ring);
+}
+
+void TestRouting::callRecords()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QString, state);
+    ManagerFixture f;
+    QVERIFY(f.startLoggedIn());
+    for (const QString &event : std::as_const(events)) {
+        f.takeSent();
+        f.push(event);
+    }
+    QStringList found;
+    for (const ActiveCall *call : std::as_const(f.manager->activeCalls))
+        found << QString("%1 %2 %3 %4").arg(call->channel, call->uniqueid).arg(call->phase).arg(call->callerId);
+    found = found.isEmpty() ? QStringList() : QStringList { found.join(", ") };
+    const QList<CallWindow *> windows { f.manager->queueWindow(), f.manager->parkedWindow() };
+    for (const CallWindow *window : windows) {
+        QStringList keys;
+        for (int row = 0; row < window->table->rowCount(); ++row) {
+            QStringList items;
+            for (int column = 1; column < window->table->columnCount(); ++column)
+                items << (window->table->item(row, column) ? window->table->item(row, column)->text() : "-");
+            keys << items.join('|');
+            QVERIFY(window->table->cellWidget(row, 0)); // every row shows its call
+        }
+        if (!keys.isEmpty())
+            found << (window == windows.first() ? "q:" : "p:") + keys.join(',');
+    }
+    QCOMPARE((found + f.takeSent()).join(" | "), state);
+}
+
+// A drop in the middle of a message clears tiles, groups, labels and the
+// panel's records, and the window logs in again within 2 to 4 s; the calls of
+// the lost connection leave no busy tile, while the window keeps its call
+// records and rows. A second login on one connection starts from nothing too.
+void TestRouting::dropAndRepeatedLogin()
+{
+    auto f = loggedIn("1.4.21");
     TQuorManager *w = f->manager.get();
-    QCOMPARE(w->extensions()->tiles.size(), 4);
-    QCOMPARE(f->phone->labelExtN->text(), QStringLiteral("4"));
-    QVERIFY(everyTileGrouped(w));
-
-    f->ami.sendRaw("Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n");
-    QVERIFY(f->settle());
-    QCOMPARE(w->extensions()->tiles.size(), 4);
-    QVERIFY(everyTileGrouped(w));
-
-    f->phone->labelMesNum->setText(QStringLiteral("3"));
-    f->phone->labelAcCallsN->setText(QStringLiteral("2"));
+    const auto everyTileGrouped = [w] {
+        qsizetype held = 0;
+        for (const TExtensionGroup *group : w->groupsEdit()->groups())
+            held += group->tiles.size();
+        return held == w->extensions()->tiles.size();
+    };
+    f->run({ "call" });
+    f->push("Event: Newchannel|Channel: SIP/300-q|State: Ring|CallerID: 300|Uniqueid: 7.1");
+    f->push("Event: Join|Channel: SIP/300-q|CallerID: 300|Queue: sales|Uniqueid: 7.1");
+    f->phone->labelMesNum->setText("3");
+    f->phone->labelAcCallsN->setText("2");
     QSignalSpy connections(&f->ami, &FakeAmiServer::clientConnected);
     QElapsedTimer clock;
     clock.start();
+    f->ami.sendRaw("Event: Hangup\r\nChannel: SIP/101-a\r\nUniq");
     f->ami.dropClient();
-    QTRY_COMPARE(f->phone->labelAsterisk->text(), QStringLiteral("Disconnected"));
-    QCOMPARE(f->phone->labelMesNum->text(), QStringLiteral("0"));
-    QCOMPARE(f->phone->labelAcCallsN->text(), QStringLiteral("0"));
-    QVERIFY(!w->isLoggedIn());
-    QVERIFY(w->extensions()->tiles.isEmpty());
-    QVERIFY(w->groupsEdit()->groups().isEmpty());
-    // The totals stay until the next count.
-    QCOMPARE(f->phone->labelExtN->text(), QStringLiteral("4"));
+    QTRY_COMPARE(f->phone->labelAsterisk->text(), "Disconnected");
+    QCOMPARE(f->phone->labelMesNum->text() + f->phone->labelAcCallsN->text(), "00");
+    QVERIFY(!w->isLoggedIn() && w->groupsEdit()->groups().isEmpty());
+    QVERIFY(w->extensions()->tiles.isEmpty() && w->extensions()->channels->isEmpty());
+    QCOMPARE(f->phone->labelExtN->text(), "4"); // the totals stay until the next count
 
     QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 5000);
     QVERIFY2(clock.elapsed() >= 1500 && clock.elapsed() <= 4000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(f->settle());
+    f->push("Event: Hangup|Channel: SIP/102-b|Uniqueid: 1.2");
+    QCOMPARE(f->shown(), "");
+    QVERIFY(everyTileGrouped());
+    QCOMPARE(w->activeCalls.size(), 2); // 1.1, whose Hangup was cut, and the queued caller
+    QCOMPARE(w->queueWindow()->table->rowCount(), 1);
+
+    f->push("Event: Newchannel|Channel: SIP/101-a|State: Up|Uniqueid: 3.1");
+    f->push("Response: Success|ActionID: logIn|Message: Authentication accepted");
+    QVERIFY(f->settle());
+    QCOMPARE(f->shown(), "");
     QCOMPARE(w->extensions()->tiles.size(), 4);
-}
-
-// A PBX that knows "dahdi" answers "zap show status" with No such command:
-// the channels are asked once, of dahdi, and only the window ends on "none".
-void TestRouting::dahdiThenNone()
-{
-    auto f = loggedIn(QStringLiteral("1.4.21"), QStringLiteral("dahdi"),
-        PbxModel::follows("zapStatus", "No such command 'zap' (type 'help' for help)\n"));
-    QCOMPARE(f->manager->driverName(), QStringLiteral("none"));
-    QCOMPARE(f->countId(QStringLiteral("ZAPPeers")), 1);
-    QVERIFY(f->ami.received().contains("Command: dahdi show channels\r\nActionID: ZAPPeers\r\n\r\n"));
-    QVERIFY(f->manager->extensions()->dahdiDriver);
-}
-
-void TestRouting::statuses_data()
-{
-    QTest::addColumn<QStringList>("event");
-    QTest::addColumn<QString>("tech");
-    QTest::addColumn<QString>("ext");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QStringList>("sent");
-
-    const QString sipCount = QStringLiteral("Action: Command\r\nCommand: sip show peers\r\nActionID: SIPCount\r\n\r\n");
-    const QString iaxCount = QStringLiteral("Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXCount\r\n\r\n");
-    QTest::newRow("SIP unreachable") << QStringList { "Event: PeerStatus", "Peer: SIP/101", "PeerStatus: Unreachable" }
-                                     << "SIP" << "101" << int(AgentUnavailable) << QStringList { showkey("101"), sipCount };
-    QTest::newRow("other status passed on")
-        << QStringList { "Event: PeerStatus", "Peer: SIP/101", "PeerStatus: Lagged" } << "SIP" << "101" << int(AgentIdle)
-        << QStringList { showkey("101"), sipCount };
-    QTest::newRow("IAX2 registered") << QStringList { "Event: PeerStatus", "Peer: IAX2/201", "PeerStatus: Registered" }
-                                     << "IAX" << "201" << int(AgentIdle) << QStringList { showkey("201"), iaxCount };
-    QTest::newRow("card channel: no count") << QStringList { "Event: PeerStatus", "Peer: Zap/1", "PeerStatus: Registered" }
-                                            << "Zap" << "1" << int(AgentIdle) << QStringList { showkey("1") };
-    QTest::newRow("extension in use") << QStringList { "Event: ExtensionStatus", "Exten: 102", "Status: 1" } << "SIP"
-                                      << "102" << int(AgentInCall) << QStringList {};
-}
-
-void TestRouting::statuses()
-{
-    QFETCH(QStringList, event);
-    QFETCH(QString, tech);
-    QFETCH(QString, ext);
-    QFETCH(int, state);
-    QFETCH(QStringList, sent);
-
-    auto f = loggedIn();
-    f->push(event);
-    QVERIFY(tileOf(f->manager.get(), ext, tech));
-    QCOMPARE(int(tileOf(f->manager.get(), ext, tech)->state), state);
-    QCOMPARE(f->takeSent(), sent);
-}
-
-void TestRouting::userEvents_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QStringList>("event");
-    QTest::addColumn<QStringList>("sent");
-
-    QTest::newRow("new PBX: DND of the User line")
-        << "1.4.21" << QStringList { "Event: UserEvent", "UserEvent: DND", "Act: DND", "User: 104" }
-        << QStringList { dbGet("DND", "104", "dnd") };
-    QTest::newRow("new PBX: a forward family")
-        << "1.6.2.0" << QStringList { "Event: UserEvent", "UserEvent: CFB", "Act: CFB", "User: 104" }
-        << QStringList { dbGet("CFB", "104", "fwd") };
-    QTest::newRow("old PBX: the user of the Channel line")
-        << "1.2.40"
-        << QStringList { "Event: UserEvent", "UserEvent: DND", "Act: DND", "User: 999", "Channel: SIP/104-0a1b" }
-        << QStringList { dbGet("DND", "104", "dnd") };
-    QTest::newRow("old PBX without Channel: no user")
-        << "1.2.40" << QStringList { "Event: UserEvent", "UserEvent: DND", "Act: DND", "User: 104" }
-        << QStringList { dbGet("DND", "", "dnd") };
-    QTest::newRow("another act") << "1.4.21" << QStringList { "Event: UserEvent", "Act: Other", "User: 104" }
-                                 << QStringList {};
-}
-
-void TestRouting::userEvents()
-{
-    QFETCH(QString, version);
-    QFETCH(QStringList, event);
-    QFETCH(QStringList, sent);
-
-    auto f = loggedIn(version);
-    QCOMPARE(f->phone->labelAsterisk->text(), QStringLiteral("Asterisk : v.%1\non: 127.0.0.1").arg(version));
-    QCOMPARE(f->manager->isNewAsterisk(), !version.startsWith(QLatin1String("1.2")));
-    f->push(event);
-    QCOMPARE(f->takeSent(), sent);
-}
-
-void TestRouting::showChannels_data()
-{
-    QTest::addColumn<QStringList>("event");
-    QTest::addColumn<int>("requests");
-    QTest::addColumn<bool>("linked");
-
-    const QStringList bridge = { "Channel1: SIP/101-1", "Channel2: SIP/102-2", "Uniqueid1: u1", "Uniqueid2: u2" };
-    QTest::newRow("Link") << QStringList { "Event: Link" } + bridge << 1 << true;
-    QTest::newRow("Hangup") << QStringList { "Event: Hangup", "Channel: SIP/101-1", "Uniqueid: u1" } << 1 << false;
-    QTest::newRow("Unlink: its own and one per side") << QStringList { "Event: Unlink" } + bridge << 3 << false;
-    QTest::newRow("GetVar transfer: as a Link")
-        << QStringList { "Response: Success", "ActionID: GETvar", "Variable: transfer", "Value: 1" } + bridge << 1
-        << true;
-    QTest::newRow("GetVar of another variable")
-        << QStringList { "Response: Success", "ActionID: GETvar", "Variable: other", "Value: 1" } + bridge << 0
-        << false;
-}
-
-void TestRouting::showChannels()
-{
-    QFETCH(QStringList, event);
-    QFETCH(int, requests);
-    QFETCH(bool, linked);
-
-    auto f = loggedIn();
-    f->push({ "Event: Newchannel", "Channel: SIP/101-1", "State: Up", "Uniqueid: u1" });
-    f->push({ "Event: Newchannel", "Channel: SIP/102-2", "State: Up", "Uniqueid: u2" });
-    f->takeSent();
-    f->push(event);
-    QCOMPARE(int(f->takeSent().count(kShowChannels)), requests);
-    QCOMPARE(f->manager->extensions()->channels->first()->linked, linked);
-}
-
-void TestRouting::renames_data()
-{
-    QTest::addColumn<QString>("newName");
-    QTest::addColumn<QString>("name");
-
-    QTest::newRow("followed") << "SIP/101-2" << "SIP/101-2";
-    QTest::newRow("masquerade ignored") << "SIP/101-2<MASQ>" << "SIP/101-1";
-    QTest::newRow("zombie ignored") << "SIP/101-1<ZOMBIE>" << "SIP/101-1";
-}
-
-void TestRouting::renames()
-{
-    QFETCH(QString, newName);
-    QFETCH(QString, name);
-
-    auto f = loggedIn(QStringLiteral("1.2.40"));
-    f->push({ "Event: Newchannel", "Channel: SIP/101-1", "State: Ring", "Uniqueid: u1", "CallerID: 1" });
-    f->push({ "Event: Rename", "Oldname: SIP/101-1", "Newname: " + newName, "Uniqueid: u1" });
-    const QList<Channel *> records = *f->manager->extensions()->channels;
-    QCOMPARE(records.size(), 1);
-    QCOMPARE(records.first()->name, name);
+    QVERIFY(everyTileGrouped());
+    f->push("Event: Hangup|Channel: SIP/300-q|Uniqueid: 7.1");
+    QCOMPARE(w->queueWindow()->table->rowCount(), 0);
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestRouting)
