@@ -65,8 +65,8 @@ void placeScroll(TQuorTableScroll *bar, QWidget *list)
     QWidget *host = bar ? bar->parentWidget() : nullptr;
     if (!list || !host || !(host == list || host->isAncestorOf(list)))
         return;
-    const QPoint at = list->mapTo(host, QPoint(list->width() - TQuorTableScroll::BarWidth, 0));
-    bar->setGeometry(at.x(), at.y(), TQuorTableScroll::BarWidth, list->height());
+    const QPoint at = list->mapTo(host, QPoint(list->width() - TQuorTableScroll::kBarWidth, 0));
+    bar->setGeometry(at.x(), at.y(), TQuorTableScroll::kBarWidth, list->height());
     bar->raise();
 }
 

@@ -50,7 +50,7 @@ TQuorTable::TQuorTable(QWidget *parent, bool activeCalls)
     setFocusPolicy(Qt::StrongFocus);
     if (m_active) {
         m_refresh = new QTimer(this);
-        m_refresh->setInterval(RefreshMs);
+        m_refresh->setInterval(kRefreshMs);
         connect(m_refresh, &QTimer::timeout, this, &TQuorTable::slotRefresh);
         m_refresh->start();
     }
@@ -89,7 +89,7 @@ TQuorTable::~TQuorTable()
 void TQuorTable::setTableGeometry(int x, int y, int width, int height)
 {
     setGeometry(x, y, width, height);
-    m_visibleRows = qMax(0, height) / RowHeight;
+    m_visibleRows = qMax(0, height) / kRowHeight;
     show();
     scrollTo(m_offset);
     layoutRows();
@@ -305,7 +305,7 @@ void TQuorTable::attachScroll(TQuorTableScroll *scroll)
     m_scroll = scroll;
     if (!m_scroll)
         return;
-    m_scroll->resize(TQuorTableScroll::BarWidth, height());
+    m_scroll->resize(TQuorTableScroll::kBarWidth, height());
     connect(m_scroll, &TQuorTableScroll::valueChanged, this, &TQuorTable::slotScrolled);
     updateScroll();
 }
@@ -345,7 +345,7 @@ void TQuorTable::wheelEvent(QWheelEvent *event)
 
 void TQuorTable::resizeEvent(QResizeEvent *)
 {
-    m_visibleRows = height() / RowHeight;
+    m_visibleRows = height() / kRowHeight;
     if (m_scroll)
         m_scroll->resize(m_scroll->width(), height());
     scrollTo(m_offset);
@@ -545,7 +545,7 @@ void TQuorTable::layoutRows()
         TQuorTableRowView *view = m_views.at(i);
         const int index = m_offset + i;
         TQuorTableRow *row = index < m_rows.size() ? m_rows.at(index) : nullptr;
-        view->setGeometry(0, i * RowHeight, w, RowHeight);
+        view->setGeometry(0, i * kRowHeight, w, kRowHeight);
         view->setRow(row);
         view->setVisible(row != nullptr);
     }

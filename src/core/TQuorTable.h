@@ -28,8 +28,8 @@ class TQuorTable : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int RowHeight = TQuorTableRow::RowHeight;
-    static constexpr int RefreshMs = 500;
+    static constexpr int kRowHeight = TQuorTableRow::kRowHeight;
+    static constexpr int kRefreshMs = 500;
 
     // Keeps the rows removed meanwhile alive while a row's menu, drag or signal
     // runs; they are freed when the last hold ends.

@@ -20,7 +20,7 @@ class TQuorTable;
 class TQuorTableRow
 {
 public:
-    static constexpr int RowHeight = 36;
+    static constexpr int kRowHeight = 36;
 
     // What a row's context menu can ask of its table.
     enum MenuAction { ActionAdd = 1, ActionEdit, ActionDelete, ActionCall, ActionAnswer, ActionHangup };

@@ -16,7 +16,7 @@ TQuorTableScroll::TQuorTableScroll(QWidget *parent)
     m_down->setObjectName(QStringLiteral("tableScrollDown"));
     m_bar->setObjectName(QStringLiteral("tableScrollBar"));
 
-    const QSize buttonSize(BarWidth, BarWidth);
+    const QSize buttonSize(kBarWidth, kBarWidth);
     m_up->setNormalIcon(QIcon(QStringLiteral(":/ui/images/scroll_up.png")));
     m_up->setHoverIcon(QIcon(QStringLiteral(":/ui/images/scroll_up_h.png")));
     m_down->setNormalIcon(QIcon(QStringLiteral(":/ui/images/scroll_down.png")));
@@ -35,7 +35,7 @@ TQuorTableScroll::TQuorTableScroll(QWidget *parent)
     connect(m_down, &QPushButton::clicked, this, &TQuorTableScroll::stepDown);
     connect(m_bar, &QScrollBar::valueChanged, this, &TQuorTableScroll::valueChanged);
 
-    resize(BarWidth, 182);
+    resize(kBarWidth, 182);
 }
 
 void TQuorTableScroll::setRange(int maximum, int pageStep)
@@ -72,7 +72,7 @@ void TQuorTableScroll::stepDown()
 void TQuorTableScroll::resizeEvent(QResizeEvent *)
 {
     const int w = width();
-    m_up->setGeometry(0, 0, w, BarWidth);
-    m_down->setGeometry(0, qMax(BarWidth, height() - BarWidth), w, BarWidth);
-    m_bar->setGeometry(0, BarWidth, w, qMax(0, height() - 2 * BarWidth));
+    m_up->setGeometry(0, 0, w, kBarWidth);
+    m_down->setGeometry(0, qMax(kBarWidth, height() - kBarWidth), w, kBarWidth);
+    m_bar->setGeometry(0, kBarWidth, w, qMax(0, height() - 2 * kBarWidth));
 }

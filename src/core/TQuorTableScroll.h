@@ -15,7 +15,7 @@ class TQuorTableScroll : public QWidget
 public:
     explicit TQuorTableScroll(QWidget *parent = nullptr);
 
-    static constexpr int BarWidth = 14;
+    static constexpr int kBarWidth = 14;
 
     // maximum: the highest first visible row; pageStep: the visible rows.
     void setRange(int maximum, int pageStep);

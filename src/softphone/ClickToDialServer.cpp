@@ -4,23 +4,23 @@
 
 namespace {
 
-const QByteArray requestPrefix = QByteArrayLiteral("call:");
+const QByteArray kRequestPrefix = QByteArrayLiteral("call:");
 
 // Received bytes for a log line: at most one line's worth, control characters
 // escaped so that a request cannot forge log lines.
 QString forLog(const QByteArray &bytes)
 {
-    return Logger::escaped(QString::fromLatin1(bytes.left(ClickToDialServer::maxLineLength)));
+    return Logger::escaped(QString::fromLatin1(bytes.left(ClickToDialServer::kMaxLineLength)));
 }
 
 } // namespace
 
 ClickToDialServer::ClickToDialServer(QObject *parent)
     : QObject(parent)
-    , m_server(maxLineLength, maxConnections)
+    , m_server(kMaxLineLength, kMaxConnections)
 {
-    m_server.setExpectedStart(requestPrefix);
-    m_server.setReadTimeout(defaultReadTimeoutMs);
+    m_server.setExpectedStart(kRequestPrefix);
+    m_server.setReadTimeout(kDefaultReadTimeoutMs);
     m_server.setLineHandler([this](const QByteArray &line) { return onLine(line); });
     m_server.setRefusalHandler(
         [this](LoopbackLineServer::Refusal why, const QByteArray &received) { onRefusal(why, received); });
@@ -87,13 +87,13 @@ QString ClickToDialServer::parseRequest(const QByteArray &line, QString *reason)
         text.chop(1);
     if (text.isEmpty())
         return fail(QStringLiteral("empty request"));
-    if (text.size() > maxLineLength)
+    if (text.size() > kMaxLineLength)
         return fail(QStringLiteral("request too long"));
-    if (!text.startsWith(requestPrefix))
+    if (!text.startsWith(kRequestPrefix))
         return fail(QStringLiteral("no \"call:\" prefix"));
     // Blanks around the number are harmless; anything else outside the
     // dialable set (line breaks, shell or AMI syntax, bytes above ASCII) is not.
-    const QByteArray number = text.mid(requestPrefix.size()).trimmed();
+    const QByteArray number = text.mid(kRequestPrefix.size()).trimmed();
     if (number.isEmpty())
         return fail(QStringLiteral("no number"));
     const QString result = QString::fromLatin1(number);

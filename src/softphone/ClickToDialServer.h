@@ -17,13 +17,13 @@ class ClickToDialServer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr quint16 defaultPort = 35400;
+    static constexpr quint16 kDefaultPort = 35400;
     // The longest request line accepted, line end included.
-    static constexpr int maxLineLength = 128;
+    static constexpr int kMaxLineLength = 128;
     // How long a client may take to send its line.
-    static constexpr int defaultReadTimeoutMs = 2000;
+    static constexpr int kDefaultReadTimeoutMs = 2000;
     // Connections served at once; more are closed at once.
-    static constexpr int maxConnections = 8;
+    static constexpr int kMaxConnections = 8;
 
     explicit ClickToDialServer(QObject *parent = nullptr);
     ~ClickToDialServer() override;
@@ -31,7 +31,7 @@ public:
     // Listens on 127.0.0.1 only; port 0 picks a free port (for tests). When the
     // port is taken a warning is logged and the phone carries on without
     // click-to-dial. Returns whether the socket listens.
-    bool start(quint16 port = defaultPort);
+    bool start(quint16 port = kDefaultPort);
     void stop();
 
     // For tests; applies to connections accepted afterwards.

@@ -207,9 +207,9 @@ void TQuorPhone::setupTables()
     auto make = [](QFrame *page, bool active) {
         auto *table = new TQuorTable(page, active);
         auto *scroll = new TQuorTableScroll(page);
-        const int width = page->width() - TQuorTableScroll::BarWidth;
+        const int width = page->width() - TQuorTableScroll::kBarWidth;
         table->setTableGeometry(0, 0, width, page->height());
-        scroll->setGeometry(width, 0, TQuorTableScroll::BarWidth, page->height());
+        scroll->setGeometry(width, 0, TQuorTableScroll::kBarWidth, page->height());
         table->attachScroll(scroll);
         return table;
     };

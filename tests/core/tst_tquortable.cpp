@@ -41,7 +41,7 @@ struct ShownList
     ShownList()
     {
         window.resize(200, 200);
-        table->setTableGeometry(0, 0, 170, 3 * TQuorTable::RowHeight);
+        table->setTableGeometry(0, 0, 170, 3 * TQuorTable::kRowHeight);
         table->addRow(RowTalking, &records.emplace_back(), QStringLiteral("talking"), QString());
         table->addRow(RowIncomingRinging, ringing, QStringLiteral("ringing"), QString());
         window.show();

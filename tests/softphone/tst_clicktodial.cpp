@@ -27,7 +27,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("closeAfterWrite");
         QTest::addColumn<QString>("number"); // empty: refused
-        const int longest = ClickToDialServer::maxLineLength - 6;
+        const int longest = ClickToDialServer::kMaxLineLength - 6;
         QTest::newRow("feature code, CRLF") << QByteArray("call:*97#\r\n") << false << "*97#";
         QTest::newRow("international") << QByteArray("call:+4930123\n") << false << "+4930123";
         QTest::newRow("named extension") << QByteArray("call:alice\n") << false << "alice";
@@ -106,7 +106,7 @@ private slots:
             return socket;
         };
         std::vector<std::unique_ptr<QTcpSocket>> idle;
-        for (int i = 0; i < ClickToDialServer::maxConnections; ++i)
+        for (int i = 0; i < ClickToDialServer::kMaxConnections; ++i)
             idle.push_back(connected());
         const auto extra = connected();
         QTRY_COMPARE_WITH_TIMEOUT(extra->state(), QAbstractSocket::UnconnectedState, 2000);

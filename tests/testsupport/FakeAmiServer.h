@@ -31,7 +31,7 @@ class FakeAmiServer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr const char *DefaultGreeting = "Asterisk Call Manager/1.1\r\n";
+    static constexpr const char *kDefaultGreeting = "Asterisk Call Manager/1.1\r\n";
 
     explicit FakeAmiServer(QObject *parent = nullptr);
     ~FakeAmiServer() override;
@@ -95,7 +95,7 @@ private:
     QTcpServer *m_server = nullptr;
     quint16 m_port = 0;
     QPointer<QTcpSocket> m_client;
-    QByteArray m_greeting = DefaultGreeting;
+    QByteArray m_greeting = kDefaultGreeting;
     bool m_answerEmpty = true;
     QList<Rule> m_rules;
     QList<QStringList> m_actions;
