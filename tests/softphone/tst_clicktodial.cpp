@@ -35,21 +35,15 @@ private slots:
         QTest::newRow("ended by close") << QByteArray("call:1234") << true << "1234";
         QTest::newRow("longest line") << "call:" + QByteArray(longest, '7') + '\n' << false << QString(longest, '7');
         QTest::newRow("no prefix") << QByteArray("1234\n") << false << "";
-        QTest::newRow("other prefix") << QByteArray("dial:1234\n") << false << "";
         QTest::newRow("no number") << QByteArray("call:\n") << false << "";
         QTest::newRow("AMI injection") << QByteArray("call:12\r\nAction: Originate\r\nChannel: IAX2/x\r\n\r\n") << false
                                        << "";
         QTest::newRow("bare CR inside") << QByteArray("call:12\rAction: Originate\n") << false << "";
         QTest::newRow("shell text") << QByteArray("call:123;id\n") << false << "";
-        QTest::newRow("command substitution") << QByteArray("call:$(id)\n") << false << "";
         QTest::newRow("inner blank") << QByteArray("call:12 34\n") << false << "";
         QTest::newRow("one byte over the limit") << "call:" + QByteArray(longest + 1, '7') + '\n' << false << "";
-        QTest::newRow("over-long line") << "call:" + QByteArray(200, '1') + '\n' << false << "";
         QTest::newRow("flood without line end") << QByteArray(100000, '1') << false << "";
         QTest::newRow("NUL and high bytes") << QByteArray("call:12\0\xff\n", 10) << false << "";
-        QTest::newRow("non-ASCII letter") << QByteArray("call:\xc3\xa4"
-                                                        "12\n")
-                                          << false << "";
         QTest::newRow("nothing, then close") << QByteArray() << true << "";
     }
 
