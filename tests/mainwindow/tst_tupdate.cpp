@@ -96,7 +96,6 @@ void TestTUpdate::replies_data()
     row("download goes on to the next record", 200, { manifest({ "4", "3", "5", "2" }) },
         { "download", "download", "continue" }, 3, false);
     row("404 with a manifest body", 404, { manifest({ "4" }) }, none, 0, true);
-    row("redirect not followed", 301, { manifest({ "4" }) }, none, 0, true);
     row("ill-formed before any record", 200, { "<version><csop><verType>4</verType></version></csop>" }, none, 0, true);
     row("ill-formed after a complete record", 200,
         { "<version>" + record("4") + "<csop><verType>5</wrong></csop></version>" }, none, 1, true);
