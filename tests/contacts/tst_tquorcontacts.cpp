@@ -1,6 +1,5 @@
-// The address book on its own: its pages, what they write to "contacts.xml",
-// the selection and details, search and the search page's captions, and the
-// number editor of its edit page.
+// The address book on its own: its pages and what they save, the details,
+// search, and the number editor of its edit page.
 
 #include <QPointer>
 #include <QSignalSpy>
@@ -81,39 +80,25 @@ class TestTQuorContacts : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void cleanup() { m_book.reset(); }
     void addEditDelete();
     void editKeepsWhatItDidNotShow();
     void detailsAndPrefixSearch();
     void searchPage_data();
     void searchPage();
     void numberEditor();
-    void digitFilter_data();
-    void digitFilter();
 
 private:
     void open(const QByteArray &contacts);
     QByteArray file();
 
-    std::unique_ptr<TestDataDir> m_dir;
+    TestDataDir m_dir;
     std::unique_ptr<TQuorContacts> m_book;
 };
 
-void TestTQuorContacts::init()
-{
-    m_dir = std::make_unique<TestDataDir>();
-}
-
-void TestTQuorContacts::cleanup()
-{
-    m_book.reset();
-    m_dir.reset();
-}
-
 void TestTQuorContacts::open(const QByteArray &contacts)
 {
-    m_dir->write(QStringLiteral("contacts.xml"), kDoctype + "<contacts>" + contacts + "</contacts>");
+    m_dir.write(QStringLiteral("contacts.xml"), kDoctype + "<contacts>" + contacts + "</contacts>");
     m_book = std::make_unique<TQuorContacts>();
     m_book->show();
 }
@@ -121,7 +106,7 @@ void TestTQuorContacts::open(const QByteArray &contacts)
 QByteArray TestTQuorContacts::file()
 {
     m_book->waitForSaved();
-    return m_dir->read(QStringLiteral("contacts.xml"));
+    return m_dir.read(QStringLiteral("contacts.xml"));
 }
 
 void TestTQuorContacts::addEditDelete()
@@ -142,13 +127,9 @@ void TestTQuorContacts::addEditDelete()
     QTest::keyClick(m_book->editName, Qt::Key_Return);
     QCOMPARE(m_book->currentMode(), int(ContactsList));
     QCOMPARE(captions(m_book->contactList()), QStringLiteral("Jane Doe,Mark Twain"));
-    QVERIFY(
-        file().endsWith("    <contact>\n        <name>Jane</name>\n        <surname>Doe</surname>\n"
-                        "        <company></company>\n        <address></address>\n        <info>two\nlines</info>\n"
-                        "        <phone>\n            <number>555</number>\n            <type>mobile</type>\n"
-                        "        </phone>\n        <phone>\n            <number>777</number>\n"
-                        "            <type>office</type>\n        </phone>\n        <phone_def>777</phone_def>\n"
-                        "    </contact>\n</contacts>\n"));
+    for (const char *saved : { "<info>two\nlines</info>", "<number>555</number>\n            <type>mobile</type>",
+             "<phone_def>777</phone_def>" })
+        QVERIFY2(file().contains(saved), saved);
 
     // Return on the list edits the selection; a new surname re-sorts the list.
     m_book->contactList()->selectRowAt(0);
@@ -188,7 +169,6 @@ void TestTQuorContacts::editKeepsWhatItDidNotShow()
     // Six numbers, the default among the two the editor has no row for.
     open(contact("Many", "Numbers", "", "1/office,2/mobile,3/home,4/local,5/mobile,6/", "6"));
     m_book->editContact();
-    QCOMPARE(m_book->phoneEditor()->rowCount(), 4);
     m_book->editName->setText(QStringLiteral("Still"));
     m_book->contactApply();
     TContact *c = m_book->selected();
@@ -238,7 +218,6 @@ void TestTQuorContacts::searchPage_data()
     QTest::addColumn<int>("field1");
     QTest::addColumn<int>("field2");
     QTest::addColumn<QString>("captions");
-
     QTest::newRow("company and name") << int(SearchCompany) << int(SearchName) << "Acme Zoe,Beta Al";
     QTest::newRow("none twice keeps the list's") << int(SearchNone) << int(SearchNone) << "Al Young,Zoe Adams";
     QTest::newRow("surname twice") << int(SearchSurname) << int(SearchSurname) << "Adams,Young";
@@ -250,12 +229,9 @@ void TestTQuorContacts::searchPage()
     QFETCH(int, field1);
     QFETCH(int, field2);
     QFETCH(QString, captions);
-
     open(contact("Zoe", "Adams", "Acme", "", "1") + contact("Al", "Young", "Beta", "", "2"));
     m_book->searchContact();
     QCOMPARE(m_book->currentMode(), int(ContactsSearch));
-    QCOMPARE(m_book->boxSearchField1->currentText(), QStringLiteral("Name"));
-    QCOMPARE(m_book->boxSearchField2->currentText(), QStringLiteral("Surname"));
     // A field takes effect on Return (or Apply) only.
     m_book->boxSearchField1->setCurrentIndex(m_book->boxSearchField1->findData(field1));
     m_book->boxSearchField2->setCurrentIndex(m_book->boxSearchField2->findData(field2));
@@ -272,22 +248,21 @@ void TestTQuorContacts::searchPage()
     QTest::keyClick(m_book.get(), Qt::Key_Escape);
     QCOMPARE(m_book->searchList(), nullptr);
     QCOMPARE(m_book->contactList()->selectedCall()->contact, chosen);
-    QCOMPARE(m_book->labelName->text(), chosen->name + u' ' + chosen->surname);
     // The fields stay for the next visit.
     m_book->searchContact();
     QCOMPARE(::captions(m_book->searchList()), captions);
 }
 
-// The number editor of the edit page: its rows, their "+" and "-" buttons,
-// kinds and the default-number box.
+// The rows of the number editor, their "+" and "-" buttons and the
+// default-number box.
 void TestTQuorContacts::numberEditor()
 {
     open({});
     m_book->addContact();
     TQuorPhoneTable &editor = *m_book->phoneEditor();
-    QCOMPARE(state(editor), QStringLiteral("-@0 | "));
     QTest::mouseClick(editor.row(0)->buttonAddDel, Qt::LeftButton); // "-" on the only row
-    QTest::keyClicks(editor.row(0)->editPhone, QStringLiteral("5"));
+    // Typing drops a last character that is not a digit.
+    QTest::keyClicks(editor.row(0)->editPhone, QStringLiteral("5a#"));
     QCOMPARE(state(editor), QStringLiteral("+@0 | 5"));
     QTest::mouseClick(editor.row(0)->buttonAddDel, Qt::LeftButton);
     QCOMPARE(state(editor), QStringLiteral("-@0 -@20 | 5,"));
@@ -306,7 +281,7 @@ void TestTQuorContacts::numberEditor()
     QCOMPARE(editor.row(1)->index, 1);
     QVERIFY(middle && !middle->isVisible());
     QTRY_VERIFY(middle.isNull());
-    // Four rows at most, and none of them offers "+"; the first exact number is the default.
+    // Four rows at most; the first exact number is the default.
     QCOMPARE(editor.addRow(), 2);
     editor.setNumber(QStringLiteral("8"), editor.addRow());
     QCOMPARE(editor.addRow(), -1);
@@ -315,43 +290,11 @@ void TestTQuorContacts::numberEditor()
     QCOMPARE(editor.boxDefPhone->currentIndex(), 1);
     editor.setDefaultPhone(QStringLiteral("6"));
     QCOMPARE(editor.defaultPhone(), QStringLiteral("8"));
-    editor.row(0)->boxPhoneType->setCurrentIndex(editor.row(0)->boxPhoneType->findText(QStringLiteral("Home")));
-    QCOMPARE(editor.type(0), int(PhoneHome));
-    editor.setType(PhoneLocal, 0);
-    QCOMPARE(editor.row(0)->boxPhoneType->currentText(), QStringLiteral("Local"));
+    // A paste ending in a digit is placed whole.
+    editor.row(2)->editPhone->insert(QStringLiteral("+39 02 1"));
+    QCOMPARE(editor.number(2), QStringLiteral("+39 02 1"));
     editor.clear();
     QCOMPARE(state(editor), QStringLiteral("-@0 | "));
-    QCOMPARE(editor.type(0), int(PhoneOffice));
-}
-
-void TestTQuorContacts::digitFilter_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("digits") << QStringLiteral("0123") << "0123";
-    QTest::newRow("trailing non-digits go one by one") << QStringLiteral("12a#*") << "12";
-    QTest::newRow("only the last character counts") << QStringLiteral("1a2") << "12";
-}
-
-// The filter acts on typing: a stored number, or a paste ending in a digit, is
-// placed whole, however long.
-void TestTQuorContacts::digitFilter()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, shown);
-    open({});
-    m_book->addContact();
-    TQuorPhoneTable *editor = m_book->phoneEditor();
-    QTest::keyClicks(editor->row(0)->editPhone, typed);
-    QCOMPARE(editor->number(0), shown);
-    QCOMPARE(editor->boxDefPhone->itemText(0), shown);
-    editor->setNumber(typed + QStringLiteral("# ext 1234567890"), 0);
-    QCOMPARE(editor->number(0), typed + QStringLiteral("# ext 1234567890"));
-    QCOMPARE(editor->boxDefPhone->itemText(0), typed + QStringLiteral("# ext 1234567890"));
-    editor->row(0)->editPhone->clear();
-    editor->row(0)->editPhone->insert(QStringLiteral("+39 02 1"));
-    QCOMPARE(editor->number(0), QStringLiteral("+39 02 1"));
 }
 
 QTEST_MAIN(TestTQuorContacts)

@@ -1,8 +1,5 @@
-// The user's own DND and forward, and queue-agent login and pause, through the
-// real main window against a fake PBX: the AstDB texts with the UserEvent echo
-// and the read-back that leaves "quorer.xml" as the PBX's database holds it;
-// queues and members from QueueStatus, and QueueAdd, QueuePause and
-// QueueRemove confirmed by the PBX's member events, with the agent page.
+// The user's own DND and forward through the AstDB, and queue-agent login and
+// pause confirmed by the PBX's member events, through the real main window.
 
 #include <QComboBox>
 #include <QPushButton>
@@ -161,12 +158,8 @@ void TestOwnDndQueues::ownDndForward_data()
     row("1.4: DND on", { v14, {}, {}, "dnd", false, dndOn, { "dnd=yes" } });
     row("1.4: DND on, refused by the PBX", { v14, {}, {}, "dnd", true, dndOn, { "dnd=no" } });
     row("1.6: DND off", { "1.6.2.0", { "dnd=yes" }, { "DND/101=YES" }, "dnd", false, dndOff, { "dnd=no" } });
-    row("1.2: DND on dials the feature code", { "1.2.40", {}, {}, "dnd", false, {}, { "dnd=yes" }, { "*78" } });
     row("1.2: DND off dials the feature code",
         { "1.2.40", { "dnd=yes", "dnd_num=*79" }, { "DND/101=YES" }, "dnd", false, {}, { "dnd=no" }, { "*79" } });
-    row("forward on",
-        { v14, { "fwd_num=200" }, {}, "fwd", false, written(put.arg("CF", "200"), "CF", "fwd"),
-            { "forward=yes", "fwd_num=200" } });
     row("forward on, line breaks left out",
         { v14, { "fwd_num=200\r\nAction: Logoff" }, {}, "fwd", false,
             written(put.arg("CF", "200Action: Logoff"), "CF", "fwd"), { "forward=yes" } });
@@ -180,7 +173,6 @@ void TestOwnDndQueues::ownDndForward_data()
     const QString entry = "Event: DBGetResponse|Family: %1|Key: %2|Val: %3";
     const QString missing = "Response: Error|ActionID: DBcheck/%1-%2|Message: Database entry not found";
     row("own DND entry", { v14, {}, {}, entry.arg("DND", "101", "YES"), false, {}, { "dnd=yes" } });
-    row("own DND entry of any value", { v14, {}, {}, entry.arg("DND", "101", ""), false, {}, { "dnd=yes" } });
     row("own DND missing",
         { v14, { "dnd=yes" }, { "DND/101=YES" }, missing.arg("101", "dnd"), false, {}, { "dnd=no" } });
     row("another's DND entry", { v14, {}, {}, entry.arg("DND", "102", "YES"), false, {}, { "dnd=no" } });

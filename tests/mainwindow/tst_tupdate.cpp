@@ -12,7 +12,6 @@
 #include "mainwindow/TUpdate.h"
 #include "testsupport/LoopbackHttpServer.h"
 #include "testsupport/TestDataDir.h"
-#include "testsupport/WidgetShot.h"
 
 using namespace Qt::StringLiterals;
 
@@ -54,22 +53,16 @@ private:
     TestDataDir m_dataDir;
     QStringList m_answers; // for the next boxes: "download", else "continue"
     int m_boxes = 0;
-    QList<QUrl> m_opened;
 };
 
 void TestTUpdate::init()
 {
     QTest::failOnWarning(kFailure);
     m_boxes = 0;
-    m_opened.clear();
     QFile::remove(m_dataDir.filePath(u"quorer.log"_s));
     qunsetenv("QUOR_UPDATE_URL");
     BoxRunner::set([this](QMessageBox *box) {
-        if (++m_boxes == 1 && qEnvironmentVariableIsSet("QUOR_SCREENSHOT_DIR")) {
-            box->show();
-            QVERIFY(QTest::qWaitForWindowExposed(box));
-            saveWidgetShot(box, u"update-box"_s);
-        }
+        ++m_boxes;
         const bool download = !m_answers.isEmpty() && m_answers.takeFirst() == "download"_L1;
         for (QAbstractButton *button : box->buttons()) {
             if (box->buttonRole(button) == (download ? QMessageBox::AcceptRole : QMessageBox::RejectRole))
@@ -100,12 +93,9 @@ void TestTUpdate::replies_data()
         { "<version>" + record("4") + record("5") + "<csop><verType>3-li",
             "nux</verType></csop>" + record("6") + "</version>" },
         { "continue", "download" }, 2, false);
-    row("no csop", 200, { "<version><verType>4</verType></version>" }, none, 0, false);
-    row("continue stops the records received", 200, { manifest({ "4", "5", "6" }) }, { "continue" }, 1, false);
     row("download goes on to the next record", 200, { manifest({ "4", "3", "5", "2" }) },
         { "download", "download", "continue" }, 3, false);
     row("404 with a manifest body", 404, { manifest({ "4" }) }, none, 0, true);
-    row("redirect not followed", 301, { manifest({ "4" }) }, none, 0, true);
     row("ill-formed before any record", 200, { "<version><csop><verType>4</verType></version></csop>" }, none, 0, true);
     row("ill-formed after a complete record", 200,
         { "<version>" + record("4") + "<csop><verType>5</wrong></csop></version>" }, none, 1, true);
@@ -137,10 +127,11 @@ void TestTUpdate::replies()
         QTest::ignoreMessage(QtWarningMsg, kFailure);
     server.setReply(status, pieces, pieces.size() > 1);
     qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
+    QList<QUrl> opened;
     {
         TUpdate update;
-        update.setUrlOpener([this](const QUrl &url) {
-            m_opened.append(url);
+        update.setUrlOpener([&opened](const QUrl &url) {
+            opened.append(url);
             return true;
         });
         update.update();
@@ -158,7 +149,7 @@ void TestTUpdate::replies()
     QCOMPARE(server.requestLines(), tls == kUntrusted ? QByteArrayList() : QByteArrayList { kRequestLine });
     QTRY_COMPARE(m_boxes, boxes);
     QVERIFY(m_answers.isEmpty());
-    QCOMPARE(m_opened, QList<QUrl>(answers.count(u"download"_s), QUrl(server.baseUrl() + u"/Download/"_s)));
+    QCOMPARE(opened, QList<QUrl>(answers.count(u"download"_s), QUrl(server.baseUrl() + u"/Download/"_s)));
 }
 
 void TestTUpdate::offWithoutLoopbackOverride_data()

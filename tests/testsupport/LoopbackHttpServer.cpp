@@ -10,78 +10,42 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-namespace {
-
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 301:
-        return "Moved Permanently";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
-LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
-    : QObject(parent)
-{
-}
-
-LoopbackHttpServer::~LoopbackHttpServer() = default;
-
 bool LoopbackHttpServer::listen()
 {
-    m_server = new QTcpServer(this);
-    connect(m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::onNewConnection);
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    return listenOn(new QTcpServer(this));
 }
 
 bool LoopbackHttpServer::listenTls(const QString &certificatePath, const QString &keyPath)
 {
-    const QSslCertificate certificate(readFile(certificatePath), QSsl::Pem);
-    const QSslKey key(readFile(keyPath), QSsl::Rsa, QSsl::Pem);
-    if (certificate.isNull() || key.isNull())
+    QFile certificateFile(certificatePath);
+    QFile keyFile(keyPath);
+    if (!certificateFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
         return false;
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setLocalCertificate(certificate);
-    config.setPrivateKey(key);
+    config.setLocalCertificate(QSslCertificate(certificateFile.readAll(), QSsl::Pem));
+    config.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa, QSsl::Pem));
     config.setPeerVerifyMode(QSslSocket::VerifyNone);
-
     auto *server = new QSslServer(this);
     server->setSslConfiguration(config);
-    m_server = server;
     m_tls = true;
-    connect(m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::onNewConnection);
     // A TLS connection is handed out once its handshake is done, which
     // newConnection (emitted on accept) does not wait for.
-    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackHttpServer::onNewConnection);
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackHttpServer::onNewConnection);
+    return listenOn(server);
 }
 
-quint16 LoopbackHttpServer::port() const
+bool LoopbackHttpServer::listenOn(QTcpServer *server)
 {
-    return m_server ? m_server->serverPort() : 0;
+    m_server = server;
+    connect(m_server, &QTcpServer::newConnection, this, &LoopbackHttpServer::onNewConnection);
+    return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 QString LoopbackHttpServer::baseUrl() const
 {
     return QStringLiteral("%1://127.0.0.1:%2")
         .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
-        .arg(port());
+        .arg(m_server ? m_server->serverPort() : 0);
 }
 
 void LoopbackHttpServer::setReply(int status, const QList<QByteArray> &pieces, bool stepped)
@@ -103,22 +67,18 @@ void LoopbackHttpServer::onNewConnection()
 
 void LoopbackHttpServer::onReadyRead(QTcpSocket *socket)
 {
-    QByteArray buffer = socket->property("request").toByteArray() + socket->readAll();
-    const qsizetype end = buffer.indexOf("\r\n\r\n");
-    if (end < 0) {
-        socket->setProperty("request", buffer);
+    const QByteArray buffer = socket->property("request").toByteArray() + socket->readAll();
+    socket->setProperty("request", buffer.contains("\r\n\r\n") ? QByteArray() : buffer);
+    if (!buffer.contains("\r\n\r\n"))
         return;
-    }
-    socket->setProperty("request", QByteArray());
-    const QByteArray line = buffer.left(buffer.indexOf("\r\n"));
-    m_requestLines.append(line);
-    emit requestReceived(line);
+    m_requestLines.append(buffer.left(buffer.indexOf("\r\n")));
 
     qsizetype length = 0;
     for (const QByteArray &piece : std::as_const(m_pieces))
         length += piece.size();
-    socket->write("HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reasonPhrase(m_status)
-        + "\r\nContent-Type: application/xml\r\nContent-Length: " + QByteArray::number(length)
+    // Clients read the status code, never the reason phrase.
+    socket->write("HTTP/1.1 " + QByteArray::number(m_status)
+        + " Status\r\nContent-Type: application/xml\r\nContent-Length: " + QByteArray::number(length)
         + "\r\nConnection: close\r\n\r\n");
     m_current = socket;
     m_nextPiece = 0;

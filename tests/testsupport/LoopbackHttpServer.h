@@ -15,16 +15,10 @@ class QTcpSocket;
 // connection.
 class LoopbackHttpServer : public QObject
 {
-    Q_OBJECT
-
 public:
-    explicit LoopbackHttpServer(QObject *parent = nullptr);
-    ~LoopbackHttpServer() override;
-
     bool listen();
     // TLS with the PEM certificate and key at these paths.
     bool listenTls(const QString &certificatePath, const QString &keyPath);
-    quint16 port() const;
     // "http://127.0.0.1:<port>" or "https://...".
     QString baseUrl() const;
 
@@ -37,10 +31,8 @@ public:
     // Request lines ("GET /path HTTP/1.1") in arrival order.
     QList<QByteArray> requestLines() const { return m_requestLines; }
 
-signals:
-    void requestReceived(const QByteArray &requestLine);
-
 private:
+    bool listenOn(QTcpServer *server);
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
     void writePiece(QTcpSocket *socket);

@@ -191,3 +191,15 @@ QString ManagerFixture::shown() const
         out << "rec:" + records.join(',');
     return out.join(" | ");
 }
+
+QStringList ManagerFixture::rowKeys(const QTableWidget *table)
+{
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList items;
+        for (int column = 1; column < table->columnCount(); ++column)
+            items << (table->item(row, column) ? table->item(row, column)->text() : "-");
+        rows << items.join('|') + (table->cellWidget(row, 0) ? "" : "!");
+    }
+    return rows;
+}

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStringList>
+#include <QTableWidget>
 #include <QTest>
 
 #include <memory>
@@ -61,6 +62,9 @@ public:
     // than SIP as "IAX/104=..."); then the phone's count when shown and the
     // panel's records, " | " between them.
     QString shown() const;
+    // The hidden items of a call window's rows, "|" between a row's items and
+    // "!" after a row that shows no call.
+    static QStringList rowKeys(const QTableWidget *table);
 
     TestDataDir data;
     FakeAmiServer ami;

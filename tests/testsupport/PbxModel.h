@@ -34,17 +34,14 @@ public:
     QString driver = QStringLiteral("Zap"); // "Zap", "dahdi" or "none"
     QHash<QString, int> voicemail; // mailbox -> new messages
     QHash<QString, QString> db; // "family/key" -> value
-    bool acceptLogin = true;
 
     // The reply to one action (its lines without "\r\n"); "" for none.
     QByteArray answer(const QStringList &action) const
     {
         const QString name = valueOf(action, "Action").toLower();
         const QByteArray id = valueOf(action, "ActionID").toLatin1();
-        if (name == QLatin1String("login")) {
-            return acceptLogin ? "Response: Success\r\nActionID: " + id + "\r\nMessage: Authentication accepted\r\n\r\n"
-                               : "Response: Error\r\nActionID: " + id + "\r\nMessage: Authentication failed\r\n\r\n";
-        }
+        if (name == QLatin1String("login"))
+            return "Response: Success\r\nActionID: " + id + "\r\nMessage: Authentication accepted\r\n\r\n";
         if (name == QLatin1String("sipshowpeer"))
             return sipDetails(valueOf(action, "Peer"));
         if (name == QLatin1String("mailboxcount")) {
