@@ -1,7 +1,5 @@
-// The extension tile and its info popup: the tile's states and display, how it
-// follows its channel records (binding, channel states, queue and park, link
-// and hangup), and the popup's look in each state, whether built at once or
-// when first opened. The actions of both are in tst_quoragentactions.
+// The extension tile, how it follows its channel records, and its info popup;
+// the actions of both are in tst_quoragentactions.
 
 #include <QSignalSpy>
 #include <QTest>
@@ -62,7 +60,7 @@ private slots:
     void cleanup() { m_set.clear(); }
     void tile_data();
     void tile();
-    void detailsAndVoicemail();
+    void parkSlotAndVoicemail();
     void popup_data();
     void popup();
     void popupOpenedAndMoved();
@@ -87,11 +85,7 @@ void TestQuorAgent::tile_data()
         "1 str_no_avail/bg_no_avail \"\" \"\" |", 1);
     addCase("idle leaves dnd and forward", "set:dnd forward|idle", idle + " dnd forward", 1);
     addCase("active", "idle|active", "5 str_calling/bg_active \"\" \"\" | free", 1);
-    addCase("active refused while parked", "idle;state:10|active", "10 " + avail + " \"\" \"\" | free", 0);
     addCase("active refused queued and parked", "idle;set:parked inQueue|active", idle + " parked inQueue:", 0);
-    addCase("hold", "idle|hold", "6 str_hold/bg_hold \"\" \"\" | free", 1);
-    addCase(
-        "forwarded shows the number", "idle;fwdNumber:200|forwarded", "8 str_fwd/bg_fwd \"200\" orange \"\" | free", 1);
     addCase("unparked", "idle;set:parked;peer:701|unparked", "5 str_calling/bg_active \"\" \"\" | free", 1);
     addCase("forward on", "idle|fwd:200", "8 str_fwd/bg_fwd \"200\" orange \"\" | free forward", 1);
     addCase("forward off", "idle;fwd:200|nofwd", idle, 1);
@@ -101,23 +95,19 @@ void TestQuorAgent::tile_data()
     addCase("dnd refused under forward", "idle;fwd:200|dnd", "8 str_fwd/bg_fwd \"200\" orange \"\" | free forward", 0);
     addCase("dnd off", "idle;dnd|nodnd", idle, 1);
     addCase("other party masked", "idle;privacy|peer:Bob", "2 " + avail + " \"xxxxxxx\" \"\" | free", 0);
-    addCase("nothing to mask", "idle;privacy;peer:Bob|peer:", idle, 0);
     addCase("parked: the space", "idle;state:10|peer:701", "10 " + avail + " \"Parked to: 701\" \"\" | free", 0);
     addCase("parked, nothing: the label stays",
         "idle;state:10;peer:701|peer:", "10 " + avail + " \"Parked to: 701\" \"\" | free", 0);
-    // Binding: state 4 while ringing either way, the direction stored only;
-    // a second record is not taken.
-    addCase("bound ringing out", "idle|bind:Ring", "4 str_ringing/bg_ringing \"\" \"\" (OUT) | free bound:1.1", 1);
-    addCase("bound ringing in", "idle|bind:Ringing", "4 str_ringing/bg_ringing \"\" \"\" (IN) | free bound:1.1", 1);
+    // Binding: state 4 while ringing, the direction stored only; a second
+    // record is not taken.
+    addCase("bound ringing", "idle|bind:Ring", "4 str_ringing/bg_ringing \"\" \"\" (OUT) | free bound:1.1", 1);
     addCase("bound up", "idle|bind:Up", idleBound, 1);
     addCase("a second record", "idle;bind:Up|bind:Ringing", idleBound, 0);
     // The bound record's states.
     addCase("ring", "idle;bind:Up|chan:Ring", "4 str_ringing/bg_active \"\" \"OUT\" red | free bound:1.1", 1);
     addCase("ringing", "idle;bind:Up|chan:Ringing", "3 str_ring/bg_ringing \"\" \"IN\" green | free bound:1.1", 1);
     addCase("on hold", "idle;bind:Up|chan:Hold", "6 str_hold/bg_hold \"\" \"\" | free bound:1.1", 1);
-    addCase("unhold", "idle;bind:Up|chan:Unhold", "5 str_calling/bg_active \"\" \"\" | free bound:1.1", 1);
     addCase("offhook", "idle;bind:Up|chan:Offhook", "9 str_offhook/bg_offhook \"\" \"UP\" | free bound:1.1", 1);
-    addCase("up changes nothing", "idle;bind:Up|chan:Up", idleBound, 1);
     addCase("queued ignores states", "idle;bind:Up;set:inQueue|chan:Hold", idle + " inQueue: bound:1.1", 0);
     addCase(
         "parked ignores states", "idle;bind:Up;state:10|chan:Hold", "10 " + avail + " \"\" \"\" | free bound:1.1", 0);
@@ -148,7 +138,6 @@ void TestQuorAgent::tile_data()
     addCase("hangup", "idle;bind:Up;tick:00:42|hangup", idle, 1);
     addCase(
         "hangup, forwarded", "idle;bind:Up;fwd:200|hangup", "8 str_fwd/bg_fwd \"200\" orange \"\" | free forward", 1);
-    addCase("hangup, dnd", "idle;bind:Up;dnd|hangup", "7 str_dnd/bg_dnd \"\" \"\" | free dnd", 1);
     addCase("hangup, parked", "idle;bind:Up;park:701|hangup",
         "10 str_parked/bg_hold \"Parked to: 701\" parked \"\" | free", 0);
     const QString second = QStringLiteral("6 str_hold/bg_hold \"5550002\" \"\" | bound:1.2 linked:9.2");
@@ -179,20 +168,9 @@ void TestQuorAgent::tile()
     QCOMPARE(t->actionDnd->isChecked(), t->state == AgentDnd);
 }
 
-void TestQuorAgent::detailsAndVoicemail()
+void TestQuorAgent::parkSlotAndVoicemail()
 {
     QuorAgent *t = popupTile(true);
-    t->setCallerIdName(QStringLiteral("Anna Weber"));
-    t->setCallerIdNum(QStringLiteral("4930101"));
-    t->setContext(QStringLiteral("from-internal"));
-    t->setCodec(QStringLiteral("ulaw,alaw"));
-    t->setMailbox(QString());
-    t->setGroupName(QStringLiteral("Sales"));
-    QCOMPARE(t->button_user->text(), QStringLiteral("Anna Weber"));
-    QCOMPARE(t->button_user->toolTip(),
-        QStringLiteral("CallerIDName: Anna Weber \nCallerIDNum: 4930101 \nExtension: 101 \nType: SIP \n"
-                       "Context: from-internal\nCodec: ulaw,alaw \nMailbox: 101\nGroup: Sales"));
-
     // A parking space shows after its "Parked:" prefix, even under privacy;
     // while parked it is only kept.
     t->setPrivacy(true);
@@ -220,8 +198,6 @@ void TestQuorAgent::detailsAndVoicemail()
     }
 }
 
-// ---------------------------------------------------------------- the popup
-
 QuorAgent *TestQuorAgent::popupTile(bool built)
 {
     QuorAgent *t = m_set.tile();
@@ -245,15 +221,12 @@ void TestQuorAgent::popup_data()
     addCase("ringing in", "3/Marco/IN", "str_ring ringing", "Marco", kGrey, kGreen, 0);
     addCase("calling out", "4/200/OUT", "str_ringing active", "200", kGrey, kRed, 0);
     addCase("talking, called in", "5/Marco/IN", "str_calling active", "Marco", kGrey, kGreen, 0);
-    addCase("talking, called out", "5/Marco/OUT", "str_calling active", "Marco", kGrey, kRed, 0);
     addCase("hold keeps the colour", "3/Marco/IN 6/Marco", "str_hold hold", "Marco", kGrey, kGreen, 0);
     addCase("dnd", "7", "str_dnd dnd", "", kGrey, kPlain, 7);
     addCase("forwarded", "8/200", "str_fwd fwd", "Forwarding to: 200", kOrange, kPlain, 8);
-    addCase("off hook", "9//UP", "str_offhook offhook", "", kGrey, kPlain, 0);
     addCase("parked", "10/701", "str_parked parked", "Parked to: 701", kOrange, kPlain, 0);
     addCase("in a queue", "11/Sales/OUT", "str_queue queue", "Queue Sales", kGrey, kPlain, 0);
     addCase("init keeps the pictures", "8/200 0/x", "str_fwd fwd", "x", kGrey, kPlain, 0);
-    addCase("unknown state too", "7 12/y", "str_dnd dnd", "y", kGrey, kPlain, 0);
     addCase("forwarded, then free again", "4/200/OUT 8/300 2", "str_available available", "", kGrey, kRed, 0);
 }
 
@@ -304,9 +277,6 @@ void TestQuorAgent::popupOpenedAndMoved()
     QuorAgentInfo *info = t->info;
     t->button_user->click();
     QVERIFY(info->isVisible());
-    QCOMPARE(info->windowTitle(), QStringLiteral("Extension 101"));
-    QCOMPARE(info->label_user->text() + info->label_name->text(), QStringLiteral("101Anna"));
-    QCOMPARE(info->label_info->text(), t->detailsText());
 
     // Dragged by the background with the left button only.
     const QPoint start = info->pos();

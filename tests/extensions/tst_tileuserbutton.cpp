@@ -34,13 +34,10 @@ void TestTileUserButton::looks()
     QWidget parent;
     parent.resize(132, 16);
     parent.setAutoFillBackground(true);
-    QPalette palette;
-    palette.setColor(QPalette::Window, tile);
-    parent.setPalette(palette);
+    parent.setPalette(QPalette(tile, tile));
     auto *button = new TileUserButton(&parent);
     button->setGeometry(0, 0, 132, 16);
     QFont font;
-    font.setPixelSize(11);
     font.setBold(true);
     button->setFont(font);
     button->setText(QStringLiteral("IIII MMMM"));

@@ -43,7 +43,7 @@ void TestTXmlGroups::writeAndReadBack()
     sales.setVisibleFlag(true);
     sales.setExpanded(false);
     sales.setSort(QStringLiteral("cust"));
-    GroupTiles tile;
+    TileSet tile;
     for (const char *ext : { "202", "201" }) {
         // A caller name from the PBX may hold control characters; written raw,
         // they would make the whole file unreadable at the next start.
