@@ -6,10 +6,18 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
-#include "TableRow.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/QuorAgentInfo.h"
+
+// One row of a test table, named after its case; C strings go into QString
+// columns. A call keeps a row on one line where "<<" chains of literals break.
+template<typename... Values>
+void addCase(const char *name, const Values &...values)
+{
+    (QTest::newRow(name) << ... << values);
+}
 
 // The name of a shared picture a label shows, so that tests can say which.
 inline QString pictureName(const QPixmap &shown)
