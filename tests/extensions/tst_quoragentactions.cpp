@@ -39,13 +39,6 @@ QStringList announced(const QString &change)
         QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: 101\r\n\r\n").arg(family) };
 }
 
-QMimeData *mime(const QString &format, const QByteArray &payload)
-{
-    auto *data = new QMimeData;
-    data->setData(format, payload);
-    return data;
-}
-
 const char *const kDndRefused = "Do Not Disturb|Please Disable the forwarding\n before to enable the DND.";
 const char *const kFwdRefused = "Call Forwarding|Please Disable the DND\n before to enable the forwarding.";
 const char *const kNoNumber = "Call Forwarding|Call Forwarding:\nPlease fill the Destination Number.";
@@ -405,14 +398,16 @@ void TestQuorAgentActions::drops()
     m_set.run(t, steps);
     TQuorCall foreign;
     QMimeData *data = nullptr;
-    if (payload == QLatin1String("live"))
+    if (payload == QLatin1String("live")) {
         data = talking->toMimeData();
-    else if (payload == QLatin1String("foreign"))
+    } else if (payload == QLatin1String("foreign")) {
         data = foreign.toMimeData();
-    else if (payload == QLatin1String("ended"))
+    } else if (payload == QLatin1String("ended")) {
         data = std::make_unique<TQuorCall>()->toMimeData();
-    else
-        data = mime("txt/ext", "102,Sales");
+    } else {
+        data = new QMimeData;
+        data->setData(QStringLiteral("txt/ext"), "102,Sales");
+    }
     QWidget *target = popup ? static_cast<QWidget *>(t->info) : t;
     bool entered = false;
     if (inDrag) {
@@ -504,8 +499,9 @@ void TestQuorAgentActions::goneOrClosed()
         QTimer::singleShot(0, this, [&] {
             t->removeSafely();
             QSignalSpy moves(t, &QuorAgent::newExtPosition);
-            QScopedPointer<QMimeData> data(mime("txt/ext", "105,Sales"));
-            QDropEvent drop(QPointF(5, 5), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QMimeData data;
+            data.setData(QStringLiteral("txt/ext"), "105,Sales");
+            QDropEvent drop(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
             t->drop(&drop);
             outOfUse = tile && t->isHidden() && t->isRemoved() && moves.isEmpty();
             endDrag();
