@@ -166,7 +166,6 @@ void TestQuorExtensions::events_data()
         "102=2 vm:1");
 
     const QString call = "101=4 Bob @1.1 >1.2 | 102=%1 @1.2 >1.1 | rec:1.1,1.2";
-    row("a call between two tiles", v14, { "call" }, call.arg("3 Alice"));
     row("a waiting call is bound after the hangup", v14,
         { "Event: Newchannel|Channel: SIP/101-a|State: Up|Uniqueid: 1.1",
             "Event: Newchannel|Channel: SIP/101-c|State: Ringing|Uniqueid: 1.3",
@@ -271,14 +270,9 @@ void TestQuorExtensions::texts_data()
     const auto row = [](const char *name, const Call &call, const QString &text, int times = 1) {
         QTest::newRow(name) << call << QStringList(times, text);
     };
-    const QString redirect
-        = "Action: Redirect|Channel: SIP/300-1|Exten: %1|Priority: 1|Context: %2|ActionID: redirectCall";
     row(
         "redirect to the first tile's context", [](QuorExtensions *p) { p->redirectCall("SIP/300-1", "101"); },
-        redirect.arg("101", "sales"));
-    row(
-        "redirect without a tile", [](QuorExtensions *p) { p->redirectCall("SIP/300-1", "999"); },
-        redirect.arg("999", ""));
+        "Action: Redirect|Channel: SIP/300-1|Exten: 101|Priority: 1|Context: sales|ActionID: redirectCall");
     const QString originate = "ACTION: Originate|Channel: %1/101|Exten: 202|Priority: 1|Context: voip|"
                               "ActionID: originateCall";
     for (const char *tech : { "iax", "IAX2", "sip" }) {
@@ -293,9 +287,6 @@ void TestQuorExtensions::texts_data()
             QMetaObject::invokeMethod(p, "transferCall", Q_ARG(QString, "SIP/1-2"), Q_ARG(QString, "7"));
         },
         "ACTION: Redirect|Channel: SIP/1-2|Context: voip|Priority: 1|Exten: 7|ActionID: transferCall");
-    row(
-        "forward re-read", [](QuorExtensions *p) { p->checkFwd("101", "CF"); },
-        "Action: DBGet|Family: CF|Key: 101|ActionID: DBcheck/101-fwd");
     row(
         "caller names when FreePBX comes on", [](QuorExtensions *p) { p->setUseFreePBX(true); },
         "Action: DBGet|Family: AMPUSER/101|Key: cidname|ActionID: DBGetCidN", 2);
