@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QFile>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include "TableRow.h"
-#include "extensions/QuorAgent.h"
+#include "TileTestSupport.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TXmlGroups.h"
 #include "testsupport/TestDataDir.h"
@@ -53,31 +51,3 @@ inline QStringList readBack(const QString &path)
     delete exts;
     return out;
 }
-
-// Tiles without a phone, deleted with the list: "ext" or "ext:caller name",
-// technology SIP unless "IAX/" leads.
-struct GroupTiles
-{
-    ~GroupTiles() { clear(); }
-
-    void clear()
-    {
-        for (const QPointer<QuorAgent> &t : std::as_const(tiles))
-            delete t.data();
-        tiles.clear();
-    }
-
-    QuorAgent *operator()(const QString &spec)
-    {
-        const bool iax = spec.startsWith(QLatin1String("IAX/"));
-        const QString rest = iax ? spec.mid(4) : spec;
-        auto *t = new QuorAgent(nullptr, rest.section(QLatin1Char(':'), 0, 0), nullptr,
-            iax ? QStringLiteral("IAX") : QStringLiteral("SIP"));
-        if (rest.contains(QLatin1Char(':')))
-            t->setCallerIdName(rest.section(QLatin1Char(':'), 1));
-        tiles << t;
-        return t;
-    }
-
-    QList<QPointer<QuorAgent>> tiles;
-};

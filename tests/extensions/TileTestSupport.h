@@ -6,10 +6,18 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
-#include "TableRow.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/QuorAgentInfo.h"
+
+// One row of a test table, named after its case; C strings go into QString
+// columns. A call keeps a row on one line where "<<" chains of literals break.
+template<typename... Values>
+void addCase(const char *name, const Values &...values)
+{
+    (QTest::newRow(name) << ... << values);
+}
 
 // The name of a shared picture a label shows, so that tests can say which.
 inline QString pictureName(const QPixmap &shown)
@@ -89,6 +97,17 @@ struct TileSet
         return t;
     }
 
+    // A tile of "ext" or "ext:caller name", technology SIP unless "IAX/" leads.
+    QuorAgent *operator()(const QString &spec)
+    {
+        const bool iax = spec.startsWith(QLatin1String("IAX/"));
+        QuorAgent *t = tile(spec.mid(iax ? 4 : 0).section(QLatin1Char(':'), 0, 0),
+            iax ? QStringLiteral("IAX") : QStringLiteral("SIP"));
+        if (spec.contains(QLatin1Char(':')))
+            t->setCallerIdName(spec.section(QLatin1Char(':'), 1));
+        return t;
+    }
+
     Channel *record(const QString &uniqueid, const QString &name, const QString &callerId = QString(),
         const QString &callerIdName = QString(), const QString &state = QStringLiteral("Up"))
     {
@@ -115,18 +134,9 @@ struct TileSet
         return t->setChannel(ch) ? ch : nullptr;
     }
 
-    // Runs steps on a tile, separated by ";". Of the tile: idle, unavailable,
-    // active, hold, forwarded, unparked, dnd, nodnd, fwd:<number> (family
-    // CFB), nofwd, state:<n>, fwdNumber:<number>, peer:<text> (set as the
-    // label shows it), peerText:<text> (as a handler sets it), privacy,
-    // tech:<tech>, ext:<extension>, dndFamily:<family>, set:<flags>. Of its
-    // records: bind:<state>, chan:<state> and chan2:<state> (records 1.1 and
-    // 1.2), join:<queue>, leave, park:<space>, other:<number>,<name> (record
-    // 1.2 of extension 102), link (1.1 to 1.2), linkBack (the same link named
-    // the other way round), unlink, tick:<text>, waiting:<channel> (1.1
-    // linked to 9.1, and a second record 1.2 of the extension linked to 9.2,
-    // number 5550002), hangup (of 1.1), gone (every record destroyed without
-    // a hangup).
+    // Runs steps "verb:argument" on a tile, separated by ";": the tile's
+    // setters, and its records 1.1 (bound) and 1.2 (chan2, other: of extension
+    // 102; waiting: of the same extension, 1.1 linked to 9.1 and 1.2 to 9.2).
     void run(QuorAgent *t, const QString &steps)
     {
         using Step = void (*)(TileSet &, QuorAgent *, const QString &);
@@ -134,7 +144,6 @@ struct TileSet
             { "idle", [](TileSet &, QuorAgent *t, const QString &) { t->setIdle(); } },
             { "unavailable", [](TileSet &, QuorAgent *t, const QString &) { t->setUnavailable(); } },
             { "active", [](TileSet &, QuorAgent *t, const QString &) { t->setActive(); } },
-            { "hold", [](TileSet &, QuorAgent *t, const QString &) { t->setHold(); } },
             { "forwarded", [](TileSet &, QuorAgent *t, const QString &) { t->setForwarded(); } },
             { "unparked", [](TileSet &, QuorAgent *t, const QString &) { t->setUnparked(); } },
             { "dnd", [](TileSet &, QuorAgent *t, const QString &) { t->setDndState(true); } },

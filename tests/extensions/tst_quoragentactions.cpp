@@ -1,9 +1,6 @@
-// What a user does with a tile, its info popup and its forward dialog: the AMI
-// texts of DND and forward and their refusals, calls and transfers through a
-// phone on a loopback PBX, drag and drop, and removal inside the tile's own
-// loops. Drops run inside real drags (the minimal platform has a drag loop;
-// the offscreen one returns from every drag at once), so that they come from
-// this process as they would in use.
+// What a user does with a tile, its info popup and its forward dialog: DND and
+// forward, calls and transfers through a phone on a loopback PBX, drag and
+// drop (inside real drags, as in use), and removal inside the tile's own loops.
 
 #include <QAction>
 #include <QApplication>
@@ -18,38 +15,28 @@
 #include <functional>
 #include <memory>
 
-#include "PhoneFixture.h"
 #include "TileTestSupport.h"
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
 #include "extensions/DialogEnableCf.h"
 #include "extensions/RefusalBox.h"
+#include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/LoopbackCalls.h"
+#include "testsupport/LoopbackPhone.h"
+#include "testsupport/SettingsFile.h"
+#include "testsupport/TestDataDir.h"
 
 namespace {
 
-QString put(const QString &family, const QString &value = QStringLiteral("YES"))
+// A change of an AstDB entry ("put CF 101 200") and the UserEvent that
+// announces it.
+QStringList announced(const QString &change)
 {
-    return QStringLiteral("Action: command\r\nCommand: database put %1 101 %2\r\n\r\n").arg(family, value);
-}
-
-QString del(const QString &family)
-{
-    return QStringLiteral("Action: command\r\nCommand: database del %1 101\r\n\r\n").arg(family);
-}
-
-// A change of extension 101's entry and the UserEvent that announces it.
-QStringList announced(const QString &change, const QString &family)
-{
-    return { change, QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: 101\r\n\r\n").arg(family) };
-}
-
-QMimeData *mime(const QString &format, const QByteArray &payload)
-{
-    auto *data = new QMimeData;
-    data->setData(format, payload);
-    return data;
+    const QString family = change.section(QLatin1Char(' '), 1, 1);
+    return { QStringLiteral("Action: command\r\nCommand: database %1\r\n\r\n").arg(change),
+        QStringLiteral("Action: UserEvent\r\nAct: %1\r\nUser: 101\r\n\r\n").arg(family) };
 }
 
 const char *const kDndRefused = "Do Not Disturb|Please Disable the forwarding\n before to enable the DND.";
@@ -80,8 +67,13 @@ private slots:
     void goneOrClosed();
 
 private:
+    TQuorCall *talkTo(const QString &number)
+    {
+        return LoopbackCalls::talkTo(m_phone.get(), m_pbx.get(), number, &m_dialogues);
+    }
+    bool hangUpAll() { return LoopbackCalls::hangUpAll(m_phone.get(), m_pbx.get(), &m_dialogues); }
+    QStringList transferTargets() const { return LoopbackCalls::transferTargets(*m_pbx); }
     QStringList sent() const;
-    void recordBoxes();
     // Runs a real drag from the test's window; during() runs inside the
     // drag's loop, then Escape ends it.
     void duringDrag(QMimeData *data, const std::function<void()> &during);
@@ -91,7 +83,12 @@ private:
     void endDrag() { QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape); }
     void moveWithButtonHeld(QWidget *w, const QPoint &at);
 
-    std::unique_ptr<PhoneFixture> m_fixture;
+    // The phone, registered as 201 with a fake PBX on loopback.
+    std::unique_ptr<TestDataDir> m_data;
+    std::unique_ptr<FakePbx> m_pbx;
+    std::unique_ptr<TQuorSettings> m_settings;
+    std::unique_ptr<TQuorPhone> m_phone;
+    QList<quint16> m_dialogues;
     std::unique_ptr<QSignalSpy> m_commands;
     std::unique_ptr<QWidget> m_window; // the drags' source and key target
     TileSet m_set;
@@ -100,9 +97,17 @@ private:
 
 void TestQuorAgentActions::initTestCase()
 {
-    m_fixture = std::make_unique<PhoneFixture>();
-    QVERIFY(m_fixture->start());
-    m_set.phone = m_fixture->phone();
+    m_data = std::make_unique<TestDataDir>();
+    m_pbx = std::make_unique<FakePbx>();
+    m_pbx->addUser("201", "s3cret");
+    QVERIFY(writeSettingKeys({ { "agent/server", "127.0.0.1" }, { "agent/port", QString::number(m_pbx->port()) },
+        { "agent/uname", "201" }, { "agent/passwd", TQuorSettings::scramblePassword("s3cret") },
+        { "codecs/ulaw", "yes" }, { "codecs/default", "ulaw" } }));
+    m_settings = std::make_unique<TQuorSettings>();
+    m_phone = std::make_unique<TQuorPhone>(m_settings.get(), loopbackPhoneOptions());
+    m_phone->setExitFunction([](int) {});
+    QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 10000);
+    m_set.phone = m_phone.get();
     m_window = std::make_unique<QWidget>();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -112,27 +117,25 @@ void TestQuorAgentActions::cleanupTestCase()
 {
     RefusalBox::setHandler(nullptr);
     m_window.reset();
-    m_fixture.reset();
+    m_phone.reset();
+    m_settings.reset();
+    m_pbx.reset();
+    m_data.reset();
 }
 
 void TestQuorAgentActions::init()
 {
-    recordBoxes();
-    m_commands = std::make_unique<QSignalSpy>(m_fixture->phone(), &TQuorPhone::signalExtCmd);
+    RefusalBox::setHandler(
+        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
+    m_commands = std::make_unique<QSignalSpy>(m_phone.get(), &TQuorPhone::signalExtCmd);
     m_boxes.clear();
-    m_fixture->pbx()->clearReceived();
+    m_pbx->clearReceived();
 }
 
 void TestQuorAgentActions::cleanup()
 {
     m_set.clear();
-    QVERIFY(m_fixture->hangUpAll());
-}
-
-void TestQuorAgentActions::recordBoxes()
-{
-    RefusalBox::setHandler(
-        [this](QWidget *, const QString &title, const QString &text) { m_boxes << title + QLatin1Char('|') + text; });
+    QVERIFY(hangUpAll());
 }
 
 QStringList TestQuorAgentActions::sent() const
@@ -175,8 +178,6 @@ void TestQuorAgentActions::moveWithButtonHeld(QWidget *w, const QPoint &at)
     QCoreApplication::sendEvent(w, &move);
 }
 
-// ---------------------------------------------------------------- DND and forward
-
 void TestQuorAgentActions::texts_data()
 {
     QTest::addColumn<QString>("key"); // "menu dnd", "menu fwd", "popup dnd", "popup fwd" or "dialog"
@@ -186,31 +187,25 @@ void TestQuorAgentActions::texts_data()
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("box");
     const QStringList none;
-    addCase("menu: dnd off", "menu dnd", "idle;dnd", -1, "", announced(del("DND"), "DND"), "");
-    addCase("menu: dnd put in a call too", "menu dnd", "active", -1, "", announced(put("DND"), "DND"), "");
+    addCase("menu: dnd off", "menu dnd", "idle;dnd", -1, "", announced("del DND 101"), "");
+    addCase("menu: dnd put in a call too", "menu dnd", "active", -1, "", announced("put DND 101 YES"), "");
     addCase("menu: control characters removed", "menu dnd", "idle;ext:1\t0\r\n1;dndFamily:D\r\nND", -1, "",
-        announced(put("DND"), "DND"), "");
-    addCase("menu: forward off where it is held", "menu fwd", "idle;fwd:200", -1, "", announced(del("CFB"), "CFB"), "");
+        announced("put DND 101 YES"), "");
+    addCase("menu: forward off where it is held", "menu fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     addCase("menu: dnd refused while forwarded", "menu dnd", "idle;fwd:200", -1, "", none, kDndRefused);
     addCase("menu: forward refused under dnd", "menu fwd", "idle;dnd", -1, "", none, kFwdRefused);
-    addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced(put("DND"), "DND"), "");
-    addCase("popup: dnd off", "popup dnd", "idle;dnd", -1, "", announced(del("DND"), "DND"), "");
-    addCase("popup: dnd refused while forwarded", "popup dnd", "idle;fwd:200", -1, "", none, kDndRefused);
+    addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced("put DND 101 YES"), "");
     addCase("popup: forward refused under dnd", "popup fwd", "idle;dnd", -1, "200", none, kFwdRefused);
-    addCase("popup: forward on, all calls", "popup fwd", "idle", -1, "200", announced(put("CF", "200"), "CF"), "");
-    addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced(put("CFB", "200"), "CFB"), "");
-    addCase("popup: forward on, no answer", "popup fwd", "idle", 2, "200", announced(put("CFU", "200"), "CFU"), "");
+    addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced("put CFB 101 200"), "");
     addCase("popup: refused, line breaks only", "popup fwd", "idle", -1, "\r\n", none, kNoNumber);
     // Not under the family of the combo's first type, but where the tile holds it.
     addCase(
-        "popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced(del("CFB"), "CFB"), "");
+        "popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     // The dialog starts on "All" whatever family the tile last held.
-    addCase("dialog: all calls", "dialog", "idle;nofwd", -1, "200", announced(put("CF", "200"), "CF"), "");
-    addCase("dialog: busy", "dialog", "idle", 1, "200", announced(put("CFB", "200"), "CFB"), "");
-    addCase("dialog: no answer", "dialog", "idle", 2, "200", announced(put("CFU", "200"), "CFU"), "");
-    addCase("dialog: blanks sent as typed", "dialog", "idle", -1, "  ", announced(put("CF", "  "), "CF"), "");
+    addCase("dialog: all calls", "dialog", "idle;nofwd", -1, "200", announced("put CF 101 200"), "");
+    addCase("dialog: no answer", "dialog", "idle", 2, "200", announced("put CFU 101 200"), "");
     addCase("dialog: line breaks removed", "dialog", "idle", -1, "200\r\nAction: Originate",
-        announced(put("CF", "200Action: Originate"), "CF"), "");
+        announced("put CF 101 200Action: Originate"), "");
     addCase("dialog: refused, line breaks only", "dialog", "idle", 1, "\r\n", none, kNoNumber);
 }
 
@@ -278,11 +273,9 @@ void TestQuorAgentActions::menuFollowsTheState()
     QCOMPARE(shown, QStringLiteral("&Disable Forward*"));
 }
 
-// ---------------------------------------------------------------- calls
-
 void TestQuorAgentActions::callsAndTransfers()
 {
-    TQuorPhone *phone = m_fixture->phone();
+    TQuorPhone *phone = m_phone.get();
     const auto dialled
         = [phone] { return phone->currentCalls().isEmpty() ? QString() : phone->currentCalls().last()->dialled; };
     // Not free before idle, nor with a channel; no voicemail prefix: nothing.
@@ -300,12 +293,11 @@ void TestQuorAgentActions::callsAndTransfers()
     t->vmPrefix = QStringLiteral("*");
     t->info->buildForm();
     const std::pair<std::function<void()>, const char *> calls[]
-        = { { [t] { t->callButton->click(); }, "105" }, { [t] { t->info->callButton->click(); }, "105" },
-              { [t] { t->actionLeaveMessage->trigger(); }, "*105" }, { [t] { t->info->msgButton->click(); }, "*105" } };
+        = { { [t] { t->callButton->click(); }, "105" }, { [t] { t->info->msgButton->click(); }, "*105" } };
     for (const auto &[press, number] : calls) {
         press();
         QTRY_COMPARE(dialled(), QLatin1String(number));
-        QVERIFY(m_fixture->hangUpAll());
+        QVERIFY(hangUpAll());
     }
 
     // Transfers of the talking call: blind only when free; to voicemail by
@@ -315,18 +307,16 @@ void TestQuorAgentActions::callsAndTransfers()
     t->info->buildForm();
     QStringList targets;
     const auto transfer = [&](const std::function<void()> &press, const QString &target) {
-        QVERIFY(m_fixture->talkTo(QStringLiteral("300")));
+        QVERIFY(talkTo(QStringLiteral("300")));
         press();
         if (!target.isEmpty())
             targets << target;
-        QTRY_COMPARE(m_fixture->transferTargets(), targets);
-        QVERIFY(m_fixture->hangUpAll());
+        QTRY_COMPARE(transferTargets(), targets);
+        QVERIFY(hangUpAll());
     };
     transfer([t] { t->slotBlindTransfer(); }, QString());
-    transfer([t] { t->slotSendToVoiceMail(); }, QString());
     t->setIdle();
     transfer([t] { t->blindTransferButton->click(); }, QStringLiteral("4930102"));
-    transfer([t] { t->info->blindTransferButton->click(); }, QStringLiteral("4930102"));
     t->vmPrefix = QStringLiteral("9");
     t->mailbox = QStringLiteral("2102@default");
     t->setUnavailable();
@@ -350,10 +340,10 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
 
     // Outgoing calls pair by the dialled number. A held call dropped on the
     // tile paired with the talking call is joined to it.
-    TQuorCall *held = m_fixture->talkTo(QStringLiteral("301"));
+    TQuorCall *held = talkTo(QStringLiteral("301"));
     QVERIFY(held);
-    m_fixture->phone()->holdResume();
-    TQuorCall *partner = m_fixture->talkTo(QStringLiteral("302"));
+    m_phone->holdResume();
+    TQuorCall *partner = talkTo(QStringLiteral("302"));
     QVERIFY(partner);
     QCOMPARE(out->liveCurrentCall(), partner);
     QMimeData *data = held->toMimeData();
@@ -362,25 +352,26 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
     QCOMPARE(partner->state, int(CallTransferring));
 
     // Incoming ones by caller number and name, never as "<Unknown>".
-    TQuorCall *incoming = m_fixture->answerCallFrom(QStringLiteral("5551234"), QStringLiteral("Alice"));
-    QVERIFY(incoming);
+    m_dialogues << m_pbx->callEngine(m_phone->voip()->localPort(), "201", "5551234", "Alice");
+    QTRY_COMPARE_WITH_TIMEOUT(m_phone->currentCalls().size(), 3, 10000);
+    TQuorCall *incoming = m_phone->currentCalls().last();
+    m_phone->control();
+    QTRY_VERIFY_WITH_TIMEOUT(m_phone->isOwnCall(incoming) && incoming->state == CallTalking, 10000);
     QCOMPARE(in->currentCall, incoming);
     QVERIFY(!anonymous->currentCall && !unbound->currentCall);
 
     // The phone deletes its record when the call ends: the tile's pointer is
     // no call any more.
-    QVERIFY(m_fixture->hangUpAll());
+    QVERIFY(hangUpAll());
     QVERIFY(out->currentCall);
     QCOMPARE(out->liveCurrentCall(), nullptr);
 }
-
-// ---------------------------------------------------------------- drag and drop
 
 void TestQuorAgentActions::drops_data()
 {
     QTest::addColumn<bool>("popup"); // dropped on the tile's popup, else on the tile
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("payload"); // a "live", "ended" or "foreign" call, a "tile", or "text"
+    QTest::addColumn<QString>("payload"); // a "live", "ended" or "foreign" call, or a "tile"
     QTest::addColumn<bool>("inDrag"); // false: from another application
     QTest::addColumn<bool>("accepted");
     addCase("tile: a tile, busy or not", false, "", "tile", true, true);
@@ -389,12 +380,8 @@ void TestQuorAgentActions::drops_data()
     addCase("tile: from another application", false, "idle", "live", false, false);
     addCase("tile: an ended call", false, "idle", "ended", true, false);
     addCase("tile: a call not of the phone", false, "idle", "foreign", true, false);
-    addCase("tile: anything else", false, "idle", "text", true, false);
-    addCase("popup: a live call, idle", true, "idle", "live", true, true);
     addCase("popup: a live call, in a call", true, "idle;active", "live", true, true);
     addCase("popup: unavailable", true, "unavailable", "live", true, false);
-    addCase("popup: a tile", true, "idle", "tile", true, false);
-    addCase("popup: an ended call", true, "idle", "ended", true, false);
     addCase("popup: from another application", true, "idle", "live", false, false);
 }
 
@@ -405,20 +392,22 @@ void TestQuorAgentActions::drops()
     QFETCH(QString, payload);
     QFETCH(bool, inDrag);
     QFETCH(bool, accepted);
-    TQuorCall *talking = m_fixture->talkTo(QStringLiteral("300"));
+    TQuorCall *talking = talkTo(QStringLiteral("300"));
     QVERIFY(talking);
     QuorAgent *t = m_set.tile();
     m_set.run(t, steps);
     TQuorCall foreign;
     QMimeData *data = nullptr;
-    if (payload == QLatin1String("live"))
+    if (payload == QLatin1String("live")) {
         data = talking->toMimeData();
-    else if (payload == QLatin1String("foreign"))
+    } else if (payload == QLatin1String("foreign")) {
         data = foreign.toMimeData();
-    else if (payload == QLatin1String("ended"))
+    } else if (payload == QLatin1String("ended")) {
         data = std::make_unique<TQuorCall>()->toMimeData();
-    else
-        data = mime(payload == QLatin1String("tile") ? "txt/ext" : "text/plain", "102,Sales");
+    } else {
+        data = new QMimeData;
+        data->setData(QStringLiteral("txt/ext"), "102,Sales");
+    }
     QWidget *target = popup ? static_cast<QWidget *>(t->info) : t;
     bool entered = false;
     if (inDrag) {
@@ -430,7 +419,7 @@ void TestQuorAgentActions::drops()
     QCOMPARE(entered, accepted);
     // The tile takes the drop: a talking call goes blind to a free extension.
     if (accepted && payload == QLatin1String("live") && t->state == AgentIdle)
-        QTRY_COMPARE(m_fixture->transferTargets(), QStringList { QStringLiteral("101") });
+        QTRY_COMPARE(transferTargets(), QStringList { QStringLiteral("101") });
 }
 
 void TestQuorAgentActions::tilePayloadBothWays()
@@ -442,8 +431,7 @@ void TestQuorAgentActions::tilePayloadBothWays()
     target->setGroupName(QStringLiteral("Support"));
     QSignalSpy moves(target, &QuorAgent::newExtPosition);
 
-    // The tile's own drag: a move with the left button held, far enough from
-    // its corner.
+    // The tile's own drag: a move with the left button held.
     QByteArray payload;
     QTimer::singleShot(0, this, [&] {
         if (auto *drag = source->findChild<QDrag *>()) {
@@ -454,28 +442,20 @@ void TestQuorAgentActions::tilePayloadBothWays()
     });
     moveWithButtonHeld(source, QPoint(60, 30));
     QCOMPARE(payload, QByteArray("102,") + group.toUtf8());
-    const qsizetype drags = source->findChildren<QDrag *>().size();
-    moveWithButtonHeld(source, QPoint(2, 2));
-    QCOMPARE(source->findChildren<QDrag *>().size(), drags);
-
     QCOMPARE(moves.size(), 1);
     QCOMPARE(moves.at(0), (QVariantList { "102", group, "105", "Support" }));
 }
-
-// ---------------------------------------------------------------- going away
 
 void TestQuorAgentActions::goneOrClosed_data()
 {
     QTest::addColumn<QString>("how");
     addCase("dialog cancelled", "cancel");
-    addCase("dialog escaped", "escape");
     addCase("dialog closed", "close");
     addCase("dialog's tile removed", "removed");
     addCase("dialog's tile removed under the dialog's refusal box", "dialog box");
     addCase("tile removed in its own drag", "drag");
     addCase("tile removed under its refusal box", "tile box");
     addCase("tile removed under its popup's refusal box", "popup box");
-    addCase("tile removed outside its loops", "at once");
 }
 
 void TestQuorAgentActions::goneOrClosed()
@@ -483,7 +463,7 @@ void TestQuorAgentActions::goneOrClosed()
     // The dialog closes without sending and sets the menu's Forward switch
     // back; a tile and its windows go only once their own loops return.
     QFETCH(QString, how);
-    const bool closed = QStringList { "cancel", "escape", "close" }.contains(how);
+    const bool closed = how == QLatin1String("cancel") || how == QLatin1String("close");
     QuorAgent *t = m_set.tile();
     t->setIdle();
     QPointer<QuorAgent> tile(t);
@@ -494,10 +474,6 @@ void TestQuorAgentActions::goneOrClosed()
         t->actionFwd->trigger();
         dialog = t->cfDialog;
         QVERIFY(dialog && dialog->isVisible() && t->actionFwd->isChecked());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Enable Call Forwarding"));
-        QCOMPARE(dialog->labelWarning->text(),
-            QStringLiteral("Enable Forwarding for user <b>101</b><br>Please fill the Forwarding type <br>"
-                           "and the Destination Number."));
         dialog->Edit_fwd->setText(how == QLatin1String("dialog box") ? QString() : QStringLiteral("200"));
     } else {
         m_set.run(t, QStringLiteral("dnd"));
@@ -508,8 +484,6 @@ void TestQuorAgentActions::goneOrClosed()
                                                                           : static_cast<QObject *>(t);
     if (how == QLatin1String("cancel")) {
         dialog->buttonBox->button(QDialogButtonBox::Cancel)->click();
-    } else if (how == QLatin1String("escape")) {
-        QTest::keyClick(dialog, Qt::Key_Escape);
     } else if (how == QLatin1String("close")) {
         dialog->close();
     } else if (how == QLatin1String("dialog box")) {
@@ -520,8 +494,9 @@ void TestQuorAgentActions::goneOrClosed()
         QTimer::singleShot(0, this, [&] {
             t->removeSafely();
             QSignalSpy moves(t, &QuorAgent::newExtPosition);
-            QScopedPointer<QMimeData> data(mime("txt/ext", "105,Sales"));
-            QDropEvent drop(QPointF(5, 5), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QMimeData data;
+            data.setData(QStringLiteral("txt/ext"), "105,Sales");
+            QDropEvent drop(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
             t->drop(&drop);
             outOfUse = tile && t->isHidden() && t->isRemoved() && moves.isEmpty();
             endDrag();
@@ -537,7 +512,7 @@ void TestQuorAgentActions::goneOrClosed()
         t->removeSafely();
         QVERIFY(tile.isNull() && info.isNull());
     }
-    QVERIFY(closed || how == QLatin1String("removed") || how == QLatin1String("at once") || survivor);
+    QVERIFY(closed || how == QLatin1String("removed") || survivor);
     QVERIFY(!dialog || dialog->isHidden());
     QVERIFY(!tile || !tile->actionFwd->isChecked());
     QVERIFY(sent().isEmpty());
