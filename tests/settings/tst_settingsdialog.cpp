@@ -193,6 +193,11 @@ void TestSettingsDialog::pagesSurviveARestart()
         p.release("buttonApply");
         QCOMPARE(p.page(), int(PageMenu));
     }
+    // No password is stored as typed.
+    for (const QString &v : std::as_const(values)) {
+        if (v.contains(u"Passw"_s, Qt::CaseInsensitive))
+            QVERIFY2(!dir.read(u"quorer.xml"_s).contains(v.section(u'=', 1).toUtf8()), qPrintable(v));
+    }
     // The next start shows the page as it was applied.
     Panel p;
     p.release(button);
@@ -223,7 +228,6 @@ void TestSettingsDialog::userPage()
     p.key(Qt::Key_Return);
     // The manager follows the phone's server and hears of it after the phone.
     QCOMPARE(order, (QStringList { u"user"_s, u"manager"_s }));
-    QVERIFY(!dir.read(u"quorer.xml"_s).contains("pw7"));
 }
 
 void TestSettingsDialog::managerPage()
