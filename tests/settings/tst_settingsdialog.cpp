@@ -1,5 +1,5 @@
 // The settings panel's spine: the administrator lock and its password, load
-// problems, the pages across a restart, and the PBX user and manager pages.
+// problems, the pages across a restart, and the manager page.
 
 #include <QDir>
 #include <QTest>
@@ -19,7 +19,6 @@ private slots:
     void loadProblemsAreToldOnce();
     void pagesSurviveARestart_data();
     void pagesSurviveARestart();
-    void userPage();
     void managerPage();
 };
 
@@ -209,25 +208,6 @@ void TestSettingsDialog::pagesSurviveARestart()
                 + (edit ? edit->text() : static_cast<QAbstractButton *>(w)->isChecked() ? u"on"_s : u"off"_s);
     }
     QCOMPARE(shown, values);
-}
-
-void TestSettingsDialog::userPage()
-{
-    TestDataDir dir;
-    Panel p;
-    QStringList order;
-    connect(&p.settings, &TQuorSettings::signalUserSettingsChanged, [&] { order << u"user"_s; });
-    connect(&p.settings, &TQuorSettings::signalManagerSettingsChanged, [&] { order << u"manager"_s; });
-    // Typing and Back leaves the model alone.
-    p.release("buttonUser");
-    p.type("editUserName", u"typed"_s);
-    p.key(Qt::Key_Escape);
-    p.release("buttonUser");
-    QCOMPARE(p.text("editUserName"), QString());
-    p.type("editPassword", u"pw7"_s);
-    p.key(Qt::Key_Return);
-    // The manager follows the phone's server and hears of it after the phone.
-    QCOMPARE(order, (QStringList { u"user"_s, u"manager"_s }));
 }
 
 void TestSettingsDialog::managerPage()
