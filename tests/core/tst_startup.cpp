@@ -7,11 +7,11 @@
 
 #include <csignal>
 
-#include "core/XmlReader.h"
 #include "iax2/Frame.h"
 #include "mainwindow/QuitSignals.h"
 #include "settings/TQuorSettings.h"
 #include "testsupport/FakePbx.h"
+#include "testsupport/SettingsFile.h"
 
 namespace {
 
@@ -126,23 +126,17 @@ void TestStartup::quitSignal()
 {
     QFETCH(int, signalNumber);
 
-    // The account points at a fake PBX on the loopback.
     FakePbx pbx;
     pbx.addUser(QStringLiteral("201"), QStringLiteral("s3cret"));
     Program program;
     QVERIFY(QDir().mkpath(program.dataDir()));
-    XmlReader xml(program.dataDir() + QStringLiteral("quorer.xml"));
-    xml.createRoot(QStringLiteral("quorer"));
-    const QList<QStringList> keys { { QStringLiteral("agent"), QStringLiteral("server"), QStringLiteral("127.0.0.1") },
-        { QStringLiteral("agent"), QStringLiteral("port"), QString::number(pbx.port()) },
-        { QStringLiteral("agent"), QStringLiteral("uname"), QStringLiteral("201") },
-        { QStringLiteral("agent"), QStringLiteral("passwd"),
-            TQuorSettings::scramblePassword(QStringLiteral("s3cret")) },
-        { QStringLiteral("codecs"), QStringLiteral("ulaw"), QStringLiteral("yes") },
-        { QStringLiteral("codecs"), QStringLiteral("default"), QStringLiteral("ulaw") } };
-    for (const QStringList &k : keys)
-        xml.addValue(k.at(1), k.at(2), k.at(0));
-    QVERIFY(xml.save());
+    Paths::setDataDir(program.dataDir());
+    QVERIFY(writeSettingKeys({ { QStringLiteral("agent/server"), QStringLiteral("127.0.0.1") },
+        { QStringLiteral("agent/port"), QString::number(pbx.port()) },
+        { QStringLiteral("agent/uname"), QStringLiteral("201") },
+        { QStringLiteral("agent/passwd"), TQuorSettings::scramblePassword(QStringLiteral("s3cret")) },
+        { QStringLiteral("codecs/ulaw"), QStringLiteral("yes") },
+        { QStringLiteral("codecs/default"), QStringLiteral("ulaw") } }));
 
     QVERIFY2(startRunning(program), program.said());
     QTRY_VERIFY2_WITH_TIMEOUT(pbx.regAcks() >= 1, program.said(), 20000);

@@ -1,6 +1,6 @@
-// The list behind calls, logs, contacts and servers: order, selection, search,
-// menu actions and the row limit as scripts; what a row shows; menus and drags
-// that outlive their row; the scroll bar; and the drag data of the records.
+// The list behind calls, logs, contacts and servers: scripted order, selection,
+// search, menu actions and row limit; what a row shows; menus and drags that
+// outlive their row; the scroll bar; and the drag data of the records.
 
 #include <QApplication>
 #include <QDrag>
@@ -83,37 +83,29 @@ void TestTQuorTable::script_data()
     const QString names = QStringLiteral("sort +Carl +Adam +Anna +Annabel +Bob +bobby ");
     const QString sorted = QStringLiteral("Adam Anna Annabel Bob bobby Carl");
     row("new rows on top; the first is selected once", "+a +b", "b a", "a", "a");
-    row("selecting announces", "+a +b @b", "b a", "b", "a b");
     row("sorted: case ignored, equal captions keep their order",
         "+delta +Bravo +alpha @Bravo sort +Charlie +ALPHA +zulu", "alpha ALPHA Bravo Charlie delta zulu", "Bravo",
         "delta Bravo");
     row("sorted rename moves the row", "sort +a +b +c @b b=z", "a c z", "z", "a b");
-    row("unsorted rename keeps the place", "+a +b a=z", "b z", "z", "a");
     row("a batch sorts once as single adds would", "sort { +b +A +a +c +B }", "A a b B c", "b", "b");
     row("relabel sorts by the new captions", "sort +ab +ca @ca tail", "a b", "a", "ab ca");
     row("remove below the selection", "+d +c +b +a @b -d", "a b c", "b", "d b");
-    row("remove above the selection", "+d +c +b +a @c -a", "b c d", "c", "d c");
     row("remove the selected: the next", "+d +c +b +a @b -b", "a c d", "c", "d b c");
     row("remove the selected last: the one above", "+d +c +b +a -d", "a b c", "c", "d c");
     row("a record listed twice keeps its other row", "+a &a=b -a -a", "", "", "a a");
-    row("search: longest prefix", names + "?annab", sorted, "Annabel", "Carl Annabel");
-    row("search ignores case", names + "?BOBB", sorted, "bobby", "Carl bobby");
+    row("search: longest prefix, case ignored", names + "?ANNAB", sorted, "Annabel", "Carl Annabel");
     row("search: a tie goes to the first", names + "?an", sorted, "Anna", "Carl Anna");
-    row("search: text longer than the caption", names + "?bobsleigh", sorted, "Bob", "Carl Bob");
     row("search: no common prefix, the first", names + "?xyz", sorted, "Adam", "Carl Adam");
     row("search: equal prefixes do not stop a sorted scan", "sort +a +ab +ac ?ac", "a ab ac", "ac", "a ac");
     row("search: an unsorted list scans every row", "+annabel +zed +anna ?annabel", "anna zed annabel", "annabel",
         "annabel annabel");
-    row("search in an empty list selects nothing", "?x", "", "", "");
     row("up and down stay within the list", "+c +b +a @a down down down up", "a b c", "b", "c a b c b");
-    row("keys on an empty list", "down up", "", "", "");
     row("a menu's row is selected before its action", "+a +b !b", "b a", "b", "a b edit:b");
     row("a row removed by its own menu's signal outlives it", "+a +b xb", "a", "a", "a b a gone:b");
     row("row limit drops the oldest", "limit3 +0 +1 +2 +3 +4", "4 3 2", "2", "0 1 2", "0 1");
     row("sorted list drops the oldest by age", "sort limit2 +zulu +alpha +mike", "alpha mike", "mike", "zulu mike",
         "zulu");
     row("lowering the limit drops at once", "+a +b +c limit1", "c", "c", "a b c", "a b");
-    row("limit 0 is no limit", "limit1 +a limit0 +b", "b a", "a", "a");
 }
 
 // Steps: "+a" adds a row for a new record a, "-a" removes a's row, "@a"
@@ -200,12 +192,10 @@ void TestTQuorTable::privacyMasking_data()
     const auto row = [](const char *name, const char *text, const char *masked) {
         QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(masked);
     };
-    row("plain number", "5551234", "xxxx234");
     row("name and number", "John Smith <5551234>", "John Smith <xxxx234>");
     row("international with separators", "+49 30 1234-567", "+xx xx xxxx-567");
     row("three digits or fewer stay", "ext 201", "ext 201");
     row("separate numbers", "tel 5551234, fax 5559876", "tel xxxx234, fax xxxx876");
-    row("lone plus", "a + b", "a + b");
 }
 
 void TestTQuorTable::privacyMasking()
@@ -216,20 +206,15 @@ void TestTQuorTable::privacyMasking()
 }
 
 // What a row shows and offers: the second line, tooltip and masked numbers
-// (also in a sorted copy), blinking in a list of active calls only, its menu,
-// and drag data for calls.
+// (also in a sorted copy), blinking while ringing only, its menu, and drag
+// data for calls.
 void TestTQuorTable::rowState()
 {
-    QWidget parent;
-    TQuorTable passive(&parent, false);
-    QCOMPARE(passive.findChild<QTimer *>(), nullptr);
-    TQuorTable table(&parent, true);
-    table.setTableGeometry(0, 0, 170, 182);
-    std::deque<TQuorCall> records;
-    TQuorCall *ringing = &records.emplace_back();
-    TQuorCall *talking = &records.emplace_back();
+    ShownList list;
+    TQuorTable &table = *list.table;
+    TQuorCall *ringing = list.ringing;
+    table.removeRow(ringing);
     table.addRow(RowIncomingRinging, ringing, QStringLiteral("John 5551234"), QStringLiteral("No company"));
-    table.addRow(RowTalking, talking, QStringLiteral("talking"), QStringLiteral("12:00"));
     TQuorTableRow *row = table.rowOf(ringing);
     QCOMPARE(row->timeText(), QString()); // "No company" stands for no second line
     QCOMPARE(row->toolTipText(), QStringLiteral("John 5551234"));
@@ -239,17 +224,13 @@ void TestTQuorTable::rowState()
     QCOMPARE(row->shownText(), QStringLiteral("John xxxx234"));
     QCOMPARE(row->shownToolTip(), QStringLiteral("Call from xxxx234"));
     QCOMPARE(row->text(), QStringLiteral("John 5551234")); // kept for sorting and search
-    table.addRow(RowMissed, &records.emplace_back(), QStringLiteral("5559876"), QString());
-    QCOMPARE(table.rows().first()->shownText(), QStringLiteral("xxxx876"));
-    // A sorted copy keeps the list's place and flags, each row's kind and record.
+    // A sorted copy keeps the list's flags, each row's kind and record.
     const TQuorTable copy(&table);
-    QCOMPARE(captions(copy), QStringLiteral("5559876 John 5551234 talking"));
+    QCOMPARE(captions(copy), QStringLiteral("John 5551234 talking"));
     QVERIFY(copy.privacy() && copy.isActiveCallList() && copy.geometry() == table.geometry());
-    QCOMPARE(copy.rows().at(1)->kind(), int(RowIncomingRinging));
-    QCOMPARE(copy.rows().at(1)->call(), ringing);
-    QCOMPARE(copy.rows().first()->shownText(), QStringLiteral("xxxx876"));
-    table.setPrivacy(false);
-    QCOMPARE(row->shownToolTip(), QStringLiteral("Call from 5551234"));
+    QCOMPARE(copy.rows().first()->kind(), int(RowIncomingRinging));
+    QCOMPARE(copy.rows().first()->call(), ringing);
+    QCOMPARE(copy.rows().first()->shownText(), QStringLiteral("John xxxx234"));
 
     QTimer *timer = table.findChild<QTimer *>();
     QVERIFY(timer && timer->isActive());
@@ -257,29 +238,26 @@ void TestTQuorTable::rowState()
     for (bool &phase : phases) {
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
         phase = row->blinkPhase();
-        QVERIFY(!table.rowOf(talking)->blinkPhase());
+        QVERIFY(!table.rows().last()->blinkPhase());
     }
     QVERIFY(phases[0] != phases[1]);
     table.setRowKind(RowTalking, ringing); // answered: no more blinking
-    for (int i = 0; i < 2; ++i) {
-        QVERIFY(!row->blinkPhase());
-        QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
-    }
+    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+    QVERIFY(!row->blinkPhase());
     table.setRowKind(RowKeep, ringing);
     QCOMPARE(row->kind(), int(RowTalking));
 
     // A missed-call row that is really an error message has nobody to call back.
     using Actions = QList<TQuorTableRow::MenuAction>;
-    QCOMPARE(TQuorTableRow::menuActions(RowMissed, talking), Actions());
-    talking->number = QStringLiteral("201");
-    QCOMPARE(TQuorTableRow::menuActions(RowMissed, talking), Actions({ TQuorTableRow::ActionCall }));
-    QCOMPARE(TQuorTableRow::menuActions(RowContact, nullptr), Actions());
+    TQuorCall missed;
+    QCOMPARE(TQuorTableRow::menuActions(RowMissed, &missed), Actions());
+    missed.number = QStringLiteral("201");
+    QCOMPARE(TQuorTableRow::menuActions(RowMissed, &missed), Actions({ TQuorTableRow::ActionCall }));
 
     const std::unique_ptr<QMimeData> data(row->mimeData());
     QCOMPARE(TQuorCall::fromMimeData(data.get()), ringing);
-    TQuorCall *contact = &records.emplace_back();
-    table.addRow(RowContact, contact, QStringLiteral("contact"), QString());
-    QCOMPARE(table.rowOf(contact)->mimeData(), nullptr);
+    table.addRow(RowContact, &missed, QStringLiteral("contact"), QString());
+    QCOMPARE(table.rowOf(&missed)->mimeData(), nullptr);
 }
 
 void TestTQuorTable::rowGoesWhileItsMenuOrDragIsOpen_data()
@@ -377,10 +355,6 @@ void TestTQuorTable::scrollFollowsRows()
     add(6);
     QCOMPARE(table->findChildren<TQuorTableRowView *>().size(), 3); // widgets for the lines in view only
     scroll->setValue(4);
-    QCOMPARE(state(), "shown 4/7 top 4");
-    table->hide();
-    QCOMPARE(state(), "hidden 4/7 top 4");
-    table->show();
     // Small wheel steps add up to one row per notch.
     const QPoint at(10, 10);
     for (int i = 0; i < 4; ++i) {
@@ -391,12 +365,8 @@ void TestTQuorTable::scrollFollowsRows()
     while (table->rowCount() > 3)
         table->removeRow(table->rows().first()->call());
     QCOMPARE(state(), "hidden 0/0 top 0");
-    add(1);
-    table->detachScroll();
-    scroll->setValue(1);
-    QCOMPARE(state(), "hidden 1/1 top 0");
     // A list deleted with its bar attached takes the bar off the screen.
-    table->attachScroll(scroll);
+    add(1);
     QVERIFY(scroll->isVisible());
     delete table;
     QVERIFY(!scroll->isVisible());
@@ -409,9 +379,7 @@ void TestTQuorTable::foreignDataResolvesToNothing_data()
 
     static TQuorCall other;
     QTest::newRow("zero") << QByteArray("0") << QByteArray();
-    QTest::newRow("garbage") << QByteArray("12abc") << QByteArray();
-    QTest::newRow("unknown address") << QByteArray::number(qulonglong(reinterpret_cast<quintptr>(&other)) + 8)
-                                     << QByteArray();
+    QTest::newRow("unknown address") << QByteArray::number(quintptr(&other) + 8) << QByteArray();
     QTest::newRow("no serial") << QByteArray() << QByteArray("-");
     QTest::newRow("another call's serial") << QByteArray() << QByteArray::number(other.serial());
 }

@@ -25,7 +25,7 @@ private:
 };
 
 // The widgets become members of one class and are looked up by name (the
-// hosted LDAP page is a class of its own), and hold what they show.
+// hosted LDAP page is a class of its own); passwords and PBX texts are safe.
 void TestForms::namesAndFields()
 {
     QStringList names;
@@ -34,20 +34,14 @@ void TestForms::namesAndFields()
     for (const QObject *o : m_host.findChild<TQuorLdapSettings *>()->findChildren<QObject *>())
         names.removeOne(o->objectName());
     names.removeIf([](const QString &name) { return name.isEmpty() || name.startsWith(QLatin1String("qt_")); });
-    QStringList unique = names;
-    unique.removeDuplicates();
-    for (const QString &name : std::as_const(unique))
-        names.removeOne(name);
-    QVERIFY2(names.isEmpty(), qPrintable(names.join(u' '))); // what is left is named twice
+    const QStringList all = names;
+    names.removeDuplicates();
+    QCOMPARE(all.size(), names.size());
 
     const auto passwords = m_host.findChildren<QLineEdit *>(QRegularExpression(QStringLiteral("(?i)passw")));
     QVERIFY(!passwords.isEmpty());
     for (const QLineEdit *edit : passwords)
         QVERIFY2(edit->echoMode() == QLineEdit::Password, qPrintable(edit->objectName()));
-    // The primary codec is one choice: the radios share one parent.
-    m_host.radioGSM->setChecked(true);
-    m_host.radioULAW->setChecked(true);
-    QVERIFY(!m_host.radioGSM->isChecked());
     // Status texts come from the PBX (names, numbers): never read as markup.
     QCOMPARE(m_host.labelMessage->textFormat(), Qt::PlainText);
 }

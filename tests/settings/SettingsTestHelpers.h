@@ -109,7 +109,6 @@ struct Panel
     void unlock(const QString &password = kShippedPassword)
     {
         release("buttonAdmin");
-        // Return in the edit reaches the panel.
         type("editLockPassword", password);
         QTest::keyClick(w("editLockPassword"), Qt::Key_Return);
     }

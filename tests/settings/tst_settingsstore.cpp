@@ -43,7 +43,6 @@ private slots:
     void initTestCase() { Paths::init(); }
     void firstStartWritesEveryDefault();
     void missingKeysAreCompleted();
-    void optionsSurviveARestart();
     void passwords_data();
     void passwords();
     void ports_data();
@@ -94,33 +93,6 @@ void TestSettingsStore::missingKeysAreCompleted()
     const QByteArray before = dir.read(u"quorer.xml"_s);
     const Loaded again;
     QCOMPARE(dir.read(u"quorer.xml"_s), before);
-}
-
-void TestSettingsStore::optionsSurviveARestart()
-{
-    TestDataDir dir;
-    {
-        Loaded loaded;
-        // Every value the opposite of its default, every text its own.
-        SettingsStore::Options o;
-        o.onTop = o.dnd = o.forward = o.busy = o.forwardVm = o.fwdBusy = o.fwdNoAnswer = o.agent = o.vm = true;
-        o.trayIcon = o.fwdAll = false;
-        QString *texts[] = { &o.fwdNumber, &o.dndFamily, &o.dndNumber, &o.fwdFamilyAll, &o.fwdFamilyBusy,
-            &o.fwdFamilyNoAnswer, &o.vmPrefix, &o.parkingLot, &o.vmNumber, &o.vmUser, &o.vmPassword };
-        for (int i = 0; i < int(std::size(texts)); ++i)
-            *texts[i] = QString::number(9100 + i);
-        loaded.store.writeOptions(o);
-        QVERIFY(loaded.store.save());
-    }
-    const QStringList written = entries();
-    QVERIFY(!written.contains(u"options/vm_passwd=9110"_s));
-    // What the next start reads, written back, is the same file.
-    Loaded restarted;
-    restarted.store.writeOptions(restarted.store.options());
-    QVERIFY(restarted.store.save());
-    QCOMPARE(entries(), written);
-    // Busy is the first type set: its family is the one in use.
-    QCOMPARE(restarted.store.currentFwdFamily(), u"9104"_s);
 }
 
 void TestSettingsStore::passwords_data()

@@ -6,9 +6,8 @@
 
 #include "ami/ManagerSocket.h"
 
-// Waits until a client socket has handled everything its server sent before:
-// it sends a Ping that a FakeAmiServer with answerPings() answers, behind all
-// it has written, with a UserEvent carrying the ping's mark.
+// Waits until a client socket has handled all its FakeAmiServer sent before:
+// the server's answerPings() answers a marked Ping behind all it has written.
 class AmiSync : public QObject
 {
 public:

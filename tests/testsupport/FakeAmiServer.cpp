@@ -21,25 +21,10 @@ bool FakeAmiServer::listen(quint16 port)
     return true;
 }
 
-quint16 FakeAmiServer::port() const
-{
-    return m_port;
-}
-
 void FakeAmiServer::close()
 {
     m_server->close();
     dropClient();
-}
-
-void FakeAmiServer::addRule(const QString &action, const QByteArray &reply, const QString &actionId)
-{
-    m_rules.append({ action, actionId, reply, {} });
-}
-
-void FakeAmiServer::addResponder(const QString &action, Responder responder, const QString &actionId)
-{
-    m_rules.append({ action, actionId, {}, std::move(responder) });
 }
 
 void FakeAmiServer::answerPings()
@@ -87,12 +72,6 @@ QString FakeAmiServer::valueOf(const QStringList &action, const QString &key)
             return line.mid(prefix.size()).trimmed();
     }
     return QString();
-}
-
-void FakeAmiServer::clearReceived()
-{
-    m_actions.clear();
-    m_received.clear();
 }
 
 void FakeAmiServer::onNewConnection()

@@ -11,21 +11,12 @@
 class QTcpServer;
 class QTcpSocket;
 
-// A stand-in PBX manager port for tests, on 127.0.0.1 and a free port.
-//
-// On each connection it greets like a PBX: one line without ": " and no empty
-// line after it. It cuts what the client sends into actions at the empty line
-// and records each one (lines without "\r\n"). An empty line that arrives
-// with no action before it is answered the way a PBX answers an empty action
-// ("Response: Error" / "Message: Missing action in request"), which is what
-// carries the greeting away before a client's login.
-//
-// Rules script the answers: the first rule whose action name matches the
-// action's "Action" value (case-insensitive) and, when the rule names one, its
-// ActionID, sends its reply; "{ActionID}" in a reply is replaced by the
-// request's ActionID. Events and raw bytes can be pushed at any time, and the
-// connection can be dropped. One client at a time: a new connection replaces
-// the previous one.
+// A stand-in PBX manager port on 127.0.0.1. It greets like a PBX (one line,
+// no empty line after it), records each action the client sends, and answers
+// an empty action as a PBX does, which carries the greeting away before a
+// login. The first rule matching the action's name (case-insensitive) and its
+// ActionID, when the rule names one, answers; "{ActionID}" in a reply becomes
+// the request's. One client at a time: a new connection replaces the last.
 class FakeAmiServer : public QObject
 {
     Q_OBJECT
@@ -36,25 +27,26 @@ public:
     explicit FakeAmiServer(QObject *parent = nullptr);
     ~FakeAmiServer() override;
 
-    // Listens on 127.0.0.1, on the given port or, with 0, on one the system
-    // chooses; port() stays known after close(), so the same port can be
-    // listened on again.
+    // Port 0 lets the system choose; port() outlives close() so the PBX can come back on it.
     bool listen(quint16 port = 0);
-    quint16 port() const;
+    quint16 port() const { return m_port; }
     // Stops listening and drops the client: the PBX is down.
     void close();
 
     void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
     void setAnswerEmptyActions(bool on) { m_answerEmpty = on; }
 
-    void addRule(const QString &action, const QByteArray &reply, const QString &actionId = QString());
-    // A rule whose reply is made from the request (its lines, as recorded);
-    // "{ActionID}" is replaced in it as in a fixed reply. An empty reply
-    // sends nothing.
+    void addRule(const QString &action, const QByteArray &reply, const QString &actionId = QString())
+    {
+        m_rules.append({ action, actionId, reply, {} });
+    }
+    // A reply made from the request's lines; an empty reply sends nothing.
     using Responder = std::function<QByteArray(const QStringList &action)>;
-    void addResponder(const QString &action, Responder responder, const QString &actionId = QString());
-    // Answers every "Action: Ping" with "Event: UserEvent", "UserEvent: Sync"
-    // and "Mark: " + its ActionID, behind everything written before (AmiSync).
+    void addResponder(const QString &action, Responder responder, const QString &actionId = QString())
+    {
+        m_rules.append({ action, actionId, {}, std::move(responder) });
+    }
+    // Answers each Ping with a "UserEvent: Sync" event marked with its ActionID (AmiSync).
     void answerPings();
     // Answers "Action: Login" with success (or the PBX's refusal).
     void addLoginRule(bool accept = true);
@@ -67,12 +59,16 @@ public:
     void dropClient();
 
     bool hasClient() const;
-    // Every action received so far, over all connections, in order.
+    // Every action received, over all connections, in order.
     QList<QStringList> actions() const { return m_actions; }
     // The value of key in an action ("" when absent); keys compare case-insensitively.
     static QString valueOf(const QStringList &action, const QString &key);
     QByteArray received() const { return m_received; }
-    void clearReceived();
+    void clearReceived()
+    {
+        m_actions.clear();
+        m_received.clear();
+    }
 
 signals:
     void clientConnected();

@@ -21,11 +21,6 @@ QString TestDataDir::path() const
     return Paths::dataDir();
 }
 
-QString TestDataDir::filePath(const QString &name) const
-{
-    return path() + name;
-}
-
 QString TestDataDir::write(const QString &name, const QByteArray &bytes) const
 {
     const QString p = filePath(name);

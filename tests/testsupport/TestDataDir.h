@@ -14,7 +14,7 @@ public:
     bool isValid() const { return m_dir.isValid(); }
     // Ends in "/".
     QString path() const;
-    QString filePath(const QString &name) const;
+    QString filePath(const QString &name) const { return path() + name; }
 
     // Writes bytes to a file in the directory (for fixtures); returns its path.
     QString write(const QString &name, const QByteArray &bytes) const;

@@ -1,5 +1,7 @@
-// The options page with its DND, forward and voicemail sub-forms, the toggles
-// the phone uses, and the agent login page, driven offscreen.
+// The pages the phone's calls depend on, driven as the user drives them and
+// checked in the model and in "quorer.xml": options with their DND and forward
+// sub-forms and the phone's toggles, audio devices, codecs with Speex, actions,
+// and the agent login page.
 
 #include <QComboBox>
 #include <QListWidget>
@@ -8,6 +10,17 @@
 #include "SettingsTestHelpers.h"
 
 namespace {
+
+// One input-and-output device, one output-only, one ring device.
+const std::vector<iax2::AudioDeviceInfo> kDevices = { { 7, "Headset", 1 | 2 }, { 3, "Speakers", 2 }, { 9, "Bell", 4 } };
+
+QList<int> audioIds(const TQuorSettings &s)
+{
+    int input, output, ring;
+    bool both, mute;
+    s.getAudioDevices(&input, &output, &ring, &both, &mute);
+    return { input, output, ring, both, mute };
+}
 
 // "dnd", "forward" or both, then the forward family.
 QString phoneOptions(const TQuorSettings &s)
@@ -20,52 +33,26 @@ QString phoneOptions(const TQuorSettings &s)
 
 } // namespace
 
-class TestOptionsPages : public QObject
+class TestSettingsPages : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase() { Paths::init(); }
-    void subFormsAndPageIds();
     void forwardTypeRule();
     void applySubForm_data();
     void applySubForm();
     void togglesAndSetters();
     void fillWhileAnotherPageIsOpen();
+    void speexNumbers_data();
+    void speexNumbers();
+    void codecs();
+    void audioDevices();
+    void actions();
     void agentPage();
 };
 
-void TestOptionsPages::subFormsAndPageIds()
-{
-    TestDataDir dir;
-    Panel p;
-    p.release("buttonOptions");
-    QCOMPARE(p.page(), int(PageOptions));
-    p.check("boxDND", true);
-    QCOMPARE(p.page(), int(PageDndForm));
-    QVERIFY(p.visible("frameOptDND"));
-    p.check("boxVM", true); // one sub-form at a time; the page id stays
-    QVERIFY(p.visible("frameOptVM") && !p.visible("frameOptDND"));
-    QCOMPARE(p.page(), int(PageDndForm));
-    p.check("boxFwdAll", true);
-    QCOMPARE(p.page(), int(PageFwdForm));
-    QVERIFY(p.visible("frameOptFWD") && !p.visible("frameOptVM"));
-    p.check("boxFwdAll", false);
-    QVERIFY(!p.visible("frameOptFWD"));
-
-    // Back from a sub-form's page id returns to the options page, then to the menu.
-    p.key(Qt::Key_Escape);
-    QCOMPARE(p.page(), int(PageOptions));
-    QVERIFY(p.visible("framePhoneOptions"));
-    p.key(Qt::Key_Escape);
-    QCOMPARE(p.page(), int(PageMenu));
-    // Reopened, the fill puts the unapplied box back.
-    p.release("buttonOptions");
-    QCOMPARE(p.page(), int(PageOptions));
-    QVERIFY(!p.checked("boxDND") && !p.visible("frameOptDND"));
-}
-
-void TestOptionsPages::forwardTypeRule()
+void TestSettingsPages::forwardTypeRule()
 {
     TestDataDir dir;
     Panel p;
@@ -86,7 +73,7 @@ void TestOptionsPages::forwardTypeRule()
     QCOMPARE(phoneOptions(p.settings), u"CFB"_s);
 }
 
-void TestOptionsPages::applySubForm_data()
+void TestSettingsPages::applySubForm_data()
 {
     QTest::addColumn<QByteArray>("options");
     QTest::addColumn<QByteArray>("box");
@@ -102,18 +89,15 @@ void TestOptionsPages::applySubForm_data()
     const QString fwd = u"Call Forward"_s;
     QTest::newRow("dnd on") << ""_ba << "boxDND"_ba << true << QString() << QString() << 3 << "yes" << 1;
     QTest::newRow("dnd on while forwarding") << forwardOn << "boxDND"_ba << true << QString() << dnd << 14 << "no" << 0;
-    QTest::newRow("dnd ticked and unticked")
-        << ""_ba << "boxDND"_ba << false << QString() << QString() << 3 << "no" << 0;
     QTest::newRow("forward on") << ""_ba << "boxFwdAll"_ba << true << "306" << QString() << 3 << "yes" << 1;
     QTest::newRow("forward on, number untouched")
         << ""_ba << "boxFwdAll"_ba << true << "forward number here" << fwd << 15 << "no" << 0;
-    QTest::newRow("forward on, no number") << ""_ba << "boxFwdAll"_ba << true << QString() << fwd << 15 << "no" << 0;
     QTest::newRow("forward on during dnd")
         << "<dnd>yes</dnd>"_ba << "boxFwdAll"_ba << true << "306" << fwd << 15 << "no" << 0;
     QTest::newRow("forward off") << forwardOn << "boxFwdAll"_ba << false << "305" << QString() << 3 << "no" << 1;
 }
 
-void TestOptionsPages::applySubForm()
+void TestSettingsPages::applySubForm()
 {
     QFETCH(QByteArray, options);
     QFETCH(QByteArray, box);
@@ -149,7 +133,7 @@ void TestOptionsPages::applySubForm()
     QCOMPARE(stored("options", "dnd_fam"), error.isEmpty() ? u"DNDX"_s : u"DND"_s);
 }
 
-void TestOptionsPages::togglesAndSetters()
+void TestSettingsPages::togglesAndSetters()
 {
     TestDataDir dir;
     writeSettings(dir, "<options><dnd>yes</dnd><forward>yes</forward><fwd_num></fwd_num></options>");
@@ -168,30 +152,21 @@ void TestOptionsPages::togglesAndSetters()
     QCOMPARE(dndSpy.count() + fwdSpy.count(), 2);
 
     // A toggle changes its option alone.
-    settings.toggleOnTop();
     settings.toggleBusy();
-    QCOMPARE(stored("options", "ontop"), u"yes"_s);
     QCOMPARE(stored("options", "busy"), u"yes"_s);
-    QCOMPARE(stored("options", "traicon"), u"yes"_s);
-    QCOMPARE(options.count(), 4);
+    QCOMPARE(stored("options", "ontop"), u"no"_s);
+    QCOMPARE(options.count(), 3);
 
-    // Switching on checks the other and the number; the untouched default is none.
-    settings.setForward(false, u"forward number here"_s, QString());
-    settings.applyForward();
+    // Switching on checks the other; the phone's setters store what the PBX reports.
     settings.setForward(true, u"305"_s, u"CFB"_s);
-    QCOMPARE(stored("options", "fwd_num"), u"305"_s);
     QCOMPARE(stored("options", "asterisk_fwd_busy"), u"yes"_s);
     QCOMPARE(phoneOptions(settings), u"forward CFB"_s);
     settings.applyDND();
-    settings.setDNDState(true);
-    settings.setForwardState(false);
-    settings.applyForward();
-    QCOMPARE(boxes.titles, (QStringList { u"Call Forward"_s, u"Do Not Disturb"_s, u"Call Forward"_s }));
-    QCOMPARE(phoneOptions(settings), u"dnd CFB"_s);
+    QCOMPARE(boxes.titles, QStringList { u"Do Not Disturb"_s });
     QCOMPARE(dndSpy.count() + fwdSpy.count(), 2);
 }
 
-void TestOptionsPages::fillWhileAnotherPageIsOpen()
+void TestSettingsPages::fillWhileAnotherPageIsOpen()
 {
     TestDataDir dir;
     Panel p;
@@ -206,7 +181,138 @@ void TestOptionsPages::fillWhileAnotherPageIsOpen()
     QCOMPARE(filters.count(), 1);
 }
 
-void TestOptionsPages::agentPage()
+void TestSettingsPages::speexNumbers_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("storedText");
+
+    auto row = [](const char *name, const char *key, const char *typed, const char *shown, const char *file) {
+        QTest::newRow(name) << QByteArray(key) << QString::fromLatin1(typed) << QString::fromLatin1(shown)
+                            << QString::fromLatin1(file);
+    };
+    row("quality above 9", "quality", "12", "9", "9");
+    row("quality letters", "quality", "abc", "-1", "-1");
+    row("quality nan", "quality", "nan", "-1", "-1");
+    row("quality inf", "quality", "inf", "9", "9");
+    row("cbr kbit/s", "cbr", "8", "8", "8000");
+    row("cbr fraction", "cbr", "8.5", "-1", "-1");
+    row("cbr beyond int", "cbr", "3000000", "2147483", "2147483000");
+    row("abr negative", "abr", "-2", "0", "0");
+    row("complexity above 9", "complexity", "15", "9", "9");
+    row("complexity empty", "complexity", "", "3", "3");
+}
+
+void TestSettingsPages::speexNumbers()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, storedText);
+    const QByteArray edit = "editSpeex" + key.left(1).toUpper() + key.mid(1);
+
+    TestDataDir dir;
+    Panel p;
+    p.release("buttonCodecs");
+    // With the defaults on there is no enhanced decoding to set.
+    QVERIFY(!p.w("boxSpeexEnhanced")->isEnabled());
+    p.check("boxSpeexSettings", false);
+    p.check("boxSpeexEnhanced", false);
+    p.type(edit.constData(), typed);
+    p.release("buttonApply");
+    QCOMPARE(p.text(edit.constData()), shown);
+    QCOMPARE(stored("speex", key.constData()), storedText);
+    int enhance, cbr, vbr, abr, complexity;
+    float quality;
+    p.settings.getSpeexSettings(&enhance, &quality, &cbr, &vbr, &abr, &complexity);
+    const QMap<QByteArray, QString> got { { "quality", QString::number(double(quality), 'g', 6) },
+        { "cbr", QString::number(cbr) }, { "abr", QString::number(abr) },
+        { "complexity", QString::number(complexity) } };
+    QCOMPARE(got.value(key), storedText);
+    QCOMPARE(enhance, 0);
+    // The next visit opens on the sub-form.
+    p.release("buttonCodecs");
+    QVERIFY(p.visible("frameOptSpeex") && !p.checked("boxSpeexEnhanced"));
+}
+
+void TestSettingsPages::codecs()
+{
+    TestDataDir dir;
+    Panel p;
+    QStringList order;
+    connect(&p.settings, &TQuorSettings::signalAudioCodecsSettingsChanged, [&] { order << u"codecs"_s; });
+    connect(&p.settings, &TQuorSettings::signalAudioSpeexSettingsChanged, [&] { order << u"speex"_s; });
+    const char *const boxes[] = { "boxGSM", "boxULAW", "boxALAW", "boxSPEEX", "boxILBC" };
+    const int bits[] = { 2, 4, 8, 512, 1024 };
+    // Each codec alone; the preferred codec need not be allowed.
+    for (int i = 0; i < 5; ++i) {
+        p.release("buttonCodecs");
+        for (int j = 0; j < 5; ++j)
+            p.check(boxes[j], i == j);
+        p.check(i == 2 ? "radioSPEEX" : "radioALAW", true);
+        p.release("buttonApply");
+        int allowed = 0, preferred = 0;
+        p.settings.getCodecs(&allowed, &preferred);
+        QCOMPARE(allowed, bits[i]);
+        QCOMPARE(preferred, i == 2 ? 512 : 8);
+    }
+    QCOMPARE(order.mid(0, 2), (QStringList { u"codecs"_s, u"speex"_s }));
+    QCOMPARE(order.size(), 10);
+}
+
+void TestSettingsPages::audioDevices()
+{
+    TestDataDir dir;
+    // An unplugged headset: the page shows the device used for this run.
+    writeSettings(dir, "<audio><output_dev>USB headset</output_dev></audio>");
+    Panel p(kDevices);
+    QSignalSpy changed(&p.settings, &TQuorSettings::signalAudioDevSettingsChanged);
+    QCOMPARE(audioIds(p.settings), (QList<int> { 7, 7, 9, 0, 0 }));
+    p.release("buttonAudioOpt");
+    QComboBox *output = p.w<QComboBox>("comboOutputDevices");
+    QCOMPARE(output->currentText(), u"Headset"_s);
+    // Back changes nothing; Apply stores what the page shows, by name.
+    output->setCurrentIndex(1);
+    p.release("buttonBack");
+    p.release("buttonAudioOpt");
+    QCOMPARE(output->currentText(), u"Headset"_s);
+    QCOMPARE(stored("audio", "output_dev"), u"USB headset"_s);
+    output->setCurrentIndex(1);
+    p.w<QComboBox>("comboInputDevices")->setCurrentIndex(-1);
+    p.check("boxMuteRingDev", true);
+    p.release("buttonApply");
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(audioIds(p.settings), (QList<int> { -1, 3, 9, 0, 1 }));
+    QCOMPARE(stored("audio", "output_dev"), u"Speakers"_s);
+    QCOMPARE(stored("audio", "input_dev"), QString());
+    QCOMPARE(stored("audio", "ringing_dev"), u"Bell"_s);
+    QCOMPARE(stored("audio", "muteRing"), u"yes"_s);
+}
+
+void TestSettingsPages::actions()
+{
+    TestDataDir dir;
+    Panel p;
+    QSignalSpy changed(&p.settings, &TQuorSettings::signalActionsChanged);
+    p.release("buttonActions");
+    for (const char *box : { "act_in", "act_crm", "act_out", "lauch_p_url" })
+        p.check(box, true);
+    p.type("launchApp", u"/usr/bin/crm"_s); // no script: the incoming action stays off
+    p.type("launchApp_2", u"  "_s); // blanks are not empty
+    p.type("launchArg_2", u"dial.sh"_s);
+    p.release("buttonApply");
+    QCOMPARE(changed.count(), 1);
+    bool in, crm, out, a1;
+    QString appIn, s2, s3, appOut, s5;
+    p.settings.getActions(&in, &crm, &out, &a1, &appIn, &s2, &s3, &appOut, &s5);
+    QCOMPARE((QList<bool> { in, crm, out, a1 }), (QList<bool> { false, false, true, true }));
+    QCOMPARE(appIn + appOut, u"/usr/bin/crm  "_s);
+    QCOMPARE(stored("actions", "act_in"), u"no"_s);
+    QCOMPARE(stored("actions", "act_out"), u"yes"_s);
+}
+
+void TestSettingsPages::agentPage()
 {
     TestDataDir dir;
     Panel p({}, false);
@@ -236,12 +342,7 @@ void TestOptionsPages::agentPage()
     p.type("EditPenalty", u"9"_s);
     p.settings.setQueues({ u"sales"_s, u"support"_s });
     QCOMPARE(p.text("EditPenalty"), u"3"_s);
-    QCOMPARE(combo->count(), 3);
-    QCOMPARE(lastQueue(), QString());
     combo->setCurrentIndex(2);
-    QCOMPARE(lastQueue(), u"support"_s);
-    p.settings.setQueues({ u"sales"_s, u"support"_s });
-    QCOMPARE(combo->count(), 2);
     QCOMPARE(lastQueue(), u"support"_s);
     p.settings.setQueues({ u"sales"_s });
     QCOMPARE(combo->count(), 2);
@@ -261,5 +362,5 @@ void TestOptionsPages::agentPage()
     QCOMPARE(list->item(1)->text(), u"201 sales"_s);
 }
 
-QTEST_MAIN(TestOptionsPages)
-#include "tst_optionspages.moc"
+QTEST_MAIN(TestSettingsPages)
+#include "tst_settingspages.moc"
