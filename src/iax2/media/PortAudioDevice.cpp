@@ -9,7 +9,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace iax2 {
 
@@ -22,6 +26,54 @@ constexpr int kMaxCaptureBacklogMs = 60;
 // Playback deeper than this means the engine's clock runs ahead of the card's.
 constexpr int kMaxPlaybackBacklogMs = 200;
 constexpr int kCheckEveryFrames = 25;
+constexpr int kFirstInitWaitMs = 5000;
+
+// The first initialisation, shared by the process. It keeps its reference for
+// the process's life, so a device's own Pa_Initialize only counts. Never
+// freed: a probe that hangs must not outlive what it writes to.
+struct FirstInitialisation
+{
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::function<int()> probe = [] { return int(Pa_Initialize()); };
+    int waitMs = kFirstInitWaitMs;
+    bool started = false;
+    bool done = false;
+    int result = paNoError;
+};
+
+FirstInitialisation &firstInitialisation()
+{
+    static auto *first = new FirstInitialisation;
+    return *first;
+}
+
+// True once the first initialisation succeeded; *error says why not otherwise.
+bool waitForFirstInitialisation(std::string *error)
+{
+    FirstInitialisation &first = firstInitialisation();
+    std::unique_lock<std::mutex> lock(first.mutex);
+    if (!first.started) {
+        first.started = true;
+        std::thread([&first, probe = first.probe] {
+            const int result = probe();
+            std::lock_guard<std::mutex> guard(first.mutex);
+            first.result = result;
+            first.done = true;
+            first.finished.notify_all();
+        }).detach();
+    }
+    if (!first.finished.wait_for(lock, std::chrono::milliseconds(first.waitMs), [&first] { return first.done; })) {
+        *error = "Audio system did not answer within " + std::to_string(first.waitMs / 1000)
+            + " s (a sound server or its lock is stuck): no sound until the program is restarted";
+        return false;
+    }
+    if (first.result != paNoError) {
+        *error = std::string("Audio system failed to start: ") + Pa_GetErrorText(PaError(first.result));
+        return false;
+    }
+    return true;
+}
 
 std::string deviceLabel(int id)
 {
@@ -189,11 +241,13 @@ PortAudioDevice::PortAudioDevice()
 {
     // The probe of every host API (JACK's included) talks on stderr: into the log instead.
     AudioLibraryLog::install();
-    const PaError error = Pa_Initialize();
-    m_initialized = error == paNoError;
-    // No handler can be set yet: start() reports this.
-    if (!m_initialized)
-        m_initError = std::string("Audio system failed to start: ") + Pa_GetErrorText(error);
+    // No handler can be set yet: start() reports a failure.
+    if (waitForFirstInitialisation(&m_initError)) {
+        const PaError error = Pa_Initialize();
+        m_initialized = error == paNoError;
+        if (!m_initialized)
+            m_initError = std::string("Audio system failed to start: ") + Pa_GetErrorText(error);
+    }
 
     m_probe.push_back(std::string(Pa_GetVersionText()) + ": "
         + (m_initialized ? std::to_string(Pa_GetDeviceCount()) + " sound devices" : m_initError));
@@ -228,6 +282,16 @@ void PortAudioDevice::flushLibraryLog() const
 std::vector<int> PortAudioDevice::streamRates() const
 {
     return { kCodecRate, 16000, 48000, 44100, 32000, 22050, 11025 };
+}
+
+void PortAudioDevice::setFirstInitialisation(std::function<int()> probe, int waitMs)
+{
+    FirstInitialisation &first = firstInitialisation();
+    std::lock_guard<std::mutex> lock(first.mutex);
+    if (first.started)
+        return;
+    first.probe = std::move(probe);
+    first.waitMs = waitMs;
 }
 
 PortAudioDevice::~PortAudioDevice()

@@ -40,6 +40,12 @@ public:
 
     // False when PortAudio failed to initialise; the device then lists nothing.
     bool isInitialized() const { return m_initialized; }
+    // PortAudio's first initialisation probes every host API and can hang for
+    // good in a sound library (a JACK client killed inside its database leaves
+    // the lock taken). It runs once per process on a thread of its own; a
+    // constructor waits at most waitMs for it, then the process goes without
+    // sound. Tests replace the probe before the first device is made.
+    static void setFirstInitialisation(std::function<int()> probe, int waitMs);
     // Receives every error text (device gone, stream failed); called on the
     // thread that made the failing call, never from an audio callback.
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }
