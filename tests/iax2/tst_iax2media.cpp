@@ -155,28 +155,22 @@ private slots:
         QTRY_VERIFY(rig.probe->incomingCall() >= 0);
         QTRY_VERIFY(rig.audio.ringFrames() >= 10);
         QCOMPARE(rig.audio.playedCount(), size_t(0));
-        // Nothing more on the ring device and silence on the speaker for a
-        // tenth of a second, once a tick under way is done.
-        auto quiet = [&rig] {
-            rig.audio.takePlayed();
-            const size_t rung = rig.audio.ringFrames();
-            QTest::qWait(100);
-            const std::vector<int16_t> played = rig.audio.takePlayed();
-            return rig.audio.ringFrames() == rung && levelDb(played.data(), played.size()) == kSilenceDb;
-        };
-        rig.engine->setRingOptions(false, true);
-        QTRY_VERIFY(quiet());
-        const size_t muted = rig.audio.ringFrames();
+        // The chime on the speaker too: both notes of it.
         rig.engine->setRingOptions(true, true);
         QTRY_VERIFY(rig.audio.playedCount() >= 4000);
         const std::vector<int16_t> chime = rig.audio.takePlayed();
         QVERIFY2(toneShare(chime, 659.25) + toneShare(chime, 523.25) > 0.3,
             qPrintable(QString::number(toneShare(chime, 659.25))));
-        QCOMPARE(rig.audio.ringFrames(), muted);
-
-        rig.engine->setRingOptions(false, false);
+        // Answered: once a tick under way is done, nothing more on the ring
+        // device and silence on the speaker.
         QVERIFY(rig.engine->answer(rig.probe->incomingCall()));
-        QTRY_VERIFY(quiet());
+        QTRY_VERIFY(([&rig] {
+            rig.audio.takePlayed();
+            const size_t rung = rig.audio.ringFrames();
+            QTest::qWait(100);
+            const std::vector<int16_t> played = rig.audio.takePlayed();
+            return rig.audio.ringFrames() == rung && levelDb(played.data(), played.size()) == kSilenceDb;
+        }()));
         rig.pbx.hangup(pbxCall);
     }
 
