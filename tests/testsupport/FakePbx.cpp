@@ -3,6 +3,7 @@
 #include "iax2/CodecRegistry.h"
 
 #include <QCryptographicHash>
+#include <QNetworkDatagram>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QtEndian>
@@ -122,10 +123,9 @@ FakePbx::Dialogue *FakePbx::latest(const QString &kind) const
 
 int FakePbx::count(int type, qint64 subclass) const
 {
-    int n = 0;
-    for (const Frame &f : m_received)
-        n += (!f.mini && f.type == type && (subclass < 0 || f.subclass == subclass)) ? 1 : 0;
-    return n;
+    return int(std::count_if(m_received.cbegin(), m_received.cend(), [&](const Frame &f) {
+        return !f.mini && f.type == type && (subclass < 0 || f.subclass == subclass);
+    }));
 }
 
 const FakePbx::Frame *FakePbx::last(int type, quint32 subclass) const
@@ -293,16 +293,11 @@ void FakePbx::hear(Dialogue &d, const QByteArray &payload)
 void FakePbx::readPending()
 {
     while (m_socket.hasPendingDatagrams()) {
-        quint16 fromPort = 0;
-        QByteArray data(int(m_socket.pendingDatagramSize()), '\0');
-        const qint64 n = m_socket.readDatagram(data.data(), data.size(), nullptr, &fromPort);
-        if (n < 0)
-            continue;
-        data.truncate(int(n));
-        m_records.append({ fromPort, port(), m_clock.nsecsElapsed() / 1000, data });
-        if (m_dropEvery > 0 && ++m_inCount % m_dropEvery == 0)
-            continue;
-        handle(data, fromPort);
+        const QNetworkDatagram datagram = m_socket.receiveDatagram();
+        const quint16 fromPort = quint16(datagram.senderPort());
+        m_records.append({ fromPort, port(), m_clock.nsecsElapsed() / 1000, datagram.data() });
+        if (m_dropEvery == 0 || ++m_inCount % m_dropEvery != 0)
+            handle(datagram.data(), fromPort);
     }
 }
 
