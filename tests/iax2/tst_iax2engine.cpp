@@ -23,8 +23,8 @@ enum : int { IeCalled = 1, IeCallingName = 4, IePassword = 7, IeMusicOnHold = 26
 QByteArray newFrame(quint16 source, const QByteArray &name = "Stranger")
 {
     return FakePbx::fullFrame(source, 0, 3, 0, 0, TypeIax, CmdNew,
-        FakePbx::ieU16(11, 2) + FakePbx::ie(IeCalled, "201") + FakePbx::ie(IeCallingName, name)
-            + FakePbx::ieU32(9, 4) + FakePbx::ieU32(8, 4));
+        FakePbx::ieU16(11, 2) + FakePbx::ie(IeCalled, "201") + FakePbx::ie(IeCallingName, name) + FakePbx::ieU32(9, 4)
+            + FakePbx::ieU32(8, 4));
 }
 
 #define NO_PBX_ERRORS(rig) QVERIFY2(rig.pbx.errors().isEmpty(), qPrintable(rig.pbx.errors().join(", ")))

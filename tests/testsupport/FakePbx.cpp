@@ -123,9 +123,8 @@ FakePbx::Dialogue *FakePbx::latest(const QString &kind) const
 
 int FakePbx::count(int type, qint64 subclass) const
 {
-    return int(std::count_if(m_received.cbegin(), m_received.cend(), [&](const Frame &f) {
-        return !f.mini && f.type == type && (subclass < 0 || f.subclass == subclass);
-    }));
+    return int(std::count_if(m_received.cbegin(), m_received.cend(),
+        [&](const Frame &f) { return !f.mini && f.type == type && (subclass < 0 || f.subclass == subclass); }));
 }
 
 const FakePbx::Frame *FakePbx::last(int type, quint32 subclass) const
