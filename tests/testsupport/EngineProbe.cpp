@@ -45,10 +45,8 @@ QStringList EngineProbe::callEvents(int callNo) const
 
 int EngineProbe::registrations(RegistrationReply reply) const
 {
-    int n = 0;
-    for (const RegistrationEvent &e : all<RegistrationEvent>())
-        n += e.reply == reply ? 1 : 0;
-    return n;
+    const QList<RegistrationEvent> events = all<RegistrationEvent>();
+    return int(std::count_if(events.cbegin(), events.cend(), [reply](const auto &e) { return e.reply == reply; }));
 }
 
 QString EngineProbe::texts() const

@@ -31,16 +31,12 @@ public:
     {
         return int(all<T>().size());
     }
-    // One word per event of a call, in order: "incoming", "accepted",
-    // "ringing", "answered", "held", "resumed" (with " by peer"), "transferred",
-    // "transfer failed", "ended".
+    // One word per event of a call, in order: "incoming", "held by peer"...
     QStringList callEvents(int callNo) const;
     int registrations(iax2::RegistrationReply reply) const;
-    // The texts (joined by new lines) and the log lines.
-    QString texts() const;
+    QString texts() const; // joined by new lines
     QStringList logs() const;
-    // The first incoming call seen, or -1.
-    int incomingCall() const;
+    int incomingCall() const; // the first one seen, or -1
     void clear();
 
 private:

@@ -3,7 +3,9 @@
 #include "iax2/CodecRegistry.h"
 
 #include <QCryptographicHash>
+#include <QNetworkDatagram>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QtEndian>
 
 #include <cmath>
@@ -28,6 +30,14 @@ bool unsequenced(int type, quint32 subclass)
 quint32 u32(const QByteArray &b)
 {
     return qFromBigEndian<quint32>(b.leftJustified(4, '\0').constData());
+}
+
+template<typename T>
+void put(QByteArray &out, T v, bool bigEndian)
+{
+    char b[sizeof(T)];
+    bigEndian ? qToBigEndian(v, b) : qToLittleEndian(v, b);
+    out.append(b, sizeof(T));
 }
 
 } // namespace
@@ -113,10 +123,8 @@ FakePbx::Dialogue *FakePbx::latest(const QString &kind) const
 
 int FakePbx::count(int type, qint64 subclass) const
 {
-    int n = 0;
-    for (const Frame &f : m_received)
-        n += (!f.mini && f.type == type && (subclass < 0 || f.subclass == subclass)) ? 1 : 0;
-    return n;
+    return int(std::count_if(m_received.cbegin(), m_received.cend(),
+        [&](const Frame &f) { return !f.mini && f.type == type && (subclass < 0 || f.subclass == subclass); }));
 }
 
 const FakePbx::Frame *FakePbx::last(int type, quint32 subclass) const
@@ -284,16 +292,11 @@ void FakePbx::hear(Dialogue &d, const QByteArray &payload)
 void FakePbx::readPending()
 {
     while (m_socket.hasPendingDatagrams()) {
-        quint16 fromPort = 0;
-        QByteArray data(int(m_socket.pendingDatagramSize()), '\0');
-        const qint64 n = m_socket.readDatagram(data.data(), data.size(), nullptr, &fromPort);
-        if (n < 0)
-            continue;
-        data.truncate(int(n));
-        m_records.append({ fromPort, port(), m_clock.nsecsElapsed() / 1000, data });
-        if (m_dropEvery > 0 && ++m_inCount % m_dropEvery == 0)
-            continue;
-        handle(data, fromPort);
+        const QNetworkDatagram datagram = m_socket.receiveDatagram();
+        const quint16 fromPort = quint16(datagram.senderPort());
+        m_records.append({ fromPort, port(), m_clock.nsecsElapsed() / 1000, datagram.data() });
+        if (m_dropEvery == 0 || ++m_inCount % m_dropEvery != 0)
+            handle(datagram.data(), fromPort);
     }
 }
 
@@ -531,4 +534,35 @@ bool FakePbx::handlePathTest(const Frame &f, quint16 fromPort)
         send(*to, TypeIax, TxReady, ieU16(IeCallNo, f.source));
     }
     return true;
+}
+
+bool FakePbx::writePcap(const QString &path) const
+{
+    QByteArray out;
+    // Microsecond timestamps, version 2.4, snap length 65535, LINKTYPE_IPV4.
+    for (quint32 v : { 0xa1b2c3d4u, 0x00040002u, 0u, 0u, 65535u, 228u })
+        put<quint32>(out, v, false);
+    quint16 id = 1;
+    for (const Datagram &p : m_records) {
+        QByteArray ip;
+        for (quint16 v : { quint16(0x4500), quint16(28 + p.payload.size()), id++, quint16(0x4000), quint16(0x4011),
+                 quint16(0), quint16(0x7f00), quint16(1), quint16(0x7f00), quint16(1) })
+            put(ip, v, true);
+        quint32 sum = 0;
+        for (int i = 0; i < 20; i += 2)
+            sum += (quint32(quint8(ip[i])) << 8) | quint8(ip[i + 1]);
+        while (sum >> 16)
+            sum = (sum & 0xffff) + (sum >> 16);
+        qToBigEndian(quint16(~sum), ip.data() + 10);
+        // UDP without a checksum, as IPv4 allows.
+        for (quint16 v : { p.sourcePort, p.destPort, quint16(8 + p.payload.size()), quint16(0) })
+            put(ip, v, true);
+        ip.append(p.payload);
+        for (quint32 v :
+            { quint32(p.usec / 1000000), quint32(p.usec % 1000000), quint32(ip.size()), quint32(ip.size()) })
+            put(out, v, false);
+        out.append(ip);
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size() && file.commit();
 }

@@ -2,9 +2,9 @@
 
 // A small IAX2 PBX on 127.0.0.1 with its own frame encoder, so that the engine
 // is checked against the RFC 5456 layout rather than against its own code:
-// registrar (MD5 or plaintext challenge, CALLTOKEN), calls both ways with voice,
-// attended transfer, and lost, duplicated or reordered datagrams on demand.
-// Every datagram in either direction is recorded for the pcap check.
+// registrar, calls both ways with voice, attended transfer, and lost,
+// duplicated or reordered datagrams on demand. Every datagram either way is
+// recorded and can be written out as a pcap file for a dissector.
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -14,8 +14,6 @@
 #include <QVector>
 
 #include <memory>
-
-#include "testsupport/PcapWriter.h"
 
 namespace iax2 {
 class Codec;
@@ -37,6 +35,13 @@ public:
         bool mini = false;
     };
 
+    struct Datagram
+    {
+        quint16 sourcePort = 0, destPort = 0;
+        qint64 usec = 0;
+        QByteArray payload;
+    };
+
     struct Dialogue
     {
         quint16 localNo = 0, remoteNo = 0, peerPort = 0;
@@ -53,23 +58,21 @@ public:
         bool hungUp = false;
         std::shared_ptr<iax2::Codec> encoder, decoder;
         quint32 codecFormat = 0;
-        // The tone this side plays.
         std::unique_ptr<QTimer> toneTimer;
         quint32 toneTs = 0, toneFormat = 0;
         double tonePhase = 0;
         int toneFrames = 0;
         QByteArray toneHeld; // a mini frame held back to swap with the next
-        // Attended transfer, as the engine asked for it on this leg.
+        // The other leg of an attended transfer: its call number here, its port.
         quint32 transferId = 0;
-        quint16 transferCall = 0, transferPort = 0; // the other leg: its call number here, its port
+        quint16 transferCall = 0, transferPort = 0;
         bool transferReady = false, released = false, transferRejected = false;
     };
 
-    // What the PBX does with the engine's TXREQ: nothing, join the two legs
-    // (TXCNT/TXACC between them, then TXREADY on both), or refuse with TXREJ.
+    // The engine's TXREQ is ignored, joined (path test, then TXREADY) or refused.
     enum class TransferMode { Ignore, Join, Reject };
-    // A registrar that acknowledges but never replies: to the request itself,
-    // or to the answer to its challenge.
+    // A registrar that acknowledges but never replies to the request or to the
+    // answer to its challenge.
     enum class Silence { None, ToRequest, ToAnswer };
 
     explicit FakePbx(QObject *parent = nullptr);
@@ -116,8 +119,9 @@ public:
     int count(int type, qint64 subclass = -1) const;
     const Frame *last(int type, quint32 subclass) const;
     int regAcks() const { return m_regAcks; }
-    // Every datagram either way, as a capture would show it.
-    QList<PcapPacket> records() const { return m_records; }
+    QList<Datagram> records() const { return m_records; }
+    // The records as a capture file (raw IPv4 with synthetic headers).
+    bool writePcap(const QString &path) const;
     QStringList errors() const { return m_errors; }
     void clearReceived() { m_received.clear(); }
 
@@ -148,7 +152,7 @@ private:
     QMap<quint16, Dialogue *> m_dialogues;
     QMap<QString, QString> m_users;
     QList<Frame> m_received;
-    QList<PcapPacket> m_records;
+    QList<Datagram> m_records;
     QStringList m_errors;
     bool m_requireToken = false, m_authCalls = false, m_duplicate = false, m_reorder = false, m_voiceReorder = false;
     int m_refresh = 60, m_authMethods = 2, m_dropEvery = 0, m_inCount = 0, m_voiceDropEvery = 0, m_regAcks = 0;

@@ -1,9 +1,8 @@
 #pragma once
 
-// A third-party IAX2 peer for interoperability tests: a modem emulator with
-// its own protocol stack, driven through its pty with AT commands. It needs
-// its configuration in /etc/iaxmodem, so the tests using it run as root (as CI
-// does) and skip visibly otherwise.
+// A third-party IAX2 peer: a modem emulator driven through its pty with AT
+// commands. Its configuration lives in /etc/iaxmodem, so its tests need root
+// (as CI has) and skip visibly otherwise.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -42,10 +41,7 @@ public:
         config.write(QStringLiteral("device %1\nowner root:root\nmode 600\nport %2\nrefresh 0\n"
                                     "server 127.0.0.1:%3\npeername modem\nsecret none\n"
                                     "cidname Modem Line\ncidnumber 5551234\ncodec %4\n")
-                         .arg(m_device)
-                         .arg(modemPort)
-                         .arg(enginePort)
-                         .arg(codec)
+                         .arg(m_device, QString::number(modemPort), QString::number(enginePort), codec)
                          .toUtf8());
         config.close();
         m_process.setProgram(QStandardPaths::findExecutable(QStringLiteral("iaxmodem")));

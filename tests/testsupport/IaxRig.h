@@ -1,8 +1,7 @@
 #pragma once
 
 // The loopback rig of the IAX2 tests: the fake PBX (user "alice", secret
-// "wonder"), an in-memory sound card, and the engine bound to 127.0.0.1 with
-// quick retransmission, its events collected by a probe.
+// "wonder"), an in-memory sound card, and the engine with its probe.
 
 #include "iax2/Iax2Engine.h"
 #include "iax2/MemoryAudioDevice.h"
@@ -12,8 +11,7 @@
 
 #include <memory>
 
-// The engine's settings for loopback tests: any free port, retransmission in
-// tens of milliseconds.
+// Any free port on 127.0.0.1, retransmission in tens of milliseconds.
 iax2::Iax2Engine::Config loopbackConfig(int callSlots = 2);
 
 struct IaxRig
@@ -36,9 +34,8 @@ struct IaxRig
         const QString &name = QStringLiteral("Bob"));
     // The engine's number of the first call that rang here (-1 on time-out).
     int ringing() const;
-    // The PBX calls in and the engine answers; the engine's call number (-1 on
-    // time-out) and the PBX's side of the call.
+    // The PBX calls in and the engine answers, or the engine dials and the PBX
+    // answers: the engine's call number (-1 on time-out) and the PBX's side.
     int answeredCall(quint32 format, FakePbx::Dialogue **dialogue, const QString &number = QStringLiteral("5551234"));
-    // The engine dials and the PBX answers; the same.
     int dialledCall(FakePbx::Dialogue **dialogue, const std::string &number = "300");
 };
