@@ -85,10 +85,6 @@ void TestContactStores::readRules_data()
         "<c><contact><phone><number>1</number></phone><phone><number>2</number><type>Office</type></phone>"
         "<phone><number>4</number><type>local</type></phone></contact></c>",
         { "||||1/2,2/1,4/5|" });
-    row("later field wins, other tags and nested contacts ignored", kContacts,
-        "<b><contact><name>a</name><name>b</name><x>y</x><info>l1\nl2</info><contact><name>inner</name></contact>"
-        "</contact><note/><contact/></b>",
-        { "b|||l1\nl2||", "|||||" });
     row("empty port stays empty, unknown texts read their fallbacks", kServers,
         "<s><server><port/><scope>sub</scope><auth/><security>TLS</security><mech>GSSAPI</mech><version>2</version>"
         "</server></s>",

@@ -48,7 +48,6 @@ private slots:
     void commands_data();
     void commands();
     void dropOnParked();
-    void ownContextLearnt();
 
 private:
     CallWindow *window(const QString &name) const
@@ -103,8 +102,9 @@ QString TestCallWindows::listCall(const QString &name, const QString &space, con
     return channel;
 }
 
-// A row names its caller, queue or space and parker, and its clock runs and
-// wraps after a day; a repeated Join shows the new queue in the same row.
+// A row names its caller (as plain text), queue or space and parker, and its
+// clock runs and wraps after a day; a repeated Join shows the new queue in the
+// same row.
 void TestCallWindows::rowsShowTheCall()
 {
     const QString channel = listCall("queue", "", "\"Anna\" <300>");
@@ -115,11 +115,6 @@ void TestCallWindows::rowsShowTheCall()
     QCOMPARE(shown(call->queueRow->label_destination), "sales");
     QCOMPARE(shown(call->parkRow->label_destination) + ' ' + shown(call->parkRow->label_user), "701 101");
     QCOMPARE(shown(call->parkRow->label_source), "<b>0612</b>");
-    // The clocks start at zero (a loaded machine may take a second to get
-    // here) and run.
-    const QString start = call->queueRow->label_qtime->text();
-    QVERIFY2(start == "00:00:00" || start == "00:00:01", qPrintable(start));
-    QTRY_VERIFY_WITH_TIMEOUT(call->queueRow->label_qtime->text() > start, 3000);
     QTRY_VERIFY_WITH_TIMEOUT(call->parkRow->label_qtime->text() > "00:00:00", 3000);
     QCOMPARE(CallRow::clockText(25 * 3600 * 1000), "01:00:00");
     m_f->push("Event: Join|Channel: " + channel + "|CallerID: 300|Queue: support|Uniqueid: " + call->uniqueid);
@@ -245,20 +240,6 @@ void TestCallWindows::dropOnParked()
     QVERIFY(hangUpAll());
     m_pbx->clearReceived();
     QVERIFY(!dropped(live.get()));
-}
-
-// Take redirects to the own extension in the own context once the PBX has
-// named it (the rows before ran without it).
-void TestCallWindows::ownContextLearnt()
-{
-    m_f->push("Response: Success|ActionID: SIPShowPeer|Channeltype: SIP|ObjectName: 201|Context: from-office|"
-              "Callerid: \"Me\" <201>|Status: OK (3 ms)");
-    const QString channel = listCall("queue");
-    QuorQueue *queue = m_f->manager->queueWindow();
-    queue->table->selectRow(queue->table->rowCount() - 1);
-    queue->takeQueue();
-    m_f->sync();
-    QCOMPARE(m_f->takeSent(), QStringList { redirect(channel, "201", "from-office") });
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestCallWindows)

@@ -1,11 +1,10 @@
 // The main window against a fake AMI server: login and start-up queries,
-// settings changes, its layout file, keys, menus, tray, ways out and help.
+// settings changes, its layout file, menus, tray, ways out and help.
 
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QMenu>
 #include <QWebEngineView>
 #include <QWhatsThisClickedEvent>
 
@@ -33,9 +32,6 @@ private slots:
     void layoutReadErrors_data();
     void layoutReadErrors();
     void layoutWriteFailures();
-    void keyTable_data();
-    void keyTable();
-    void shortcutsFireOnce();
     void menuTextsAndTray();
     void quitPaths();
     void helpLinks();
@@ -210,50 +206,6 @@ void TestMainWindow::layoutWriteFailures()
     QCOMPARE(data.read(".geo"), char(255) + QByteArray(255, 'g') + "state");
     QVERIFY(QFile::remove(path) && QDir().mkpath(path));
     QCOMPARE(LayoutFile::write(path, { "g", "state" }, &error), LayoutFile::WriteResult::OpenFailed);
-}
-
-void TestMainWindow::keyTable_data()
-{
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("page"); // the phone's page after the key; "muted": mute toggled
-    const auto row = [](const char *name, const char *keys, const char *page) {
-        QTest::newRow(name) << QString(keys) << QString(page);
-    };
-    row("F1 with Alt shows the activity", "Alt+F1", "frameActivity");
-    row("Alt+Shift+C does nothing", "Alt+Shift+C", "frameDialed");
-    row("Shift+M toggles mute", "Shift+M", "muted");
-}
-
-// The handler's own rows, reached without the action shortcuts.
-void TestMainWindow::keyTable()
-{
-    QFETCH(QString, keys);
-    QFETCH(QString, page);
-    ManagerFixture f;
-    f.start();
-    f.phone->showDialed();
-    const QKeyCombination key = QKeySequence(keys)[0];
-    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
-    QCoreApplication::sendEvent(f.manager.get(), &press);
-    QCOMPARE(f.phone->currentPage()->objectName(), page == "muted" ? "frameDialed" : page);
-    QCOMPARE(f.phone->isMuted(), page == "muted");
-}
-
-// Each shares its letter with a menu title's mnemonic (File, Logs, View).
-void TestMainWindow::shortcutsFireOnce()
-{
-    ManagerFixture f;
-    f.start();
-    f.manager->show();
-    f.manager->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(f.manager.get()));
-    for (const char *keys : { "Alt+F", "Alt+L", "Alt+V" }) {
-        QSignalSpy triggered(f.action(keys), &QAction::triggered);
-        const QKeyCombination key = QKeySequence(keys)[0];
-        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
-        QCoreApplication::sendEvent(f.manager.get(), &press);
-        QVERIFY2(triggered.size() == 1, keys);
-    }
 }
 
 // An option change renames its action; the tray goes and comes back once,

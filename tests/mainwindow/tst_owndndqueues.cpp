@@ -235,7 +235,6 @@ void TestOwnDndQueues::loginPauseLogout()
         QString state;
     } steps[] = {
         { nullptr, {}, out },
-        { s->buttonPause, {}, out },
         { s->buttonAgent, { "Action: QueueAdd|Queue: sales|Interface: IAX2/101|MemberName: 501|Penalty: 3|Paused: no" },
             in.arg("Pause", "a_login", "Logged In") },
         { s->buttonPause, { pause.arg("true") }, in.arg("Unpause", "a_login_p", "Paused") },
@@ -273,8 +272,6 @@ void TestOwnDndQueues::memberEvents_data()
     const QString paused = "Event: QueueMemberPaused|Queue: %1|Location: %2|Paused: 1";
     row("LastCall as local time", { member("QueueMember", "sales", "SIP/201", "201", "0", "3600") },
         other + "201|1970-01-01 02:00:00|0", 1, connect);
-    row("own membership listed once", { ownMember, ownMember }, own + "501|0|0", 2,
-        listed.arg("sales\nlogout|Pause", "a_login", "in"));
     row("own member of an unannounced queue", { member("QueueMemberAdded", "ghost", kOwn, "501") }, own, 1,
         select.arg("a_login|in"));
     row("pause in an unannounced queue", { paused.arg("ghost", kOwn) }, own, 1, select.arg("phone_agent_out|out"));

@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QTableWidget>
 
-#include "extensions/QuorAgent.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "mainwindow/ActiveCall.h"
@@ -54,28 +53,14 @@ void TestRouting::events_data()
     QTest::addColumn<Case>("c");
     const auto row = [](const char *name, const Case &c) { QTest::newRow(name) << c; };
     const QString sc = kShowChannels;
-    const auto showkey = [](const char *e) {
-        return QString("Action: command|Command: database showkey %1|ActionID: showkey/%1-fwd").arg(e);
-    };
-    const QString sipCount = "Action: Command|Command: sip show peers|ActionID: SIPCount";
     const auto dbGet = [](const char *family, const char *key, const char *option) {
         return QString("Action: DBGet|Family: %1|Key: %2|ActionID: DBcheck/%2-%3").arg(family, key, option);
     };
-    const QString status = "Event: PeerStatus|Peer: %1|PeerStatus: %2";
-    const QString extension = "Event: ExtensionStatus|Exten: %1|Status: %2";
-    row("statuses: the forward key, a count by technology, the state to the tiles",
-        { { status.arg("SIP/101", "Unreachable"), extension.arg("102", "1"), extension.arg("102", "2"),
-              status.arg("SIP/102", "Lagged"), extension.arg("103", "1"), status.arg("SIP/103", "Registered"),
-              status.arg("IAX2/104", "Unregistered"), status.arg("Zap/1", "Registered") },
-            { showkey("101"), sipCount, showkey("102"), sipCount, showkey("103"), sipCount, showkey("104"),
-                "Action: Command|Command: iax2 show peers|ActionID: IAXCount", showkey("1") },
-            "101=1 | 102=5 | IAX/104=1" });
     const QString userEvent = "Event: UserEvent|UserEvent: %1|Act: %1|User: %2";
     row("1.4: the User line's DND and forward read again, no other act",
         { { "db:DND/102=YES", userEvent.arg("DND", "102"), userEvent.arg("CFB", "103"), userEvent.arg("X", "102") },
             { dbGet("DND", "102", "dnd"), dbGet("CFB", "103", "fwd") }, "102=7 dnd" });
     const QString box = "Action: MailBoxCount|MailBox: %1@default|ActionID: MailBoxCount";
-    row("Link: the channels once", { { "call" }, { sc }, "101=4 Bob @1.1 >1.2 | 102=3 Alice @1.2 >1.1 | rec:1.1,1.2" });
     row("Hangup: the box count and the channels",
         { { "call", "Event: Hangup|Channel: SIP/101-a|Uniqueid: 1.1",
               "Event: Hangup|Channel: SIP/102-b|Uniqueid: 1.2" },
