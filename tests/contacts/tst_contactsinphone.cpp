@@ -1,30 +1,19 @@
 // The address book as the phone window hosts it, against the loopback fake
-// PBX: calls from rows and numbers, page keys, and the save before quitting.
+// PBX: calls from its rows, and the save before quitting.
 
 #include <QTest>
 
 #include <memory>
 
 #include "contacts/TQuorContacts.h"
-#include "core/TLabel.h"
 #include "core/TQuorTable.h"
 #include "core/TQuorTableRowView.h"
-#include "core/TQuorTableScroll.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 #include "testsupport/FakePbx.h"
 #include "testsupport/LoopbackPhone.h"
 #include "testsupport/SettingsFile.h"
 #include "testsupport/TestDataDir.h"
-
-namespace {
-
-QRect inWindow(const QWidget *w)
-{
-    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
-}
-
-} // namespace
 
 class TestContactsInPhone : public QObject
 {
@@ -33,10 +22,7 @@ class TestContactsInPhone : public QObject
 private slots:
     void init();
     void cleanup();
-    void panelFollowsItsPage();
-    void callsFromRowsAndNumbers();
-    void keysOpenPhonePages_data();
-    void keysOpenPhonePages();
+    void callsFromRows();
     void quitWaitsForTheBook();
 
 private:
@@ -79,51 +65,11 @@ void TestContactsInPhone::cleanup()
     m_data.reset();
 }
 
-// The book takes the phone's panel and caption while its page is up; its
-// scroll bar lies along the list's right edge, inside the panel.
-void TestContactsInPhone::panelFollowsItsPage()
+// A row calls its default number.
+void TestContactsInPhone::callsFromRows()
 {
-    QVERIFY(book()->isVisible() && !m_phone->labelCaption->isVisible());
-    QCOMPARE(book()->parentWidget(), m_phone->framePanel);
-    const QRect bar = inWindow(book()->scrollBar());
-    QCOMPARE(bar.right(), inWindow(book()->contactList()).right());
-    QVERIFY(inWindow(m_phone->framePanel).contains(bar));
-    m_phone->showActivity();
-    QVERIFY(!book()->isVisible() && m_phone->labelCaption->isVisible());
-}
-
-// A row calls its default number, a number of the details that number.
-void TestContactsInPhone::callsFromRowsAndNumbers()
-{
-    QWidget *const targets[] = { book()->contactList()->rowViews().at(0), book()->phoneNumberLabels().at(2) };
-    const char *called[] = { "3471234567", "5550177" };
-    for (int i = 0; i < 2; ++i) {
-        m_phone->showContacts();
-        QTest::mouseDClick(targets[i], Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            m_pbx->latest("call-in") && m_pbx->latest("call-in")->called == QLatin1String(called[i]), 5000);
-        m_phone->hangupCurrent();
-        QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-    }
-}
-
-void TestContactsInPhone::keysOpenPhonePages_data()
-{
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::addColumn<QString>("page");
-    QTest::newRow("F2 keypad") << QKeySequence("F2") << "frameKeypad";
-    QTest::newRow("Alt+S settings") << QKeySequence("Alt+S") << "frameSettings";
-    QTest::newRow("Alt+Shift+S nothing") << QKeySequence("Alt+Shift+S") << "frameContacts";
-}
-
-// Keys typed in the list reach the phone's page keys.
-void TestContactsInPhone::keysOpenPhonePages()
-{
-    QFETCH(QKeySequence, keys);
-    QFETCH(QString, page);
-    QTest::keySequence(book()->contactList(), keys);
-    QCOMPARE(m_phone->currentPage()->objectName(), page);
-    QCOMPARE(book()->isVisibleTo(m_phone.get()), page == QLatin1String("frameContacts"));
+    QTest::mouseDClick(book()->contactList()->rowViews().at(0), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_pbx->latest("call-in") && m_pbx->latest("call-in")->called == "3471234567", 5000);
 }
 
 void TestContactsInPhone::quitWaitsForTheBook()

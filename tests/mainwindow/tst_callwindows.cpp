@@ -48,8 +48,6 @@ private slots:
     void commands_data();
     void commands();
     void dropOnParked();
-    void tableTakesNoDrops();
-    void ownContextLearnt();
 
 private:
     CallWindow *window(const QString &name) const
@@ -104,8 +102,9 @@ QString TestCallWindows::listCall(const QString &name, const QString &space, con
     return channel;
 }
 
-// A row names its caller, queue or space and parker, and its clock runs and
-// wraps after a day; a repeated Join shows the new queue in the same row.
+// A row names its caller (as plain text), queue or space and parker, and its
+// clock runs and wraps after a day; a repeated Join shows the new queue in the
+// same row.
 void TestCallWindows::rowsShowTheCall()
 {
     const QString channel = listCall("queue", "", "\"Anna\" <300>");
@@ -116,13 +115,7 @@ void TestCallWindows::rowsShowTheCall()
     QCOMPARE(shown(call->queueRow->label_destination), "sales");
     QCOMPARE(shown(call->parkRow->label_destination) + ' ' + shown(call->parkRow->label_user), "701 101");
     QCOMPARE(shown(call->parkRow->label_source), "<b>0612</b>");
-    // The clocks start at zero (a loaded machine may take a second to get
-    // here) and run.
-    const QString start = call->queueRow->label_qtime->text();
-    QVERIFY2(start == "00:00:00" || start == "00:00:01", qPrintable(start));
-    QTRY_VERIFY_WITH_TIMEOUT(call->queueRow->label_qtime->text() > start, 3000);
     QTRY_VERIFY_WITH_TIMEOUT(call->parkRow->label_qtime->text() > "00:00:00", 3000);
-    QCOMPARE(CallRow::clockText(61 * 1000 + 999), "00:01:01");
     QCOMPARE(CallRow::clockText(25 * 3600 * 1000), "01:00:00");
     m_f->push("Event: Join|Channel: " + channel + "|CallerID: 300|Queue: support|Uniqueid: " + call->uniqueid);
     QCOMPARE(shown(call->queueRow->label_destination), "support");
@@ -146,22 +139,15 @@ void TestCallWindows::commands_data()
                              const QString &sent, bool stays, const QString &dial = QString()) {
             QTest::addRow("%s: %s", name, what) << name << command << destination << setup << sent << stays << dial;
         };
-        for (const char *command : { "take button", "take menu", "Alt+T" })
-            row(command, command, "", "", queue ? redirect("%1", "201", "") : "", false, queue ? QString() : "701");
+        row("take button", "take button", "", "", queue ? redirect("%1", "201", "") : "", false,
+            queue ? QString() : "701");
         row("send button", "send button", "102", "", send, false);
-        for (const char *command : { "hang button", "hang menu", "Alt+H" })
-            row(command, command, "", "", hang, false);
-        row("Alt+Shift+H does nothing", "Alt+Shift+H", "", "", "", true);
-        row("one blank is a destination", "send button", " ", "", redirect("%1", " ", ""), false);
-        row("line breaks in the destination", "send button", "10\r\n2", "", send, false);
+        row("hang menu", "hang menu", "", "", hang, false);
+        row("Alt+H", "Alt+H", "", "", hang, false);
         row("empty destination asks", "send button", "", "", "", true);
-        for (const char *command : { "take button", "send button" })
-            row(qPrintable(QString("no row: ") + command), command, "", "no row", "", true);
-        row("send without a record", "send button", "102", "renamed", "", true);
+        row("no row", "take button", "", "no row", "", true);
         row("hang without a record", "hang button", "", "renamed", "", true);
-        if (queue)
-            row("take without a record", "take button", "", "renamed", "", true);
-        else
+        if (!queue)
             row("take an empty space", "take button", "", "no space", "", false);
     }
 }
@@ -189,25 +175,24 @@ void TestCallWindows::commands()
     w->findChild<QLineEdit *>("lineEdit_ext")->setText(destination);
     const qsizetype calls = m_f->phone->currentCalls().size();
 
-    QAction *menuChoice = command == "take menu" ? w->takeAction : command == "hang menu" ? w->hangupAction : nullptr;
-    if (command.endsWith("button"))
+    if (command.endsWith("button")) {
         (command.startsWith("take")          ? w->takeButton
                 : command.startsWith("send") ? w->sendButton
                                              : w->hangButton)
             ->click();
-    else if (!menuChoice)
-        QTest::keySequence(w->table, QKeySequence(command));
-    if (menuChoice) {
+    } else if (command == "hang menu") {
         bool chosen = false;
         QTimer::singleShot(0, this, [&] {
             if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-                menu->setActiveAction(menuChoice);
+                menu->setActiveAction(w->hangupAction);
                 QTest::keyClick(menu, Qt::Key_Return);
                 chosen = true;
             }
         });
         emit w->table->customContextMenuRequested(QPoint(10, 10));
         QVERIFY2(chosen, "no context menu ran");
+    } else {
+        QTest::keySequence(w->table, QKeySequence(command));
     }
     m_f->sync();
 
@@ -255,41 +240,6 @@ void TestCallWindows::dropOnParked()
     QVERIFY(hangUpAll());
     m_pbx->clearReceived();
     QVERIFY(!dropped(live.get()));
-}
-
-// The rows' own drag data dropped back on the list changes no row.
-void TestCallWindows::tableTakesNoDrops()
-{
-    for (const char *name : { "queue", "parked" }) {
-        CallWindow *w = window(name);
-        listCall(name);
-        const QStringList before = ManagerFixture::rowKeys(w->table);
-        const QModelIndexList cells { w->table->model()->index(0, 0), w->table->model()->index(0, 1) };
-        std::unique_ptr<QMimeData> own(w->table->model()->mimeData(cells));
-        QVERIFY(own);
-        for (const QPoint &at : { QPoint(5, 5), QPoint(5, 200) }) {
-            QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, own.get(), Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(w->table->viewport(), &enter);
-            QDropEvent drop(at, Qt::CopyAction, own.get(), Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(w->table->viewport(), &drop);
-            QVERIFY(!drop.isAccepted());
-        }
-        QCOMPARE(ManagerFixture::rowKeys(w->table), before);
-    }
-}
-
-// Take redirects to the own extension in the own context once the PBX has
-// named it (the rows before ran without it).
-void TestCallWindows::ownContextLearnt()
-{
-    m_f->push("Response: Success|ActionID: SIPShowPeer|Channeltype: SIP|ObjectName: 201|Context: from-office|"
-              "Callerid: \"Me\" <201>|Status: OK (3 ms)");
-    const QString channel = listCall("queue");
-    QuorQueue *queue = m_f->manager->queueWindow();
-    queue->table->selectRow(queue->table->rowCount() - 1);
-    queue->takeQueue();
-    m_f->sync();
-    QCOMPARE(m_f->takeSent(), QStringList { redirect(channel, "201", "from-office") });
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestCallWindows)

@@ -48,11 +48,10 @@ QString LoopbackHttpServer::baseUrl() const
         .arg(m_server ? m_server->serverPort() : 0);
 }
 
-void LoopbackHttpServer::setReply(int status, const QList<QByteArray> &pieces, bool stepped)
+void LoopbackHttpServer::setReply(int status, const QByteArray &body)
 {
     m_status = status;
-    m_pieces = pieces;
-    m_stepped = stepped;
+    m_body = body;
 }
 
 void LoopbackHttpServer::onNewConnection()
@@ -73,32 +72,9 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket *socket)
         return;
     m_requestLines.append(buffer.left(buffer.indexOf("\r\n")));
 
-    qsizetype length = 0;
-    for (const QByteArray &piece : std::as_const(m_pieces))
-        length += piece.size();
     // Clients read the status code, never the reason phrase.
     socket->write("HTTP/1.1 " + QByteArray::number(m_status)
-        + " Status\r\nContent-Type: application/xml\r\nContent-Length: " + QByteArray::number(length)
-        + "\r\nConnection: close\r\n\r\n");
-    m_current = socket;
-    m_nextPiece = 0;
-    writePiece(socket);
-    while (!m_stepped && m_nextPiece < m_pieces.size())
-        writePiece(socket);
-}
-
-void LoopbackHttpServer::writeNextPiece()
-{
-    if (m_current)
-        writePiece(m_current);
-}
-
-void LoopbackHttpServer::writePiece(QTcpSocket *socket)
-{
-    if (m_nextPiece < m_pieces.size()) {
-        socket->write(m_pieces.at(m_nextPiece++));
-        socket->flush();
-    }
-    if (m_nextPiece >= m_pieces.size())
-        socket->disconnectFromHost();
+        + " Status\r\nContent-Type: application/xml\r\nContent-Length: " + QByteArray::number(m_body.size())
+        + "\r\nConnection: close\r\n\r\n" + m_body);
+    socket->disconnectFromHost();
 }

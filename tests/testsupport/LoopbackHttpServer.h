@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 class QTcpServer;
@@ -22,11 +21,8 @@ public:
     // "http://127.0.0.1:<port>" or "https://...".
     QString baseUrl() const;
 
-    // The reply: a status and a body written in pieces, one write each. Stepped,
-    // only the first piece goes out with the headers and writeNextPiece() sends
-    // each further one; the connection closes after the last.
-    void setReply(int status, const QList<QByteArray> &pieces, bool stepped = false);
-    void writeNextPiece();
+    // The reply to every request: a status and a body.
+    void setReply(int status, const QByteArray &body);
 
     // Request lines ("GET /path HTTP/1.1") in arrival order.
     QList<QByteArray> requestLines() const { return m_requestLines; }
@@ -35,14 +31,10 @@ private:
     bool listenOn(QTcpServer *server);
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
-    void writePiece(QTcpSocket *socket);
 
     QTcpServer *m_server = nullptr;
     bool m_tls = false;
     int m_status = 200;
-    QList<QByteArray> m_pieces;
-    bool m_stepped = false;
-    QPointer<QTcpSocket> m_current; // the connection a stepped reply is being written to
-    int m_nextPiece = 0;
+    QByteArray m_body;
     QList<QByteArray> m_requestLines;
 };

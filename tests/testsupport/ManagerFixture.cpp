@@ -69,11 +69,11 @@ void ManagerFixture::answerAsPbx()
         if (words.size() < 4 || words.at(0) != "database")
             return pbx.answer(action);
         const QString path = words.at(2) + '/' + words.at(3);
-        if (!refuseDb && words.at(1) == "put")
+        if (words.at(1) == "put")
             pbx.db.insert(path, words.mid(4).join(' '));
-        else if (!refuseDb)
+        else
             pbx.db.remove(path);
-        return PbxModel::follows({}, refuseDb ? "Failed to update database\n" : "Updated database successfully\n");
+        return PbxModel::follows({}, "Updated database successfully\n");
     });
     ami.addResponder("UserEvent", [](const QStringList &action) {
         return "Response: Success\r\n\r\nEvent: UserEvent\r\nUserEvent: \r\nAct: "

@@ -40,7 +40,7 @@ public:
     // Unlocks the settings and opens the page of the button.
     void openPage(const char *button);
     // The PBX model answers every query; "database put/del" change its AstDB
-    // (unless refuseDb) and a UserEvent comes back as an event.
+    // and a UserEvent comes back as an event.
     void answerAsPbx();
     // Waits until the window has handled everything the server sent before.
     void sync();
@@ -72,7 +72,6 @@ public:
     std::unique_ptr<TQuorPhone> phone;
     std::unique_ptr<TQuorManager> manager;
     PbxModel pbx;
-    bool refuseDb = false;
     // The texts of the message boxes shown, by any fixture.
     static inline QStringList boxes;
 
