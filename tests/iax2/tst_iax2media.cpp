@@ -39,8 +39,7 @@ struct MediaRig : IaxRig
     }
 };
 
-// Talk spurts over a faint hiss: hiss, then 200 ms of tone and 100 ms of hiss
-// three times, then hiss. A voice detector learns the background from the hiss.
+// Hiss, then 200 ms of tone and 100 ms of hiss three times, then hiss.
 std::vector<int16_t> talkSpurts(int leadMs, int tailMs)
 {
     std::vector<int16_t> out;

@@ -69,8 +69,7 @@ public:
 
     // The engine's TXREQ is ignored, joined (path test, then TXREADY) or refused.
     enum class TransferMode { Ignore, Join, Reject };
-    // A registrar that acknowledges but never replies to the request or to the
-    // answer to its challenge.
+    // A registrar that acknowledges but never replies (to the request or to its challenge's answer).
     enum class Silence { None, ToRequest, ToAnswer };
 
     explicit FakePbx(QObject *parent = nullptr);
@@ -121,7 +120,6 @@ public:
     QStringList errors() const { return m_errors; }
     void clearReceived() { m_received.clear(); }
 
-    // Builds a full frame and an information element the way RFC 5456 lays them out.
     static QByteArray fullFrame(quint16 source, quint16 dest, quint32 ts, quint8 oseq, quint8 iseq, quint8 type,
         quint32 subclass, const QByteArray &payload = QByteArray());
     static QByteArray ie(int id, const QByteArray &data);

@@ -89,11 +89,6 @@ private slots:
         const auto loud = capture(f, speechLike(20000.0, 8000));
         QVERIFY(*std::max_element(loud.begin(), loud.end()) < 32767);
         QVERIFY(f.inputGain() < 2.0f);
-        // A quiet room's steady hiss is not speech: the gain does not creep up on it.
-        AudioFilters hiss;
-        hiss.setMask(FilterAnalogAgc);
-        capture(hiss, whiteNoise(200.0, 10 * 8000));
-        QVERIFY2(hiss.inputGain() < 1.2f, qPrintable(QString::number(double(hiss.inputGain()))));
     }
 
     void comfortNoiseReportsSilence()

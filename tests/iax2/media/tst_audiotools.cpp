@@ -49,11 +49,8 @@ private slots:
             tonePower(again.data() + 4000, 8000, 1000.0) / tonePower(in.data(), size_t(deviceRate), 1000, deviceRate));
         QVERIFY2(std::abs(gain) < 1.0, qPrintable(QString::number(gain)));
 
-        // Invalid rates give nothing; a reset stream starts clean.
-        Resampler invalid(deviceRate, 0);
+        // A reset stream starts clean.
         std::vector<int16_t> out;
-        invalid.process(in.data(), 160, out);
-        QVERIFY(!invalid.isValid() && out.empty());
         down.reset();
         const std::vector<int16_t> silence(4800, 0);
         down.process(silence.data(), silence.size(), out);
@@ -85,10 +82,8 @@ private slots:
     void levels()
     {
         const auto fullScale = tone(1000.0, 32767.0, 160);
-        const auto quiet = tone(1000.0, 327.67, 160);
         const std::vector<int16_t> zero(160, 0);
         QVERIFY(std::abs(levelDb(fullScale.data(), 160) - (-3.01f)) < 0.1f);
-        QVERIFY(std::abs(levelDb(quiet.data(), 160) - (-43.01f)) < 0.1f);
         QVERIFY(levelDb(zero.data(), 160) == kSilenceDb && levelDb(nullptr, 0) == kSilenceDb);
         // Gain saturates instead of wrapping; NaN mutes.
         std::vector<int16_t> s = { 1000, -1000, 30000, -30000 };
