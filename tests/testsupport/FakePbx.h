@@ -1,10 +1,8 @@
 #pragma once
 
 // A small IAX2 PBX on 127.0.0.1 with its own frame encoder, so that the engine
-// is checked against the RFC 5456 layout rather than against its own code:
-// registrar, calls both ways with voice, attended transfer, and lost,
-// duplicated or reordered datagrams on demand. Every datagram either way is
-// recorded and can be written out as a pcap file for a dissector.
+// is checked against the RFC 5456 layout rather than against its own code.
+// Every datagram either way is recorded and can be written out as a pcap file.
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -66,13 +64,12 @@ public:
         // The other leg of an attended transfer: its call number here, its port.
         quint32 transferId = 0;
         quint16 transferCall = 0, transferPort = 0;
-        bool transferReady = false, released = false, transferRejected = false;
+        bool transferReady = false, released = false;
     };
 
     // The engine's TXREQ is ignored, joined (path test, then TXREADY) or refused.
     enum class TransferMode { Ignore, Join, Reject };
-    // A registrar that acknowledges but never replies to the request or to the
-    // answer to its challenge.
+    // A registrar that acknowledges but never replies (to the request or to its challenge's answer).
     enum class Silence { None, ToRequest, ToAnswer };
 
     explicit FakePbx(QObject *parent = nullptr);
@@ -107,8 +104,6 @@ public:
     void hangup(quint16 localNo, const QString &cause = QStringLiteral("Normal Clearing"));
     void startTone(quint16 localNo, double hz, double amplitude = 8000);
     void stopTone(quint16 localNo);
-    // A comfort-noise frame: the PBX's side falls silent at level (-dBov).
-    void sendComfortNoise(quint16 localNo, int level);
     void sendRaw(const QByteArray &data, quint16 enginePort);
 
     Dialogue *dialogue(quint16 localNo) const { return m_dialogues.value(localNo, nullptr); }
@@ -125,7 +120,6 @@ public:
     QStringList errors() const { return m_errors; }
     void clearReceived() { m_received.clear(); }
 
-    // Builds a full frame and an information element the way RFC 5456 lays them out.
     static QByteArray fullFrame(quint16 source, quint16 dest, quint32 ts, quint8 oseq, quint8 iseq, quint8 type,
         quint32 subclass, const QByteArray &payload = QByteArray());
     static QByteArray ie(int id, const QByteArray &data);

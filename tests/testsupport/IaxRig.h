@@ -21,7 +21,6 @@ struct IaxRig
     std::unique_ptr<iax2::Iax2Engine> engine;
     std::unique_ptr<EngineProbe> probe;
 
-    // withEngine false: the test builds what talks to the PBX itself.
     explicit IaxRig(iax2::Iax2Engine::Config config = loopbackConfig(), bool withEngine = true);
     // The engine's thread calls into the probe: the engine stops first.
     ~IaxRig();
@@ -34,8 +33,7 @@ struct IaxRig
         const QString &name = QStringLiteral("Bob"));
     // The engine's number of the first call that rang here (-1 on time-out).
     int ringing() const;
-    // The PBX calls in and the engine answers, or the engine dials and the PBX
-    // answers: the engine's call number (-1 on time-out) and the PBX's side.
+    // A call answered here or by the PBX: the engine's call number (-1 on time-out).
     int answeredCall(quint32 format, FakePbx::Dialogue **dialogue, const QString &number = QStringLiteral("5551234"));
     int dialledCall(FakePbx::Dialogue **dialogue, const std::string &number = "300");
 };
