@@ -231,7 +231,6 @@ private slots:
         QSignalSpy registered(rig.client.get(), &QuorIaxClient::signalRegistration);
         QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
         rig.client->applyAccount(rig.account(secret));
-        QCOMPARE(int(rig.client->account().registrationState()), int(TVoipAccount::Registering));
         QTRY_COMPARE_WITH_TIMEOUT(registered.count(), 1, 5000);
         QCOMPARE(registered.first().at(0).toInt(), result);
         QCOMPARE(int(rig.client->account().registrationState()), state);
@@ -354,7 +353,6 @@ private slots:
         QSignalSpy hungUp(&client, &QuorIaxClient::signalHungUp);
         QList<int> defaults { -1, -1, -1 };
         for (const auto &d : client.audioDevices()) {
-            QVERIFY(!d.name.empty());
             defaults[0] = d.defaultInput ? d.id : defaults[0];
             defaults[1] = defaults[2] = d.defaultOutput ? d.id : defaults[1];
         }

@@ -191,6 +191,8 @@ private slots:
         const QString bad = QStringLiteral("301") + QChar(1); // refused by callNumber's checks
         QTest::newRow("tile") << "extension"
                               << "301" << true;
+        QTest::newRow("address book") << "contacts"
+                                      << "301" << true;
         QTest::newRow("tile, refused") << "extension" << bad << false;
         QTest::newRow("address book, refused") << "contacts" << bad << false;
         QTest::newRow("typed, refused below") << "typed"
