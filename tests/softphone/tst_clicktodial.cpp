@@ -29,22 +29,14 @@ private slots:
         QTest::addColumn<QString>("number"); // empty: refused
         const int longest = ClickToDialServer::kMaxLineLength - 6;
         QTest::newRow("feature code, CRLF") << QByteArray("call:*97#\r\n") << false << "*97#";
-        QTest::newRow("international") << QByteArray("call:+4930123\n") << false << "+4930123";
-        QTest::newRow("named extension") << QByteArray("call:alice\n") << false << "alice";
-        QTest::newRow("blanks around") << QByteArray("call: 555 \n") << false << "555";
         QTest::newRow("ended by close") << QByteArray("call:1234") << true << "1234";
         QTest::newRow("longest line") << "call:" + QByteArray(longest, '7') + '\n' << false << QString(longest, '7');
         QTest::newRow("no prefix") << QByteArray("1234\n") << false << "";
-        QTest::newRow("no number") << QByteArray("call:\n") << false << "";
         QTest::newRow("AMI injection") << QByteArray("call:12\r\nAction: Originate\r\nChannel: IAX2/x\r\n\r\n") << false
                                        << "";
         QTest::newRow("bare CR inside") << QByteArray("call:12\rAction: Originate\n") << false << "";
-        QTest::newRow("shell text") << QByteArray("call:123;id\n") << false << "";
-        QTest::newRow("inner blank") << QByteArray("call:12 34\n") << false << "";
         QTest::newRow("one byte over the limit") << "call:" + QByteArray(longest + 1, '7') + '\n' << false << "";
         QTest::newRow("flood without line end") << QByteArray(100000, '1') << false << "";
-        QTest::newRow("NUL and high bytes") << QByteArray("call:12\0\xff\n", 10) << false << "";
-        QTest::newRow("nothing, then close") << QByteArray() << true << "";
     }
 
     void requests()
@@ -76,14 +68,12 @@ private slots:
         server.setReadTimeout(100);
         QVERIFY(server.start(0));
         QSignalSpy spy(&server, &ClickToDialServer::signalCallRequest);
-        // Nothing, or a partial line, is no request.
-        for (const QByteArray &partial : { QByteArray(), QByteArray("call:12") }) {
-            QTcpSocket client;
-            client.connectToHost(QHostAddress::LocalHost, server.port());
-            QVERIFY(client.waitForConnected(2000));
-            client.write(partial);
-            QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 2000);
-        }
+        // A partial line is no request.
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(client.waitForConnected(2000));
+        client.write("call:12");
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 2000);
         QCOMPARE(spy.count(), 0);
         QVERIFY(log().contains(QLatin1String("no complete request")));
     }
@@ -111,15 +101,6 @@ private slots:
         later->write("call:200\n");
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 2000);
         QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("200"));
-    }
-
-    void portTaken()
-    {
-        ClickToDialServer second;
-        QVERIFY(!second.start(m_server.port()));
-        QVERIFY(!second.isListening());
-        QVERIFY(log().contains(QLatin1String("Click-to-dial is off")));
-        QVERIFY(m_server.isListening());
     }
 
 private:

@@ -4,33 +4,21 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
 #include <memory>
 #include <mutex>
 
+#include "PhoneFixture.h"
 #include "core/Paths.h"
-#include "core/TQuorTable.h"
-#include "core/TQuorTableRow.h"
 #include "iax2/MemoryAudioDevice.h"
-#include "settings/TQuorSettings.h"
-#include "softphone/TQuorPhone.h"
-#include "testsupport/FakePbx.h"
-#include "testsupport/LoopbackPhone.h"
-#include "testsupport/SettingsFile.h"
-#include "testsupport/TestDataDir.h"
 
 namespace {
 
 enum : int { TypeIax = 6, IaxNew = 1, CtlAnswer = 4, IeCapability = 8, IeFormat = 9 };
-
-const QString kUser = QStringLiteral("201");
-const QString kSecret = QStringLiteral("s3cret");
 
 // Two sound devices that record what the engine selects; capture is a steady
 // tone, so no silence is suppressed.
@@ -68,7 +56,7 @@ private:
 
 } // namespace
 
-class TestPhoneSettings : public QObject
+class TestPhoneSettings : public QObject, public PhoneFixture
 {
     Q_OBJECT
 
@@ -77,17 +65,10 @@ private slots:
 
     void init()
     {
-        m_data = std::make_unique<TestDataDir>();
-        m_pbx = std::make_unique<FakePbx>();
-        m_pbx->addUser(kUser, kSecret);
-        QVERIFY(writeSettingKeys({ { "agent/server", "127.0.0.1" }, { "agent/port", QString::number(m_pbx->port()) },
-            { "agent/uname", kUser }, { "agent/passwd", TQuorSettings::scramblePassword(kSecret) } }));
-        m_settings = std::make_unique<TQuorSettings>();
+        startPbx();
         TQuorPhone::Options options = loopbackPhoneOptions();
         options.voip.audio = &m_device;
-        m_phone = std::make_unique<TQuorPhone>(m_settings.get(), options);
-        m_phone->setExitFunction([](int) {});
-        QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 5000);
+        startPhone({}, options);
         m_phone->show();
         m_phone->showSettings();
         click("buttonAdmin");
@@ -96,20 +77,14 @@ private slots:
         QVERIFY(!m_settings->isLocked());
     }
 
-    void cleanup()
-    {
-        m_phone.reset();
-        m_settings.reset();
-        m_pbx.reset();
-        m_data.reset();
-    }
+    void cleanup() { stopPhone(); }
 
     void codecsShapeTheNextCall()
     {
         // Nothing allowed: the engine's own error reaches the phone's messages
         // and the dial is refused.
         allowOnly("");
-        QTRY_VERIFY(messageSays(QStringLiteral("codec")));
+        QTRY_VERIFY(lastMessage().contains(QStringLiteral("codec")));
         m_phone->callNumber(QStringLiteral("300"));
         QVERIFY(m_phone->voip()->isRunning());
 
@@ -170,30 +145,6 @@ private slots:
         QCOMPARE(m_phone->currentCalls().size(), 1);
     }
 
-    void outgoingActionWithoutShell()
-    {
-        QTemporaryDir dir;
-        const QByteArray out = dir.filePath(QStringLiteral("args")).toUtf8();
-        const QString script = dir.filePath(QStringLiteral("record.sh"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + out + ".tmp'\nmv '" + out
-            + ".tmp' '" + out + "'\n");
-        file.close();
-        QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
-
-        applyPage("buttonActions", [&] {
-            w<QCheckBox>("act_out")->setChecked(true);
-            w<QLineEdit>("launchApp_2")->setText(script);
-            w<QLineEdit>("launchArg_2")->setText(QStringLiteral("crm; rm -rf ~"));
-        });
-        m_phone->callNumber(QStringLiteral("300"));
-        QTRY_VERIFY(QFile::exists(QString::fromUtf8(out)));
-        QFile args(QString::fromUtf8(out));
-        QVERIFY(args.open(QIODevice::ReadOnly));
-        QCOMPARE(args.readAll().split('\0'), QByteArrayList({ "crm; rm -rf ~", "300", "" }));
-    }
-
 private:
     template<typename T>
     T *w(const char *name)
@@ -240,13 +191,6 @@ private:
         return QTest::qWaitFor([d] { return d->voiceFrames >= 10; }, 5000) ? d : nullptr;
     }
 
-    bool messageSays(const QString &word) const
-    {
-        const QList<TQuorTableRow *> rows = m_phone->messagesTable()->rows();
-        return std::any_of(
-            rows.cbegin(), rows.cend(), [&](const TQuorTableRow *r) { return r->text().contains(word); });
-    }
-
     int voicePayloadSize(const FakePbx::Dialogue *d) const
     {
         for (const FakePbx::Frame &f : m_pbx->received()) {
@@ -256,11 +200,7 @@ private:
         return -1;
     }
 
-    std::unique_ptr<TestDataDir> m_data;
-    std::unique_ptr<FakePbx> m_pbx;
     TwoDevices m_device;
-    std::unique_ptr<TQuorSettings> m_settings;
-    std::unique_ptr<TQuorPhone> m_phone;
 };
 
 QTEST_MAIN(TestPhoneSettings)

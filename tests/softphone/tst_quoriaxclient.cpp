@@ -231,7 +231,6 @@ private slots:
         QSignalSpy registered(rig.client.get(), &QuorIaxClient::signalRegistration);
         QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
         rig.client->applyAccount(rig.account(secret));
-        QCOMPARE(int(rig.client->account().registrationState()), int(TVoipAccount::Registering));
         QTRY_COMPARE_WITH_TIMEOUT(registered.count(), 1, 5000);
         QCOMPARE(registered.first().at(0).toInt(), result);
         QCOMPARE(int(rig.client->account().registrationState()), state);
@@ -261,84 +260,21 @@ private slots:
         QCOMPARE(registered.last().at(0).toInt(), int(QuorIaxClient::RegistrationAccepted));
         QTRY_VERIFY(rig.pbx.count(TypeIax, CmdRegRel) >= 1);
         QCOMPARE(rig.pbx.count(TypeIax, CmdRegReq), 4); // two registrations, each challenged once
-        // A port of 0 is the default one; blanks around the server go.
-        const TVoipAccount zero(QStringLiteral("  pbx.example  "), 0, QStringLiteral("u"), {}, {}, {});
-        QCOMPARE(zero.server() + ':' + QString::number(zero.port()), QStringLiteral("pbx.example:4569"));
-        // An account without a server registers nowhere and says so, once in the log.
-        QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
-        rig.client->applyAccount(TVoipAccount());
-        QCOMPARE(int(rig.client->account().registrationState()), int(TVoipAccount::Unregistered));
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(rig.log().count(messages.first().at(0).toString()), 1);
-        QCOMPARE(rig.client->dial(QStringLiteral("300")), -1);
     }
 
-    void blindTransfer_data()
-    {
-        QTest::addColumn<bool>("pbxTakesTheCall");
-        QTest::newRow("the PBX takes the call") << true;
-        QTest::newRow("the call stays") << false;
-    }
-
-    void blindTransfer()
-    {
-        QFETCH(bool, pbxTakesTheCall);
-        ClientRig rig;
-        QSignalSpy result(rig.client.get(), &QuorIaxClient::signalTransferResult);
-        quint16 pbxCall = 0;
-        const int call = rig.ringIn(&pbxCall);
-        QVERIFY(rig.client->answer(call));
-        QVERIFY(!rig.client->blindTransfer(call, QStringLiteral("  ")));
-        QVERIFY(!rig.client->blindTransfer(call + 1, QStringLiteral("400")));
-        QVERIFY(rig.client->blindTransfer(call, QStringLiteral("400")));
-        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTransfer), 1);
-        if (pbxTakesTheCall)
-            rig.pbx.hangup(pbxCall);
-        QTRY_COMPARE(result.count(), 1);
-        QCOMPARE(result.first(), QVariantList({ call, pbxTakesTheCall }));
-        // A failed transfer leaves the call up and says nothing more once it ends.
-        QCOMPARE(rig.client->callState(call) != iax2::CallFree, !pbxTakesTheCall);
-        rig.client->hangup(call);
-        QTRY_COMPARE(rig.client->callState(call), int(iax2::CallFree));
-        QCOMPARE(result.count(), 1);
-    }
-
-    void ringOptionsReachTheEngine()
-    {
-        ClientRig rig;
-        const int id = iax2::MemoryAudioDevice::kId;
-        rig.client->applyAudioDevices(id, id, id, false, true);
-        QVERIFY(rig.client->muteRingDevice());
-        quint16 pbxCall = 0;
-        QVERIFY(rig.ringIn(&pbxCall) >= 0);
-        QTest::qWait(200); // a muted ring device stays silent while the call rings
-        QCOMPARE(rig.audio.ringFrames(), size_t(0));
-        rig.client->applyAudioDevices(id, id, id, true, false);
-        QTRY_VERIFY(rig.audio.ringFrames() >= 5 && rig.audio.playedCount() >= 1600); // and on the output too
-    }
-
-    void interopWithModem_data()
-    {
-        QTest::addColumn<QString>("codec");
-        QTest::newRow("u-law") << "ulaw";
-        QTest::newRow("a-law") << "alaw";
-    }
-
+    // Called, the modem in fax mode answers with its 2100 Hz tone.
     void interopWithModem()
     {
-        QFETCH(QString, codec);
         const QString reason = iaxmodem::unavailableReason();
         if (!reason.isEmpty())
             QSKIP(qPrintable(reason));
         ClientRig rig;
-        rig.client->applyCodecs(4 | 8, codec == QLatin1String("alaw") ? 8 : 4);
-        QSignalSpy ringing(rig.client.get(), &QuorIaxClient::signalRingingIn);
+        rig.client->applyCodecs(4 | 8, 8);
         QSignalSpy answered(rig.client.get(), &QuorIaxClient::signalAnswered);
         QSignalSpy hungUp(rig.client.get(), &QuorIaxClient::signalHungUp);
         QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
-        // Called, the modem in fax mode answers with its 2100 Hz tone.
         const quint16 modemPort = iaxmodem::freeUdpPort();
-        iaxmodem::Modem modem(modemPort, rig.client->localPort(), codec);
+        iaxmodem::Modem modem(modemPort, rig.client->localPort(), QStringLiteral("alaw"));
         QTRY_VERIFY_WITH_TIMEOUT(modem.openPty(), 5000);
         rig.client->applyAccount(TVoipAccount(
             QStringLiteral("127.0.0.1"), modemPort, {}, {}, QStringLiteral("Quor Test"), QStringLiteral("201")));
@@ -359,16 +295,6 @@ private slots:
         rig.client->hangup(out);
         QTRY_COMPARE(hungUp.count(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(modem.output().contains("NO CARRIER"), 5000);
-
-        // The modem calls: the phone rings with its caller ID.
-        modem.command("ATDT201\r");
-        QTRY_VERIFY2_WITH_TIMEOUT(ringing.count() == 1, qPrintable(modem.log()), 5000);
-        QCOMPARE(ringing.first().mid(1), QVariantList({ "Modem Line", "5551234" }));
-        const int in = ringing.first().at(0).toInt();
-        QVERIFY(rig.client->answer(in));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.audio.playedCount() >= 1600, 5000);
-        rig.client->hangup(in);
-        QTRY_COMPARE(hungUp.count(), 2);
         QTest::qWait(300); // a HANGUP the modem did not acknowledge would be resent and lost meanwhile
         for (const QList<QVariant> &m : std::as_const(messages))
             QVERIFY2(!m.at(0).toString().contains(QLatin1String("lost")), qPrintable(m.at(0).toString()));
@@ -388,21 +314,6 @@ private slots:
         QVERIFY(!rig.audio.isRunning());
     }
 
-    void portTakenIsReported()
-    {
-        ClientRig rig;
-        QuorIaxClient::Options taken = loopbackOptions(&rig.audio);
-        taken.engine.port = rig.client->localPort();
-        taken.engine.fallbackToAnyPort = false;
-        QuorIaxClient second(taken);
-        QSignalSpy messages(&second, &QuorIaxClient::signalMessage);
-        QVERIFY(!second.isOpen());
-        // Posted, so that slots connected after construction hear it.
-        QTRY_COMPARE(errorsIn(messages), 1);
-        QCOMPARE(rig.log().count(messages.first().at(0).toString()), 1);
-        QCOMPARE(second.dial(QStringLiteral("300")), -1);
-    }
-
     // PortAudio probes every host API, JACK's included, whose library prints
     // its failure to find a server on the console: it goes to the log instead.
     void soundProbeGoesToTheLog()
@@ -415,25 +326,21 @@ private slots:
             QString::fromUtf8(data.read(QStringLiteral("quorer.log"))).contains(QStringLiteral("Sound: PortAudio")));
     }
 
-    // PortAudio at the device's rate or converted to and from 8 kHz: a call in
-    // each codec with every filter on, the ring on a stream of its own until the
-    // answer, and devices that are gone falling back to the defaults, reported.
+    // PortAudio at the device's rate or converted to and from 8 kHz: a call with
+    // every filter on, the ring on a stream of its own until the answer, and
+    // devices that are gone falling back to the defaults, reported.
     void soundCard_data()
     {
         QTest::addColumn<int>("rate"); // 0: the client's own card at the device's rate
         QTest::addColumn<int>("format");
-        QTest::addColumn<bool>("stale"); // the chosen devices are gone
-        QTest::newRow("u-law, stale device ids") << 0 << 4 << true;
-        QTest::newRow("a-law at 48 kHz, stale device ids") << 48000 << 8 << true;
-        QTest::newRow("GSM at 44.1 kHz") << 44100 << 2 << false;
-        QTest::newRow("Speex") << 0 << 512 << false;
+        QTest::newRow("u-law") << 0 << 4;
+        QTest::newRow("a-law at 48 kHz") << 48000 << 8;
     }
 
     void soundCard()
     {
         QFETCH(int, rate);
         QFETCH(int, format);
-        QFETCH(bool, stale);
         TestDataDir data;
         FakePbx pbx;
         std::unique_ptr<FixedRateDevice> card = rate ? std::make_unique<FixedRateDevice>(rate) : nullptr;
@@ -446,20 +353,16 @@ private slots:
         QSignalSpy hungUp(&client, &QuorIaxClient::signalHungUp);
         QList<int> defaults { -1, -1, -1 };
         for (const auto &d : client.audioDevices()) {
-            QVERIFY(!d.name.empty());
             defaults[0] = d.defaultInput ? d.id : defaults[0];
             defaults[1] = defaults[2] = d.defaultOutput ? d.id : defaults[1];
         }
-        client.applyAudioDevices(
-            stale ? 4242 : defaults[0], stale ? INT_MIN : defaults[1], stale ? INT_MAX : defaults[2], false, false);
-        if (stale && !card) {
+        client.applyAudioDevices(4242, INT_MIN, INT_MAX, false, false); // every one of them gone
+        if (!card) {
             QTRY_COMPARE(errorsIn(messages), 3);
             QVERIFY(messages.first().at(0).toString().contains(QStringLiteral("is not available")));
             messages.clear();
         }
-        client.applyCodecs(2 | 4 | 8 | 512, format);
-        QCOMPARE(client.preferredCodec(), format);
-        client.applySpeex(1, -1.0f, -1, 0, 8000, 3);
+        client.applyCodecs(4 | 8, format);
         client.applyFilters(1 | 2 | 4 | 8 | 16);
         const quint16 pbxCall = pbx.callEngine(client.localPort(), QStringLiteral("201"), QStringLiteral("5551234"),
             QStringLiteral("Bob"), quint32(format), quint32(format));
@@ -475,7 +378,7 @@ private slots:
         QCOMPARE(errorsIn(messages), 0);
         client.shutdown();
         QVERIFY(!client.isRunning()); // what the engine's thread wrote is read from here on
-        QCOMPARE(cardErrors.size(), stale && card ? 3 : 0);
+        QCOMPARE(cardErrors.size(), card ? 3 : 0);
         QVERIFY(!card || card->devicesSeen == defaults);
     }
 
