@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QHash>
 #include <QPixmap>
 #include <QPointer>
@@ -39,30 +38,15 @@ inline QString pictureName(const QPixmap &shown)
     return QStringLiteral("?");
 }
 
-// " colour" of a label's text, empty for the label's usual colour.
-inline QString colourOf(const QLabel *label, const QColor &usual)
-{
-    const QColor c = label->palette().color(QPalette::WindowText);
-    const std::pair<QColor, const char *> named[] = { { usual, "" }, { QColor(255, 128, 0), " orange" },
-        { QColor(200, 80, 0), " parked" }, { QColor(203, 0, 0), " red" }, { QColor(0, 255, 0), " green" } };
-    for (const auto &[colour, name] : named) {
-        if (c == colour)
-            return QLatin1String(name);
-    }
-    return QStringLiteral(" other");
-}
-
 // What a tile shows and holds, in one line: state, strip/background, the other
-// party's label and the direction label (each with its colour unless white
-// and light grey), the direction stored when the label differs, the call
-// time, then the flags set and the records bound and linked.
+// party's label and the direction label, the direction stored when the label
+// differs, the call time, then the flags set and the records bound and linked.
 inline QString lookOf(const QuorAgent *t)
 {
-    QString look = QStringLiteral("%1 %2/%3 \"%4\"%5 \"%6\"%7")
+    QString look = QStringLiteral("%1 %2/%3 \"%4\" \"%5\"")
                        .arg(int(t->state))
                        .arg(pictureName(t->label_status->pixmap()), pictureName(t->label_bg->pixmap()),
-                           t->label_phone->text(), colourOf(t->label_phone, Qt::white), t->label_direction->text(),
-                           colourOf(t->label_direction, QColor(215, 215, 215)));
+                           t->label_phone->text(), t->label_direction->text());
     if (t->direction != t->label_direction->text())
         look += QStringLiteral(" (") + t->direction + QLatin1Char(')');
     if (!t->label_time->text().isEmpty())
@@ -159,11 +143,8 @@ struct TileSet
                     t->peerText = p;
                     t->updatePeerLabel();
                 } },
-            { "peerText", [](TileSet &, QuorAgent *t, const QString &p) { t->setPeerText(p); } },
             { "privacy", [](TileSet &, QuorAgent *t, const QString &) { t->setPrivacy(true); } },
             { "tech", [](TileSet &, QuorAgent *t, const QString &a) { t->tech = a; } },
-            { "ext", [](TileSet &, QuorAgent *t, const QString &e) { t->extension = e; } },
-            { "dndFamily", [](TileSet &, QuorAgent *t, const QString &f) { t->setDndFamily(f); } },
             { "set",
                 [](TileSet &, QuorAgent *t, const QString &f) {
                     t->dnd |= f.contains(QLatin1String("dnd"));
@@ -192,7 +173,6 @@ struct TileSet
             { "link", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->link("1.2"); } },
             { "linkBack",
                 [](TileSet &s, QuorAgent *, const QString &) { emit s.find("1.1")->linkEvent("1.2", "1.1"); } },
-            { "unlink", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->unlink(); } },
             { "tick", [](TileSet &s, QuorAgent *, const QString &text) { emit s.find("1.1")->timeoutEvent(text); } },
             { "waiting",
                 [](TileSet &s, QuorAgent *t, const QString &name) {

@@ -62,7 +62,6 @@ private slots:
     void pairingAndAttendedTransfer();
     void drops_data();
     void drops();
-    void tilePayloadBothWays();
     void goneOrClosed_data();
     void goneOrClosed();
 
@@ -189,23 +188,16 @@ void TestQuorAgentActions::texts_data()
     const QStringList none;
     addCase("menu: dnd off", "menu dnd", "idle;dnd", -1, "", announced("del DND 101"), "");
     addCase("menu: dnd put in a call too", "menu dnd", "active", -1, "", announced("put DND 101 YES"), "");
-    addCase("menu: control characters removed", "menu dnd", "idle;ext:1\t0\r\n1;dndFamily:D\r\nND", -1, "",
-        announced("put DND 101 YES"), "");
     addCase("menu: forward off where it is held", "menu fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     addCase("menu: dnd refused while forwarded", "menu dnd", "idle;fwd:200", -1, "", none, kDndRefused);
     addCase("menu: forward refused under dnd", "menu fwd", "idle;dnd", -1, "", none, kFwdRefused);
     addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced("put DND 101 YES"), "");
-    addCase("popup: forward refused under dnd", "popup fwd", "idle;dnd", -1, "200", none, kFwdRefused);
     addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced("put CFB 101 200"), "");
-    addCase("popup: refused, line breaks only", "popup fwd", "idle", -1, "\r\n", none, kNoNumber);
     // Not under the family of the combo's first type, but where the tile holds it.
     addCase(
         "popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     // The dialog starts on "All" whatever family the tile last held.
     addCase("dialog: all calls", "dialog", "idle;nofwd", -1, "200", announced("put CF 101 200"), "");
-    addCase("dialog: no answer", "dialog", "idle", 2, "200", announced("put CFU 101 200"), "");
-    addCase("dialog: line breaks removed", "dialog", "idle", -1, "200\r\nAction: Originate",
-        announced("put CF 101 200Action: Originate"), "");
     addCase("dialog: refused, line breaks only", "dialog", "idle", 1, "\r\n", none, kNoNumber);
 }
 
@@ -278,17 +270,8 @@ void TestQuorAgentActions::callsAndTransfers()
     TQuorPhone *phone = m_phone.get();
     const auto dialled
         = [phone] { return phone->currentCalls().isEmpty() ? QString() : phone->currentCalls().last()->dialled; };
-    // Not free before idle, nor with a channel; no voicemail prefix: nothing.
-    QuorAgent *t = m_set.tile(QStringLiteral("104"));
-    t->slotCall();
-    t->slotLeaveMessageToVm();
-    t->setIdle();
-    QVERIFY(m_set.bind(t));
-    t->slotCall();
-    QVERIFY(phone->currentCalls().isEmpty());
-
     // The tile's keys and the popup's call the extension or its voicemail.
-    t = m_set.tile(QStringLiteral("105"));
+    QuorAgent *t = m_set.tile(QStringLiteral("105"));
     t->setIdle();
     t->vmPrefix = QStringLiteral("*");
     t->info->buildForm();
@@ -321,8 +304,6 @@ void TestQuorAgentActions::callsAndTransfers()
     t->mailbox = QStringLiteral("2102@default");
     t->setUnavailable();
     transfer([t] { t->sendVmButton->click(); }, QStringLiteral("92102"));
-    t->mailbox = QStringLiteral("@default");
-    transfer([t] { t->info->sendVmButton->click(); }, QStringLiteral("94930102"));
 }
 
 void TestQuorAgentActions::pairingAndAttendedTransfer()
@@ -330,7 +311,6 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
     QuorAgent *out = m_set.tile(QStringLiteral("302"));
     QuorAgent *in = m_set.tile(QStringLiteral("401"));
     QuorAgent *anonymous = m_set.tile(QStringLiteral("402"));
-    QuorAgent *unbound = m_set.tile(QStringLiteral("403"));
     out->setIdle();
     QVERIFY(m_set.bind(out));
     QVERIFY(in->setChannel(m_set.record(
@@ -358,7 +338,7 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
     m_phone->control();
     QTRY_VERIFY_WITH_TIMEOUT(m_phone->isOwnCall(incoming) && incoming->state == CallTalking, 10000);
     QCOMPARE(in->currentCall, incoming);
-    QVERIFY(!anonymous->currentCall && !unbound->currentCall);
+    QVERIFY(!anonymous->currentCall);
 
     // The phone deletes its record when the call ends: the tile's pointer is
     // no call any more.
@@ -371,43 +351,28 @@ void TestQuorAgentActions::drops_data()
 {
     QTest::addColumn<bool>("popup"); // dropped on the tile's popup, else on the tile
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("payload"); // a "live", "ended" or "foreign" call, or a "tile"
+    QTest::addColumn<bool>("live"); // the phone's talking call, else one that has ended
     QTest::addColumn<bool>("inDrag"); // false: from another application
     QTest::addColumn<bool>("accepted");
-    addCase("tile: a tile, busy or not", false, "", "tile", true, true);
-    addCase("tile: a live call, free", false, "idle", "live", true, true);
-    addCase("tile: a live call, busy", false, "", "live", true, false);
-    addCase("tile: from another application", false, "idle", "live", false, false);
-    addCase("tile: an ended call", false, "idle", "ended", true, false);
-    addCase("tile: a call not of the phone", false, "idle", "foreign", true, false);
-    addCase("popup: a live call, in a call", true, "idle;active", "live", true, true);
-    addCase("popup: unavailable", true, "unavailable", "live", true, false);
-    addCase("popup: from another application", true, "idle", "live", false, false);
+    addCase("tile: a live call, free", false, "idle", true, true, true);
+    addCase("tile: from another application", false, "idle", true, false, false);
+    addCase("tile: an ended call", false, "idle", false, true, false);
+    addCase("popup: a live call, in a call", true, "idle;active", true, true, true);
+    addCase("popup: from another application", true, "idle", true, false, false);
 }
 
 void TestQuorAgentActions::drops()
 {
     QFETCH(bool, popup);
     QFETCH(QString, steps);
-    QFETCH(QString, payload);
+    QFETCH(bool, live);
     QFETCH(bool, inDrag);
     QFETCH(bool, accepted);
     TQuorCall *talking = talkTo(QStringLiteral("300"));
     QVERIFY(talking);
     QuorAgent *t = m_set.tile();
     m_set.run(t, steps);
-    TQuorCall foreign;
-    QMimeData *data = nullptr;
-    if (payload == QLatin1String("live")) {
-        data = talking->toMimeData();
-    } else if (payload == QLatin1String("foreign")) {
-        data = foreign.toMimeData();
-    } else if (payload == QLatin1String("ended")) {
-        data = std::make_unique<TQuorCall>()->toMimeData();
-    } else {
-        data = new QMimeData;
-        data->setData(QStringLiteral("txt/ext"), "102,Sales");
-    }
+    QMimeData *data = live ? talking->toMimeData() : std::make_unique<TQuorCall>()->toMimeData();
     QWidget *target = popup ? static_cast<QWidget *>(t->info) : t;
     bool entered = false;
     if (inDrag) {
@@ -418,39 +383,14 @@ void TestQuorAgentActions::drops()
     }
     QCOMPARE(entered, accepted);
     // The tile takes the drop: a talking call goes blind to a free extension.
-    if (accepted && payload == QLatin1String("live") && t->state == AgentIdle)
+    if (accepted && t->state == AgentIdle)
         QTRY_COMPARE(transferTargets(), QStringList { QStringLiteral("101") });
-}
-
-void TestQuorAgentActions::tilePayloadBothWays()
-{
-    const QString group = QStringLiteral("Büro, Nord");
-    QuorAgent *source = m_set.tile(QStringLiteral("102"));
-    source->setGroupName(group);
-    QuorAgent *target = m_set.tile(QStringLiteral("105"));
-    target->setGroupName(QStringLiteral("Support"));
-    QSignalSpy moves(target, &QuorAgent::newExtPosition);
-
-    // The tile's own drag: a move with the left button held.
-    QByteArray payload;
-    QTimer::singleShot(0, this, [&] {
-        if (auto *drag = source->findChild<QDrag *>()) {
-            payload = drag->mimeData()->data(QStringLiteral("txt/ext"));
-            dropOn(target, drag->mimeData());
-        }
-        endDrag();
-    });
-    moveWithButtonHeld(source, QPoint(60, 30));
-    QCOMPARE(payload, QByteArray("102,") + group.toUtf8());
-    QCOMPARE(moves.size(), 1);
-    QCOMPARE(moves.at(0), (QVariantList { "102", group, "105", "Support" }));
 }
 
 void TestQuorAgentActions::goneOrClosed_data()
 {
     QTest::addColumn<QString>("how");
     addCase("dialog cancelled", "cancel");
-    addCase("dialog closed", "close");
     addCase("dialog's tile removed", "removed");
     addCase("dialog's tile removed under the dialog's refusal box", "dialog box");
     addCase("tile removed in its own drag", "drag");
@@ -463,7 +403,7 @@ void TestQuorAgentActions::goneOrClosed()
     // The dialog closes without sending and sets the menu's Forward switch
     // back; a tile and its windows go only once their own loops return.
     QFETCH(QString, how);
-    const bool closed = how == QLatin1String("cancel") || how == QLatin1String("close");
+    const bool closed = how == QLatin1String("cancel");
     QuorAgent *t = m_set.tile();
     t->setIdle();
     QPointer<QuorAgent> tile(t);
@@ -484,14 +424,16 @@ void TestQuorAgentActions::goneOrClosed()
                                                                           : static_cast<QObject *>(t);
     if (how == QLatin1String("cancel")) {
         dialog->buttonBox->button(QDialogButtonBox::Cancel)->click();
-    } else if (how == QLatin1String("close")) {
-        dialog->close();
     } else if (how == QLatin1String("dialog box")) {
         dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
     } else if (how == QLatin1String("drag")) {
         // Hidden and out of use at once, deleted only once the drag has returned.
+        t->setGroupName(QStringLiteral("Büro, Nord"));
         bool outOfUse = false;
+        QByteArray payload;
         QTimer::singleShot(0, this, [&] {
+            if (auto *drag = t->findChild<QDrag *>())
+                payload = drag->mimeData()->data(QStringLiteral("txt/ext"));
             t->removeSafely();
             QSignalSpy moves(t, &QuorAgent::newExtPosition);
             QMimeData data;
@@ -503,6 +445,7 @@ void TestQuorAgentActions::goneOrClosed()
         });
         moveWithButtonHeld(t, QPoint(60, 30));
         QVERIFY(outOfUse);
+        QCOMPARE(payload, QStringLiteral("101,Büro, Nord").toUtf8());
     } else if (how == QLatin1String("tile box")) {
         t->enableFWD(); // refused under DND
     } else if (how == QLatin1String("popup box")) {
