@@ -10,8 +10,7 @@
 #include "extensions/QuorAgent.h"
 #include "extensions/QuorAgentInfo.h"
 
-// One row of a test table, named after its case; C strings go into QString
-// columns. A call keeps a row on one line where "<<" chains of literals break.
+// One row of a test table; C strings go into QString columns.
 template<typename... Values>
 void addCase(const char *name, const Values &...values)
 {
@@ -38,9 +37,8 @@ inline QString pictureName(const QPixmap &shown)
     return QStringLiteral("?");
 }
 
-// What a tile shows and holds, in one line: state, strip/background, the other
-// party's label and the direction label, the direction stored when the label
-// differs, the call time, then the flags set and the records bound and linked.
+// What a tile shows and holds: state, pictures, labels, stored direction, call
+// time, flags and the records bound and linked.
 inline QString lookOf(const QuorAgent *t)
 {
     QString look = QStringLiteral("%1 %2/%3 \"%4\" \"%5\"")
@@ -65,8 +63,7 @@ inline QString lookOf(const QuorAgent *t)
     return look;
 }
 
-// The tiles and channel records of one test, deleted by clear(). Tiles come
-// with the forward families CF, CFB, CFU and the DND family DND.
+// The tiles (forward families CF, CFB, CFU; DND) and records of one test.
 struct TileSet
 {
     ~TileSet() { clear(); }
@@ -85,8 +82,8 @@ struct TileSet
     QuorAgent *operator()(const QString &spec)
     {
         const bool iax = spec.startsWith(QLatin1String("IAX/"));
-        QuorAgent *t = tile(spec.mid(iax ? 4 : 0).section(QLatin1Char(':'), 0, 0),
-            iax ? QStringLiteral("IAX") : QStringLiteral("SIP"));
+        QuorAgent *t = tile(
+            spec.mid(iax ? 4 : 0).section(QLatin1Char(':'), 0, 0), iax ? QStringLiteral("IAX") : QStringLiteral("SIP"));
         if (spec.contains(QLatin1Char(':')))
             t->setCallerIdName(spec.section(QLatin1Char(':'), 1));
         return t;
@@ -118,9 +115,8 @@ struct TileSet
         return t->setChannel(ch) ? ch : nullptr;
     }
 
-    // Runs steps "verb:argument" on a tile, separated by ";": the tile's
-    // setters, and its records 1.1 (bound) and 1.2 (chan2, other: of extension
-    // 102; waiting: of the same extension, 1.1 linked to 9.1 and 1.2 to 9.2).
+    // Runs steps "verb:argument;..." on a tile and its records 1.1 (bound) and
+    // 1.2 (other: of 102; waiting: of the same extension, linked to 9.2).
     void run(QuorAgent *t, const QString &steps)
     {
         using Step = void (*)(TileSet &, QuorAgent *, const QString &);

@@ -1,11 +1,8 @@
-// What a user does with a tile, its info popup and its forward dialog: DND and
-// forward, calls and transfers through a phone on a loopback PBX, drag and
-// drop (inside real drags, as in use), and removal inside the tile's own loops.
+// A tile's, its popup's and its forward dialog's actions, over a loopback PBX.
 
 #include <QAction>
 #include <QApplication>
 #include <QDrag>
-#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -30,8 +27,7 @@
 
 namespace {
 
-// A change of an AstDB entry ("put CF 101 200") and the UserEvent that
-// announces it.
+// An AstDB change ("put CF 101 200") and the UserEvent that announces it.
 QStringList announced(const QString &change)
 {
     const QString family = change.section(QLatin1Char(' '), 1, 1);
@@ -73,11 +69,9 @@ private:
     bool hangUpAll() { return LoopbackCalls::hangUpAll(m_phone.get(), m_pbx.get(), &m_dialogues); }
     QStringList transferTargets() const { return LoopbackCalls::transferTargets(*m_pbx); }
     QStringList sent() const;
-    // Runs a real drag from the test's window; during() runs inside the
-    // drag's loop, then Escape ends it.
+    // Runs during() inside a real drag from the test's window.
     void duringDrag(QMimeData *data, const std::function<void()> &during);
-    // Drag enter, and the drop when the enter was accepted, as the drag
-    // manager delivers them; returns whether the enter was accepted.
+    // Drag enter, then the drop if accepted; returns whether it was.
     static bool dropOn(QWidget *target, const QMimeData *data);
     void endDrag() { QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape); }
     void moveWithButtonHeld(QWidget *w, const QPoint &at);
@@ -187,15 +181,13 @@ void TestQuorAgentActions::texts_data()
     QTest::addColumn<QString>("box");
     const QStringList none;
     addCase("menu: dnd off", "menu dnd", "idle;dnd", -1, "", announced("del DND 101"), "");
-    addCase("menu: dnd put in a call too", "menu dnd", "active", -1, "", announced("put DND 101 YES"), "");
     addCase("menu: forward off where it is held", "menu fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     addCase("menu: dnd refused while forwarded", "menu dnd", "idle;fwd:200", -1, "", none, kDndRefused);
     addCase("menu: forward refused under dnd", "menu fwd", "idle;dnd", -1, "", none, kFwdRefused);
     addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced("put DND 101 YES"), "");
     addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced("put CFB 101 200"), "");
     // Not under the family of the combo's first type, but where the tile holds it.
-    addCase(
-        "popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
+    addCase("popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     // The dialog starts on "All" whatever family the tile last held.
     addCase("dialog: all calls", "dialog", "idle;nofwd", -1, "200", announced("put CF 101 200"), "");
     addCase("dialog: refused, line breaks only", "dialog", "idle", 1, "\r\n", none, kNoNumber);
@@ -238,8 +230,7 @@ void TestQuorAgentActions::texts()
     }
     QCOMPARE(sent(), texts);
     QCOMPARE(m_boxes, box.isEmpty() ? QStringList() : QStringList { box });
-    // The picture follows the PBX's answer, not the click; a refusal sets the
-    // menu's switches back.
+    // The picture follows the PBX, not the click; a refusal unchecks the menu.
     QCOMPARE(int(t->state), state);
     if (!box.isEmpty()) {
         QCOMPARE(t->actionDnd->isChecked(), state == AgentDnd);
@@ -252,8 +243,7 @@ void TestQuorAgentActions::texts()
 
 void TestQuorAgentActions::menuFollowsTheState()
 {
-    // Forward found at discovery: the state changed without the actions. The
-    // menu must not offer to switch on what its click switches off.
+    // Forward found at discovery, without the actions: the menu follows.
     QuorAgent *t = m_set.tile();
     m_set.run(t, QStringLiteral("idle;fwdNumber:200;forwarded"));
     QString shown;
@@ -270,21 +260,13 @@ void TestQuorAgentActions::callsAndTransfers()
     TQuorPhone *phone = m_phone.get();
     const auto dialled
         = [phone] { return phone->currentCalls().isEmpty() ? QString() : phone->currentCalls().last()->dialled; };
-    // The tile's keys and the popup's call the extension or its voicemail.
     QuorAgent *t = m_set.tile(QStringLiteral("105"));
     t->setIdle();
-    t->vmPrefix = QStringLiteral("*");
-    t->info->buildForm();
-    const std::pair<std::function<void()>, const char *> calls[]
-        = { { [t] { t->callButton->click(); }, "105" }, { [t] { t->info->msgButton->click(); }, "*105" } };
-    for (const auto &[press, number] : calls) {
-        press();
-        QTRY_COMPARE(dialled(), QLatin1String(number));
-        QVERIFY(hangUpAll());
-    }
+    t->callButton->click();
+    QTRY_COMPARE(dialled(), QStringLiteral("105"));
+    QVERIFY(hangUpAll());
 
-    // Transfers of the talking call: blind only when free; to voicemail by
-    // the mailbox before its "@", else the number, free or not.
+    // Blind transfers only when free; to voicemail by the mailbox before "@".
     t = m_set.tile(QStringLiteral("102"));
     t->setCallerIdNum(QStringLiteral("4930102"));
     t->info->buildForm();
@@ -318,8 +300,7 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
     QVERIFY(anonymous->setChannel(m_set.record(
         QStringLiteral("1.3"), QStringLiteral("SIP/402-1"), QStringLiteral("5551234"), QStringLiteral("<Unknown>"))));
 
-    // Outgoing calls pair by the dialled number. A held call dropped on the
-    // tile paired with the talking call is joined to it.
+    // A held call dropped on the tile paired with the talking call joins it.
     TQuorCall *held = talkTo(QStringLiteral("301"));
     QVERIFY(held);
     m_phone->holdResume();
@@ -340,8 +321,7 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
     QCOMPARE(in->currentCall, incoming);
     QVERIFY(!anonymous->currentCall);
 
-    // The phone deletes its record when the call ends: the tile's pointer is
-    // no call any more.
+    // The ended call is deleted by the phone: the tile's pointer is no call.
     QVERIFY(hangUpAll());
     QVERIFY(out->currentCall);
     QCOMPARE(out->liveCurrentCall(), nullptr);
@@ -400,8 +380,7 @@ void TestQuorAgentActions::goneOrClosed_data()
 
 void TestQuorAgentActions::goneOrClosed()
 {
-    // The dialog closes without sending and sets the menu's Forward switch
-    // back; a tile and its windows go only once their own loops return.
+    // A tile and its windows go only once their own loops return.
     QFETCH(QString, how);
     const bool closed = how == QLatin1String("cancel");
     QuorAgent *t = m_set.tile();

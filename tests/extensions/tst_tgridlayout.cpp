@@ -1,5 +1,4 @@
-// The panel's grid: column-major placement, children that leave or are
-// destroyed, and children shown only near the part of the grid in view.
+// The panel's grid: placement, children that leave, children shown in view.
 
 #include <QPointer>
 #include <QTest>
@@ -94,8 +93,7 @@ void TestTGridLayout::childrenThatLeave()
     grid->relayout();
     const int changes = stays->parentChanges;
 
-    // A rebuild: a child that comes back keeps its parent all along; one that
-    // does not is hidden, still the grid's child.
+    // A rebuild keeps a returning child's parent and hides one left out.
     grid->clear();
     grid->addWidget(stays);
     grid->addWidget(dies);
@@ -109,8 +107,7 @@ void TestTGridLayout::childrenThatLeave()
     QCOMPARE(grid->children, (QList<QWidget *> { stays }));
     grid->relayout();
 
-    // The grid deletes the children it lays out, never one that left: that
-    // belongs to its owner.
+    // The grid deletes the children it lays out, never one that left.
     QPointer<Cell> kept(leaves);
     QPointer<Cell> owned(stays);
     grid.reset();
