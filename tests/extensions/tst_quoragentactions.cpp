@@ -331,12 +331,12 @@ void TestQuorAgentActions::drops_data()
 {
     QTest::addColumn<bool>("popup"); // dropped on the tile's popup, else on the tile
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<bool>("live"); // the phone's talking call, else one that has ended
+    QTest::addColumn<bool>("live"); // the phone's talking call, else one not of the phone
     QTest::addColumn<bool>("inDrag"); // false: from another application
     QTest::addColumn<bool>("accepted");
     addCase("tile: a live call, free", false, "idle", true, true, true);
     addCase("tile: from another application", false, "idle", true, false, false);
-    addCase("tile: an ended call", false, "idle", false, true, false);
+    addCase("tile: a call not of the phone", false, "idle", false, true, false);
     addCase("popup: a live call, in a call", true, "idle;active", true, true, true);
     addCase("popup: from another application", true, "idle", true, false, false);
 }
@@ -352,7 +352,8 @@ void TestQuorAgentActions::drops()
     QVERIFY(talking);
     QuorAgent *t = m_set.tile();
     m_set.run(t, steps);
-    QMimeData *data = live ? talking->toMimeData() : std::make_unique<TQuorCall>()->toMimeData();
+    TQuorCall foreign;
+    QMimeData *data = (live ? talking : &foreign)->toMimeData();
     QWidget *target = popup ? static_cast<QWidget *>(t->info) : t;
     bool entered = false;
     if (inDrag) {
