@@ -33,8 +33,7 @@ inline QString namesOf(const QList<TExtensionGroup *> &groups)
     return list.join(QLatin1Char('|'));
 }
 
-// A groups file as read: "name/desc/visible/expanded/sort" of each group, then
-// "group|tech|chan|uname|ci" of each record.
+// A groups file read: "name/desc/visible/expanded/sort", "group|tech|chan|uname|ci".
 inline QStringList readBack(const QString &path)
 {
     TXmlGroups xml(path);
