@@ -168,8 +168,8 @@ void TestTQuorTable::script()
     QCOMPARE(keys, 0);
 }
 
-// What a row shows and offers: masked numbers (also in a sorted copy),
-// blinking while ringing only, its menu, and drag data for calls.
+// What a row shows: masked numbers (also in a sorted copy), blinking while
+// ringing only, and drag data for calls.
 void TestTQuorTable::rowState()
 {
     ShownList list;
@@ -192,17 +192,12 @@ void TestTQuorTable::rowState()
     QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     QVERIFY(!row->blinkPhase());
 
-    // A missed-call row that is really an error message has nobody to call back.
-    using Actions = QList<TQuorTableRow::MenuAction>;
-    TQuorCall missed;
-    QCOMPARE(TQuorTableRow::menuActions(RowMissed, &missed), Actions());
-    missed.number = QStringLiteral("201");
-    QCOMPARE(TQuorTableRow::menuActions(RowMissed, &missed), Actions({ TQuorTableRow::ActionCall }));
-
+    // Drag data for calls only.
     const std::unique_ptr<QMimeData> data(row->mimeData());
     QCOMPARE(TQuorCall::fromMimeData(data.get()), ringing);
-    table.addRow(RowContact, &missed, QStringLiteral("contact"), QString());
-    QCOMPARE(table.rowOf(&missed)->mimeData(), nullptr);
+    TQuorCall contact;
+    table.addRow(RowContact, &contact, QStringLiteral("contact"), QString());
+    QCOMPARE(table.rowOf(&contact)->mimeData(), nullptr);
 }
 
 void TestTQuorTable::rowGoesWhileItsMenuIsOpen_data()

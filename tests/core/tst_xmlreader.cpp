@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QtTest>
 
 #include "core/XmlReader.h"
@@ -92,6 +93,7 @@ void TestXmlReader::failedSaveLeavesDiskAsItWas_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::newRow("unreadable: directory in the file's place") << "directory";
+    QTest::newRow("unreadable: socket in the file's place") << "socket";
     QTest::newRow("corrupt, every name to set it aside taken") << "aside taken";
     // The temporary file's name is longer than a name may be: fails for root too.
     QTest::newRow("no room for the temporary file") << "long name";
@@ -106,8 +108,11 @@ void TestXmlReader::failedSaveLeavesDiskAsItWas()
     const QString name = setup == u"long name" ? QString(250, u'x') : QStringLiteral("quorer.xml");
     const QString path = dir.filePath(name);
     const QByteArray bytes = setup == u"aside taken" ? "<quorer><unclosed>" : "<!DOCTYPE xmlreader>\n<quorer/>\n";
+    QLocalServer socket;
     if (setup == u"directory")
         QVERIFY(QDir().mkpath(path));
+    else if (setup == u"socket")
+        QVERIFY(socket.listen(path));
     else
         dir.write(name, bytes);
     // Non-empty folders: not even root can rename a file onto one.

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QTest>
 
-#include "SettingsTestHelpers.h"
 #include "settings/PrivacyDataFile.h"
+#include "SettingsTestHelpers.h"
 
 class TestSettingsDialog : public QObject
 {
@@ -27,8 +27,9 @@ void TestSettingsDialog::lockCycle()
     TestDataDir dir;
     Panel p({}, false);
     QList<QPushButton *> menu = p.w("frameSelect")->findChildren<QPushButton *>();
-    auto pagesEnabled
-        = [&] { return std::count_if(menu.cbegin(), menu.cend(), [](QPushButton *b) { return b->isEnabled(); }); };
+    auto pagesEnabled = [&] {
+        return std::count_if(menu.cbegin(), menu.cend(), [](QPushButton *b) { return b->isEnabled(); });
+    };
     // Every start is locked: the admin and about pages alone are open.
     QVERIFY(p.settings.isLocked());
     QCOMPARE(pagesEnabled(), 2);
@@ -62,13 +63,14 @@ void TestSettingsDialog::passwordChange_data()
     QTest::newRow("change, then lock") << u"n3w"_s << u"n3w"_s << true << false
                                        << QStringList { changed, u"Settings Locked (error)"_s } << u"n3w"_s;
     QTest::newRow("mismatch does not lock") << u"abc"_s << u"abd"_s << true << false
-                                            << QStringList { u"Passwords doesn't match (error)"_s } << kShippedPassword;
+                                            << QStringList { u"Passwords doesn't match (error)"_s }
+                                            << kShippedPassword;
     QTest::newRow("outside latin-1") << u"pass\u20ac"_s << u"pass\u20ac"_s << false << false
                                      << QStringList { u"Wrong new password (error)"_s } << kShippedPassword;
     // A directory in the file's place makes every write fail, even for root.
     QTest::newRow("file cannot be written")
-        << u"x"_s << u"x"_s << false << true << QStringList { changed, u"Could not write privacy data file (error)"_s }
-        << u"x"_s;
+        << u"x"_s << u"x"_s << false << true
+        << QStringList { changed, u"Could not write privacy data file (error)"_s } << u"x"_s;
 }
 
 void TestSettingsDialog::passwordChange()
@@ -142,13 +144,15 @@ void TestSettingsDialog::pagesSurviveARestart_data()
                           << QStringList { "editServer=10.2.3.4", "editPort=45a69", "editUserName=201",
                                  u"editPassword=pw\u00e9\u20ac"_s, "editCidName=Anne", "editCidNum=555" };
     QTest::newRow("options") << "buttonOptions"_ba
-                             << QStringList { "boxOnTop=on", "boxBusy=on", "boxSysTray=off", "boxVM=on", "boxFWDvm=on",
-                                    "Box_noans=on", "editFwdNum=305", "editDNDfamily=D1", "editDNDNumber=*79",
-                                    "editFWDfam_1=F1", "editFWDfam_2=F2", "editFWDfam_3=F3", "editVmSendPreffix=*9",
-                                    "parkEdit=700", "editVmNumber=*97", "editVmUserName=mbox", "editVmPassword=1234" };
+                             << QStringList { "boxOnTop=on", "boxBusy=on", "boxSysTray=off", "boxVM=on",
+                                    "boxFWDvm=on", "Box_noans=on", "editFwdNum=305", "editDNDfamily=D1",
+                                    "editDNDNumber=*79", "editFWDfam_1=F1", "editFWDfam_2=F2", "editFWDfam_3=F3",
+                                    "editVmSendPreffix=*9", "parkEdit=700", "editVmNumber=*97",
+                                    "editVmUserName=mbox", "editVmPassword=1234" };
     QTest::newRow("manager") << "buttonManager"_ba
-                             << QStringList { "boxUsePhoneIP=off", "editManagerServer=10.1.1.1", "editManagerPort=5039",
-                                    "editManagerUser=u7", "editManagerPasswd=p7", "boxFreePbx=on", "boxPrivacy=on" };
+                             << QStringList { "boxUsePhoneIP=off", "editManagerServer=10.1.1.1",
+                                    "editManagerPort=5039", "editManagerUser=u7", "editManagerPasswd=p7",
+                                    "boxFreePbx=on", "boxPrivacy=on" };
     QTest::newRow("codecs") << "buttonCodecs"_ba
                             << QStringList { "boxGSM=off", "boxSPEEX=off", "boxILBC=on", "radioULAW=on",
                                    "boxSpeexSettings=off", "boxSpeexEnhanced=off", "editSpeexQuality=7",
@@ -187,9 +191,7 @@ void TestSettingsDialog::pagesSurviveARestart()
         QWidget *w = p.w(v.section(u'=', 0, 0).toLatin1());
         const auto *edit = qobject_cast<QLineEdit *>(w);
         shown << v.section(u'=', 0, 0) + u'='
-                + (edit                                                  ? edit->text()
-                        : static_cast<QAbstractButton *>(w)->isChecked() ? u"on"_s
-                                                                         : u"off"_s);
+                + (edit ? edit->text() : static_cast<QAbstractButton *>(w)->isChecked() ? u"on"_s : u"off"_s);
     }
     QCOMPARE(shown, values);
 }
@@ -200,8 +202,8 @@ void TestSettingsDialog::managerPage()
     writeSettings(dir, "<manager><use_phone_ip>no</use_phone_ip><server>10.1.1.1</server></manager>");
     Panel p;
     QStringList order;
-    connect(
-        &p.settings, &TQuorSettings::signalPrivacySettingsChanged, [&](bool on) { order << u"privacy %1"_s.arg(on); });
+    connect(&p.settings, &TQuorSettings::signalPrivacySettingsChanged,
+        [&](bool on) { order << u"privacy %1"_s.arg(on); });
     connect(&p.settings, &TQuorSettings::signalManagerSettingsChanged, [&] { order << u"manager"_s; });
     QLineEdit *server = p.w<QLineEdit>("editManagerServer");
 

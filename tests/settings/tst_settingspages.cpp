@@ -64,12 +64,10 @@ void TestSettingsPages::applySubForm_data()
     const QByteArray forwardOn = "<forward>yes</forward><fwd_num>305</fwd_num>";
     const QString dnd = u"Do Not Disturb"_s;
     const QString fwd = u"Call Forward"_s;
-    QTest::newRow("dnd on") << ""_ba
-                            << "boxDND"_ba << true << QString() << QString() << 3 << "yes" << 1;
+    QTest::newRow("dnd on") << ""_ba << "boxDND"_ba << true << QString() << QString() << 3 << "yes" << 1;
     QTest::newRow("dnd on while forwarding") << forwardOn << "boxDND"_ba << true << QString() << dnd << 14 << "no" << 0;
     QTest::newRow("forward on, number untouched")
-        << ""_ba
-        << "boxFwdAll"_ba << true << "forward number here" << fwd << 15 << "no" << 0;
+        << ""_ba << "boxFwdAll"_ba << true << "forward number here" << fwd << 15 << "no" << 0;
     QTest::newRow("forward off") << forwardOn << "boxFwdAll"_ba << false << "305" << QString() << 3 << "no" << 1;
 }
 

@@ -3,9 +3,9 @@
 
 #include <QtEndian>
 
-#include "SettingsTestHelpers.h"
 #include "settings/PrivacyDataFile.h"
 #include "settings/SettingsStore.h"
+#include "SettingsTestHelpers.h"
 
 namespace {
 
