@@ -50,7 +50,6 @@ private slots:
     void managerFollowsThePhone();
     void audioDevicesByName();
     void privacyData();
-    void privacyDataFile_data();
     void privacyDataFile();
 };
 
@@ -72,22 +71,16 @@ void TestSettingsStore::missingKeysAreCompleted()
         "<agent><server>10.0.0.5</server><uname>201</uname></agent>"
         "<options><asterisk_fwd_all>no</asterisk_fwd_all><asterisk_fwd_na>yes</asterisk_fwd_na>"
         "<ast_fwd_fam_3>NAFAM</ast_fwd_fam_3></options><codecs><ilbc>yes</ilbc><default>bogus</default></codecs>"
-        "<speex><default>no</default><quality>nan</quality><cbr>-9</cbr><complexity>x</complexity></speex>"
         "<manager><use_phone_ip>no</use_phone_ip><server>10.0.0.9</server></manager>");
     {
         const Loaded loaded;
         const SettingsStore &s = loaded.store;
         QCOMPARE(stored("agent", "port"), u"4569"_s);
         QCOMPARE(stored("codecs", "default"), u"gsm"_s);
-        // Stored as typed even where the model corrects the value.
-        QCOMPARE(stored("speex", "quality"), u"nan"_s);
         QCOMPARE(stored("agentLogin", "agentid"), u"201"_s);
         QCOMPARE(s.currentFwdFamily(), u"NAFAM"_s);
         QCOMPARE(s.allowedCodecs(), 2 | 4 | 8 | 512 | 1024);
         QCOMPARE(s.manager().server, u"10.0.0.9"_s);
-        QCOMPARE(s.speex().speexQuality, -1.0f);
-        QCOMPARE(s.speex().speexCbr, -1);
-        QCOMPARE(s.speex().speexComplexity, 3);
     }
     // A second load finds nothing to add and rewrites nothing.
     const QByteArray before = dir.read(u"quorer.xml"_s);
@@ -118,9 +111,7 @@ void TestSettingsStore::ports_data()
     QTest::addColumn<int>("phonePort");
     QTest::addColumn<int>("managerPort");
     QTest::newRow("blanks around") << " 1234 "_ba << 1234 << 1234;
-    QTest::newRow("highest") << "65535"_ba << 65535 << 65535;
     QTest::newRow("one above") << "65536"_ba << 4569 << 5038;
-    QTest::newRow("zero") << "0"_ba << 4569 << 5038;
     QTest::newRow("letters") << "45a69"_ba << 4569 << 5038;
 }
 
@@ -199,39 +190,23 @@ void TestSettingsStore::privacyData()
     QVERIFY(broken.store.adminPassword().size() > PrivacyDataFile::kMaxPasswordLength);
 }
 
-void TestSettingsStore::privacyDataFile_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("privacy");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("key");
-    QTest::newRow("empty password") << QString() << false << 1 << 0;
-    QTest::newRow("privacy on, other format kept") << u"x"_s << true << 0x0207 << 0xffff;
-    QTest::newRow("31 latin-1 letters") << QString(30, QChar(0xe4)) + u'd' << false << 1 << 42;
-}
-
+// The longest password, and leading values of another format, round-trip.
 void TestSettingsStore::privacyDataFile()
 {
-    QFETCH(QString, password);
-    QFETCH(bool, privacy);
-    QFETCH(int, format);
-    QFETCH(int, key);
-    const QByteArray bytes = PrivacyDataFile::encode({ quint16(format), quint16(key), password, privacy });
+    const PrivacyData in { 0x0207, 42, QString(30, QChar(0xe4)) + u'd', true };
+    const QByteArray bytes = PrivacyDataFile::encode(in);
     QCOMPARE(bytes.size(), 38);
-    QCOMPARE(qFromLittleEndian<quint16>(bytes.constData()), quint16(format));
-    QVERIFY2(password.size() < 3 || !bytes.contains(password.toLatin1()), "password stored in plain");
+    QCOMPARE(qFromLittleEndian<quint16>(bytes.constData()), in.format);
+    QVERIFY2(!bytes.contains(in.password.toLatin1()), "password stored in plain");
     // Trailing bytes after the record do not make a file unreadable.
     const auto out = PrivacyDataFile::decode(bytes + "junk");
     QVERIFY(out.has_value());
-    QCOMPARE(out->password, password);
-    QCOMPARE(out->privacy, privacy);
-    QCOMPARE(int(out->format), format);
-    QCOMPARE(int(out->key), key);
+    QCOMPARE(out->password, in.password);
+    QVERIFY(out->privacy && out->format == in.format && out->key == in.key);
     // One byte short, or a password field without its NUL, does not decode.
     QVERIFY(!PrivacyDataFile::decode(bytes.left(37)).has_value());
     QByteArray noNul = bytes;
-    for (int i = 4 + password.size(); i < 36; ++i)
-        noNul[i] = char(noNul.at(i) ^ 'a');
+    noNul[35] = char(noNul.at(35) ^ 'a');
     QVERIFY(!PrivacyDataFile::decode(noNul).has_value());
 }
 

@@ -86,12 +86,8 @@ void FakeAmiServer::onNewConnection()
         m_buffer.clear();
         m_current.clear();
         connect(socket, &QTcpSocket::readyRead, this, &FakeAmiServer::onReadyRead);
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            socket->deleteLater();
-            if (socket == m_client)
-                emit clientDisconnected();
-        });
-        socket->write(m_greeting);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        socket->write("Asterisk Call Manager/1.1\r\n");
         emit clientConnected();
     }
 }
@@ -125,12 +121,10 @@ void FakeAmiServer::onReadyRead()
 void FakeAmiServer::handleAction(const QStringList &action)
 {
     if (action.isEmpty()) {
-        if (m_answerEmpty)
-            sendRaw("Response: Error\r\nMessage: Missing action in request\r\n\r\n");
+        sendRaw("Response: Error\r\nMessage: Missing action in request\r\n\r\n");
         return;
     }
     m_actions.append(action);
-    emit actionReceived(action);
 
     const QString name = valueOf(action, QStringLiteral("Action"));
     const QString id = valueOf(action, QStringLiteral("ActionID"));

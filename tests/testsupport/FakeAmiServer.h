@@ -22,8 +22,6 @@ class FakeAmiServer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr const char *kDefaultGreeting = "Asterisk Call Manager/1.1\r\n";
-
     explicit FakeAmiServer(QObject *parent = nullptr);
     ~FakeAmiServer() override;
 
@@ -32,9 +30,6 @@ public:
     quint16 port() const { return m_port; }
     // Stops listening and drops the client: the PBX is down.
     void close();
-
-    void setGreeting(const QByteArray &greeting) { m_greeting = greeting; }
-    void setAnswerEmptyActions(bool on) { m_answerEmpty = on; }
 
     void addRule(const QString &action, const QByteArray &reply, const QString &actionId = QString())
     {
@@ -50,7 +45,6 @@ public:
     void answerPings();
     // Answers "Action: Login" with success (or the PBX's refusal).
     void addLoginRule(bool accept = true);
-    void clearRules() { m_rules.clear(); }
 
     // Sends the lines joined by "\r\n" and closed by an empty line.
     void sendMessage(const QStringList &lines);
@@ -72,8 +66,6 @@ public:
 
 signals:
     void clientConnected();
-    void clientDisconnected();
-    void actionReceived(const QStringList &action);
 
 private:
     struct Rule
@@ -91,8 +83,6 @@ private:
     QTcpServer *m_server = nullptr;
     quint16 m_port = 0;
     QPointer<QTcpSocket> m_client;
-    QByteArray m_greeting = kDefaultGreeting;
-    bool m_answerEmpty = true;
     QList<Rule> m_rules;
     QList<QStringList> m_actions;
     QStringList m_current;
