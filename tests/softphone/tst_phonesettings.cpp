@@ -4,8 +4,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -134,15 +136,42 @@ private slots:
         applyPage("buttonAudioOpt", [this] {
             w<QComboBox>("comboInputDevices")->setCurrentText(QStringLiteral("USB headset"));
             w<QComboBox>("comboOutputDevices")->setCurrentText(QStringLiteral("USB headset"));
-            w<QCheckBox>("boxRingInBothDevs")->setChecked(true);
-            w<QCheckBox>("boxMuteRingDev")->setChecked(true);
         });
         QTRY_COMPARE(m_device.selected(), (QList<int> { 2, 2, 1 }));
-        QVERIFY(m_phone->voip()->ringInBothDevices());
-        QVERIFY(m_phone->voip()->muteRingDevice());
         const int frames = d->voiceFrames;
         QTRY_VERIFY(d->voiceFrames >= frames + 10);
         QCOMPARE(m_phone->currentCalls().size(), 1);
+        // Each ring box reaches its own switch.
+        for (const bool both : { true, false }) {
+            applyPage("buttonAudioOpt", [&] {
+                w<QCheckBox>("boxRingInBothDevs")->setChecked(both);
+                w<QCheckBox>("boxMuteRingDev")->setChecked(!both);
+            });
+            QCOMPARE(m_phone->voip()->ringInBothDevices(), both);
+            QCOMPARE(m_phone->voip()->muteRingDevice(), !both);
+        }
+    }
+
+    // The script and the number reach the program as two literal arguments.
+    void outgoingActionWithoutShell()
+    {
+        QTemporaryDir dir;
+        const QByteArray out = dir.filePath(QStringLiteral("args")).toUtf8();
+        QFile script(dir.filePath(QStringLiteral("record.sh")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + out + ".tmp' && mv '" + out + ".tmp' '" + out + "'\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+        applyPage("buttonActions", [&] {
+            w<QCheckBox>("act_out")->setChecked(true);
+            w<QLineEdit>("launchApp_2")->setText(script.fileName());
+            w<QLineEdit>("launchArg_2")->setText(QStringLiteral("crm; rm -rf ~"));
+        });
+        m_phone->callNumber(QStringLiteral("300"));
+        QFile args(QString::fromUtf8(out));
+        QTRY_VERIFY(args.exists());
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(args.readAll().split('\0'), QByteArrayList({ "crm; rm -rf ~", "300", "" }));
     }
 
 private:

@@ -262,6 +262,19 @@ private slots:
         QCOMPARE(rig.pbx.count(TypeIax, CmdRegReq), 4); // two registrations, each challenged once
     }
 
+    void ringOptionsReachTheEngine()
+    {
+        ClientRig rig;
+        const int id = iax2::MemoryAudioDevice::kId;
+        rig.client->applyAudioDevices(id, id, id, false, true);
+        quint16 pbxCall = 0;
+        QVERIFY(rig.ringIn(&pbxCall) >= 0);
+        QTest::qWait(200); // a muted ring device stays silent while the call rings
+        QCOMPARE(rig.audio.ringFrames(), size_t(0));
+        rig.client->applyAudioDevices(id, id, id, true, false);
+        QTRY_VERIFY(rig.audio.ringFrames() >= 5 && rig.audio.playedCount() >= 1600); // and on the output too
+    }
+
     // Called, the modem in fax mode answers with its 2100 Hz tone.
     void interopWithModem()
     {
