@@ -99,11 +99,9 @@ struct TileSet
     // The first record of that id.
     Channel *find(const QString &uniqueid) const
     {
-        for (Channel *ch : channels) {
-            if (ch->uniqueid == uniqueid)
-                return ch;
-        }
-        return nullptr;
+        const auto it
+            = std::find_if(channels.begin(), channels.end(), [&](Channel *c) { return c->uniqueid == uniqueid; });
+        return it == channels.end() ? nullptr : *it;
     }
 
     // A record "1.1" of the tile's extension in that state, bound to the tile.

@@ -95,6 +95,9 @@ void TestGroupEditor::entriesAndEdits()
     e.editGroupName->setText(QStringLiteral("Front"));
     QCOMPARE(e.boxEditGroup->itemText(0) + e.editCopies.at(0)->name + e.groupList.at(0)->name,
         QStringLiteral("FrontFrontA"));
+    const QString typed(300, QLatin1Char('d'));
+    e.editGroupDesc->setPlainText(typed);
+    QCOMPARE(e.editGroupDesc->toPlainText() + e.editCopies.at(0)->desc, typed.left(256).repeated(2));
     e.refreshEditCopies();
     QCOMPARE(e.editCopies.at(0)->name, QStringLiteral("A"));
 }
@@ -105,6 +108,9 @@ void TestGroupEditor::newAndDelete()
     e.buttonAdd->click();
     QCOMPARE(entries(e.boxEditGroup), QStringLiteral("A/ B/ New group/ Unsorted/"));
     QCOMPARE(e.boxEditGroup->currentIndex(), 2);
+    const TExtensionGroup *added = e.editCopies.at(2);
+    QVERIFY(added->visibleFlag && added->expanded);
+    QCOMPARE(added->sort + added->desc, QStringLiteral("numNo description"));
 
     // B's tiles go to Unsorted in order; the real groups stay; Unsorted stays.
     e.boxEditGroup->setCurrentIndex(1);

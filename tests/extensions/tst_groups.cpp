@@ -262,13 +262,20 @@ void TestGroups::drops_data()
     QTest::addColumn<QString>("onto"); // a tile's extension, or a group's header
     QTest::addColumn<QString>("result"); // the groups in order: Sales' tiles | Support's tiles
     QTest::addColumn<int>("updates");
-    addCase("group Support onto Sales", "group/ext", "Support", "Sales", "Support|Sales: 202 201 203 | 301 302", 1);
+    // Headers over Sales, Service, Support and Büro, Nord, without tiles.
+    addCase("group Support onto Sales", "group/ext", "Support", "Sales", "Support|Sales|Service|Büro, Nord:  | ", 1);
+    addCase("group Sales onto Support", "group/ext", "Sales", "Support", "Service|Support|Sales|Büro, Nord:  | ", 1);
     addCase("201 onto 203 in Sales", "txt/ext", "201,Sales", "203", "Sales|Support: 202 203 201 | 301 302", 2);
+    addCase("203 onto 202 in Sales", "txt/ext", "203,Sales", "202", "Sales|Support: 203 202 201 | 301 302", 2);
     addCase("201 onto 302 of Support", "txt/ext", "201,Sales", "302", "Sales|Support: 202 203 | 301 201 302", 2);
     addCase(
         "201 onto the Support header", "txt/ext", "201,Sales", "Support", "Sales|Support: 202 203 | 201 301 302", 1);
     // Naming a tile its group does not hold changes nothing.
     addCase("onto a tile, not in the group named", "txt/ext", "302,Sales", "203",
+        "Sales|Support: 202 201 203 | 301 302", 0);
+    addCase("onto a tile, not in its own group", "txt/ext", "999,Support", "203",
+        "Sales|Support: 202 201 203 | 301 302", 0);
+    addCase("onto a header, not in the group named", "txt/ext", "201,Support", "Sales",
         "Sales|Support: 202 201 203 | 301 302", 0);
 }
 
@@ -279,7 +286,7 @@ void TestGroups::drops()
     QFETCH(QString, onto);
     QFETCH(QString, result);
     QFETCH(int, updates);
-    loadAndPlaceAll();
+    format == QLatin1String("group/ext") ? void(load(groupsFixture("four-groups.xml"))) : loadAndPlaceAll();
     const QByteArray before = file();
     QSignalSpy spy(m_set.get(), &TQuorGroupsEdit::signalUpdateExtGrid);
     QWidget *target = m_set->findGroup(onto);

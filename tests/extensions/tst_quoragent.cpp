@@ -9,6 +9,8 @@
 
 namespace {
 
+const QColor kGrey(76, 76, 76), kOrange(200, 80, 0), kGreen(0, 90, 0), kRed(203, 0, 0), kPlain;
+
 // Steps "state/text/direction", separated by blanks, as the tile tells its popup.
 void play(QuorAgent *t, const QString &steps)
 {
@@ -81,6 +83,8 @@ void TestQuorAgent::channelCallTime_data()
 {
     QTest::addColumn<qint64>("elapsed");
     QTest::addColumn<QString>("text");
+    addCase("at the link", qint64(0), "00:00");
+    addCase("seven minutes five", qint64(425000), "07:05");
     addCase("last second below an hour", qint64(3599999), "59:59");
     addCase("one hour", qint64(3600000), "01:00:00");
 }
@@ -283,13 +287,19 @@ void TestQuorAgent::popup_data()
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("pictures");
     QTest::addColumn<QString>("cid");
+    QTest::addColumn<QColor>("cidColour");
+    QTest::addColumn<QColor>("direction"); // kPlain: the style sheet's
     QTest::addColumn<int>("switchedOn"); // the state whose key reads "Disable"
-    addCase("ringing in", "3/Marco/IN", "str_ring ringing", "Marco", 0);
-    addCase("dnd", "7", "str_dnd dnd", "", 7);
-    addCase("forwarded", "8/200", "str_fwd fwd", "Forwarding to: 200", 8);
-    addCase("in a queue", "11/Sales/OUT", "str_queue queue", "Queue Sales", 0);
-    addCase("init keeps the pictures", "8/200 0/x", "str_fwd fwd", "x", 0);
-    addCase("forwarded, then free again", "4/200/OUT 8/300 2", "str_available available", "", 0);
+    addCase("ringing in", "3/Marco/IN", "str_ring ringing", "Marco", kGrey, kGreen, 0);
+    addCase("calling out", "4/200/OUT", "str_ringing active", "200", kGrey, kRed, 0);
+    addCase("talking, called in", "5/Marco/IN", "str_calling active", "Marco", kGrey, kGreen, 0);
+    addCase("hold keeps the colour", "5/Marco/OUT 6/Marco", "str_hold hold", "Marco", kGrey, kRed, 0);
+    addCase("dnd", "7", "str_dnd dnd", "", kGrey, kPlain, 7);
+    addCase("forwarded", "8/200", "str_fwd fwd", "Forwarding to: 200", kOrange, kPlain, 8);
+    addCase("parked", "10/701", "str_parked parked", "Parked to: 701", kOrange, kPlain, 0);
+    addCase("in a queue", "11/Sales/OUT", "str_queue queue", "Queue Sales", kGrey, kPlain, 0);
+    addCase("init keeps the pictures", "8/200 0/x", "str_fwd fwd", "x", kGrey, kPlain, 0);
+    addCase("forwarded, then free again", "4/200/OUT 8/300 2", "str_available available", "", kGrey, kRed, 0);
 }
 
 void TestQuorAgent::popup()
@@ -297,11 +307,15 @@ void TestQuorAgent::popup()
     QFETCH(QString, steps);
     QFETCH(QString, pictures);
     QFETCH(QString, cid);
+    QFETCH(QColor, cidColour);
+    QFETCH(QColor, direction);
     QFETCH(int, switchedOn);
     // One popup built at once, one built when first opened: both show the same.
     QuorAgent *early = popupTile(true);
     QuorAgent *late = popupTile(false);
     QuorAgentInfo *info = early->info;
+    const auto textColour = [](QLabel *l) { return l->ensurePolished(), l->palette().color(QPalette::WindowText); };
+    const QColor plain = textColour(info->label_direction);
     for (QuorAgent *t : { early, late }) {
         Channel *ch = m_set.record(QStringLiteral("1.9"), QStringLiteral("SIP/101-9"));
         QVERIFY(t->setChannel(ch));
@@ -318,6 +332,8 @@ void TestQuorAgent::popup()
     QVERIFY(shows(info->label_status, pictures.section(QLatin1Char(' '), 0, 0)));
     QVERIFY(shows(info->label_bt_bg, pictures.section(QLatin1Char(' '), 1, 1)));
     QCOMPARE(info->label_cid->text(), cid);
+    QCOMPARE(textColour(info->label_cid), cidColour);
+    QCOMPARE(textColour(info->label_direction), direction.isValid() ? direction : plain);
     QVERIFY(info->labelTimer->text().isEmpty());
     QCOMPARE(info->dndButton->toolTip(), QString(switchedOn == 7 ? "Disable" : "Enable") + " DND on this extension");
     QCOMPARE(info->fwdButton->toolTip(),

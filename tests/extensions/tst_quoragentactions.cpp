@@ -74,7 +74,6 @@ private:
     // Drag enter, then the drop if accepted; returns whether it was.
     static bool dropOn(QWidget *target, const QMimeData *data);
     void endDrag() { QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape); }
-    void moveWithButtonHeld(QWidget *w, const QPoint &at);
 
     // The phone, registered as 201 with a fake PBX on loopback.
     std::unique_ptr<TestDataDir> m_data;
@@ -164,13 +163,6 @@ bool TestQuorAgentActions::dropOn(QWidget *target, const QMimeData *data)
     return true;
 }
 
-void TestQuorAgentActions::moveWithButtonHeld(QWidget *w, const QPoint &at)
-{
-    QMouseEvent move(
-        QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &move);
-}
-
 void TestQuorAgentActions::texts_data()
 {
     QTest::addColumn<QString>("key"); // "menu dnd", "menu fwd", "popup dnd", "popup fwd" or "dialog"
@@ -185,11 +177,19 @@ void TestQuorAgentActions::texts_data()
     addCase("menu: dnd refused while forwarded", "menu dnd", "idle;fwd:200", -1, "", none, kDndRefused);
     addCase("menu: forward refused under dnd", "menu fwd", "idle;dnd", -1, "", none, kFwdRefused);
     addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced("put DND 101 YES"), "");
+    addCase("popup: dnd refused while forwarded", "popup dnd", "idle;fwd:200", -1, "", none, kDndRefused);
+    addCase("popup: forward refused under dnd", "popup fwd", "idle;dnd", -1, "200", none, kFwdRefused);
     addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced("put CFB 101 200"), "");
+    addCase("popup: refused, line breaks only", "popup fwd", "idle", -1, "\r\n", none, kNoNumber);
     // Not under the family of the combo's first type, but where the tile holds it.
     addCase("popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
     // The dialog starts on "All" whatever family the tile last held.
     addCase("dialog: all calls", "dialog", "idle;nofwd", -1, "200", announced("put CF 101 200"), "");
+    addCase("dialog: busy", "dialog", "idle", 1, "200", announced("put CFB 101 200"), "");
+    addCase("dialog: no answer", "dialog", "idle", 2, "200", announced("put CFU 101 200"), "");
+    addCase("dialog: line breaks removed", "dialog", "idle", -1, "200\r\nAction: Originate",
+        announced("put CF 101 200Action: Originate"), "");
+    addCase("dialog: refused, nothing typed", "dialog", "idle", 1, "", none, kNoNumber);
     addCase("dialog: refused, line breaks only", "dialog", "idle", 1, "\r\n", none, kNoNumber);
 }
 
@@ -372,6 +372,7 @@ void TestQuorAgentActions::goneOrClosed_data()
 {
     QTest::addColumn<QString>("how");
     addCase("dialog cancelled", "cancel");
+    addCase("dialog escaped", "escape");
     addCase("dialog's tile removed", "removed");
     addCase("dialog's tile removed under the dialog's refusal box", "dialog box");
     addCase("tile removed in its own drag", "drag");
@@ -383,7 +384,7 @@ void TestQuorAgentActions::goneOrClosed()
 {
     // A tile and its windows go only once their own loops return.
     QFETCH(QString, how);
-    const bool closed = how == QLatin1String("cancel");
+    const bool closed = how == QLatin1String("cancel") || how == QLatin1String("escape");
     QuorAgent *t = m_set.tile();
     t->setIdle();
     QPointer<QuorAgent> tile(t);
@@ -394,6 +395,9 @@ void TestQuorAgentActions::goneOrClosed()
         t->actionFwd->trigger();
         dialog = t->cfDialog;
         QVERIFY(dialog && dialog->isVisible() && t->actionFwd->isChecked());
+        QCOMPARE(dialog->labelWarning->text(),
+            QStringLiteral("Enable Forwarding for user <b>101</b><br>Please fill "
+                           "the Forwarding type <br>and the Destination Number."));
         dialog->Edit_fwd->setText(how == QLatin1String("dialog box") ? QString() : QStringLiteral("200"));
     } else {
         m_set.run(t, QStringLiteral("dnd"));
@@ -404,6 +408,8 @@ void TestQuorAgentActions::goneOrClosed()
                                                                           : static_cast<QObject *>(t);
     if (how == QLatin1String("cancel")) {
         dialog->buttonBox->button(QDialogButtonBox::Cancel)->click();
+    } else if (how == QLatin1String("escape")) {
+        QTest::keyClick(dialog, Qt::Key_Escape);
     } else if (how == QLatin1String("dialog box")) {
         dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
     } else if (how == QLatin1String("drag")) {
@@ -423,7 +429,9 @@ void TestQuorAgentActions::goneOrClosed()
             outOfUse = tile && t->isHidden() && t->isRemoved() && moves.isEmpty();
             endDrag();
         });
-        moveWithButtonHeld(t, QPoint(60, 30));
+        QMouseEvent move(QEvent::MouseMove, QPointF(60, 30), t->mapToGlobal(QPointF(60, 30)), Qt::NoButton,
+            Qt::LeftButton, Qt::NoModifier); // with the button held
+        QCoreApplication::sendEvent(t, &move);
         QVERIFY(outOfUse);
         QCOMPARE(payload, QStringLiteral("101,Büro, Nord").toUtf8());
     } else if (how == QLatin1String("tile box")) {

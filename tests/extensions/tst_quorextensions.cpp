@@ -39,6 +39,7 @@ private slots:
     void texts();
     void hostileValues();
     void nestedHangup();
+    void eventSplitOverTwoWrites();
 };
 
 void TestQuorExtensions::discovery_data()
@@ -48,15 +49,17 @@ void TestQuorExtensions::discovery_data()
     QTest::addColumn<QStringList>("requests");
     QTest::addColumn<QString>("shown"); // name, state, hasMailbox of the one tile
     QTest::addColumn<bool>("channels"); // whether the card channels are asked for
+    QTest::addColumn<bool>("freePbx"); // caller names from the PBX's user database
 
     const auto row = [](const char *name, const PbxModel::Peer &p, const char *driver, const QStringList &requests,
-                         const char *shown, bool channels = false) {
-        QTest::newRow(name) << Peers { p } << driver << requests << shown << channels;
+                         const char *shown, bool channels = false, bool freePbx = false) {
+        QTest::newRow(name) << Peers { p } << driver << requests << shown << channels << freePbx;
+    };
+    const auto sip = [](const char *ext) {
+        return QStringLiteral("Action: SIPShowPeer\r\nPeer: %1\r\nActionID: SIPShowPeer\r\n\r\n").arg(ext);
     };
     row("sip", PbxModel::peer("SIP", "101", "Alice Moss"), "none",
-        QStringList { "Action: SIPShowPeer\r\nPeer: 101\r\nActionID: SIPShowPeer\r\n\r\n" }
-            + boxQueries("101", "101@default"),
-        "Alice Moss 2 1");
+        QStringList { sip("101") } + boxQueries("101", "101@default"), "Alice Moss 2 1");
     row("iax", PbxModel::peer("IAX", "301", "Bob"), "none",
         QStringList { "Action: Command\r\nCommand: iax2 show peer 301\r\nActionID: IAXShowPeer\r\n\r\n" }
             + boxQueries("301", "301@default"),
@@ -64,6 +67,14 @@ void TestQuorExtensions::discovery_data()
     // Card channels report no status: unavailable until a status event.
     row("zap", PbxModel::peer("Zap", "1", "Lobby"), "Zap",
         { "Action: Command\r\nCommand: zap show channel 1\r\nActionID: ZAPShowPeer\r\n\r\n" }, "Lobby 1 0", true);
+    row("unreachable", { "SIP", "102", "Carl", "102@default", false }, "none",
+        QStringList { sip("102") } + boxQueries("102", "102@default"), "Carl 1 1");
+    row("mailbox not set", { "SIP", "103", "Dora", "not set" }, "none", { sip("103") }, "Dora 2 0");
+    row("empty mailbox is the extension", { "SIP", "104", "Erik", "" }, "none",
+        QStringList { sip("104") } + boxQueries("104", "104"), "Erik 2 1");
+    row("caller name from the user database", { "SIP", "105", "Ignored", "not set" }, "none",
+        { sip("105"), "Action: DBGet\r\nFamily: AMPUSER/105\r\nKey: cidname\r\nActionID: DBGetCidN\r\n\r\n" },
+        "Frida 2 0", false, true);
 }
 
 void TestQuorExtensions::discovery()
@@ -73,12 +84,14 @@ void TestQuorExtensions::discovery()
     QFETCH(QStringList, requests);
     QFETCH(QString, shown);
     QFETCH(bool, channels);
+    QFETCH(bool, freePbx);
 
     ManagerFixture f;
     f.pbx.peers = peers;
     f.pbx.driver = driver;
+    f.pbx.db.insert("AMPUSER/105/cidname", "Frida");
     f.answerAsPbx();
-    f.start();
+    f.start({ { "manager/use_freepbx", freePbx ? "yes" : "no" } });
     QuorExtensions *p = f.manager->extensions();
     QSignalSpy sent(p, &QuorExtensions::AsteriskCommand);
     QSignalSpy done(p, &QuorExtensions::countDone);
@@ -259,6 +272,22 @@ void TestQuorExtensions::nestedHangup()
     QCOMPARE(panel->channels->size(), 1);
     panel->removeAgents();
     QVERIFY(panel->channels->isEmpty()); // no Hangup comes after a lost connection
+}
+
+void TestQuorExtensions::eventSplitOverTwoWrites()
+{
+    ManagerFixture f;
+    f.setPeers("IAX 104 Dan");
+    QVERIFY(f.startLoggedIn());
+    const QByteArray event = "Event: Newchannel\r\nChannel: IAX2/104-7\r\nState: Ringing\r\nUniqueid: 2.1\r\n\r\n";
+    QSignalSpy read(f.manager->socket(), &QIODevice::readyRead);
+    f.ami.sendRaw(event.left(30));
+    QVERIFY(read.wait());
+    QVERIFY(f.manager->extensions()->channels->isEmpty());
+    f.ami.sendRaw(event.mid(30));
+    f.sync();
+    const QuorAgent *tile = f.manager->extensions()->tiles.value(0);
+    QVERIFY(tile && tile->channel && tile->channel->uniqueid == "2.1");
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestQuorExtensions)

@@ -47,7 +47,12 @@ void TestTGridLayout::geometry_data()
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("height");
     QTest::addColumn<Points>("positions"); // of the children, by index
+    QTest::newRow("600 wide, ten children") << 600 << 10 << 4 << 174
+                                            << Points { { 5, 0 }, { 5, 57 }, { 5, 114 }, { 153, 0 }, { 153, 57 },
+                                                   { 153, 114 }, { 301, 0 }, { 301, 57 }, { 301, 114 }, { 449, 0 } };
     QTest::newRow("one child") << 300 << 1 << 2 << 58 << Points { { 5, 0 } };
+    QTest::newRow("four in four columns")
+        << 600 << 4 << 4 << 58 << Points { { 5, 0 }, { 153, 0 }, { 301, 0 }, { 449, 0 } };
     QTest::newRow("five in four columns, column-major")
         << 600 << 5 << 4 << 116 << Points { { 5, 0 }, { 5, 56 }, { 153, 0 }, { 153, 56 }, { 301, 0 } };
 }
