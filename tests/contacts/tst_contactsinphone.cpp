@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "contacts/TQuorContacts.h"
+#include "core/TLabel.h"
 #include "core/TQuorTable.h"
 #include "core/TQuorTableRowView.h"
 #include "settings/TQuorSettings.h"
@@ -22,7 +23,8 @@ class TestContactsInPhone : public QObject
 private slots:
     void init();
     void cleanup();
-    void callsFromRows();
+    void callsFromRowsAndNumbers();
+    void keysOpenPhonePages();
     void quitWaitsForTheBook();
 
 private:
@@ -65,11 +67,29 @@ void TestContactsInPhone::cleanup()
     m_data.reset();
 }
 
-// A row calls its default number.
-void TestContactsInPhone::callsFromRows()
+// A row calls its default number, a number of the details that number.
+void TestContactsInPhone::callsFromRowsAndNumbers()
 {
     QTest::mouseDClick(book()->contactList()->rowViews().at(0), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(m_pbx->latest("call-in") && m_pbx->latest("call-in")->called == "3471234567", 5000);
+    m_phone->hangupCurrent();
+    QTRY_COMPARE(m_phone->currentCalls().size(), 0);
+    m_phone->showContacts();
+    QTest::mouseDClick(book()->phoneNumberLabels().at(2), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_pbx->latest("call-in") && m_pbx->latest("call-in")->called == "5550177", 5000);
+}
+
+// Keys typed in the list reach the book; a modifier a key does not take stops it.
+void TestContactsInPhone::keysOpenPhonePages()
+{
+    const std::pair<const char *, const char *> rows[]
+        = { { "F1", "frameActivity" }, { "F2", "frameKeypad" }, { "F3", "frameMissed" }, { "Alt+S", "frameSettings" },
+              { "Alt+L", "frameMessages" }, { "Alt+Shift+S", "frameContacts" } };
+    for (const auto &[keys, page] : rows) {
+        m_phone->showContacts();
+        QTest::keySequence(book()->contactList(), QKeySequence(keys));
+        QCOMPARE(m_phone->currentPage()->objectName(), page);
+    }
 }
 
 void TestContactsInPhone::quitWaitsForTheBook()

@@ -81,6 +81,9 @@ void TestContactStores::readRules_data()
     const auto row = [](const char *name, const QString &file, const QByteArray &body, const QStringList &records) {
         QTest::newRow(name) << file << kDoctype + body << records;
     };
+    row("empty number ends its phone", kContacts,
+        "<c><contact><phone><number>1</number><number/><type>home</type></phone><phone><number/></phone></contact></c>",
+        { "||||1/2|" });
     row("no type reads office, \"Office\" and other texts 1", kContacts,
         "<c><contact><phone><number>1</number></phone><phone><number>2</number><type>Office</type></phone>"
         "<phone><number>4</number><type>local</type></phone></contact></c>",
@@ -173,6 +176,9 @@ void TestContactStores::identity_data()
         "<contact><name>A</name><surname>S</surname></contact><contact><name>A</name><surname>S</surname>"
         "<phone><number>1</number></phone><phone><number>2</number></phone></contact>",
         1, true);
+    row("duplicates", kContacts, "<contact><name>A</name></contact><contact><name>A</name></contact>", 1, false);
+    row("an annotated contact", kContacts, "<contact><name>A</name><x>kept</x></contact>", 0, false);
+    row("an empty server ahead", kServers, "<server/><server><name>S</name></server>", 1, true);
     row("servers differing only in scope", kServers,
         "<server><name>S</name><scope>Base</scope></server><server><name>S</name><scope>Sub</scope></server>", 1,
         false);

@@ -126,7 +126,7 @@ void TestCallWindows::commands_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("command"); // what the user does
     QTest::addColumn<QString>("destination");
-    QTest::addColumn<QString>("setup"); // "", "no row", "renamed", "no space"
+    QTest::addColumn<QString>("setup"); // "", "no row", "renamed", "no space", "learnt" (the own context)
     QTest::addColumn<QString>("sent"); // %1: the call's channel; "" for nothing
     QTest::addColumn<bool>("rowStays");
     QTest::addColumn<QString>("dialled"); // what the phone dialled; null for nothing
@@ -139,17 +139,24 @@ void TestCallWindows::commands_data()
                              const QString &sent, bool stays, const QString &dial = QString()) {
             QTest::addRow("%s: %s", name, what) << name << command << destination << setup << sent << stays << dial;
         };
-        row("take button", "take button", "", "", queue ? redirect("%1", "201", "") : "", false,
-            queue ? QString() : "701");
+        for (const char *command : { "take button", "take menu", "Alt+T" })
+            row(command, command, "", "", queue ? redirect("%1", "201", "") : "", false, queue ? QString() : "701");
         row("send button", "send button", "102", "", send, false);
-        row("hang menu", "hang menu", "", "", hang, false);
-        row("Alt+H", "Alt+H", "", "", hang, false);
+        for (const char *command : { "hang button", "hang menu", "Alt+H" })
+            row(command, command, "", "", hang, false);
+        row("Alt+Shift+H does nothing", "Alt+Shift+H", "", "", "", true);
+        row("line breaks in the destination", "send button", "10\r\n2", "", send, false);
         row("empty destination asks", "send button", "", "", "", true);
         row("no row", "take button", "", "no row", "", true);
         row("hang without a record", "hang button", "", "renamed", "", true);
         if (!queue)
             row("take an empty space", "take button", "", "no space", "", false);
     }
+    // The learnt context is kept: these rows come last.
+    for (const char *command : { "take button", "take menu", "Alt+T" })
+        QTest::addRow("queue: %s, context learnt", command)
+            << "queue" << command << ""
+            << "learnt" << redirect("%1", "201", "from-office") << false << QString();
 }
 
 void TestCallWindows::commands()
@@ -162,6 +169,9 @@ void TestCallWindows::commands()
     QFETCH(bool, rowStays);
     QFETCH(QString, dialled);
 
+    if (setup == "learnt")
+        m_f->push("Response: Success|ActionID: SIPShowPeer|Channeltype: SIP|ObjectName: 201|Context: from-office|"
+                  "Callerid: \"Me\" <201>|Status: OK (3 ms)");
     CallWindow *w = window(name);
     const QString channel = listCall(name, setup == "no space" ? "" : "701");
     const int rows = w->table->rowCount();
@@ -180,11 +190,11 @@ void TestCallWindows::commands()
                 : command.startsWith("send") ? w->sendButton
                                              : w->hangButton)
             ->click();
-    } else if (command == "hang menu") {
+    } else if (command.endsWith("menu")) {
         bool chosen = false;
         QTimer::singleShot(0, this, [&] {
             if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-                menu->setActiveAction(w->hangupAction);
+                menu->setActiveAction(command.startsWith("take") ? w->takeAction : w->hangupAction);
                 QTest::keyClick(menu, Qt::Key_Return);
                 chosen = true;
             }

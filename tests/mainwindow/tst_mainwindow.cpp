@@ -32,6 +32,7 @@ private slots:
     void layoutReadErrors_data();
     void layoutReadErrors();
     void layoutWriteFailures();
+    void keyTable();
     void menuTextsAndTray();
     void quitPaths();
     void helpLinks();
@@ -176,7 +177,10 @@ void TestMainWindow::layoutReadErrors_data()
     const QByteArray geometry = window.saveGeometry();
     const QByteArray good = char(geometry.size()) + geometry;
     QTest::newRow("no file") << QByteArray() << false << QSize();
+    QTest::newRow("empty file") << QByteArray("") << true << QSize();
     QTest::newRow("length byte beyond the data") << char(geometry.size() + 1) + geometry << true << QSize();
+    QTest::newRow("geometry without a state") << good << true << QSize();
+    QTest::newRow("geometry rejected") << QByteArray("\003abcstate") << true << QSize();
     QTest::newRow("state rejected: the geometry stays") << good + "state" << true << QSize(700, 510);
 }
 
@@ -208,17 +212,45 @@ void TestMainWindow::layoutWriteFailures()
     QCOMPARE(LayoutFile::write(path, { "g", "state" }, &error), LayoutFile::WriteResult::OpenFailed);
 }
 
-// An option change renames its action; the tray goes and comes back once,
-// connected: a click restores the window.
+// The handler's own rows, reached without the action shortcuts: a modifier
+// the row does not name makes the key do nothing; "muted" toggles mute.
+void TestMainWindow::keyTable()
+{
+    const std::pair<const char *, const char *> rows[]
+        = { { "Alt+F1", "frameActivity" }, { "Ctrl+Shift+F2", "frameKeypad" }, { "F3", "frameMissed" },
+              { "Alt+C", "frameContacts" }, { "Alt+Shift+C", "frameDialed" }, { "Alt+S", "frameSettings" },
+              { "Alt+L", "frameMessages" }, { "Shift+M", "muted" } };
+    ManagerFixture f;
+    f.start();
+    for (const auto &[keys, page] : rows) {
+        f.phone->showDialed();
+        const QKeyCombination key = QKeySequence(keys)[0];
+        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
+        QCoreApplication::sendEvent(f.manager.get(), &press);
+        QCOMPARE(f.phone->currentPage()->objectName(), qstrcmp(page, "muted") ? page : "frameDialed");
+    }
+    QVERIFY(f.phone->isMuted()); // by the last row only
+}
+
+// Each option change renames its own action; the tray goes and comes back
+// once, connected: a click restores the window.
 void TestMainWindow::menuTextsAndTray()
 {
     ManagerFixture f;
     f.start();
     TQuorManager *w = f.manager.get();
     TQuorSettings *s = f.settings.get();
-    s->setDNDState(true);
-    QVERIFY(f.action("Disable &DND") && !f.action("Enable &DND"));
-    s->toggleTrayIcon();
+    QVERIFY(f.action("Agent Login")); // refreshed once built: no ampersand
+    QStringList texts { "Enable &DND", "Enable &Forward", "Enable &Busy if speaking", "Enable &OnTop",
+        "Disable &TrayIcon" };
+    const std::function<void()> changes[] = { [s] { s->setDNDState(true); }, [s] { s->setForward(true, "2", "CF"); },
+        [s] { s->toggleBusy(); }, [s] { s->toggleOnTop(); }, [s] { s->toggleTrayIcon(); } };
+    for (int i = 0; i < texts.size(); ++i) {
+        changes[i]();
+        texts[i] = texts[i].startsWith("En") ? texts[i].replace("Enable", "Disable") : texts[i].replace("Dis", "En");
+        for (const QString &text : std::as_const(texts))
+            QVERIFY2(f.action(text), qPrintable(text));
+    }
     QVERIFY(!w->trayIcon());
     s->toggleTrayIcon();
     QSystemTrayIcon *tray = w->trayIcon();

@@ -1,5 +1,5 @@
-// The user's own DND and forward through the AstDB, and queue-agent login and
-// pause confirmed by the PBX's member events, through the real main window.
+// The user's own DND and forward through the AstDB (feature codes on 1.2), and
+// queue-agent login and pause confirmed by member events, through the window.
 
 #include <QComboBox>
 #include <QPushButton>
@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "core/Paths.h"
+#include "core/TQuorCall.h"
 #include "core/XmlReader.h"
 #include "mainwindow/Agent.h"
 #include "mainwindow/Queue.h"
@@ -21,6 +22,7 @@ struct Own
     QString trigger; // "dnd", "fwd", "busy type", or a message the PBX sends
     QStringList sent;
     QStringList after; // "key=value" of the options section
+    QStringList dialled {}; // feature codes the phone dialled
 };
 Q_DECLARE_METATYPE(Own)
 
@@ -153,6 +155,10 @@ void TestOwnDndQueues::ownDndForward_data()
     const QStringList both { "dnd=yes", "forward=yes", "fwd_num=200" };
     const QStringList bothDb { "DND/101=YES", "CF/101=200" };
     row("1.4: DND on", { v14, {}, {}, "dnd", written(put.arg("DND", "YES"), "DND", "dnd"), { "dnd=yes" } });
+    row("1.2: DND on dials the feature code", { "1.2.40", {}, {}, "dnd", {}, { "dnd=yes" }, { "*78" } });
+    row("1.2: DND off dials the feature code",
+        { "1.2.40", { "dnd=yes", "dnd_num=*79" }, { "DND/101=YES" }, "dnd", {}, { "dnd=no" }, { "*79" } });
+    row("forward on", { v14, { "fwd_num=200" }, {}, "fwd", written(put.arg("CF", "200"), "CF", "fwd"), forwarding });
     row("1.6: DND off while forwarding",
         { "1.6.2.0", both, bothDb, "dnd", written(del.arg("DND"), "DND", "dnd"), { "dnd=no", "forward=yes" } });
     row("forward off while DND is on",
@@ -194,7 +200,10 @@ void TestOwnDndQueues::ownDndForward()
         const QString key = pair.section('=', 0, 0);
         QCOMPARE(XmlReader(Paths::dataFile("quorer.xml")).getValue(key, "options"), pair.section('=', 1));
     }
-    QCOMPARE(f->boxes, QStringList());
+    QStringList dialled;
+    for (const TQuorCall *call : f->phone->currentCalls())
+        dialled << call->dialled;
+    QCOMPARE(dialled + f->boxes, c.dialled);
     if (answer) {
         QCOMPARE(s->currentPage(), int(PageAgent));
         QVERIFY(s->frameAgent->isVisibleTo(s) && !s->frameOptDND->isVisibleTo(s) && !s->frameOptFWD->isVisibleTo(s));

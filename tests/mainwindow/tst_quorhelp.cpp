@@ -1,10 +1,8 @@
-// The help window on the shipped pages: links stay in the help folder, and
-// nothing comes from the network.
+// The help window on the shipped pages: every topic has its page, links stay in
+// the help folder, the title follows the load, nothing comes from the network.
 
 #include <QApplication>
 #include <QDirIterator>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestInterceptor>
@@ -45,6 +43,7 @@ class TestQuorHelp : public QObject
 
 private slots:
     void initTestCase();
+    void everyTopicHasItsPage();
     void links_data();
     void links();
     void pageLoadsLocally();
@@ -55,6 +54,20 @@ void TestQuorHelp::initTestCase()
     Paths::init();
     if (!HelpLinks::helpHost().isEmpty())
         QSKIP("this build shows help pages from a help host");
+}
+
+// Each entry but the exit gives a shipped page.
+void TestQuorHelp::everyTopicHasItsPage()
+{
+    QuorHelp help;
+    const QList<QAction *> topics = help.findChildren<QAction *>(Qt::FindDirectChildrenOnly);
+    QVERIFY(topics.size() > 40);
+    for (QAction *action : topics) {
+        if (action == entry(help, u"Help E&xit"_s))
+            continue;
+        action->trigger();
+        QVERIFY2(QFileInfo(QUrl(help.topicUrl()).toLocalFile()).isFile(), qPrintable(help.topicUrl()));
+    }
 }
 
 void TestQuorHelp::links_data()
@@ -101,7 +114,12 @@ void TestQuorHelp::pageLoadsLocally()
     for (const QUrl &url : std::as_const(recorder.urls))
         QVERIFY2(url.isLocalFile() && url.toLocalFile().startsWith(HelpLinks::helpDir()), qPrintable(url.toString()));
 
-    QVERIFY(!help->webView->title().isEmpty() && help->windowTitle() == help->webView->title());
+    const QString title = help->webView->title();
+    QVERIFY(!title.isEmpty() && help->windowTitle() == title);
+    for (const auto &[progress, shown] : { std::pair { 0, title }, { 50, title + " (50%)" }, { 100, title } }) {
+        QVERIFY(QMetaObject::invokeMethod(help, "setProgress", Q_ARG(int, progress)));
+        QCOMPARE(help->windowTitle(), shown);
+    }
     entry(*help, u"Help E&xit"_s)->trigger();
     QTRY_VERIFY(help.isNull());
 }

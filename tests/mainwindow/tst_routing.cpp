@@ -17,6 +17,8 @@ struct Case
     QStringList events; // as ManagerFixture::run takes them
     QStringList sent;
     QString shown;
+    QString version = "1.4.21";
+    QString driver = "Zap"; // the PBX's card driver
 };
 Q_DECLARE_METATYPE(Case)
 
@@ -25,9 +27,11 @@ namespace {
 const QString kShowChannels = "Action: command|Command: show channels|ActionID: showChannels";
 
 // SIP 101 (the phone's own), 102 and 103, IAX 104.
-std::unique_ptr<ManagerFixture> loggedIn()
+std::unique_ptr<ManagerFixture> loggedIn(const Case &c = {})
 {
     auto f = std::make_unique<ManagerFixture>();
+    f->pbx.version = c.version;
+    f->pbx.driver = c.driver;
     f->setPeers("SIP 101 Alice|SIP 102 Bob|SIP 103 Cleo|IAX 104 Dan");
     if (!f->startLoggedIn({ { "agent/uname", "101" } }))
         qWarning("not logged in");
@@ -60,6 +64,12 @@ void TestRouting::events_data()
     row("1.4: the User line's DND and forward read again, no other act",
         { { "db:DND/102=YES", userEvent.arg("DND", "102"), userEvent.arg("CFB", "103"), userEvent.arg("X", "102") },
             { dbGet("DND", "102", "dnd"), dbGet("CFB", "103", "fwd") }, "102=7 dnd" });
+    row("1.6: the User line, no card driver",
+        { { "db:CFB/102=300", userEvent.arg("CFB", "102") }, { dbGet("CFB", "102", "fwd") }, "102=8 300 fwd:CFB:300",
+            "1.6.2.0", "none" });
+    row("1.2: the user of the Channel line, or none; dahdi cards",
+        { { "db:DND/104=YES", userEvent.arg("DND", "999") + "|Channel: SIP/104-0a1b", userEvent.arg("DND", "102") },
+            { dbGet("DND", "104", "dnd"), dbGet("DND", "", "dnd") }, "IAX/104=7 dnd", "1.2.40", "dahdi" });
     const QString box = "Action: MailBoxCount|MailBox: %1@default|ActionID: MailBoxCount";
     row("Hangup: the box count and the channels",
         { { "call", "Event: Hangup|Channel: SIP/101-a|Uniqueid: 1.1",
@@ -70,8 +80,13 @@ void TestRouting::events_data()
 void TestRouting::events()
 {
     QFETCH(Case, c);
-    auto f = loggedIn();
-    QCOMPARE(f->phone->labelAsterisk->text(), "Asterisk : v.1.4.21\non: 127.0.0.1");
+    auto f = loggedIn(c);
+    QCOMPARE(f->phone->labelAsterisk->text(), "Asterisk : v." + c.version + "\non: 127.0.0.1");
+    // The card channels are asked for once, of the driver found.
+    const bool dahdi = c.driver == "dahdi";
+    QCOMPARE(f->ami.received().count(dahdi ? "dahdi show channels" : "zap show channels"), int(c.driver != "none"));
+    QCOMPARE(f->manager->driverName(), c.driver == "none" ? "" : c.driver);
+    QCOMPARE(f->manager->extensions()->dahdiDriver, dahdi);
     f->run(c.events);
     QCOMPARE(f->takeSent(), c.sent);
     QCOMPARE(f->shown(), c.shown);

@@ -84,10 +84,20 @@ void TestTUpdate::replies_data()
         = [](const char *name, int status, const QByteArray &body, const QStringList &answers, int boxes, bool fails,
               int tls = kPlain) { QTest::newRow(name) << status << body << answers << boxes << fails << tls; };
     const QStringList none;
-    row("running type", 200, manifest({ "3" }), none, 0, false);
+    row("running type, also tagged linux", 200, manifest({ "3", "3-linux" }), none, 0, false);
+    row("another type", 200, manifest({ "4" }), none, 1, false);
+    row("empty type, type with a leading blank", 200, manifest({ "", " 3" }), { "download" }, 2, false);
     row("tag dropped once only", 200, manifest({ "3-linux-linux" }), none, 1, false);
     row("download goes on to the next record", 200, manifest({ "4", "3", "5", "2" }),
         { "download", "download", "continue" }, 3, false);
+    // Continue drops what has arrived, not the second write ("\f"), where a cut type is joined.
+    row("continue, then a second write", 200,
+        "<version>" + record("4") + record("5") + "<csop><verType>3-li\fnux</verType></csop>" + record("6")
+            + "</version>",
+        { "continue", "download" }, 2, false);
+    row("no csop", 200, "<version><verType>4</verType></version>", none, 0, false);
+    row("404 with a manifest body", 404, manifest({ "4" }), none, 0, true);
+    row("ill-formed before any record", 200, "<version><csop><verType>4</verType></version></csop>", none, 0, true);
     row("ill-formed after a complete record", 200,
         "<version>" + record("4") + "<csop><verType>5</wrong></csop></version>", none, 1, true);
     row("oversized manifest", 200,
@@ -116,7 +126,8 @@ void TestTUpdate::replies()
     m_answers = answers;
     if (fails)
         QTest::ignoreMessage(QtWarningMsg, kFailure);
-    server.setReply(status, body);
+    const qsizetype cut = body.indexOf('\f');
+    server.setReply(status, QByteArray(body).remove(cut, 1), cut);
     qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
     QList<QUrl> opened;
     {
@@ -126,6 +137,11 @@ void TestTUpdate::replies()
             return true;
         });
         update.update();
+        if (cut >= 0) { // a record is decided as soon as it has arrived
+            QTRY_COMPARE(m_boxes, 1);
+            QVERIFY(update.isFetching());
+            server.writeRest();
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!update.isFetching(), 15000);
         // A box decided at the end is shown from the event loop.
         QCoreApplication::processEvents();

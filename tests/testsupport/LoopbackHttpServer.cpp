@@ -48,10 +48,19 @@ QString LoopbackHttpServer::baseUrl() const
         .arg(m_server ? m_server->serverPort() : 0);
 }
 
-void LoopbackHttpServer::setReply(int status, const QByteArray &body)
+void LoopbackHttpServer::setReply(int status, const QByteArray &body, qsizetype firstWrite)
 {
     m_status = status;
     m_body = body;
+    m_firstWrite = firstWrite;
+}
+
+void LoopbackHttpServer::writeRest()
+{
+    if (m_held && m_firstWrite >= 0) {
+        m_held->write(m_body.mid(m_firstWrite));
+        m_held->disconnectFromHost();
+    }
 }
 
 void LoopbackHttpServer::onNewConnection()
@@ -75,6 +84,8 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket *socket)
     // Clients read the status code, never the reason phrase.
     socket->write("HTTP/1.1 " + QByteArray::number(m_status)
         + " Status\r\nContent-Type: application/xml\r\nContent-Length: " + QByteArray::number(m_body.size())
-        + "\r\nConnection: close\r\n\r\n" + m_body);
-    socket->disconnectFromHost();
+        + "\r\nConnection: close\r\n\r\n" + m_body.left(m_firstWrite < 0 ? m_body.size() : m_firstWrite));
+    m_held = socket;
+    if (m_firstWrite < 0)
+        socket->disconnectFromHost();
 }

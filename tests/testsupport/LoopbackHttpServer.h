@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QTcpServer;
@@ -21,8 +22,9 @@ public:
     // "http://127.0.0.1:<port>" or "https://...".
     QString baseUrl() const;
 
-    // The reply to every request: a status and a body.
-    void setReply(int status, const QByteArray &body);
+    // The reply to every request; past firstWrite bytes, the body waits for writeRest().
+    void setReply(int status, const QByteArray &body, qsizetype firstWrite = -1);
+    void writeRest();
 
     // Request lines ("GET /path HTTP/1.1") in arrival order.
     QList<QByteArray> requestLines() const { return m_requestLines; }
@@ -36,5 +38,7 @@ private:
     bool m_tls = false;
     int m_status = 200;
     QByteArray m_body;
+    qsizetype m_firstWrite = -1;
+    QPointer<QTcpSocket> m_held; // the connection whose reply waits for writeRest()
     QList<QByteArray> m_requestLines;
 };
