@@ -157,7 +157,6 @@ void TestSettingsDialog::pagesSurviveARestart_data()
                             << QStringList { "boxGSM=off", "boxSPEEX=off", "boxILBC=on", "radioULAW=on",
                                    "boxSpeexSettings=off", "boxSpeexEnhanced=off", "editSpeexQuality=7",
                                    "editSpeexCbr=8", "boxSpeexVbr=on", "editSpeexAbr=16", "editSpeexComplexity=5" };
-    QTest::newRow("filters") << "buttonFilters"_ba << QStringList { "boxDenoise=off", "boxEcho=on", "boxCN=off" };
 }
 
 void TestSettingsDialog::pagesSurviveARestart()

@@ -38,17 +38,44 @@ class TestSettingsPages : public QObject
 
 private slots:
     void initTestCase() { Paths::init(); }
+    void subFormsAndForwardType();
     void applySubForm_data();
     void applySubForm();
     void togglesAndSetters();
-    void fillWhileAnotherPageIsOpen();
     void speexNumbers_data();
     void speexNumbers();
     void codecs();
+    void filters();
     void audioDevices();
     void actions();
     void agentPage();
 };
+
+void TestSettingsPages::subFormsAndForwardType()
+{
+    TestDataDir dir;
+    Panel p;
+    p.release("buttonOptions");
+    p.check("boxDND", true);
+    QVERIFY(p.page() == PageDndForm && p.visible("frameOptDND"));
+    p.check("boxVM", true); // one sub-form at a time; the page id stays
+    QVERIFY(p.page() == PageDndForm && p.visible("frameOptVM") && !p.visible("frameOptDND"));
+    p.check("boxFwdAll", true);
+    QVERIFY(p.page() == PageFwdForm && p.visible("frameOptFWD") && !p.visible("frameOptVM"));
+    p.type("editFWDfam_3", u"TYPED"_s);
+    p.check("Box_noans", true); // the stored family, not one being typed
+    QCOMPARE(phoneOptions(p.settings), u"CFU"_s);
+    p.check("Box_busy", true);
+    p.check("Box_busy", false); // the chosen type cannot be unchecked
+    QVERIFY(p.checked("Box_busy") && !p.checked("Box_noans"));
+    p.settings.checkFWDCond(Qt::Checked); // without a sender: nothing
+    QCOMPARE(phoneOptions(p.settings), u"CFB"_s);
+    // Back from a sub-form's page id: the options page, then the menu.
+    p.key(Qt::Key_Escape);
+    QVERIFY(p.page() == PageOptions && p.visible("framePhoneOptions") && !p.visible("frameOptFWD"));
+    p.key(Qt::Key_Escape);
+    QCOMPARE(p.page(), int(PageMenu));
+}
 
 void TestSettingsPages::applySubForm_data()
 {
@@ -61,14 +88,22 @@ void TestSettingsPages::applySubForm_data()
     QTest::addColumn<QString>("storedFlag");
     QTest::addColumn<int>("astDb");
 
-    const QByteArray forwardOn = "<forward>yes</forward><fwd_num>305</fwd_num>";
-    const QString dnd = u"Do Not Disturb"_s;
-    const QString fwd = u"Call Forward"_s;
-    QTest::newRow("dnd on") << ""_ba << "boxDND"_ba << true << QString() << QString() << 3 << "yes" << 1;
-    QTest::newRow("dnd on while forwarding") << forwardOn << "boxDND"_ba << true << QString() << dnd << 14 << "no" << 0;
-    QTest::newRow("forward on, number untouched")
-        << ""_ba << "boxFwdAll"_ba << true << "forward number here" << fwd << 15 << "no" << 0;
-    QTest::newRow("forward off") << forwardOn << "boxFwdAll"_ba << false << "305" << QString() << 3 << "no" << 1;
+    const char *const forwardOn = "<forward>yes</forward><fwd_num>305</fwd_num>";
+    const char *const dnd = "Do Not Disturb", *const fwd = "Call Forward";
+    auto row = [](const char *name, const char *options, const char *box, bool on, const char *number,
+                   const char *error, int pageAfter, const char *flag, int astDb) {
+        QTest::newRow(name) << QByteArray(options) << QByteArray(box) << on << number << error << pageAfter << flag
+                            << astDb;
+    };
+    row("options page: stored, no AstDB", "", "boxBusy", true, "", "", PageMenu, "no", 0);
+    row("dnd on", "", "boxDND", true, "", "", 3, "yes", 1);
+    row("dnd ticked and unticked", "", "boxDND", false, "", "", 3, "no", 0);
+    row("dnd on while forwarding", forwardOn, "boxDND", true, "", dnd, 14, "no", 0);
+    row("forward on", "", "boxFwdAll", true, "306", "", 3, "yes", 1);
+    row("forward on, no number", "", "boxFwdAll", true, "", fwd, 15, "no", 0);
+    row("forward on, number untouched", "", "boxFwdAll", true, "forward number here", fwd, 15, "no", 0);
+    row("forward on during dnd", "<dnd>yes</dnd>", "boxFwdAll", true, "306", fwd, 15, "no", 0);
+    row("forward off", forwardOn, "boxFwdAll", false, "305", "", 3, "no", 1);
 }
 
 void TestSettingsPages::applySubForm()
@@ -89,7 +124,7 @@ void TestSettingsPages::applySubForm()
     QSignalSpy dnd(&p.settings, &TQuorSettings::setAsteriskDND);
     QSignalSpy fwd(&p.settings, &TQuorSettings::setAsteriskFWD);
     p.release("buttonOptions");
-    const bool isDnd = box == "boxDND";
+    const bool isDnd = box != "boxFwdAll";
     // Ticked and unticked when the state does not change, so the page id moves.
     p.check(box.constData(), !on);
     p.check(box.constData(), on);
@@ -123,76 +158,65 @@ void TestSettingsPages::togglesAndSetters()
     QVERIFY(boxes.titles.isEmpty());
     QCOMPARE(phoneOptions(settings), u"CF"_s);
     QCOMPARE(dndSpy.count() + fwdSpy.count(), 2);
-
-    // The phone's setters store what the PBX reports.
-    settings.setForward(true, u"305"_s, u"CFB"_s);
-    QCOMPARE(stored("options", "asterisk_fwd_busy"), u"yes"_s);
-    QCOMPARE(phoneOptions(settings), u"forward CFB"_s);
-}
-
-void TestSettingsPages::fillWhileAnotherPageIsOpen()
-{
-    TestDataDir dir;
-    Panel p;
-    p.release("buttonFilters");
-    p.settings.setDNDState(true);
-    p.settings.setForward(false, u"305"_s, u"CF"_s);
-    QCOMPARE(p.page(), int(PageFilters));
-    QVERIFY(!p.visible("frameOptDND"));
-    // Apply still stores the open page.
-    QSignalSpy filters(&p.settings, &TQuorSettings::signalFiltersSettingsChanged);
-    p.release("buttonApply");
-    QCOMPARE(filters.count(), 1);
 }
 
 void TestSettingsPages::speexNumbers_data()
 {
-    QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("storedText");
-
-    auto row = [](const char *name, const char *key, const char *typed, const char *shown, const char *file) {
-        QTest::newRow(name) << QByteArray(key) << QString::fromLatin1(typed) << QString::fromLatin1(shown)
-                            << QString::fromLatin1(file);
-    };
-    row("quality nan", "quality", "nan", "-1", "-1");
-    row("quality inf", "quality", "inf", "9", "9");
-    row("cbr beyond int", "cbr", "3000000", "2147483", "2147483000");
-    row("abr negative", "abr", "-2", "0", "0");
-    row("complexity above 9", "complexity", "15", "9", "9");
+    // The key, what is typed ("=": stored in the file, not typed), the edit after Apply, the file.
+    QTest::addColumn<QStringList>("speex");
+    QTest::newRow("quality above 9") << QStringList { "quality", "12", "9", "9" };
+    QTest::newRow("quality negative") << QStringList { "quality", "-4", "-1", "-1" };
+    QTest::newRow("quality letters") << QStringList { "quality", "abc", "-1", "-1" };
+    QTest::newRow("quality fraction") << QStringList { "quality", "7.25", "7.25", "7.25" };
+    QTest::newRow("quality nan") << QStringList { "quality", "nan", "-1", "-1" };
+    QTest::newRow("quality inf") << QStringList { "quality", "inf", "9", "9" };
+    QTest::newRow("cbr kbit/s") << QStringList { "cbr", "8", "8", "8000" };
+    QTest::newRow("cbr fraction") << QStringList { "cbr", "8.5", "-1", "-1" };
+    QTest::newRow("cbr negative") << QStringList { "cbr", "-7", "-1", "-1" };
+    QTest::newRow("cbr zero") << QStringList { "cbr", "0", "0", "0" };
+    QTest::newRow("cbr beyond int") << QStringList { "cbr", "3000000", "2147483", "2147483000" };
+    QTest::newRow("cbr stored 8500, untouched") << QStringList { "cbr", "=8500", "8", "8000" };
+    QTest::newRow("abr kbit/s") << QStringList { "abr", "16", "16", "16000" };
+    QTest::newRow("abr negative") << QStringList { "abr", "-2", "0", "0" };
+    QTest::newRow("abr stored 999, untouched") << QStringList { "abr", "=999", "0", "0" };
+    QTest::newRow("complexity above 9") << QStringList { "complexity", "15", "9", "9" };
+    QTest::newRow("complexity below 0") << QStringList { "complexity", "-1", "0", "0" };
+    QTest::newRow("complexity empty") << QStringList { "complexity", "", "3", "3" };
 }
 
 void TestSettingsPages::speexNumbers()
 {
-    QFETCH(QByteArray, key);
-    QFETCH(QString, typed);
-    QFETCH(QString, shown);
-    QFETCH(QString, storedText);
+    QFETCH(QStringList, speex);
+    const QByteArray key = speex.at(0).toLatin1();
+    const QString typed = speex.at(1), shown = speex.at(2), storedText = speex.at(3);
     const QByteArray edit = "editSpeex" + key.left(1).toUpper() + key.mid(1);
 
     TestDataDir dir;
+    if (typed.startsWith(u'='))
+        writeSettings(dir, "<speex><" + key + '>' + typed.mid(1).toLatin1() + "</" + key + "></speex>");
     Panel p;
     p.release("buttonCodecs");
-    // With the defaults on there is no enhanced decoding to set.
-    QVERIFY(!p.w("boxSpeexEnhanced")->isEnabled());
+    // With the defaults on there is no sub-form and no enhanced decoding to set.
+    QVERIFY(!p.visible("frameOptSpeex") && !p.w("boxSpeexEnhanced")->isEnabled());
     p.check("boxSpeexSettings", false);
+    QVERIFY(p.visible("frameOptSpeex") && p.w("boxSpeexEnhanced")->isEnabled());
     p.check("boxSpeexEnhanced", false);
-    p.type(edit.constData(), typed);
+    if (!typed.startsWith(u'='))
+        p.type(edit.constData(), typed);
     p.release("buttonApply");
     QCOMPARE(p.text(edit.constData()), shown);
     QCOMPARE(stored("speex", key.constData()), storedText);
     int enhance, cbr, vbr, abr, complexity;
     float quality;
     p.settings.getSpeexSettings(&enhance, &quality, &cbr, &vbr, &abr, &complexity);
-    const QMap<QByteArray, QString> got { { "quality", QString::number(double(quality), 'g', 6) },
-        { "cbr", QString::number(cbr) }, { "abr", QString::number(abr) },
-        { "complexity", QString::number(complexity) } };
-    QCOMPARE(got.value(key), storedText);
+    const int number = key == "cbr" ? cbr : key == "abr" ? abr : complexity;
+    QCOMPARE(key == "quality" ? QString::number(double(quality), 'g', 6) : QString::number(number), storedText);
     QCOMPARE(enhance, 0);
-    // The next visit opens on the sub-form.
+    // The next visit opens on the sub-form; checking the defaults again closes it.
     p.release("buttonCodecs");
     QVERIFY(p.visible("frameOptSpeex") && !p.checked("boxSpeexEnhanced"));
+    p.check("boxSpeexSettings", true);
+    QVERIFY(!p.visible("frameOptSpeex") && !p.w("boxSpeexEnhanced")->isEnabled());
 }
 
 void TestSettingsPages::codecs()
@@ -200,9 +224,9 @@ void TestSettingsPages::codecs()
     TestDataDir dir;
     Panel p;
     const char *const boxes[] = { "boxGSM", "boxULAW", "boxALAW", "boxSPEEX", "boxILBC" };
-    const int bits[] = { 2, 4, 8, 512, 1024 };
-    // Each codec alone; the preferred codec need not be allowed.
-    for (int i = 0; i < 5; ++i) {
+    const int bits[] = { 2, 4, 8, 512, 1024, 0 };
+    // Each codec alone, then none; the preferred codec need not be allowed.
+    for (int i = 0; i < 6; ++i) {
         p.release("buttonCodecs");
         for (int j = 0; j < 5; ++j)
             p.check(boxes[j], i == j);
@@ -212,6 +236,33 @@ void TestSettingsPages::codecs()
         p.settings.getCodecs(&allowed, &preferred);
         QCOMPARE(allowed, bits[i]);
         QCOMPARE(preferred, i == 2 ? 512 : 8);
+        QCOMPARE(stored("codecs", "default"), i == 2 ? u"speex"_s : u"alaw"_s);
+    }
+    for (const char *key : { "gsm", "ulaw", "alaw", "speex", "ilbc" })
+        QCOMPARE(stored("codecs", key), u"no"_s);
+}
+
+// Also a fill from outside while it is open: the page stays, no sub-form pops up.
+void TestSettingsPages::filters()
+{
+    const char *const boxes[] = { "boxDenoise", "boxAGC", "boxEcho", "boxAAGC", "boxCN" };
+    const char *const keys[] = { "denoise", "agc", "echo", "aagc", "cn" };
+    TestDataDir dir;
+    int last = 27; // the default
+    for (int mask : { 0, 5, 31, 0 }) {
+        Panel p; // a fresh start shows and holds what the last Apply stored
+        p.release("buttonFilters");
+        p.settings.setDNDState(true);
+        p.settings.setForward(false, u"305"_s, u"CF"_s);
+        QVERIFY(p.page() == PageFilters && !p.visible("frameOptDND"));
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(p.checked(boxes[i]), bool(last & (1 << i)));
+            QCOMPARE(stored("filters", keys[i]), last & (1 << i) ? u"yes"_s : u"no"_s);
+            p.check(boxes[i], mask & (1 << i));
+        }
+        p.release("buttonApply");
+        p.settings.getFilters(&last);
+        QCOMPARE(last, mask);
     }
 }
 
@@ -220,6 +271,9 @@ void TestSettingsPages::audioDevices()
     TestDataDir dir;
     // An unplugged headset: the page shows the device used for this run.
     writeSettings(dir, "<audio><output_dev>USB headset</output_dev></audio>");
+    {
+        Panel first(kDevices);
+    }
     Panel p(kDevices);
     QCOMPARE(audioIds(p.settings), (QList<int> { 7, 7, 9, 0, 0 }));
     p.release("buttonAudioOpt");
@@ -231,16 +285,19 @@ void TestSettingsPages::audioDevices()
     QCOMPARE(stored("audio", "output_dev"), u"USB headset"_s);
     p.release("buttonAudioOpt");
     output->setCurrentIndex(1);
+    p.w<QComboBox>("comboInputDevices")->setCurrentIndex(-1);
     p.check("boxMuteRingDev", true);
     p.release("buttonApply");
-    QCOMPARE(audioIds(p.settings), (QList<int> { 7, 3, 9, 0, 1 }));
+    QCOMPARE(audioIds(p.settings), (QList<int> { -1, 3, 9, 0, 1 }));
     QCOMPARE(stored("audio", "output_dev"), u"Speakers"_s);
+    QCOMPARE(stored("audio", "input_dev"), QString());
 }
 
 void TestSettingsPages::actions()
 {
     TestDataDir dir;
     Panel p;
+    QSignalSpy changed(&p.settings, &TQuorSettings::signalActionsChanged);
     p.release("buttonActions");
     for (const char *box : { "act_in", "act_crm", "act_out", "lauch_p_url" })
         p.check(box, true);
@@ -254,6 +311,23 @@ void TestSettingsPages::actions()
     QCOMPARE((QList<bool> { in, crm, out, a1 }), (QList<bool> { false, false, true, true }));
     QCOMPARE(stored("actions", "act_in"), u"no"_s);
     QCOMPARE(stored("actions", "act_out"), u"yes"_s);
+    QCOMPARE(changed.count(), 1);
+    // Each "..." fills its own edit from its text; every second opening is cancelled.
+    int opened = 0;
+    TQuorSettings::setFileChooser([&](QWidget *, const QString &, const QString &start, const QString &) {
+        return ++opened % 2 ? start + u"/chosen"_s : QString();
+    });
+    for (const char *pair :
+        { "ins_in_app launchApp", "ins_in_file launchArg", "ins_out_app launchApp_2", "ins_out_file launchArg_2" }) {
+        const QList<QByteArray> names = QByteArray(pair).split(' ');
+        p.type(names[1].constData(), QString::fromLatin1(names[0]));
+        p.release(names[0].constData());
+        p.release(names[0].constData());
+        QCOMPARE(p.text(names[1].constData()), QString::fromLatin1(names[0] + "/chosen"));
+    }
+    p.settings.setFileName(); // without a sender nothing opens
+    QCOMPARE(opened, 8);
+    TQuorSettings::setFileChooser({});
 }
 
 void TestSettingsPages::agentPage()
@@ -277,6 +351,22 @@ void TestSettingsPages::agentPage()
     QTest::mousePress(p.w<QPushButton>("buttonAgent"), Qt::LeftButton);
     QCOMPARE(storedAtLogin, (QStringList { u"a7"_s, u"3"_s }));
 
+    // A new list restores the stored values; the current queue stays while listed.
+    QComboBox *combo = p.w<QComboBox>("comboQueues");
+    p.type("EditPenalty", u"9"_s);
+    QStringList steps;
+    auto setQueues = [&](const QStringList &queues) {
+        p.settings.setQueues(queues);
+        steps << QString::number(combo->count()) + lastQueue();
+    };
+    setQueues({ u"sales"_s, u"support"_s });
+    combo->setCurrentIndex(2);
+    steps << lastQueue();
+    setQueues({ u"sales"_s, u"support"_s });
+    setQueues({ u"sales"_s });
+    QCOMPARE(steps, (QStringList { u"3"_s, u"support"_s, u"2support"_s, u"2"_s }));
+    QCOMPARE(p.text("EditPenalty"), u"3"_s);
+
     // Member entries: "<member name> <interface> <queue>"; fewer words name none.
     QListWidget *list = p.w<QListWidget>("tableAgents");
     for (const char *entry : { "201 IAX2/201 sales", " IAX2/201 support", "201 sales" })
@@ -288,6 +378,9 @@ void TestSettingsPages::agentPage()
     }
     QCOMPARE(queues, (QStringList { u"sales"_s, u"support"_s, u"none"_s }));
     p.settings.removeAgentEntry(1);
+    p.settings.removeAgentEntry(2); // out of range: nothing
+    p.settings.removeAgentEntry(-1);
+    QCOMPARE(list->count(), 2);
     QCOMPARE(list->item(1)->text(), u"201 sales"_s);
 }
 
