@@ -23,6 +23,7 @@
 #include "extensions/TGridLayout.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "testsupport/TestDataDir.h"
+#include "testsupport/WidgetShot.h"
 
 namespace {
 
@@ -153,7 +154,7 @@ void shootGrid(TQuorGroupsEdit &set, const QList<QuorAgent *> &tiles)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    g_dir = useShotDirFromArguments(argc, argv);
     QDir().mkpath(g_dir);
     QFile css(QStringLiteral(":/ui/css/app.css"));
     if (css.open(QIODevice::ReadOnly))

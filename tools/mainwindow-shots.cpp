@@ -30,6 +30,7 @@
 #include "testsupport/PbxModel.h"
 #include "testsupport/SettingsFile.h"
 #include "testsupport/TestDataDir.h"
+#include "testsupport/WidgetShot.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    const QString dir = useShotDirFromArguments(argc, argv);
     QFile css(QStringLiteral(":/ui/css/app.css"));
     if (css.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(css.readAll()));

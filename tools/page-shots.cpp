@@ -6,7 +6,6 @@
 // of the tests; the pictures go to the directory (default: the current one).
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -27,13 +26,6 @@ namespace {
 
 const QString kUser = QStringLiteral("201");
 const QString kSecret = QStringLiteral("s3cret");
-
-void shoot(QWidget *widget, const QString &name)
-{
-    QTest::qWait(50);
-    const QString path = saveWidgetShot(widget, name);
-    std::printf("%s\n", qPrintable(path.isEmpty() ? QStringLiteral("could not write ") + name : path));
-}
 
 void writeData(quint16 pbxPort)
 {
@@ -93,7 +85,7 @@ void shootSettings()
         const bool menu = screen.first() == settings.frameSelect || screen.first() == settings.frameAgent;
         settings.buttonApply->setVisible(!menu);
         settings.buttonBack->setVisible(!menu);
-        shoot(&settings, QStringLiteral("settings-") + screen.last()->objectName());
+        printWidgetShot(&settings, QStringLiteral("settings-") + screen.last()->objectName());
     }
 }
 
@@ -105,12 +97,12 @@ void shootLdap()
     settings.show();
     auto *ldap = settings.findChild<TQuorLdapSettings *>();
     emit settings.buttonContact->released();
-    shoot(&settings, QStringLiteral("ldap-list"));
+    printWidgetShot(&settings, QStringLiteral("ldap-list"));
     ldap->editServer();
-    shoot(&settings, QStringLiteral("ldap-edit"));
+    printWidgetShot(&settings, QStringLiteral("ldap-edit"));
     ldap->serverBack();
     ldap->delServer();
-    shoot(&settings, QStringLiteral("ldap-delete"));
+    printWidgetShot(&settings, QStringLiteral("ldap-delete"));
 }
 
 } // namespace
@@ -118,8 +110,7 @@ void shootLdap()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath()).absolutePath();
-    qputenv("QUOR_SCREENSHOT_DIR", QFile::encodeName(out));
+    useShotDirFromArguments(argc, argv);
 
     TestDataDir data;
     FakePbx pbx;
@@ -147,20 +138,20 @@ int main(int argc, char *argv[])
     phone.show();
     phone.showContacts();
     TQuorContacts *book = phone.contacts();
-    shoot(&phone, QStringLiteral("contacts-list"));
+    printWidgetShot(&phone, QStringLiteral("contacts-list"));
     book->editContact();
     book->phoneEditor()->removeRow(3);
-    shoot(&phone, QStringLiteral("contacts-edit"));
+    printWidgetShot(&phone, QStringLiteral("contacts-edit"));
     book->contactBack();
     book->delContact();
-    shoot(&phone, QStringLiteral("contacts-delete"));
+    printWidgetShot(&phone, QStringLiteral("contacts-delete"));
     book->contactBack();
     book->searchContact();
     book->boxSearchField1->setCurrentIndex(3);
     book->boxSearchField2->setCurrentIndex(1);
     book->contactApply();
     book->editCustomSearch->setText(QStringLiteral("Sc"));
-    shoot(&phone, QStringLiteral("contacts-search"));
+    printWidgetShot(&phone, QStringLiteral("contacts-search"));
 
     phone.setExitFunction([](int) {});
     phone.beforeQuit();

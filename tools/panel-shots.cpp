@@ -7,7 +7,6 @@
 // (default: the current one) as extensions-panel.png.
 
 #include <QApplication>
-#include <QDir>
 #include <QTest>
 
 #include <cstdio>
@@ -38,8 +37,7 @@ QString ext(int i)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    qputenv("QUOR_SCREENSHOT_DIR", QFile::encodeName(dir));
+    useShotDirFromArguments(argc, argv);
 
     QByteArray groups = "<!DOCTYPE xmlreader>\n<groups>\n";
     PbxModel model;
@@ -109,8 +107,7 @@ int main(int argc, char **argv)
     panel->show();
     if (!QTest::qWaitForWindowExposed(panel))
         return 1;
-    const QString path = saveWidgetShot(panel, QStringLiteral("extensions-panel"));
-    std::printf("%s\n", path.isEmpty() ? "panel-shots: could not write the picture" : qPrintable(path));
+    const bool written = printWidgetShot(panel, QStringLiteral("extensions-panel"));
     Channel::setClock(nullptr);
-    return path.isEmpty() ? 1 : 0;
+    return written ? 0 : 1;
 }

@@ -5,7 +5,6 @@
 // data directory; the pictures go to the directory (default: the current one).
 
 #include <QApplication>
-#include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QMainWindow>
@@ -48,20 +47,12 @@ void writeSettings(quint16 pbxPort)
     xml.save();
 }
 
-void shoot(QWidget *widget, const QString &name)
-{
-    QTest::qWait(50);
-    const QString path = saveWidgetShot(widget, name);
-    std::printf("%s\n", qPrintable(path.isEmpty() ? QStringLiteral("could not write ") + name : path));
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath()).absolutePath();
-    qputenv("QUOR_SCREENSHOT_DIR", QFile::encodeName(out));
+    useShotDirFromArguments(argc, argv);
 
     TestDataDir data;
     FakePbx pbx;
@@ -103,16 +94,16 @@ int main(int argc, char *argv[])
     phone.showMessage(QStringLiteral("Call from Erin Hale"), MessageStatus);
     phone.show();
 
-    shoot(&phone, QStringLiteral("phone-activity"));
+    printWidgetShot(&phone, QStringLiteral("phone-activity"));
     phone.MshowMissing();
-    shoot(&phone, QStringLiteral("phone-missed"));
+    printWidgetShot(&phone, QStringLiteral("phone-missed"));
     phone.showKeypad();
     phone.editDial->setText(QStringLiteral("5550142"));
     phone.showVolume();
-    shoot(&phone, QStringLiteral("phone-keypad"));
+    printWidgetShot(&phone, QStringLiteral("phone-keypad"));
     phone.showVolume();
     phone.showSettings();
-    shoot(&phone, QStringLiteral("phone-settings"));
+    printWidgetShot(&phone, QStringLiteral("phone-settings"));
 
     // As the main window holds it: a dock on the left, under the program's style sheet.
     QMainWindow window;
@@ -127,7 +118,7 @@ int main(int argc, char *argv[])
     phone.setMainWindow(&window);
     phone.showActivity();
     window.show();
-    shoot(&window, QStringLiteral("phone-in-window"));
+    printWidgetShot(&window, QStringLiteral("phone-in-window"));
     dock->setWidget(nullptr);
     phone.setParent(nullptr);
 
