@@ -47,8 +47,8 @@ button() {
 
 row() { # row <prefix add> <prefix edit> <prefix delete> <height>
     local h=$4 name kind word w
-    for spec in "$1:add:Add:57" "$2:edit:Edit:57" "$3:delete:Delete:56"; do
-        IFS=: read -r name kind word w <<<"$spec"
+    for entry in "$1:add:Add:57" "$2:edit:Edit:57" "$3:delete:Delete:56"; do
+        IFS=: read -r name kind word w <<<"$entry"
         button "$name.png" "$w" "$h" "$kind" "$word" "$LIGHT" 'rgb(84,84,84)'
         button "${name}_h.png" "$w" "$h" "$kind" "$word" "$ORANGE" "$ORANGE"
     done

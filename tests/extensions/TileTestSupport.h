@@ -79,13 +79,13 @@ struct TileSet
     }
 
     // A tile of "ext" or "ext:caller name", technology SIP unless "IAX/" leads.
-    QuorAgent *operator()(const QString &spec)
+    QuorAgent *operator()(const QString &tileText)
     {
-        const bool iax = spec.startsWith(QLatin1String("IAX/"));
+        const bool iax = tileText.startsWith(QLatin1String("IAX/"));
         QuorAgent *t = tile(
-            spec.mid(iax ? 4 : 0).section(QLatin1Char(':'), 0, 0), iax ? QStringLiteral("IAX") : QStringLiteral("SIP"));
-        if (spec.contains(QLatin1Char(':')))
-            t->setCallerIdName(spec.section(QLatin1Char(':'), 1));
+            tileText.mid(iax ? 4 : 0).section(QLatin1Char(':'), 0, 0), iax ? QStringLiteral("IAX") : QStringLiteral("SIP"));
+        if (tileText.contains(QLatin1Char(':')))
+            t->setCallerIdName(tileText.section(QLatin1Char(':'), 1));
         return t;
     }
 

@@ -91,8 +91,8 @@ TQuorGroupsEdit *TestGroups::load(const QByteArray &bytes)
 void TestGroups::loadAndPlaceAll()
 {
     load(groupsFixture("three-groups.xml"));
-    for (const char *spec : { "202", "201", "203", "IAX/301", "302", "250", "299" })
-        m_set->placeExtension(m_tile(QLatin1String(spec)));
+    for (const char *tileText : { "202", "201", "203", "IAX/301", "302", "250", "299" })
+        m_set->placeExtension(m_tile(QLatin1String(tileText)));
     for (TExtensionGroup *group : m_set->groups()) {
         for (QuorAgent *t : group->tiles)
             t->setGroupName(group->name);
@@ -117,8 +117,8 @@ void TestGroups::insertExtension()
     QFETCH(QString, added);
     QFETCH(int, index);
     TExtensionGroup group;
-    for (const QString &spec : present)
-        group.connectExtension(m_tile(spec), sort);
+    for (const QString &tileText : present)
+        group.connectExtension(m_tile(tileText), sort);
     QuorAgent *t = m_tile(added);
     QCOMPARE(group.connectExtension(t, sort), index);
     QCOMPARE(group.tiles.at(index), t);
@@ -189,7 +189,7 @@ void TestGroups::unsortedRules()
 
 void TestGroups::placeExtension_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("tileText");
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("order");
     QTest::addColumn<QString>("nameAndIndex");
@@ -201,7 +201,7 @@ void TestGroups::placeExtension_data()
 
 void TestGroups::placeExtension()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, tileText);
     QFETCH(QString, group);
     QFETCH(QString, order);
     QFETCH(QString, nameAndIndex);
@@ -209,7 +209,7 @@ void TestGroups::placeExtension()
     TQuorGroupsEdit *set = load(groupsFixture("three-groups.xml"));
     set->placeExtension(m_tile(QStringLiteral("202")));
     set->placeExtension(m_tile(QStringLiteral("203")));
-    QuorAgent *t = m_tile(spec);
+    QuorAgent *t = m_tile(tileText);
     set->placeExtension(t);
     QCOMPARE(extensionsOf(group == QLatin1String("Unsorted") ? set->unsorted : set->findGroup(group)), order);
     QCOMPARE(t->callerIdName + QLatin1Char('/') + t->customIndex, nameAndIndex);
@@ -243,8 +243,8 @@ void TestGroups::sortSlots()
     QFETCH(QString, order);
     TQuorGroupsEdit *set = load(groupsFixture("four-groups.xml"));
     TExtensionGroup *sales = set->findGroup(QStringLiteral("Sales"));
-    for (const QString &spec : tiles)
-        sales->tiles << m_tile(spec);
+    for (const QString &tileText : tiles)
+        sales->tiles << m_tile(tileText);
     QSignalSpy updates(set, &TQuorGroupsEdit::signalUpdateExtGrid);
     sales->setSort(key);
     QCOMPARE(extensionsOf(sales), order);
