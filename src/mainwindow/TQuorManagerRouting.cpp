@@ -3,8 +3,8 @@
 
 #include "mainwindow/TQuorManager.h"
 
-#include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
+#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 
@@ -44,9 +44,10 @@ void TQuorManager::PeerStatus(QStringList message)
     else if (status == QLatin1String("Registered"))
         status = QStringLiteral("0");
 
-    const QString key = AmiAction::value(ext);
-    m_socket->sendCommand(QLatin1String("Action: command\r\nCommand: database showkey ") + key
-        + QLatin1String("\r\nActionID: showkey/") + key + QLatin1String("-fwd\r\n\r\n"));
+    // Going unreachable clears the tile's DND and forward; both are asked
+    // again, and their answers land on the tile the status below has reset.
+    m_socket->sendCommand(PanelText::forwardKey(ext));
+    m_extensions->checkDnd(ext);
     m_extensions->extensionStatus(ext, status);
     if (tech == QLatin1String("SIP"))
         m_socket->sendCommand(QLatin1String(kSipCount));

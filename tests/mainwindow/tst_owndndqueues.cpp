@@ -125,6 +125,7 @@ private slots:
     void initTestCase();
     void ownDndForward_data();
     void ownDndForward();
+    void peerBackKeepsDnd();
     void queueChoice();
     void loginPauseLogout();
     void memberEvents_data();
@@ -207,6 +208,22 @@ void TestOwnDndQueues::ownDndForward()
     if (answer) {
         QCOMPARE(s->currentPage(), int(PageAgent));
         QVERIFY(s->frameAgent->isVisibleTo(s) && !s->frameOptDND->isVisibleTo(s) && !s->frameOptFWD->isVisibleTo(s));
+    }
+}
+
+// Unreachable clears a tile's DND; registered again, it shows the DND the PBX
+// still holds.
+void TestOwnDndQueues::peerBackKeepsDnd()
+{
+    auto f = loggedIn("1.4.21", {}, { "DND/102=YES" });
+    const QStringList asked { "Action: command|Command: database showkey 102|ActionID: showkey/102-fwd",
+        "Action: DBGet|Family: DND|Key: 102|ActionID: DBcheck/102-dnd",
+        "Action: Command|Command: sip show peers|ActionID: SIPCount" };
+    for (const auto &[status, shown] : { std::pair { "Unreachable", "102=1" }, { "Registered", "102=7 dnd" } }) {
+        f->push(QString("Event: PeerStatus|Peer: SIP/102|PeerStatus: ") + status);
+        QVERIFY(f->settle());
+        QCOMPARE(f->takeSent(), asked);
+        QCOMPARE(f->shown(), shown);
     }
 }
 
