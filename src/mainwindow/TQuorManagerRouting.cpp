@@ -63,6 +63,10 @@ void TQuorManager::ExtensionStatus(QStringList message)
 void TQuorManager::UserEvent(QStringList message)
 {
     const QString act = value("Act", message);
+    // Another application's event names no family; a blank family setting
+    // must not take it for its own.
+    if (act.isEmpty())
+        return;
     const QString user
         = m_newAsterisk ? value("User", message) : ManagerSocket::extFromChannel(value("Channel", message));
     if (act == m_dndFamily)
@@ -235,9 +239,11 @@ void TQuorManager::DBFilter(QStringList message)
     const QString family = value("Family", message);
     const QString option = value("Option", message);
     const bool own = key == userName;
+    // A "not found" answer carries no family: it must not match a blank one.
+    const bool hasFamily = !family.isEmpty();
     if (m_useFreePbx && key == QLatin1String("cidname"))
         m_extensions->dbCidName(message);
-    if (family == m_dndFamily) {
+    if (hasFamily && family == m_dndFamily) {
         m_extensions->dbDnd(message);
         if (own)
             ownDndAnswer(true);
@@ -247,7 +253,7 @@ void TQuorManager::DBFilter(QStringList message)
         if (own)
             ownDndAnswer(false);
     }
-    if (family == m_fwdFamilyAll || family == m_fwdFamilyBusy || family == m_fwdFamilyNoAnswer) {
+    if (hasFamily && (family == m_fwdFamilyAll || family == m_fwdFamilyBusy || family == m_fwdFamilyNoAnswer)) {
         m_extensions->dbFwd(message);
         if (own)
             ownForwardAnswer(true, value("Val", message), family);

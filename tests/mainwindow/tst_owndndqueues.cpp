@@ -176,6 +176,9 @@ void TestOwnDndQueues::ownDndForward_data()
     row("own forward entry under busy: the entry of the old type goes",
         { v14, {}, {}, "Event: DBGetResponse|Family: CFB|Key: 101|Val: 300", { del.arg("CF") },
             { "forward=yes", "fwd_num=300", "asterisk_fwd_busy=yes", "asterisk_fwd_all=no" } });
+    // A blank no-answer family takes neither a miss (no Family) nor the sync marks (UserEvents without Act).
+    row("blank family: own DND missing",
+        { v14, { "ast_fwd_fam_3=" }, {}, missing.arg("101", "dnd"), {}, { "forward=no" } });
 }
 
 // The PBX's answers come while the agent page is open: the own state is
