@@ -12,27 +12,31 @@
 
 #include "mainwindow/HelpLinks.h"
 #include "mainwindow/QuorHelp.h"
+#include "mainwindow/QuorQueue.h"
 #include "mainwindow/TQuorQMmenu.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
-
-// QtGui's switch for the Alt+letter shortcuts that "&" in a text makes.
-Q_GUI_EXPORT void qt_set_sequence_auto_mnemonic(bool on);
 
 namespace {
 
 const char kTrayPicture[] = ":icons/quor.png";
 constexpr int kBalloonMs = 15000;
 
+// The text without the "&" that makes its mnemonic ("&&" stays).
+QString withoutMnemonic(const QString &text)
+{
+    for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < text.size();
+         i = text.indexOf(QLatin1Char('&'), i + 2)) {
+        if (text.at(i + 1) != QLatin1Char('&'))
+            return QString(text).remove(i, 1);
+    }
+    return text;
+}
+
 } // namespace
 
 void TQuorManager::createActions()
 {
-    // The menu titles' mnemonics (Alt+F, Alt+L, Alt+V) would be registered
-    // beside the Forward, Logs and Voicemail shortcuts, and the toolkit fires
-    // neither of an ambiguous pair. The texts stay; their mnemonics go.
-    qt_set_sequence_auto_mnemonic(false);
-
     struct Entry
     {
         QAction **action;
@@ -98,9 +102,18 @@ void TQuorManager::createActions()
 
 void TQuorManager::createMenus()
 {
+    // The keys the window answers itself: its actions' shortcuts, the key
+    // table's Alt+S and the call windows' Take and Hangup. A menu title's
+    // mnemonic on one of them would take the key from its owner, or leave both
+    // dead as an ambiguous pair: such a title keeps its text but not its
+    // underline.
+    QList<QKeySequence> taken { QKeySequence(Qt::ALT | Qt::Key_S), m_queue->takeAction->shortcut(),
+        m_queue->hangupAction->shortcut() };
+    for (const QAction *action : findChildren<QAction *>(Qt::FindDirectChildrenOnly))
+        taken << action->shortcut();
     QMenuBar *bar = menuBar();
-    const auto menu = [bar](const QString &title, const QList<QAction *> &entries) {
-        QMenu *m = bar->addMenu(title);
+    const auto menu = [bar, taken](const QString &title, const QList<QAction *> &entries) {
+        QMenu *m = bar->addMenu(taken.contains(QKeySequence::mnemonic(title)) ? withoutMnemonic(title) : title);
         for (QAction *entry : entries) {
             if (entry)
                 m->addAction(entry);

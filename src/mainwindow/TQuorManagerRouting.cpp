@@ -3,8 +3,8 @@
 
 #include "mainwindow/TQuorManager.h"
 
-#include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
+#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 
@@ -44,9 +44,10 @@ void TQuorManager::PeerStatus(QStringList message)
     else if (status == QLatin1String("Registered"))
         status = QStringLiteral("0");
 
-    const QString key = AmiAction::value(ext);
-    m_socket->sendCommand(QLatin1String("Action: command\r\nCommand: database showkey ") + key
-        + QLatin1String("\r\nActionID: showkey/") + key + QLatin1String("-fwd\r\n\r\n"));
+    // Going unreachable clears the tile's DND and forward; both are asked
+    // again, and their answers land on the tile the status below has reset.
+    m_socket->sendCommand(PanelText::forwardKey(ext));
+    m_extensions->checkDnd(ext);
     m_extensions->extensionStatus(ext, status);
     if (tech == QLatin1String("SIP"))
         m_socket->sendCommand(QLatin1String(kSipCount));
@@ -62,6 +63,10 @@ void TQuorManager::ExtensionStatus(QStringList message)
 void TQuorManager::UserEvent(QStringList message)
 {
     const QString act = value("Act", message);
+    // Another application's event names no family; a blank family setting
+    // must not take it for its own.
+    if (act.isEmpty())
+        return;
     const QString user
         = m_newAsterisk ? value("User", message) : ManagerSocket::extFromChannel(value("Channel", message));
     if (act == m_dndFamily)
@@ -234,9 +239,11 @@ void TQuorManager::DBFilter(QStringList message)
     const QString family = value("Family", message);
     const QString option = value("Option", message);
     const bool own = key == userName;
+    // A "not found" answer carries no family: it must not match a blank one.
+    const bool hasFamily = !family.isEmpty();
     if (m_useFreePbx && key == QLatin1String("cidname"))
         m_extensions->dbCidName(message);
-    if (family == m_dndFamily) {
+    if (hasFamily && family == m_dndFamily) {
         m_extensions->dbDnd(message);
         if (own)
             ownDndAnswer(true);
@@ -246,7 +253,7 @@ void TQuorManager::DBFilter(QStringList message)
         if (own)
             ownDndAnswer(false);
     }
-    if (family == m_fwdFamilyAll || family == m_fwdFamilyBusy || family == m_fwdFamilyNoAnswer) {
+    if (hasFamily && (family == m_fwdFamilyAll || family == m_fwdFamilyBusy || family == m_fwdFamilyNoAnswer)) {
         m_extensions->dbFwd(message);
         if (own)
             ownForwardAnswer(true, value("Val", message), family);

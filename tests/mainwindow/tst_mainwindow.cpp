@@ -5,16 +5,23 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTableWidget>
 #include <QWebEngineView>
 #include <QWhatsThisClickedEvent>
 
 #include "core/CPushButton.h"
 #include "core/Paths.h"
 #include "extensions/TQuorGroupsEdit.h"
+#include "mainwindow/BoxRunner.h"
 #include "mainwindow/HelpLinks.h"
 #include "mainwindow/LayoutFile.h"
 #include "mainwindow/QuorHelp.h"
+#include "mainwindow/QuorQueue.h"
 #include "mainwindow/TQuorQMmenu.h"
+#include "mainwindow/TUpdate.h"
+#include "testsupport/LoopbackHttpServer.h"
 #include "testsupport/ManagerFixture.h"
 
 class TestMainWindow : public QObject
@@ -33,6 +40,8 @@ private slots:
     void layoutReadErrors();
     void layoutWriteFailures();
     void keyTable();
+    void altKeys_data();
+    void altKeys();
     void menuTextsAndTray();
     void quitPaths();
     void helpLinks();
@@ -230,6 +239,65 @@ void TestMainWindow::keyTable()
         QCOMPARE(f.phone->currentPage()->objectName(), qstrcmp(page, "muted") ? page : "frameDialed");
     }
     QVERIFY(f.phone->isMuted()); // by the last row only
+}
+
+void TestMainWindow::altKeys_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("where"); // "window", "queue" (a queued call selected) or "update box"
+    QTest::addColumn<QStringList>("done"); // the menu opened, the actions fired, the AMI texts, the box's button
+    const auto row = [](const char *name, const char *keys, const char *where, const QStringList &done) {
+        QTest::newRow(name) << QString(keys) << QString(where) << done;
+    };
+    row("a free mnemonic opens its menu", "Alt+E", "window", { "menu &Edit" });
+    for (const char *keys : { "Alt+F", "Alt+L", "Alt+V" })
+        row(keys, keys, "window", { QString(keys) + " fired" });
+    row("Alt+H hangs up in the queue window", "Alt+H", "queue", { "Action: Hangup|Channel: SIP/300-a" });
+    row("Alt+C in the update box", "Alt+C", "update box", { "&Continue" });
+}
+
+// Keys typed into the shown window: a shortcut of the window wins over a menu
+// title's mnemonic and fires once.
+void TestMainWindow::altKeys()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, where);
+    QFETCH(QStringList, done);
+    QStringList seen;
+    ManagerFixture f;
+    QVERIFY(f.startLoggedIn());
+    TQuorManager *w = f.manager.get();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    for (QAction *a : w->findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly))
+        QObject::connect(a, &QAction::triggered, w, [&seen, a] { seen << a->shortcut().toString() + " fired"; });
+    QTableWidget *queue = w->queueWindow()->table;
+    f.push("Event: Newchannel|Channel: SIP/300-a|State: Ring|CallerID: 300|Uniqueid: u1");
+    f.push("Event: Join|Channel: SIP/300-a|CallerID: 300|Queue: sales|Uniqueid: u1");
+    queue->selectRow(0);
+    f.takeSent();
+    if (where == "update box") {
+        LoopbackHttpServer server;
+        QVERIFY(server.listen());
+        server.setReply(200, "<csop><verType>4</verType></csop>");
+        qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
+        BoxRunner::set([&](QMessageBox *box) {
+            box->show();
+            QVERIFY(QTest::qWaitForWindowActive(box));
+            QTest::keySequence(box, QKeySequence(keys));
+            const bool pressed = QTest::qWaitFor([box] { return box->clickedButton(); }, 1000);
+            seen << (pressed ? box->clickedButton()->text() : "no button");
+        });
+        TUpdate update;
+        update.update();
+        QTRY_VERIFY(!seen.isEmpty());
+    } else {
+        QTest::keySequence(where == "queue" ? static_cast<QWidget *>(queue) : w, QKeySequence(keys));
+    }
+    f.sync();
+    if (const QAction *menu = w->menuBar()->activeAction())
+        seen.prepend("menu " + menu->text());
+    QCOMPARE(seen + f.takeSent(), done);
 }
 
 // Each option change renames its own action; the tray goes and comes back

@@ -125,6 +125,7 @@ private slots:
     void initTestCase();
     void ownDndForward_data();
     void ownDndForward();
+    void peerBackKeepsDnd();
     void queueChoice();
     void loginPauseLogout();
     void memberEvents_data();
@@ -175,6 +176,9 @@ void TestOwnDndQueues::ownDndForward_data()
     row("own forward entry under busy: the entry of the old type goes",
         { v14, {}, {}, "Event: DBGetResponse|Family: CFB|Key: 101|Val: 300", { del.arg("CF") },
             { "forward=yes", "fwd_num=300", "asterisk_fwd_busy=yes", "asterisk_fwd_all=no" } });
+    // A blank no-answer family takes neither a miss (no Family) nor the sync marks (UserEvents without Act).
+    row("blank family: own DND missing",
+        { v14, { "ast_fwd_fam_3=" }, {}, missing.arg("101", "dnd"), {}, { "forward=no" } });
 }
 
 // The PBX's answers come while the agent page is open: the own state is
@@ -207,6 +211,22 @@ void TestOwnDndQueues::ownDndForward()
     if (answer) {
         QCOMPARE(s->currentPage(), int(PageAgent));
         QVERIFY(s->frameAgent->isVisibleTo(s) && !s->frameOptDND->isVisibleTo(s) && !s->frameOptFWD->isVisibleTo(s));
+    }
+}
+
+// Unreachable clears a tile's DND; registered again, it shows the DND the PBX
+// still holds.
+void TestOwnDndQueues::peerBackKeepsDnd()
+{
+    auto f = loggedIn("1.4.21", {}, { "DND/102=YES" });
+    const QStringList asked { "Action: command|Command: database showkey 102|ActionID: showkey/102-fwd",
+        "Action: DBGet|Family: DND|Key: 102|ActionID: DBcheck/102-dnd",
+        "Action: Command|Command: sip show peers|ActionID: SIPCount" };
+    for (const auto &[status, shown] : { std::pair { "Unreachable", "102=1" }, { "Registered", "102=7 dnd" } }) {
+        f->push(QString("Event: PeerStatus|Peer: SIP/102|PeerStatus: ") + status);
+        QVERIFY(f->settle());
+        QCOMPARE(f->takeSent(), asked);
+        QCOMPARE(f->shown(), shown);
     }
 }
 

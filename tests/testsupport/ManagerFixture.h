@@ -44,7 +44,8 @@ public:
     void answerAsPbx();
     // Waits until the window has handled everything the server sent before.
     void sync();
-    // Waits for the login, then until a round trip brings no new request.
+    // Waits for the login, then until a round trip brings no new request;
+    // false when it never comes.
     bool settle();
     void push(const QString &message);
     // Pushes each message: "call" stands for a call from SIP 101 to SIP 102
