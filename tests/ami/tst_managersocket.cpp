@@ -175,6 +175,21 @@ void TestManagerSocket::stream_data()
     echo("DahdiShowChannels", "Event: DahdiShowChannels|DAHDIChannel: 1", "ZapShowChannels");
     msg("ParkedCall repairs Unqiueid", lines("Event: ParkedCall|Unqiueid: 123|From: Unqiueid Unqiueid"),
         { "ParkedCall(Event: ParkedCall|Uniqueid: 123|From: Uniqueid Uniqueid)" });
+    // Newer releases' events in the older shape: keys added where missing, bridge and hold states as events.
+    const char *newchannel = "Event: Newchannel|Channel: SIP/1-a|ChannelStateDesc: Ring|CallerIDNum: 1|Uniqueid: 1.1";
+    const char *dial = "Event: Dial|SubEvent: Begin|Channel: SIP/1-a|CallerIDNum: 1|UniqueID: 1.1|DestUniqueID: 1.2";
+    const char *rename = "Event: Rename|Channel: SIP/1-a|Newname: SIP/1-b|Uniqueid: 1.1";
+    row("1.6 keys copied to the 1.4 ones", { bytes(lines(newchannel)), bytes(lines(dial)), bytes(lines(rename)) },
+        { "Newchannel(" + QLatin1String(newchannel) + "|CallerID: 1|State: Ring)",
+            "Dial(" + QLatin1String(dial) + "|Source: SIP/1-a|SrcUniqueID: 1.1|CallerID: 1)",
+            "Rename(" + QLatin1String(rename) + "|Oldname: SIP/1-a)" });
+    row("1.6 bridge and hold states as 1.4 events, no end of a dial",
+        { bytes(lines("Event: Bridge|Bridgestate: Link")), bytes(lines("Event: Bridge|Bridgestate: Unlink")),
+            bytes(lines("Event: Hold|Status: On")), bytes(lines("Event: Hold|Status: Off")),
+            bytes(lines("Event: Dial|SubEvent: End|Channel: SIP/1-a")) },
+        { "Link(Event: Bridge|Bridgestate: Link)", "Unlink(Event: Bridge|Bridgestate: Unlink)",
+            "Hold(Event: Hold|Status: On)", "Unhold(Event: Hold|Status: Off)" });
+    echo("1.4 Newchannel keeps its number apart", "Event: Newchannel|State: Ring|CallerIDNum: 1", "Newchannel");
 
     // CLI output converted ----------------------------------------------------
     const char *sipTable = "Name/username   Host   Dyn Port Status\n101/101 192.168.1.10 D 5060 OK (3 ms)\n"

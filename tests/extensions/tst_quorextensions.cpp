@@ -5,6 +5,8 @@
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TGridLayout.h"
+#include "mainwindow/QuorParked.h"
+#include "mainwindow/QuorQueue.h"
 #include "testsupport/ManagerFixture.h"
 
 using Peers = QList<PbxModel::Peer>;
@@ -112,10 +114,10 @@ void TestQuorExtensions::discovery()
 void TestQuorExtensions::events_data()
 {
     QTest::addColumn<QStringList>("events"); // as ManagerFixture::run takes them
-    QTest::addColumn<QString>("shown");
-    const auto row = [](const char *name, const QStringList &events, const QString &shown) {
-        QTest::newRow(name) << events << shown;
-    };
+    QTest::addColumn<QString>("shown"); // then the rows of the queue (q:) and parked (p:) docks
+    QTest::addColumn<QString>("version");
+    const auto row = [](const char *name, const QStringList &events, const QString &shown,
+                         const char *version = "1.4.21") { QTest::newRow(name) << events << shown << version; };
     const QString entry = "Event: DBGetResponse|Family: %1|Key: %2|Val: %3";
     const QString showkey = "Response: Follows|ActionID: showkey/102-fwd|%1 results found.\n|--END COMMAND--";
     row("AstDB entries: DND, forward; another family",
@@ -137,6 +139,41 @@ void TestQuorExtensions::events_data()
         { "call", park,
             "Event: UnParkedCall|Exten: 701|Channel: SIP/102-b|From: SIP/103-c|CallerID: 102|CallerIDName: " },
         call.arg("5"));
+
+    // One call and a queued caller as each release reports them, seen alike.
+    const QString held = "Event: %1|Channel: SIP/10%2-b|Uniqueid: 1.%2";
+    const QString queued = "Event: Newchannel|Channel: SIP/300-q|%1: Ring|%2: 300|Uniqueid: 7.1";
+    const QString joined = "Event: Join|Channel: SIP/300-q|%1: 300|CallerIDName: Anna|Queue: sales|Uniqueid: 7.1";
+    const QString bridge = "Event: %1|Channel1: SIP/101-a|Channel2: SIP/102-b|Uniqueid1: 1.1|Uniqueid2: 1.2";
+    const QString parked = "Event: ParkedCall|Exten: 701|Channel: SIP/102-b|From: SIP/101-a|%1: 102|Uniqueid: 1.2";
+    const QString hangup = "Event: Hangup|Channel: SIP/101-a|Uniqueid: 1.1";
+    const QString ringing = "Event: Newstate|Channel: SIP/102-b|ChannelStateDesc: %1|CallerIDNum: 101|"
+                            "CallerIDName: Alice|Uniqueid: 1.2";
+    const QStringList call16 { "Event: Newchannel|Channel: SIP/101-a|ChannelStateDesc: Ring|CallerIDNum: 101|"
+                               "CallerIDName: Alice|Uniqueid: 1.1",
+        "Event: Newexten|Channel: SIP/101-a|Extension: 102|Priority: 1|Uniqueid: 1.1",
+        "Event: Newchannel|Channel: SIP/102-b|ChannelStateDesc: Down|CallerIDNum: 102|CallerIDName: Bob|Uniqueid: 1.2",
+        "Event: Dial|SubEvent: Begin|Channel: SIP/101-a|Destination: SIP/102-b|CallerIDNum: 101|CallerIDName: Alice|"
+        "UniqueID: 1.1|DestUniqueID: 1.2",
+        ringing.arg("Ringing"), ringing.arg("Up"),
+        bridge.arg("Bridge|Bridgestate: Link") + "|CallerID1: 101|CallerID2: 102",
+        "Event: Dial|SubEvent: End|Channel: SIP/101-a|UniqueID: 1.1|DialStatus: ANSWER" };
+    const QString talking = "101=5 Bob @1.1 >1.2 | 102=6 Alice @1.2 >1.1 | rec:1.1,1.2,7.1 | q:7.1 300";
+    row("1.4: held, unheld, the other side held; a caller queued",
+        { "call", held.arg("Hold", "2"), held.arg("Unhold", "2"), held.arg("Hold", "1"),
+            queued.arg("State", "CallerIDNum"), joined.arg("CallerID") },
+        talking);
+    row("1.6: held, unheld, the other side held; a caller queued",
+        call16
+            + QStringList { held.arg("Hold|Status: On", "2"), held.arg("Hold|Status: Off", "2"),
+                held.arg("Hold|Status: On", "1"), queued.arg("ChannelStateDesc", "CallerIDNum"),
+                joined.arg("CallerIDNum") },
+        talking, "1.6.2.0");
+    const QString parkedAway = "102=10 Parked to: 701 @1.2 | rec:1.2 | p:SIP/102-b|701 102";
+    row("1.4: unlinked, parked, hung up", { "call", bridge.arg("Unlink"), parked.arg("CallerID"), hangup }, parkedAway);
+    row("1.6: unlinked, parked, hung up",
+        call16 + QStringList { bridge.arg("Bridge|Bridgestate: Unlink"), parked.arg("CallerIDNum"), hangup },
+        parkedAway, "1.6.2.0");
 }
 
 // SIP 101 (the phone's own), 102, 103 (with 102's box), IAX 104.
@@ -144,15 +181,23 @@ void TestQuorExtensions::events()
 {
     QFETCH(QStringList, events);
     QFETCH(QString, shown);
+    QFETCH(QString, version);
     ManagerFixture f;
-    f.pbx.version = "1.4.21";
+    f.pbx.version = version;
     f.setPeers("SIP 101 Alice|SIP 102 Bob|SIP 103 Cleo|IAX 104 Dan");
     f.pbx.peers[2].mailbox = "102@default";
     QVERIFY(f.startLoggedIn({ { "agent/uname", "101" } }));
     // An unset family must not match every line of a showkey answer.
     f.manager->extensions()->fwdFamilyNoAnswer.clear();
     f.run(events);
-    QCOMPARE(f.shown(), shown);
+    QStringList docks { f.shown() };
+    for (const auto &[name, table] :
+        { std::pair("q:", f.manager->queueWindow()->table), std::pair("p:", f.manager->parkedWindow()->table) }) {
+        for (int r = 0; r < table->rowCount(); ++r) // the row's key and caller
+            docks << name + ManagerFixture::rowKeys(table).at(r) + ' '
+                    + table->cellWidget(r, 0)->findChild<QLabel *>("label_source")->text();
+    }
+    QCOMPARE(docks.join(" | "), shown);
 }
 
 void TestQuorExtensions::registryAndGrid()
