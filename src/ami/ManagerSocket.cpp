@@ -412,7 +412,8 @@ void ManagerSocket::countChannels(QStringList message)
             continue;
         if (line.contains(u"channels"))
             channels = digits.toString();
-        if (line.contains(u"call"))
+        // The calls up now, not the "calls processed" since the start.
+        if (line.contains(u"active call"))
             calls = digits.toString();
     }
     emit chanNum(channels, calls);
