@@ -49,7 +49,7 @@ void TestQuorExtensions::discovery_data()
     QTest::addColumn<Peers>("peers");
     QTest::addColumn<QString>("driver"); // the PBX's
     QTest::addColumn<QStringList>("requests");
-    QTest::addColumn<QString>("shown"); // name, state, hasMailbox of the one tile
+    QTest::addColumn<QString>("shown"); // name, state, hasMailbox, number of each tile
     QTest::addColumn<bool>("channels"); // whether the card channels are asked for
     QTest::addColumn<bool>("freePbx"); // caller names from the PBX's user database
 
@@ -61,22 +61,31 @@ void TestQuorExtensions::discovery_data()
         return QStringLiteral("Action: SIPShowPeer\r\nPeer: %1\r\nActionID: SIPShowPeer\r\n\r\n").arg(ext);
     };
     row("sip", PbxModel::peer("SIP", "101", "Alice Moss"), "none",
-        QStringList { sip("101") } + boxQueries("101", "101@default"), "Alice Moss 2 1");
+        QStringList { sip("101") } + boxQueries("101", "101@default"), "Alice Moss 2 1 101");
     row("iax", PbxModel::peer("IAX", "301", "Bob"), "none",
         QStringList { "Action: Command\r\nCommand: iax2 show peer 301\r\nActionID: IAXShowPeer\r\n\r\n" }
             + boxQueries("301", "301@default"),
-        "Bob 2 1");
+        "Bob 2 1 301");
     // Card channels report no status: unavailable until a status event.
     row("zap", PbxModel::peer("Zap", "1", "Lobby"), "Zap",
-        { "Action: Command\r\nCommand: zap show channel 1\r\nActionID: ZAPShowPeer\r\n\r\n" }, "Lobby 1 0", true);
+        { "Action: Command\r\nCommand: zap show channel 1\r\nActionID: ZAPShowPeer\r\n\r\n" }, "Lobby 1 0 1", true);
     row("unreachable", { "SIP", "102", "Carl", "102@default", false }, "none",
-        QStringList { sip("102") } + boxQueries("102", "102@default"), "Carl 1 1");
-    row("mailbox not set", { "SIP", "103", "Dora", "not set" }, "none", { sip("103") }, "Dora 2 0");
+        QStringList { sip("102") } + boxQueries("102", "102@default"), "Carl 1 1 102");
+    row("mailbox not set", { "SIP", "103", "Dora", "not set" }, "none", { sip("103") }, "Dora 2 0 103");
     row("empty mailbox is the extension", { "SIP", "104", "Erik", "" }, "none",
-        QStringList { sip("104") } + boxQueries("104", "104"), "Erik 2 1");
+        QStringList { sip("104") } + boxQueries("104", "104"), "Erik 2 1 104");
     row("caller name from the user database", { "SIP", "105", "Ignored", "not set" }, "none",
         { sip("105"), "Action: DBGet\r\nFamily: AMPUSER/105\r\nKey: cidname\r\nActionID: DBGetCidN\r\n\r\n" },
-        "Frida 2 0", false, true);
+        "Frida 2 0 105", false, true);
+    Peers bare { { "SIP", "106", "", "not set" }, { "IAX", "306", "", "" }, { "Zap", "2", "", "" } };
+    for (PbxModel::Peer &p : bare)
+        p.numbered = false;
+    QTest::newRow("no caller-id number: the extension is dialled")
+        << bare << "Zap"
+        << QStringList { sip("106"), "Action: Command\r\nCommand: iax2 show peer 306\r\nActionID: IAXShowPeer\r\n\r\n",
+               "Action: Command\r\nCommand: zap show channel 2\r\nActionID: ZAPShowPeer\r\n\r\n" }
+            + boxQueries("306", "306")
+        << "2 0 106 | 1 0 2 | 2 1 306" << true << false;
 }
 
 void TestQuorExtensions::discovery()
@@ -104,10 +113,17 @@ void TestQuorExtensions::discovery()
         texts << args.at(0).toString();
     QCOMPARE(texts, requests);
     QVERIFY(!done.isEmpty());
-    QCOMPARE(p->tiles.size(), 1);
-    QuorAgent *t = p->tiles.first();
-    QCOMPARE(QString("%1 %2 %3").arg(t->callerIdName).arg(int(t->state)).arg(t->hasMailbox), shown);
-    QVERIFY(p->grid->children.contains(t));
+    QStringList tiles;
+    for (const QuorAgent *t : std::as_const(p->tiles)) {
+        tiles << QString("%1 %2 %3 %4")
+                     .arg(t->callerIdName)
+                     .arg(int(t->state))
+                     .arg(t->hasMailbox)
+                     .arg(t->number)
+                     .simplified();
+        QVERIFY(p->grid->children.contains(t));
+    }
+    QCOMPARE(tiles.join(" | "), shown);
     QCOMPARE(f.ami.received().count("Command: zap show channels\r\n"), channels ? 1 : 0);
 }
 
