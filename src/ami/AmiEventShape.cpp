@@ -46,8 +46,7 @@ bool toOlderShape(QString &event, QStringList &message)
     } else if (event == u"Rename") {
         addOlderKey(u"Oldname"_s, u"Channel"_s, message);
     }
-    // An older message that carries "State" names its number "CallerIDNum"
-    // on purpose (a 1.4 Newchannel): only a stateless message gains "CallerID".
+    // Only a message without its own "State" has the newer shape: a 1.4 Newchannel keeps CallerIDNum alone.
     if (!hasKey(u"State", message))
         addOlderKey(u"CallerID"_s, u"CallerIDNum"_s, message);
     addOlderKey(u"State"_s, u"ChannelStateDesc"_s, message);
