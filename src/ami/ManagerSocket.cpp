@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "ami/AmiEventShape.h"
 #include "ami/AmiText.h"
 
 using namespace Qt::StringLiterals;
@@ -340,8 +341,10 @@ void ManagerSocket::parseMessage(QStringList message)
         Logger::logTo(logFile, QString());
     }
 
-    const QString ev = getValue(u"Event"_s, message);
+    QString ev = getValue(u"Event"_s, message);
     if (!ev.isEmpty()) {
+        if (!AmiEventShape::toOlderShape(ev, message))
+            return;
         const auto it = eventSignals().constFind(ev);
         if (it == eventSignals().constEnd())
             return;
@@ -409,7 +412,8 @@ void ManagerSocket::countChannels(QStringList message)
             continue;
         if (line.contains(u"channels"))
             channels = digits.toString();
-        if (line.contains(u"call"))
+        // The calls up now, not the "calls processed" since the start.
+        if (line.contains(u"active call"))
             calls = digits.toString();
     }
     emit chanNum(channels, calls);

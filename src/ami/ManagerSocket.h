@@ -11,10 +11,11 @@
 //
 // Cuts the incoming byte stream into messages (one QStringList of lines per
 // message, "\r\n" removed, nothing else changed), recognises each message and
-// re-emits it through the signal named after its event or answer. The text
-// output of the CLI commands sent inside "Action: Command" is converted here
-// into messages of the same key-and-value form, so receivers cannot tell a
-// converted peer table from native events.
+// re-emits it through the signal named after its event or answer; the events
+// of newer PBX releases first take the older shape (ami/AmiEventShape.h). The
+// text output of the CLI commands sent inside "Action: Command" is converted
+// here into messages of the same key-and-value form, so receivers cannot tell
+// a converted peer table from native events.
 //
 // The private slots readyRead() and stateChanged() carry the same names as the
 // inherited QIODevice/QAbstractSocket signals and hide them at C++ level. They

@@ -171,11 +171,15 @@ void QuorAgent::hangupEvent(QString uniqueid)
     if (!channel) {
         setStatusText(QString());
         label_time->clear();
+        // A waiting call that was bound here took the tile's freedom; without
+        // a call it is free again, and only a free tile shows DND or forward.
         if (dnd) {
+            free = true;
             setDndState(true);
         } else if (state == AgentParked) {
             // Stays parked until the parking ends.
         } else if (forward) {
+            free = true;
             setFwdState(true, fwdNumber, fwdFamily);
         } else {
             peerText.clear();

@@ -110,7 +110,8 @@ void QuorExtensions::peerResponse(QStringList message)
 
     if (!useFreePBX)
         tile->setCallerIdName(namePart);
-    tile->setCallerIdNum(numberPart);
+    // A peer without a caller-id number is still reached by its name.
+    tile->setCallerIdNum(numberPart.isEmpty() ? tile->extension : numberPart);
     tile->setContext(context);
     tile->setCodec(codecOrder);
     tile->setMailbox(voiceMailbox);

@@ -175,6 +175,11 @@ struct TileSet
                     s.record("1.2", name, t->extension)->linkedTo = QStringLiteral("9.2");
                 } },
             { "hangup", [](TileSet &s, QuorAgent *, const QString &) { s.find("1.1")->hangup(); } },
+            { "drop", // a hangup whose record then leaves the list, as the panel's does
+                [](TileSet &s, QuorAgent *, const QString &id) {
+                    s.find(id)->hangup();
+                    delete s.channels.takeAt(s.channels.indexOf(s.find(id)));
+                } },
             { "gone",
                 [](TileSet &s, QuorAgent *, const QString &) {
                     qDeleteAll(s.channels);

@@ -217,6 +217,10 @@ void TestQuorAgent::tile_data()
     addCase(
         "hangup, parked", "idle;bind:Up;park:701|hangup", "10 str_parked/bg_hold \"Parked to: 701\" \"\" | free", 0);
     const QString second = QStringLiteral("6 str_hold/bg_hold \"5550002\" \"\" | bound:1.2 linked:9.2");
+    addCase("dnd after a bound and a waiting call", "idle;dnd;bind:Up;waiting:SIP/101-2|drop:1.1;drop:1.2",
+        "7 str_dnd/bg_dnd \"\" \"\" | free dnd", 1);
+    addCase("forward after a bound and a waiting call", "idle;fwd:200;bind:Up;waiting:SIP/101-2|drop:1.1;drop:1.2",
+        "8 str_fwd/bg_fwd \"200\" \"\" | free forward", 1);
     addCase("hangup, an IAX2 call waiting",
         "tech:IAX;idle;bind:Up;waiting:IAX2/101-2;tick:00:42|hangup;chan:Ringing;chan2:Hold", second, 1);
     // Records the panel destroys without a hangup are forgotten.

@@ -5,6 +5,8 @@
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TGridLayout.h"
+#include "mainwindow/QuorParked.h"
+#include "mainwindow/QuorQueue.h"
 #include "testsupport/ManagerFixture.h"
 
 using Peers = QList<PbxModel::Peer>;
@@ -47,7 +49,7 @@ void TestQuorExtensions::discovery_data()
     QTest::addColumn<Peers>("peers");
     QTest::addColumn<QString>("driver"); // the PBX's
     QTest::addColumn<QStringList>("requests");
-    QTest::addColumn<QString>("shown"); // name, state, hasMailbox of the one tile
+    QTest::addColumn<QString>("shown"); // name, state, hasMailbox, number of each tile
     QTest::addColumn<bool>("channels"); // whether the card channels are asked for
     QTest::addColumn<bool>("freePbx"); // caller names from the PBX's user database
 
@@ -59,22 +61,31 @@ void TestQuorExtensions::discovery_data()
         return QStringLiteral("Action: SIPShowPeer\r\nPeer: %1\r\nActionID: SIPShowPeer\r\n\r\n").arg(ext);
     };
     row("sip", PbxModel::peer("SIP", "101", "Alice Moss"), "none",
-        QStringList { sip("101") } + boxQueries("101", "101@default"), "Alice Moss 2 1");
+        QStringList { sip("101") } + boxQueries("101", "101@default"), "Alice Moss 2 1 101");
     row("iax", PbxModel::peer("IAX", "301", "Bob"), "none",
         QStringList { "Action: Command\r\nCommand: iax2 show peer 301\r\nActionID: IAXShowPeer\r\n\r\n" }
             + boxQueries("301", "301@default"),
-        "Bob 2 1");
+        "Bob 2 1 301");
     // Card channels report no status: unavailable until a status event.
     row("zap", PbxModel::peer("Zap", "1", "Lobby"), "Zap",
-        { "Action: Command\r\nCommand: zap show channel 1\r\nActionID: ZAPShowPeer\r\n\r\n" }, "Lobby 1 0", true);
+        { "Action: Command\r\nCommand: zap show channel 1\r\nActionID: ZAPShowPeer\r\n\r\n" }, "Lobby 1 0 1", true);
     row("unreachable", { "SIP", "102", "Carl", "102@default", false }, "none",
-        QStringList { sip("102") } + boxQueries("102", "102@default"), "Carl 1 1");
-    row("mailbox not set", { "SIP", "103", "Dora", "not set" }, "none", { sip("103") }, "Dora 2 0");
+        QStringList { sip("102") } + boxQueries("102", "102@default"), "Carl 1 1 102");
+    row("mailbox not set", { "SIP", "103", "Dora", "not set" }, "none", { sip("103") }, "Dora 2 0 103");
     row("empty mailbox is the extension", { "SIP", "104", "Erik", "" }, "none",
-        QStringList { sip("104") } + boxQueries("104", "104"), "Erik 2 1");
+        QStringList { sip("104") } + boxQueries("104", "104"), "Erik 2 1 104");
     row("caller name from the user database", { "SIP", "105", "Ignored", "not set" }, "none",
         { sip("105"), "Action: DBGet\r\nFamily: AMPUSER/105\r\nKey: cidname\r\nActionID: DBGetCidN\r\n\r\n" },
-        "Frida 2 0", false, true);
+        "Frida 2 0 105", false, true);
+    Peers bare { { "SIP", "106", "", "not set" }, { "IAX", "306", "", "" }, { "Zap", "2", "", "" } };
+    for (PbxModel::Peer &p : bare)
+        p.numbered = false;
+    QTest::newRow("no caller-id number: the extension is dialled")
+        << bare << "Zap"
+        << QStringList { sip("106"), "Action: Command\r\nCommand: iax2 show peer 306\r\nActionID: IAXShowPeer\r\n\r\n",
+               "Action: Command\r\nCommand: zap show channel 2\r\nActionID: ZAPShowPeer\r\n\r\n" }
+            + boxQueries("306", "306")
+        << "2 0 106 | 1 0 2 | 2 1 306" << true << false;
 }
 
 void TestQuorExtensions::discovery()
@@ -102,20 +113,27 @@ void TestQuorExtensions::discovery()
         texts << args.at(0).toString();
     QCOMPARE(texts, requests);
     QVERIFY(!done.isEmpty());
-    QCOMPARE(p->tiles.size(), 1);
-    QuorAgent *t = p->tiles.first();
-    QCOMPARE(QString("%1 %2 %3").arg(t->callerIdName).arg(int(t->state)).arg(t->hasMailbox), shown);
-    QVERIFY(p->grid->children.contains(t));
+    QStringList tiles;
+    for (const QuorAgent *t : std::as_const(p->tiles)) {
+        tiles << QString("%1 %2 %3 %4")
+                     .arg(t->callerIdName)
+                     .arg(int(t->state))
+                     .arg(t->hasMailbox)
+                     .arg(t->number)
+                     .simplified();
+        QVERIFY(p->grid->children.contains(t));
+    }
+    QCOMPARE(tiles.join(" | "), shown);
     QCOMPARE(f.ami.received().count("Command: zap show channels\r\n"), channels ? 1 : 0);
 }
 
 void TestQuorExtensions::events_data()
 {
     QTest::addColumn<QStringList>("events"); // as ManagerFixture::run takes them
-    QTest::addColumn<QString>("shown");
-    const auto row = [](const char *name, const QStringList &events, const QString &shown) {
-        QTest::newRow(name) << events << shown;
-    };
+    QTest::addColumn<QString>("shown"); // then the rows of the queue (q:) and parked (p:) docks
+    QTest::addColumn<QString>("version");
+    const auto row = [](const char *name, const QStringList &events, const QString &shown,
+                         const char *version = "1.4.21") { QTest::newRow(name) << events << shown << version; };
     const QString entry = "Event: DBGetResponse|Family: %1|Key: %2|Val: %3";
     const QString showkey = "Response: Follows|ActionID: showkey/102-fwd|%1 results found.\n|--END COMMAND--";
     row("AstDB entries: DND, forward; another family",
@@ -137,6 +155,36 @@ void TestQuorExtensions::events_data()
         { "call", park,
             "Event: UnParkedCall|Exten: 701|Channel: SIP/102-b|From: SIP/103-c|CallerID: 102|CallerIDName: " },
         call.arg("5"));
+
+    // The same calls as each release reports them, seen alike.
+    const QString held = "Event: %1|Uniqueid: 1.%2";
+    const QString bridge = "Event: %1|Channel1: SIP/101-a|Channel2: SIP/102-b|Uniqueid1: 1.1|Uniqueid2: 1.2";
+    const QString caller = "Event: %1|Channel: SIP/300-q|%2: 300|CallerIDName: Anna|%3|Uniqueid: 7.1";
+    const QString ringing = "Event: Newstate|Channel: SIP/102-b|ChannelStateDesc: %1|CallerIDNum: 101|"
+                            "CallerIDName: Alice|Uniqueid: 1.2";
+    const QStringList call16 { "Event: Newchannel|Channel: SIP/101-a|ChannelStateDesc: Ring|CallerIDNum: 101|"
+                               "CallerIDName: Alice|Uniqueid: 1.1",
+        "Event: Newexten|Channel: SIP/101-a|Extension: 102|Priority: 1|Uniqueid: 1.1",
+        "Event: Newchannel|Channel: SIP/102-b|ChannelStateDesc: Down|CallerIDNum: 102|CallerIDName: Bob|Uniqueid: 1.2",
+        "Event: Dial|SubEvent: Begin|Channel: SIP/101-a|Destination: SIP/102-b|CallerIDNum: 101|CallerIDName: Alice|"
+        "UniqueID: 1.1|DestUniqueID: 1.2",
+        ringing.arg("Ringing"), ringing.arg("Up"),
+        bridge.arg("Bridge|Bridgestate: Link") + "|CallerID1: 101|CallerID2: 102",
+        "Event: Dial|SubEvent: End|Channel: SIP/101-a|UniqueID: 1.1|DialStatus: ANSWER" };
+    const QString seen = "101=5 Bob @1.1 | 102=6 Alice @1.2 | rec:1.1,1.2,7.1 | q:7.1 300 | p:SIP/300-q|701 300";
+    row("1.4: a call held both ways, unlinked; a caller queued, parked",
+        { "call", held.arg("Hold", "2"), held.arg("Unhold", "2"), held.arg("Hold", "1"), bridge.arg("Unlink"),
+            caller.arg("Newchannel", "CallerIDNum", "State: Ring"), caller.arg("Join", "CallerID", "Queue: sales"),
+            caller.arg("ParkedCall", "CallerID", "Exten: 701|From: SIP/101-a") },
+        seen);
+    row("1.6: a call held both ways, unlinked; a caller queued, parked",
+        call16
+            + QStringList { held.arg("Hold|Status: On", "2"), held.arg("Hold|Status: Off", "2"),
+                held.arg("Hold|Status: On", "1"), bridge.arg("Bridge|Bridgestate: Unlink"),
+                caller.arg("Newchannel", "CallerIDNum", "ChannelStateDesc: Ring"),
+                caller.arg("Join", "CallerIDNum", "Queue: sales"),
+                caller.arg("ParkedCall", "CallerIDNum", "Exten: 701|From: SIP/101-a") },
+        seen, "1.6.2.0");
 }
 
 // SIP 101 (the phone's own), 102, 103 (with 102's box), IAX 104.
@@ -144,15 +192,23 @@ void TestQuorExtensions::events()
 {
     QFETCH(QStringList, events);
     QFETCH(QString, shown);
+    QFETCH(QString, version);
     ManagerFixture f;
-    f.pbx.version = "1.4.21";
+    f.pbx.version = version;
     f.setPeers("SIP 101 Alice|SIP 102 Bob|SIP 103 Cleo|IAX 104 Dan");
     f.pbx.peers[2].mailbox = "102@default";
     QVERIFY(f.startLoggedIn({ { "agent/uname", "101" } }));
     // An unset family must not match every line of a showkey answer.
     f.manager->extensions()->fwdFamilyNoAnswer.clear();
     f.run(events);
-    QCOMPARE(f.shown(), shown);
+    QStringList docks { f.shown() };
+    for (const auto &[name, table] :
+        { std::pair("q:", f.manager->queueWindow()->table), std::pair("p:", f.manager->parkedWindow()->table) }) {
+        for (int r = 0; r < table->rowCount(); ++r) // the row's key and caller
+            docks << name + ManagerFixture::rowKeys(table).at(r) + ' '
+                    + table->cellWidget(r, 0)->findChild<QLabel *>("label_source")->text();
+    }
+    QCOMPARE(docks.join(" | "), shown);
 }
 
 void TestQuorExtensions::registryAndGrid()

@@ -21,6 +21,7 @@ public:
         QString mailbox; // sent as it is: "101@default", "", "not set"
         bool reachable = true;
         QString context = QStringLiteral("from-internal");
+        bool numbered = true; // the caller id carries the name as its number
     };
 
     // A reachable peer with the voicemail box name@default.
@@ -98,7 +99,8 @@ private:
         return list;
     }
 
-    static QByteArray callerId(const Peer &p) { return "\"" + p.callerName.toUtf8() + "\" <" + p.name.toUtf8() + ">"; }
+    static QByteArray number(const Peer &p) { return p.numbered ? p.name.toUtf8() : QByteArray(); }
+    static QByteArray callerId(const Peer &p) { return "\"" + p.callerName.toUtf8() + "\" <" + number(p) + ">"; }
 
     static QByteArray noSuchCommand(const QByteArray &id, const QString &command)
     {
@@ -188,7 +190,7 @@ private:
         if (!p)
             return follows(id, "Unable to find given channel " + name.toLatin1() + "\n");
         return follows(id,
-            "Channel: " + name.toLatin1() + "\nContext: " + p->context.toLatin1() + "\nCaller ID: " + name.toLatin1()
+            "Channel: " + name.toLatin1() + "\nContext: " + p->context.toLatin1() + "\nCaller ID: " + number(*p)
                 + "\nCaller ID name: " + p->callerName.toUtf8() + "\nDefault law: ulaw\n");
     }
 
