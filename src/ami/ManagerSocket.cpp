@@ -410,7 +410,8 @@ void ManagerSocket::countChannels(QStringList message)
         const QStringView digits = leadingDigits(line);
         if (digits.isEmpty())
             continue;
-        if (line.contains(u"channels"))
+        // "1 active channel", "2 active channels".
+        if (line.contains(u"active channel"))
             channels = digits.toString();
         // The calls up now, not the "calls processed" since the start.
         if (line.contains(u"active call"))

@@ -313,7 +313,9 @@ void QuorAgent::setCallerIdNum(const QString &text)
 void QuorAgent::setCallerIdName(const QString &text)
 {
     callerIdName = text;
-    showUserText(text);
+    // A peer without a caller-id name keeps its extension on the strip
+    // rather than a blank one.
+    showUserText(text.isEmpty() ? extension : text);
     updateToolTip();
 }
 

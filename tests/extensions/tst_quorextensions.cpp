@@ -80,12 +80,12 @@ void TestQuorExtensions::discovery_data()
     Peers bare { { "SIP", "106", "", "not set" }, { "IAX", "306", "", "" }, { "Zap", "2", "", "" } };
     for (PbxModel::Peer &p : bare)
         p.numbered = false;
-    QTest::newRow("no caller-id number: the extension is dialled")
+    QTest::newRow("no caller-id: the extension is shown and dialled")
         << bare << "Zap"
         << QStringList { sip("106"), "Action: Command\r\nCommand: iax2 show peer 306\r\nActionID: IAXShowPeer\r\n\r\n",
                "Action: Command\r\nCommand: zap show channel 2\r\nActionID: ZAPShowPeer\r\n\r\n" }
             + boxQueries("306", "306")
-        << "2 0 106 | 1 0 2 | 2 1 306" << true << false;
+        << "106 2 0 106 | 2 1 0 2 | 306 2 1 306" << true << false;
 }
 
 void TestQuorExtensions::discovery()
@@ -116,7 +116,7 @@ void TestQuorExtensions::discovery()
     QStringList tiles;
     for (const QuorAgent *t : std::as_const(p->tiles)) {
         tiles << QString("%1 %2 %3 %4")
-                     .arg(t->callerIdName)
+                     .arg(t->button_user->text())
                      .arg(int(t->state))
                      .arg(t->hasMailbox)
                      .arg(t->number)
