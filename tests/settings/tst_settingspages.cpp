@@ -41,7 +41,6 @@ private slots:
     void subFormsAndForwardType();
     void applySubForm_data();
     void applySubForm();
-    void togglesAndSetters();
     void speexNumbers_data();
     void speexNumbers();
     void codecs();
@@ -145,24 +144,6 @@ void TestSettingsPages::applySubForm()
         flags);
     // What was typed on the sub-form is stored with an accepted Apply.
     QCOMPARE(stored("options", "dnd_fam"), error.isEmpty() ? u"DNDX"_s : u"DND"_s);
-}
-
-void TestSettingsPages::togglesAndSetters()
-{
-    TestDataDir dir;
-    writeSettings(dir, "<options><dnd>yes</dnd><forward>yes</forward><fwd_num></fwd_num></options>");
-    ErrorBoxCatcher boxes;
-    TQuorSettings settings;
-    settings.loadAll();
-    QSignalSpy dndSpy(&settings, &TQuorSettings::setAsteriskDND);
-    QSignalSpy fwdSpy(&settings, &TQuorSettings::setAsteriskFWD);
-
-    // Switching off is always possible, whatever the other and the number.
-    settings.applyDND();
-    settings.applyForward();
-    QVERIFY(boxes.titles.isEmpty());
-    QCOMPARE(phoneOptions(settings), u"CF"_s);
-    QCOMPARE(dndSpy.count() + fwdSpy.count(), 2);
 }
 
 void TestSettingsPages::speexNumbers_data()
