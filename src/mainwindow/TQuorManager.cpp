@@ -146,6 +146,7 @@ void TQuorManager::readSettings()
     m_settings->getUserName(&userName);
     readPhoneOptions();
     m_previousForwardFamily = m_forwardFamily;
+    m_previousForwardOn = m_forwardOn;
     m_settings->getFwdFamilies(&m_fwdFamilyAll, &m_fwdFamilyBusy, &m_fwdFamilyNoAnswer);
     m_settings->getUseFreePBX(&m_useFreePbx);
     m_settings->getAgentLogin(&m_agentUser, &m_agentId, &m_penalty);

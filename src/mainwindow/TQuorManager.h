@@ -267,6 +267,7 @@ private:
     QString m_forwardNumber;
     QString m_forwardFamily;
     QString m_previousForwardFamily;
+    bool m_previousForwardOn = false;
     QString m_fwdFamilyAll;
     QString m_fwdFamilyBusy;
     QString m_fwdFamilyNoAnswer;

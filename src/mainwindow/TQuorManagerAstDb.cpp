@@ -32,18 +32,25 @@ QString userEvent(const QString &family, const QString &user)
 } // namespace
 
 // The phone hears the options signal first and its menu refresh makes
-// setupLablel re-read the copies, so the family to compare with is the one
-// this slot saw last, not the copy.
+// setupLablel re-read the copies, so the family and forward state to compare
+// with are the ones this slot saw last, not the copies.
 void TQuorManager::slotPhoneOptionsChanged()
 {
     readPhoneOptions();
     m_settings->getFwdFamilies(&m_fwdFamilyAll, &m_fwdFamilyBusy, &m_fwdFamilyNoAnswer);
-    if (m_forwardFamily != m_previousForwardFamily)
+    if (m_forwardFamily != m_previousForwardFamily) {
         forwardFamilyChanged(m_previousForwardFamily);
+        // Forwarding goes on under the new type; switched on or off just now,
+        // setAsteriskFWD follows anyway.
+        if (m_previousForwardOn && m_forwardOn)
+            setAsteriskFWD();
+    }
     m_previousForwardFamily = m_forwardFamily;
+    m_previousForwardOn = m_forwardOn;
 }
 
-// Only the old entry goes; the new family is written when forward is next applied.
+// No UserEvent for the old family: its read-back would find no entry and
+// switch the own forward off.
 void TQuorManager::forwardFamilyChanged(const QString &previousFamily)
 {
     m_socket->sendCommand(databaseDel(previousFamily, userName));

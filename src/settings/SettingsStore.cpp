@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "core/Logger.h"
@@ -46,6 +47,8 @@ const QString kFallbackAdminPassword = QStringLiteral("#locked:no-privacy-data-f
 
 // Obfuscation only; keeps passwords out of plain sight in the file.
 const QByteArray kScrambleKey = QByteArrayLiteral("Qs7!vR2#kP9@wL4$");
+// Starts the scrambled form written now; no hex text starts with it.
+const QChar kScrambleMark = u'~';
 
 QString flagText(bool on)
 {
@@ -79,11 +82,11 @@ char checkByte(const QByteArray &bytes)
     return char(sum);
 }
 
-bool isHex(const QString &text)
+bool isLowerHex(QStringView text)
 {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f')))
             return false;
     }
     return true;
@@ -96,6 +99,26 @@ bool isPrintable(const QString &text)
             return false;
     }
     return true;
+}
+
+// The password that lower-case hex of even length unscrambles to, checked by
+// its closing check byte when it has one; nothing unless it is printable UTF-8.
+std::optional<QString> unscrambled(QStringView hex, bool withCheckByte)
+{
+    if (hex.isEmpty() || hex.size() % 2 != 0 || !isLowerHex(hex))
+        return std::nullopt;
+    QByteArray bytes = xorWithKey(QByteArray::fromHex(hex.toLatin1()));
+    if (withCheckByte) {
+        const char check = bytes.back();
+        bytes.chop(1);
+        if (bytes.isEmpty() || check != checkByte(bytes))
+            return std::nullopt;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString plain = utf8.decode(bytes);
+    if (utf8.hasError() || !isPrintable(plain))
+        return std::nullopt;
+    return plain;
 }
 
 // The Speex numbers as the file keeps them (rates in bit/s); out of range or
@@ -208,6 +231,18 @@ void SettingsStore::setFlag(const SettingsKey &key, bool on)
     setText(key, flagText(on));
 }
 
+QString SettingsStore::password(const SettingsKey &key, const QString &fallback)
+{
+    const QString stored = text(key, scramblePassword(fallback));
+    const QString plain = unscramblePassword(stored);
+    // An earlier form, or a password typed by hand, goes out in the current form
+    // with the next save.
+    const QString current = scramblePassword(plain);
+    if (current != stored)
+        setText(key, current);
+    return plain;
+}
+
 // ---------------------------------------------------------------- readers
 
 void SettingsStore::readUser()
@@ -217,7 +252,7 @@ void SettingsStore::readUser()
         m_manager.server = managerServerFromPhone();
     m_user.port = text(kUserPort);
     m_user.userName = text(kUserName);
-    m_user.password = unscramblePassword(text(kUserPassword, scramblePassword(fallbackOf(kUserPassword))));
+    m_user.password = password(kUserPassword, fallbackOf(kUserPassword));
     m_user.cidName = text(kUserCidName);
     m_user.cidNum = text(kUserCidNum);
 }
@@ -245,7 +280,7 @@ void SettingsStore::readOptions()
     o.fwdFamilyNoAnswer = text(kOptFwdFamilyNoAnswer);
     o.vmNumber = text(kOptVmNumber);
     o.vmUser = text(kOptVmUser);
-    o.vmPassword = unscramblePassword(text(kOptVmPassword, scramblePassword(fallbackOf(kOptVmPassword))));
+    o.vmPassword = password(kOptVmPassword, fallbackOf(kOptVmPassword));
     o.vmPrefix = text(kOptVmPrefix);
 
     if (o.fwdAll)
@@ -336,7 +371,7 @@ void SettingsStore::readManager()
     m_manager.server = m_manager.usePhoneIp ? managerServerFromPhone() : text(kManagerServer);
     m_manager.port = text(kManagerPort);
     m_manager.user = text(kManagerUser);
-    m_manager.password = unscramblePassword(text(kManagerPassword, scramblePassword(builtInManagerPassword())));
+    m_manager.password = password(kManagerPassword, builtInManagerPassword());
     m_manager.useFreePbx = flag(kManagerFreePbx);
 }
 
@@ -618,23 +653,28 @@ QString SettingsStore::scramblePassword(const QString &password)
     if (password.isEmpty())
         return {};
     const QByteArray bytes = password.toUtf8();
-    return QString::fromLatin1(xorWithKey(bytes + checkByte(bytes)).toHex());
+    return kScrambleMark + QString::fromLatin1(xorWithKey(bytes + checkByte(bytes)).toHex());
 }
 
+// A stored password is read by the first rule that fits:
+// - the mark, then hex of (password, check byte) XOR key: the form written now;
+// - the same hex without the mark whose check byte fits: the last release's form;
+// - other hex of even length that unscrambles to printable text: the form of the
+//   release before, which had no check byte;
+// - anything else was typed into the file by hand and is taken as it stands.
+// Only lower-case hex counts, as no release wrote upper case. Hex typed by hand
+// that unscrambles to printable text cannot be told from the release before's
+// form and is read as that.
 QString SettingsStore::unscramblePassword(const QString &scrambled)
 {
     if (scrambled.isEmpty())
         return {};
-    if (scrambled.size() % 2 == 0 && isHex(scrambled)) {
-        QByteArray bytes = xorWithKey(QByteArray::fromHex(scrambled.toLatin1()));
-        const char check = bytes.back();
-        bytes.chop(1);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString plain = utf8.decode(bytes);
-        if (check == checkByte(bytes) && !utf8.hasError() && isPrintable(plain))
-            return plain;
-    }
-    // Typed into the file by hand: take it as it stands.
+    const bool marked = scrambled.startsWith(kScrambleMark);
+    std::optional<QString> plain = unscrambled(QStringView(scrambled).mid(marked ? 1 : 0), true);
+    if (!plain && !marked)
+        plain = unscrambled(scrambled, false);
+    if (plain)
+        return *plain;
     Logger::warning(QStringLiteral("Settings: a stored password is not in scrambled form; taken as typed"));
     return scrambled;
 }

@@ -213,8 +213,8 @@ public:
     QString managerServerFromPhone() const;
 
     static QString scramblePassword(const QString &password);
-    // A value that does not unscramble to printable text was typed into the
-    // file by hand: it is taken as it stands.
+    // Reads the form written now and both earlier ones; a value in none of
+    // them was typed into the file by hand and is taken as it stands.
     static QString unscramblePassword(const QString &scrambled);
 
     static QString builtInManagerPassword();
@@ -228,6 +228,9 @@ private:
     bool flag(const SettingsKey &key);
     void setText(const SettingsKey &key, const QString &value);
     void setFlag(const SettingsKey &key, bool on);
+    // The plain text of a stored password; one in another form than the
+    // current is put back in the current form.
+    QString password(const SettingsKey &key, const QString &fallback);
 
     std::unique_ptr<XmlReader> m_xml;
     bool m_keysAdded = false;

@@ -204,11 +204,11 @@ void TQuorSettings::settingsApply()
         break;
     case PageDndForm:
         // Refused: the sub-form stays.
-        if (!applyDndForm())
+        if (!applyFlagForm(true))
             return;
         break;
     case PageFwdForm:
-        if (!applyFwdForm())
+        if (!applyFlagForm(false))
             return;
         break;
     case PageContactForm:

@@ -256,9 +256,8 @@ private:
     void fillSpeexPage();
     void fillActionsPage();
 
-    // Apply on the DND and forward sub-forms; false when refused (the sub-form stays).
-    bool applyDndForm();
-    bool applyFwdForm();
+    // Apply on the DND or forward sub-form; false when refused (the sub-form stays).
+    bool applyFlagForm(bool dndForm);
     bool optionsPageOpen() const;
     // The untouched default forward number counts as none.
     static bool isForwardNumberEmpty(const QString &number);

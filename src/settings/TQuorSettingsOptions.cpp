@@ -162,40 +162,33 @@ void TQuorSettings::checkFWDCond(int state)
     Box_noans->setChecked(noAnswer);
 }
 
-// Apply on the DND sub-form: the page is stored as typed and the box says
-// whether DND is wanted.
-bool TQuorSettings::applyDndForm()
+// Apply on the DND or forward sub-form stores the page as typed. Each of the two
+// flags that it changes meets the checks of its own toggle and is announced
+// after the write, the one switched off first, so that the PBX never holds both.
+bool TQuorSettings::applyFlagForm(bool dndForm)
 {
-    const bool wanted = boxDND->isChecked();
-    if (wanted == store.options().dnd) {
-        writeOptions();
-        return true;
-    }
-    if (wanted && (store.options().forward || boxFwdAll->isChecked())) {
-        showError(QStringLiteral("dndSetError"));
+    const SettingsStore::Options &o = store.options();
+    const bool dnd = boxDND->isChecked();
+    const bool forward = boxFwdAll->isChecked();
+    const bool dndChanges = dnd != o.dnd;
+    const bool fwdChanges = forward != o.forward;
+    if (dnd && forward && (dndChanges || fwdChanges)) {
+        // Of two flags switched on, the sub-form's own is refused.
+        const bool dndRefused = dndChanges && (dndForm || !fwdChanges);
+        showError(dndRefused ? QStringLiteral("dndSetError") : QStringLiteral("fwdSetError"));
         return false;
     }
-    writeOptions();
-    emit setAsteriskDND();
-    return true;
-}
-
-bool TQuorSettings::applyFwdForm()
-{
-    const bool wanted = boxFwdAll->isChecked();
-    if (wanted == store.options().forward) {
-        writeOptions();
-        return true;
-    }
-    if (wanted && (store.options().dnd || boxDND->isChecked())) {
-        showError(QStringLiteral("fwdSetError"));
-        return false;
-    }
-    if (wanted && isForwardNumberEmpty(editFwdNum->text())) {
+    if (forward && isForwardNumberEmpty(editFwdNum->text())) {
         showError(QStringLiteral("fwdValidateError"));
         return false;
     }
     writeOptions();
-    emit setAsteriskFWD();
+    const bool dndFirst = dndChanges && !dnd;
+    if (dndFirst)
+        emit setAsteriskDND();
+    if (fwdChanges)
+        emit setAsteriskFWD();
+    if (dndChanges && !dndFirst)
+        emit setAsteriskDND();
     return true;
 }

@@ -162,10 +162,11 @@ void TestOwnDndQueues::ownDndForward_data()
     row("forward on", { v14, { "fwd_num=200" }, {}, "fwd", written(put.arg("CF", "200"), "CF", "fwd"), forwarding });
     row("1.6: DND off while forwarding",
         { "1.6.2.0", both, bothDb, "dnd", written(del.arg("DND"), "DND", "dnd"), { "dnd=no", "forward=yes" } });
-    row("forward off while DND is on",
-        { v14, both, bothDb, "fwd", written(del.arg("CF"), "CF", "fwd"), { "forward=no", "dnd=yes" } });
-    row("forward type changed: only the old entry goes",
-        { v14, forwarding, { "CF/101=200" }, "busy type", { del.arg("CF") },
+    row("forward off while DND is on, no number", { v14, { "dnd=yes", "forward=yes", "fwd_num=" },
+        { "DND/101=YES", "CF/101=" }, "fwd", written(del.arg("CF"), "CF", "fwd"), { "forward=no", "dnd=yes" } });
+    row("forward type changed while forwarding: the entry moves",
+        { v14, forwarding, { "CF/101=200" }, "busy type",
+            QStringList { del.arg("CF") } + written(put.arg("CFB", "200"), "CFB", "fwd"),
             { "forward=yes", "asterisk_fwd_busy=yes" } });
 
     // Answers for the own key and another's.

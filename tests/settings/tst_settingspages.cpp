@@ -41,7 +41,6 @@ private slots:
     void subFormsAndForwardType();
     void applySubForm_data();
     void applySubForm();
-    void togglesAndSetters();
     void speexNumbers_data();
     void speexNumbers();
     void codecs();
@@ -80,42 +79,46 @@ void TestSettingsPages::subFormsAndForwardType()
 void TestSettingsPages::applySubForm_data()
 {
     QTest::addColumn<QByteArray>("options");
-    QTest::addColumn<QByteArray>("box");
+    QTest::addColumn<QByteArray>("ticked");
     QTest::addColumn<bool>("on");
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("pageAfter");
-    QTest::addColumn<QString>("storedFlag");
-    QTest::addColumn<int>("astDb");
+    QTest::addColumn<QString>("flags");
 
     const char *const forwardOn = "<forward>yes</forward><fwd_num>305</fwd_num>";
     const char *const dnd = "Do Not Disturb", *const fwd = "Call Forward";
-    auto row = [](const char *name, const char *options, const char *box, bool on, const char *number,
-                   const char *error, int pageAfter, const char *flag, int astDb) {
-        QTest::newRow(name) << QByteArray(options) << QByteArray(box) << on << number << error << pageAfter << flag
-                            << astDb;
+    // ticked: each box but the last is flipped, then the last is flipped twice to
+    // end at on; flags: "dnd" and "forward" as stored, each with its AstDB signals.
+    auto row = [](const char *name, const char *options, const char *ticked, bool on, const char *number,
+                   const char *error, int pageAfter, const char *flags) {
+        QTest::newRow(name) << QByteArray(options) << QByteArray(ticked) << on << number << error << pageAfter
+                            << flags;
     };
-    row("options page: stored, no AstDB", "", "boxBusy", true, "", "", PageMenu, "no", 0);
-    row("dnd on", "", "boxDND", true, "", "", 3, "yes", 1);
-    row("dnd ticked and unticked", "", "boxDND", false, "", "", 3, "no", 0);
-    row("dnd on while forwarding", forwardOn, "boxDND", true, "", dnd, 14, "no", 0);
-    row("forward on", "", "boxFwdAll", true, "306", "", 3, "yes", 1);
-    row("forward on, no number", "", "boxFwdAll", true, "", fwd, 15, "no", 0);
-    row("forward on, number untouched", "", "boxFwdAll", true, "forward number here", fwd, 15, "no", 0);
-    row("forward on during dnd", "<dnd>yes</dnd>", "boxFwdAll", true, "306", fwd, 15, "no", 0);
-    row("forward off", forwardOn, "boxFwdAll", false, "305", "", 3, "no", 1);
+    row("options page: stored, no AstDB", "", "boxBusy", true, "", "", PageMenu, "no0 no0");
+    row("dnd on", "", "boxDND", true, "", "", 3, "yes1 no0");
+    row("dnd ticked and unticked", "", "boxDND", false, "", "", 3, "no0 no0");
+    row("dnd on while forwarding", forwardOn, "boxDND", true, "305", dnd, 14, "no0 yes0");
+    row("forward on", "", "boxFwdAll", true, "306", "", 3, "no0 yes1");
+    row("forward on, no number", "", "boxFwdAll", true, "", fwd, 15, "no0 no0");
+    row("forward on, number untouched", "", "boxFwdAll", true, "forward number here", fwd, 15, "no0 no0");
+    row("forward on during dnd", "<dnd>yes</dnd>", "boxFwdAll", true, "306", fwd, 15, "yes0 no0");
+    row("forward off", forwardOn, "boxFwdAll", false, "305", "", 3, "no0 no1");
+    row("forwarding, number cleared", forwardOn, "boxFwdAll", true, "", fwd, 15, "no0 yes0");
+    row("forward ticked, dnd ticked and unticked", "", "boxFwdAll boxDND", false, "306", "", 3, "no0 yes1");
+    row("dnd ticked, forward ticked and unticked", "", "boxDND boxFwdAll", false, "", "", 3, "yes1 no0");
+    row("dnd off and forward on", "<dnd>yes</dnd>", "boxDND boxFwdAll", true, "306", "", 3, "no1 yes1");
 }
 
 void TestSettingsPages::applySubForm()
 {
     QFETCH(QByteArray, options);
-    QFETCH(QByteArray, box);
+    QFETCH(QByteArray, ticked);
     QFETCH(bool, on);
     QFETCH(QString, number);
     QFETCH(QString, error);
     QFETCH(int, pageAfter);
-    QFETCH(QString, storedFlag);
-    QFETCH(int, astDb);
+    QFETCH(QString, flags);
 
     TestDataDir dir;
     writeSettings(dir, "<options>" + options + "</options>");
@@ -124,40 +127,23 @@ void TestSettingsPages::applySubForm()
     QSignalSpy dnd(&p.settings, &TQuorSettings::setAsteriskDND);
     QSignalSpy fwd(&p.settings, &TQuorSettings::setAsteriskFWD);
     p.release("buttonOptions");
-    const bool isDnd = box != "boxFwdAll";
+    const QList<QByteArray> names = ticked.split(' ');
+    for (const QByteArray &name : names.first(names.size() - 1))
+        p.check(name.constData(), !p.checked(name.constData()));
     // Ticked and unticked when the state does not change, so the page id moves.
-    p.check(box.constData(), !on);
-    p.check(box.constData(), on);
+    p.check(names.last().constData(), !on);
+    p.check(names.last().constData(), on);
     p.type("editDNDfamily", u"DNDX"_s);
-    if (!isDnd)
-        p.type("editFwdNum", number);
+    p.type("editFwdNum", number);
     p.release("buttonApply");
 
     QCOMPARE(boxes.titles.value(0), error);
     QCOMPARE(p.page(), pageAfter);
-    QCOMPARE(stored("options", isDnd ? "dnd" : "forward"), storedFlag);
-    QCOMPARE((isDnd ? dnd : fwd).count(), astDb);
-    QCOMPARE((isDnd ? fwd : dnd).count(), 0);
+    QCOMPARE(stored("options", "dnd") + QString::number(dnd.count()) + u' ' + stored("options", "forward")
+            + QString::number(fwd.count()),
+        flags);
     // What was typed on the sub-form is stored with an accepted Apply.
     QCOMPARE(stored("options", "dnd_fam"), error.isEmpty() ? u"DNDX"_s : u"DND"_s);
-}
-
-void TestSettingsPages::togglesAndSetters()
-{
-    TestDataDir dir;
-    writeSettings(dir, "<options><dnd>yes</dnd><forward>yes</forward><fwd_num></fwd_num></options>");
-    ErrorBoxCatcher boxes;
-    TQuorSettings settings;
-    settings.loadAll();
-    QSignalSpy dndSpy(&settings, &TQuorSettings::setAsteriskDND);
-    QSignalSpy fwdSpy(&settings, &TQuorSettings::setAsteriskFWD);
-
-    // Switching off is always possible, whatever the other and the number.
-    settings.applyDND();
-    settings.applyForward();
-    QVERIFY(boxes.titles.isEmpty());
-    QCOMPARE(phoneOptions(settings), u"CF"_s);
-    QCOMPARE(dndSpy.count() + fwdSpy.count(), 2);
 }
 
 void TestSettingsPages::speexNumbers_data()

@@ -90,19 +90,35 @@ void TestSettingsStore::missingKeysAreCompleted()
 
 void TestSettingsStore::passwords_data()
 {
+    QTest::addColumn<QString>("inFile");
     QTest::addColumn<QString>("password");
-    QTest::newRow("digits only") << u"1234"_s;
-    QTest::newRow("beyond latin-1") << u"p\u00e4ss\u20ac\u65e5\U0001F600"_s;
+    QTest::newRow("current form") << u"~21b093c3f4feef"_s << u"p\u00e4\u20ac"_s;
+    QTest::newRow("last release's form") << u"604104157f"_s << u"1234"_s;
+    QTest::newRow("earlier form") << u"224054531326"_s << u"s3cret"_s;
+    QTest::newRow("earlier form, digits only") << u"60410415"_s << u"1234"_s;
+    QTest::newRow("typed") << u"p\u00e4ss\u20ac\u65e5\U0001F600"_s << u"p\u00e4ss\u20ac\u65e5\U0001F600"_s;
+    QTest::newRow("typed, mark without hex") << u"~12x4"_s << u"~12x4"_s;
+    QTest::newRow("typed, upper-case hex") << u"CAFE"_s << u"CAFE"_s;
 }
 
+// In whatever form the file holds them, the three passwords read as stored and
+// go back in the current form with the next save.
 void TestSettingsStore::passwords()
 {
+    QFETCH(QString, inFile);
     QFETCH(QString, password);
-    const QString scrambled = SettingsStore::scramblePassword(password);
-    QVERIFY(!scrambled.contains(password));
-    QCOMPARE(SettingsStore::unscramblePassword(scrambled), password);
-    // Typed into the file by hand, hex digits included, it is taken as it stands.
-    QCOMPARE(SettingsStore::unscramblePassword(password), password);
+    TestDataDir dir;
+    const QByteArray v = inFile.toUtf8();
+    writeSettings(dir,
+        "<agent><passwd>" + v + "</passwd></agent><manager><passwd>" + v + "</passwd></manager><options><vm_passwd>" + v
+            + "</vm_passwd></options>");
+    const Loaded loaded;
+    const SettingsStore &s = loaded.store;
+    QCOMPARE((QStringList { s.user().password, s.manager().password, s.options().vmPassword }),
+        QStringList(3, password));
+    const QString current = SettingsStore::scramblePassword(password);
+    QCOMPARE(stored("options", "vm_passwd"), current);
+    QVERIFY(!current.contains(password) && SettingsStore::unscramblePassword(current) == password);
 }
 
 void TestSettingsStore::ports_data()
