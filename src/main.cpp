@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
         Logger::warning(QStringLiteral("No port of the single-instance range could be bound; "
                                        "a second instance will not be detected"));
 
-    // From here on SIGTERM and SIGINT wait for the main window's quit path; one
+    // From here on SIGTERM, SIGINT and SIGHUP wait for the main window's quit path; one
     // that comes while the windows are built is delivered once they exist.
     QuitSignals quitSignals;
 

@@ -199,9 +199,10 @@ public:
         // A registrar that acknowledged a request but sent no reply (REGAUTH,
         // REGACK or REGREJ) by then has failed this attempt.
         int registrationReplyTimeoutMs = 10000;
-        // Wait before retrying a failed registration; 0: the account's refresh
-        // interval.
-        int registrationRetryMs = 0;
+        // Wait before retrying a failed registration (rejected, unanswered,
+        // host not found), doubled after each further failure up to the
+        // account's refresh interval; an accepted registration starts over.
+        int registrationRetryMs = 2000;
     };
 
     using EventCallback = std::function<void(const EngineEvent &)>;

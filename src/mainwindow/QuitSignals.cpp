@@ -14,7 +14,14 @@
 
 namespace {
 
-constexpr int kSignals[] = { SIGTERM, SIGINT };
+struct QuitSignal
+{
+    int number;
+    const char *name;
+};
+
+// SIGHUP: the terminal the program was started from was closed.
+constexpr QuitSignal kSignals[] = { { SIGTERM, "SIGTERM" }, { SIGINT, "SIGINT" }, { SIGHUP, "SIGHUP" } };
 
 // The pipe the handlers write to; -1 while no instance is active.
 int g_readEnd = -1;
@@ -54,8 +61,13 @@ QuitSignals::QuitSignals(QObject *parent)
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < std::size(kSignals); ++i)
-        ::sigaction(kSignals[i], &action, &g_previous[i]);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        ::sigaction(kSignals[i].number, nullptr, &g_previous[i]);
+        // Started with hang-ups ignored (nohup), the user wants it to outlive the terminal.
+        if (kSignals[i].number == SIGHUP && g_previous[i].sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(kSignals[i].number, &action, nullptr);
+    }
 }
 
 QuitSignals::~QuitSignals()
@@ -63,7 +75,7 @@ QuitSignals::~QuitSignals()
     if (!m_notifier)
         return;
     for (size_t i = 0; i < std::size(kSignals); ++i)
-        ::sigaction(kSignals[i], &g_previous[i], nullptr);
+        ::sigaction(kSignals[i].number, &g_previous[i], nullptr);
     delete m_notifier;
     ::close(g_readEnd);
     ::close(g_writeEnd);
@@ -77,8 +89,10 @@ void QuitSignals::readSignals()
     while ((n = ::read(g_readEnd, bytes, sizeof bytes)) > 0) {
         for (ssize_t i = 0; i < n; ++i) {
             const int number = bytes[i];
-            Logger::info(QStringLiteral("%1 received: quitting")
-                             .arg(number == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
+            for (const QuitSignal &known : kSignals) {
+                if (known.number == number)
+                    Logger::info(QStringLiteral("%1 received: quitting").arg(QLatin1String(known.name)));
+            }
             m_pending = number;
         }
     }

@@ -4,10 +4,11 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT (a desktop session logging out, kill, Ctrl+C) into
-// quitRequested() on the thread that owns this object, so that the program
-// leaves through its own quit path (layout saved, registration released, calls
-// hung up) instead of ending in the middle of a call.
+// Turns SIGTERM, SIGINT and SIGHUP (a desktop session logging out, kill, Ctrl+C,
+// the terminal closed) into quitRequested() on the thread that owns this object,
+// so that the program leaves through its own quit path (layout saved,
+// registration released, calls hung up) instead of ending in the middle of a
+// call. SIGHUP stays ignored when the program was started with it ignored.
 //
 // The handlers only write the signal number into a pipe that a socket notifier
 // watches; everything else runs from the event loop. A signal that arrives

@@ -57,7 +57,7 @@ struct Program
 } // namespace
 
 // Starts the real program the way a user does: what start-up leaves behind,
-// the refusal of a second instance, and the way out on SIGTERM and SIGINT.
+// the refusal of a second instance, and the way out on SIGTERM, SIGINT and SIGHUP.
 class TestStartup : public QObject
 {
     Q_OBJECT
@@ -120,6 +120,7 @@ void TestStartup::quitSignal_data()
     QTest::addColumn<int>("signalNumber");
     QTest::newRow("SIGTERM") << int(SIGTERM);
     QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP, the terminal closed") << int(SIGHUP);
 }
 
 void TestStartup::quitSignal()
@@ -164,11 +165,13 @@ void TestStartup::quitSignal()
 
 void TestStartup::signalBeforeWindowIsKept()
 {
-    // A signal while the windows are still being built waits for its receiver.
+    // A signal while the windows are still being built waits for its receiver;
+    // a hang-up ignored since start (nohup) stays ignored.
+    ::signal(SIGHUP, SIG_IGN);
     QuitSignals quitSignals;
     QVERIFY(quitSignals.isActive());
     QVERIFY(!QuitSignals().isActive());
-    QVERIFY(::raise(SIGINT) == 0);
+    QVERIFY(::raise(SIGINT) == 0 && ::raise(SIGHUP) == 0);
     QTest::qWait(20);
     QList<int> received;
     connect(&quitSignals, &QuitSignals::quitRequested, this, [&](int number) { received << number; });

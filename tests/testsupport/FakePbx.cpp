@@ -301,6 +301,7 @@ void FakePbx::handle(const QByteArray &data, quint16 fromPort)
         return;
     }
     Frame f;
+    f.msecs = m_clock.elapsed();
     f.source = qFromBigEndian<quint16>(p) & 0x7fff;
     f.mini = !full;
     if (f.mini) {
@@ -427,12 +428,14 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
     case RegReq:
     case RegRel:
         d.user = QString::fromUtf8(f.ies.value(IeUsername));
-        if (!f.ies.contains(IeMd5) && !f.ies.contains(IePassword)) {
-            if (m_registrarSilence != Silence::ToRequest)
+        if (m_registrarFault == RegistrarFault::Inval) {
+            send(d, TypeIax, Inval, QByteArray());
+        } else if (!f.ies.contains(IeMd5) && !f.ies.contains(IePassword)) {
+            if (m_registrarFault != RegistrarFault::SilentToRequest)
                 challenge(RegAuth);
-        } else if (m_registrarSilence == Silence::ToAnswer) {
+        } else if (m_registrarFault == RegistrarFault::SilentToAnswer) {
             break;
-        } else if (authOk()) {
+        } else if (authOk() && m_registrarFault != RegistrarFault::Rejecting) {
             ++m_regAcks;
             send(d, TypeIax, RegAck, ie(IeUsername, d.user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)));
         } else {

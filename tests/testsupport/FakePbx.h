@@ -31,6 +31,7 @@ public:
         QByteArray payload;
         QMap<int, QByteArray> ies; // IAX frames only
         bool mini = false;
+        qint64 msecs = 0; // arrival on the PBX's clock
     };
 
     struct Datagram
@@ -69,8 +70,9 @@ public:
 
     // The engine's TXREQ is ignored, joined (path test, then TXREADY) or refused.
     enum class TransferMode { Ignore, Join, Reject };
-    // A registrar that acknowledges but never replies (to the request or to its challenge's answer).
-    enum class Silence { None, ToRequest, ToAnswer };
+    // A registrar that acknowledges but never replies (to the request or to its challenge's answer), refuses
+    // every answer, or answers every request with INVAL.
+    enum class RegistrarFault { None, SilentToRequest, SilentToAnswer, Rejecting, Inval };
 
     explicit FakePbx(QObject *parent = nullptr);
     ~FakePbx() override;
@@ -83,7 +85,7 @@ public:
     void setRefresh(int seconds) { m_refresh = seconds; }
     // AUTHMETHODS offered: 1 plaintext, 2 MD5 (the default).
     void setAuthMethods(int methods) { m_authMethods = methods; }
-    void setRegistrarSilence(Silence silence) { m_registrarSilence = silence; }
+    void setRegistrarFault(RegistrarFault fault) { m_registrarFault = fault; }
     // Drop every n-th datagram from the engine (0: none); send every PBX frame
     // twice; hold back every other reliable PBX frame and send it after the next.
     void setDropEvery(int n) { m_dropEvery = n; }
@@ -150,7 +152,7 @@ private:
     QStringList m_errors;
     bool m_requireToken = false, m_authCalls = false, m_duplicate = false, m_reorder = false, m_voiceReorder = false;
     int m_refresh = 60, m_authMethods = 2, m_dropEvery = 0, m_inCount = 0, m_voiceDropEvery = 0, m_regAcks = 0;
-    Silence m_registrarSilence = Silence::None;
+    RegistrarFault m_registrarFault = RegistrarFault::None;
     TransferMode m_transferMode = TransferMode::Ignore;
     QByteArray m_heldBack;
     quint16 m_heldBackPort = 0, m_nextCallNo = 100;

@@ -120,9 +120,10 @@ struct Registration
     bool releasing = false;
     bool authAnswered = false;
     bool awaitingReply = false;
-    bool retry = true;
     std::unique_ptr<Dialogue> dialogue;
     TimePoint nextAttempt;
+    // The wait after the last failed attempt; 0 once the registrar accepts.
+    Millis backOff { 0 };
     // A request the registrar acknowledged must still be answered by then.
     TimePoint replyDeadline;
 };
@@ -210,8 +211,8 @@ public:
     void startRegistration(Registration &reg, TimePoint now);
     void handleRegistrationFrame(Registration &reg, const FullFrame &frame, const IeList *ies, TimePoint now);
     void registrationTimers(TimePoint now);
-    void registrationFailed(Registration &reg, TimePoint now);
-    Millis retryDelay(const Registration &reg) const;
+    // Ends the attempt; unless releasing, reports it and schedules the next one.
+    void registrationFailed(Registration &reg, RegistrationReply reply, TimePoint now);
     void emitRegistration(int id, RegistrationReply reply, int messages = -1);
 
     // Transfer (EngineTransfer.cpp).

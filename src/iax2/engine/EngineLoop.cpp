@@ -1,5 +1,7 @@
-// The socket loop: the processing thread's cycle of waiting, reading,
-// signalling, media and delivering events.
+// The socket loop: opening the UDP socket and the wake pipe, the processing
+// thread's cycle of waiting, reading, timers, media and delivering events, the
+// bounded queues of events and log lines, and the one warning per peer that
+// sends malformed datagrams.
 
 #include "iax2/engine/EngineImpl.h"
 
@@ -24,7 +26,6 @@ constexpr size_t kMaxPendingEvents = 4096;
 // a bounded number per cycle, so a flood cannot starve the media clock.
 constexpr int kReadChunk = 32;
 constexpr int kMaxChunksPerCycle = 16;
-// After a stall the clock resumes instead of sending a burst.
 
 } // namespace
 

@@ -1,6 +1,6 @@
 // Registration with a registrar: REGREQ, the MD5 (or, where it is all the
-// registrar offers, plaintext) round, REGACK/REGREJ, refresh, release, and a
-// reply deadline for every attempt.
+// registrar offers, plaintext) round, REGACK/REGREJ, refresh, release, a reply
+// deadline for every attempt, and the back-off after a failed one.
 
 #include "iax2/engine/EngineImpl.h"
 
@@ -46,7 +46,6 @@ void Iax2Engine::Impl::unregisterAccount(int id)
             return;
         }
         r.releasing = true;
-        r.retry = false;
         startRegistration(r, Clock::now());
         wake();
         return;
@@ -80,10 +79,7 @@ void Iax2Engine::Impl::handleRegistrationFrame(
     case Cmd::RegAuth: {
         if (reg.authAnswered) {
             // A second challenge means the first answer was refused.
-            reg.awaitingReply = false;
-            if (!reg.releasing)
-                emitRegistration(reg.id, RegistrationReply::Rejected);
-            reg.retry = false;
+            registrationFailed(reg, RegistrationReply::Rejected, now);
             break;
         }
         reg.authAnswered = true;
@@ -97,10 +93,7 @@ void Iax2Engine::Impl::handleRegistrationFrame(
             reply.addString(Ie::Password, reg.account.secret);
         } else {
             emitText(TextError, "The registrar offers no supported authentication method");
-            reg.awaitingReply = false;
-            reg.retry = false;
-            if (!reg.releasing)
-                emitRegistration(reg.id, RegistrationReply::Rejected);
+            registrationFailed(reg, RegistrationReply::Rejected, now);
             break;
         }
         if (!reg.releasing)
@@ -115,6 +108,7 @@ void Iax2Engine::Impl::handleRegistrationFrame(
         reg.awaitingReply = false;
         if (reg.releasing)
             break;
+        reg.backOff = Millis(0);
         const int granted = ies->u16(Ie::Refresh).value_or(uint16_t(reg.account.refresh));
         // Refresh at three quarters of the granted time, but never in a tight
         // loop, whatever the registrar grants.
@@ -124,17 +118,15 @@ void Iax2Engine::Impl::handleRegistrationFrame(
         break;
     }
     case Cmd::RegRej: {
-        reg.awaitingReply = false;
-        reg.retry = false;
         const std::string cause = cleanText(ies->string(Ie::Cause));
-        if (!reg.releasing) {
+        if (!reg.releasing)
             emitText(TextError, cause.empty() ? "Registration rejected" : "Registration rejected: " + cause);
-            emitRegistration(reg.id, RegistrationReply::Rejected);
-        }
+        registrationFailed(reg, RegistrationReply::Rejected, now);
         break;
     }
     case Cmd::Inval:
-        reg.awaitingReply = false;
+        // The registrar no longer knows the dialogue: the attempt went unanswered.
+        registrationFailed(reg, RegistrationReply::Timeout, now);
         break;
     default:
         break;
@@ -161,7 +153,6 @@ void Iax2Engine::Impl::registrationTimers(TimePoint now)
             // only the deadline ends the wait.
             const bool unanswered = !unheard && now >= r.replyDeadline;
             if (unheard || unanswered) {
-                r.awaitingReply = false;
                 if (r.releasing) {
                     r = Registration();
                     continue;
@@ -173,26 +164,27 @@ void Iax2Engine::Impl::registrationTimers(TimePoint now)
                         "The registrar at " + addressText(r.address) + " acknowledged but sent no reply within " + limit
                             + "; registering again later");
                 }
-                registrationFailed(r, now);
+                registrationFailed(r, RegistrationReply::Timeout, now);
             }
         }
-        if (!r.awaitingReply && r.retry && r.haveAddress && !r.releasing && now >= r.nextAttempt)
+        if (!r.awaitingReply && r.haveAddress && !r.releasing && now >= r.nextAttempt)
             startRegistration(r, now);
     }
 }
 
-void Iax2Engine::Impl::registrationFailed(Registration &reg, TimePoint now)
+void Iax2Engine::Impl::registrationFailed(Registration &reg, RegistrationReply reply, TimePoint now)
 {
-    emitRegistration(reg.id, RegistrationReply::Timeout);
-    reg.nextAttempt = now + retryDelay(reg);
-    reg.retry = true;
-}
-
-Millis Iax2Engine::Impl::retryDelay(const Registration &reg) const
-{
-    if (m_config.registrationRetryMs > 0)
-        return Millis(m_config.registrationRetryMs);
-    return std::chrono::seconds(std::max(kMinRefresh, reg.account.refresh));
+    reg.awaitingReply = false;
+    if (reg.releasing)
+        return;
+    emitRegistration(reg.id, reply);
+    // Soon after a single lost reply, so the binding hardly lapses; doubled
+    // after each further failure up to the refresh interval, so a registrar
+    // that keeps failing is not pressed.
+    const Millis refresh = std::chrono::seconds(std::max(kMinRefresh, reg.account.refresh));
+    const Millis first = Millis(std::max(1, m_config.registrationRetryMs));
+    reg.backOff = std::min(refresh, reg.backOff.count() > 0 ? reg.backOff * 2 : first);
+    reg.nextAttempt = now + reg.backOff;
 }
 
 void Iax2Engine::Impl::emitRegistration(int id, RegistrationReply reply, int messages)

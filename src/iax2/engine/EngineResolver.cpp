@@ -71,7 +71,7 @@ void Iax2Engine::Impl::resolvePending()
         const auto &addr = found[r.account.host];
         if (!addr) {
             emitText(TextError, "Cannot resolve host " + r.account.host);
-            registrationFailed(r, now);
+            registrationFailed(r, RegistrationReply::Timeout, now);
             r.waitingForAddress = true;
             continue;
         }
