@@ -60,8 +60,11 @@ void TQuorGroupsEdit::refreshEditCopies()
     editCopies.clear();
     deleteGroup(unsortedCopy);
     unsortedCopy = nullptr;
-    for (const TExtensionGroup *group : std::as_const(groupList))
+    m_copySources.clear();
+    for (const TExtensionGroup *group : std::as_const(groupList)) {
         editCopies.append(new TExtensionGroup(group));
+        m_copySources.insert(editCopies.last(), group);
+    }
     if (unsorted)
         unsortedCopy = new TExtensionGroup(unsorted);
 
@@ -180,6 +183,7 @@ void TQuorGroupsEdit::slotDelete()
         return;
     // Out of the copies first: the entries that follow map to them again.
     TExtensionGroup *group = editCopies.takeAt(index);
+    m_copySources.remove(group);
     moveAll(group, unsortedCopy, nullptr, nullptr);
     deleteGroup(group);
     boxEditGroup->removeItem(index);
@@ -266,12 +270,15 @@ void TQuorGroupsEdit::slotApply()
     if (!unsortedCopy)
         return;
 
+    carryStoredRecords();
     const QList<TExtensionGroup *> oldGroups = groupList;
     groupList.clear();
     for (const TExtensionGroup *copy : std::as_const(editCopies)) {
         auto *group = new TExtensionGroup(copy);
         groupList.append(group);
         connectUnsorted(group);
+        // Further edits continue from the applied groups.
+        m_copySources.insert(copy, group);
     }
     TExtensionGroup *oldUnsorted = unsorted;
     unsorted = new TExtensionGroup(unsortedCopy);
