@@ -103,7 +103,8 @@ private:
     bool resolveDrop(const QString &dragged, const QString &sourceGroup, const QString &targetGroup,
         TExtensionGroup **src, TExtensionGroup **dst, int *sourceIndex) const;
     static void deleteGroup(TExtensionGroup *group);
-    // Records of peers not seen yet follow their group across Apply.
+    // Apply's checks and the records it carries across renames.
+    bool refuseUnsortedName();
     void carryStoredRecords();
 
     // Each working copy made from a group, and that group: records of peers

@@ -8,6 +8,7 @@
 #include <QTextCursor>
 
 #include "extensions/QuorAgent.h"
+#include "extensions/RefusalBox.h"
 #include "extensions/StyleSheetResource.h"
 #include "extensions/TExtensionGroup.h"
 
@@ -267,7 +268,7 @@ void TQuorGroupsEdit::slotApply()
         return;
     // No copies since the groups were loaded (the window stayed open across a
     // new login): the loaded groups stay as they are.
-    if (!unsortedCopy)
+    if (!unsortedCopy || refuseUnsortedName())
         return;
 
     carryStoredRecords();
@@ -293,4 +294,19 @@ void TQuorGroupsEdit::slotApply()
     deleteGroup(oldUnsorted);
     for (TExtensionGroup *group : std::as_const(groupList))
         connectDrops(group);
+}
+
+bool TQuorGroupsEdit::refuseUnsortedName()
+{
+    // At the next start a group of that name would be taken for Unsorted, and
+    // its extensions would lose their group.
+    for (const TExtensionGroup *copy : std::as_const(editCopies)) {
+        const QString name = copy->name;
+        if (!isUnsortedName(name))
+            continue;
+        RefusalBox::show(this, tr("Group edit"),
+            tr("Please choose another name:\n\"%1\" is the name of the group for all other extensions.").arg(name));
+        return true;
+    }
+    return false;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "GroupTestSupport.h"
+#include "extensions/RefusalBox.h"
 #include "extensions/TQuorGroupsEdit.h"
 
 namespace {
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<TestDataDir> m_data;
     std::unique_ptr<TQuorGroupsEdit> m_edit;
     TileSet m_tile;
+    QStringList m_boxes;
 };
 
 void TestGroupEditor::init()
@@ -69,10 +71,12 @@ void TestGroupEditor::init()
         m_edit->placeExtension(tile);
     }
     m_edit->refreshEditCopies();
+    RefusalBox::setHandler([this](QWidget *, const QString &title, const QString &text) { m_boxes << title + text; });
 }
 
 void TestGroupEditor::cleanup()
 {
+    RefusalBox::setHandler(nullptr);
     m_edit.reset();
     m_tile.clear();
     m_data.reset();
@@ -162,7 +166,20 @@ void TestGroupEditor::apply()
     QSignalSpy rebuilt(&e, &TQuorGroupsEdit::signalUpdateExtGrid);
     QPointer<TExtensionGroup> oldA(e.groupList.at(0));
     e.checkBoxGroupVisible->setCheckState(Qt::Unchecked); // A hidden
+    // Refused, nothing applied: at the next start the group would be taken for
+    // Unsorted.
+    e.boxEditGroup->setCurrentIndex(1);
+    for (const char *name : { "unsorted", "UNSORTED" }) {
+        e.editGroupName->setText(QLatin1String(name));
+        e.buttonApply->click();
+    }
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes.last(),
+        "Group editPlease choose another name:\n\"UNSORTED\" is the name of the group for all other extensions.");
+    QVERIFY(rebuilt.isEmpty() && e.groupList.at(0) == oldA);
+    e.editGroupName->setText(QStringLiteral("B"));
     // A renamed: its peer not seen in this run stays in it.
+    e.boxEditGroup->setCurrentIndex(0);
     e.editGroupName->setText(QStringLiteral("Front"));
     e.buttonAdd->click();
     e.editGroupName->setText(QStringLiteral("C"));
