@@ -19,6 +19,7 @@
 #include "extensions/ButtonDrag.h"
 #include "extensions/DialogEnableCf.h"
 #include "extensions/DragData.h"
+#include "extensions/DragRunner.h"
 #include "extensions/QuorAgentInfo.h"
 #include "extensions/RefusalBox.h"
 #include "softphone/TQuorPhone.h"
@@ -240,14 +241,14 @@ void QuorAgent::startDrag()
     // The panel may remove every tile while the drag runs: the tile stays
     // alive until exec() has returned.
     SafeRemoval::LoopScope scope(m_removal);
-    drag->exec(Qt::MoveAction);
+    DragRunner::exec(drag, Qt::MoveAction);
 }
 
 TQuorCall *QuorAgent::droppedCall(const QDropEvent *event) const
 {
-    // No source: the drag comes from another application, whose payload may
-    // name any address.
-    if (!event->source() || !phone)
+    // A drag of another application may carry a payload that names any
+    // address.
+    if (!DragRunner::fromThisProcess(event) || !phone)
         return nullptr;
     TQuorCall *call = TQuorCall::fromMimeData(event->mimeData());
     return phone->isOwnCall(call) ? call : nullptr;

@@ -11,6 +11,7 @@
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
 #include "extensions/AstDbAction.h"
+#include "extensions/DragRunner.h"
 #include "extensions/ForwardTypes.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/RefusalBox.h"
@@ -442,7 +443,7 @@ void QuorAgentInfo::dragEnterEvent(QDragEnterEvent *event)
 {
     const QMimeData *data = event->mimeData();
     // As on the tile: a call of this process's phone that is still live.
-    const bool ownCall = usable() && event->source() && agent->phone
+    const bool ownCall = usable() && DragRunner::fromThisProcess(event) && agent->phone
         && agent->phone->isOwnCall(TQuorCall::fromMimeData(data));
     if ((state == AgentIdle || state == AgentInCall) && data->hasFormat(QLatin1String(TQuorCall::mimeType()))
         && ownCall) {

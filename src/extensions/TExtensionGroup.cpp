@@ -14,6 +14,7 @@
 #include "core/CPushButton.h"
 #include "extensions/ButtonDrag.h"
 #include "extensions/DragData.h"
+#include "extensions/DragRunner.h"
 #include "extensions/QuorAgent.h"
 
 namespace {
@@ -306,7 +307,7 @@ void TExtensionGroup::startDrag()
         // A disconnect may clear every group while the drag runs: the header
         // stays alive until exec() has returned.
         SafeRemoval::LoopScope scope(m_removal);
-        drag->exec(Qt::MoveAction);
+        DragRunner::exec(drag, Qt::MoveAction);
     }
     if (!m_removal.pending())
         dragging = false;

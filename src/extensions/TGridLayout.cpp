@@ -25,8 +25,9 @@ TGridLayout::~TGridLayout()
     // list belongs to its owner alone.
     for (QWidget *widget : std::as_const(children))
         disconnect(widget, &QObject::destroyed, this, &TGridLayout::childDestroyed);
-    for (QWidget *widget : std::as_const(m_leaving))
-        disconnect(widget, &QObject::destroyed, this, &TGridLayout::childDestroyed);
+    // Cleared out, whether or not a relayout has hidden it since: its owner
+    // deletes it, never the grid.
+    m_released.unite(m_leaving);
     for (QWidget *widget : std::as_const(m_released)) {
         disconnect(widget, &QObject::destroyed, this, &TGridLayout::childDestroyed);
         if (widget->parentWidget() == this)

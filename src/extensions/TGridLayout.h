@@ -27,7 +27,7 @@ public:
     // by the next relayout() is then hidden and stays the grid's child, so
     // letting go of thousands of tiles costs no walk of the window's focus
     // chain per tile. Its owner still deletes it; the grid gives it back
-    // (no parent) when the grid itself goes.
+    // (no parent) when the grid itself goes, whether relaid out or not.
     void clear();
     void relayout();
 

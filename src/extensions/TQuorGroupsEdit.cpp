@@ -251,6 +251,7 @@ void TQuorGroupsEdit::clearGroups()
     for (TExtensionGroup *group : std::as_const(editCopies))
         deleteGroup(group);
     editCopies.clear();
+    m_copySources.clear();
     deleteGroup(unsorted);
     unsorted = nullptr;
     deleteGroup(unsortedCopy);
@@ -270,6 +271,33 @@ void TQuorGroupsEdit::clearGroups()
     listExtView->clear();
     listOtherExtView->clear();
     setEditEnabled(false);
+}
+
+void TQuorGroupsEdit::carryStoredRecords()
+{
+    if (!storedExts)
+        return;
+    // A record belongs to the first group of its name, as placing a tile finds
+    // it. It takes that group's new name; with a deleted group it goes, as
+    // that group's tiles went to Unsorted.
+    QHash<const TExtensionGroup *, QString> newNames;
+    for (const TExtensionGroup *copy : std::as_const(editCopies)) {
+        if (const TExtensionGroup *source = m_copySources.value(copy))
+            newNames.insert(source, copy->name);
+    }
+    for (auto it = storedExts->begin(); it != storedExts->end();) {
+        const TExtensionGroup *owner = findGroup((*it)->groupName);
+        const auto found = newNames.constFind(owner);
+        if (!owner) {
+            ++it;
+        } else if (found == newNames.cend()) {
+            delete *it;
+            it = storedExts->erase(it);
+        } else {
+            (*it)->groupName = *found;
+            ++it;
+        }
+    }
 }
 
 // ---------------------------------------------------------------- rearranging

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -102,4 +103,11 @@ private:
     bool resolveDrop(const QString &dragged, const QString &sourceGroup, const QString &targetGroup,
         TExtensionGroup **src, TExtensionGroup **dst, int *sourceIndex) const;
     static void deleteGroup(TExtensionGroup *group);
+    // Apply's checks and the records it carries across renames.
+    bool refuseUnsortedName();
+    void carryStoredRecords();
+
+    // Each working copy made from a group, and that group: records of peers
+    // not seen yet name the group, and must follow it across a rename.
+    QHash<const TExtensionGroup *, const TExtensionGroup *> m_copySources;
 };

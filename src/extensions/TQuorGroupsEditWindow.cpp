@@ -8,6 +8,7 @@
 #include <QTextCursor>
 
 #include "extensions/QuorAgent.h"
+#include "extensions/RefusalBox.h"
 #include "extensions/StyleSheetResource.h"
 #include "extensions/TExtensionGroup.h"
 
@@ -60,8 +61,11 @@ void TQuorGroupsEdit::refreshEditCopies()
     editCopies.clear();
     deleteGroup(unsortedCopy);
     unsortedCopy = nullptr;
-    for (const TExtensionGroup *group : std::as_const(groupList))
+    m_copySources.clear();
+    for (const TExtensionGroup *group : std::as_const(groupList)) {
         editCopies.append(new TExtensionGroup(group));
+        m_copySources.insert(editCopies.last(), group);
+    }
     if (unsorted)
         unsortedCopy = new TExtensionGroup(unsorted);
 
@@ -180,6 +184,7 @@ void TQuorGroupsEdit::slotDelete()
         return;
     // Out of the copies first: the entries that follow map to them again.
     TExtensionGroup *group = editCopies.takeAt(index);
+    m_copySources.remove(group);
     moveAll(group, unsortedCopy, nullptr, nullptr);
     deleteGroup(group);
     boxEditGroup->removeItem(index);
@@ -263,15 +268,18 @@ void TQuorGroupsEdit::slotApply()
         return;
     // No copies since the groups were loaded (the window stayed open across a
     // new login): the loaded groups stay as they are.
-    if (!unsortedCopy)
+    if (!unsortedCopy || refuseUnsortedName())
         return;
 
+    carryStoredRecords();
     const QList<TExtensionGroup *> oldGroups = groupList;
     groupList.clear();
     for (const TExtensionGroup *copy : std::as_const(editCopies)) {
         auto *group = new TExtensionGroup(copy);
         groupList.append(group);
         connectUnsorted(group);
+        // Further edits continue from the applied groups.
+        m_copySources.insert(copy, group);
     }
     TExtensionGroup *oldUnsorted = unsorted;
     unsorted = new TExtensionGroup(unsortedCopy);
@@ -286,4 +294,19 @@ void TQuorGroupsEdit::slotApply()
     deleteGroup(oldUnsorted);
     for (TExtensionGroup *group : std::as_const(groupList))
         connectDrops(group);
+}
+
+bool TQuorGroupsEdit::refuseUnsortedName()
+{
+    // At the next start a group of that name would be taken for Unsorted, and
+    // its extensions would lose their group.
+    for (const TExtensionGroup *copy : std::as_const(editCopies)) {
+        const QString name = copy->name;
+        if (!isUnsortedName(name))
+            continue;
+        RefusalBox::show(this, tr("Group edit"),
+            tr("Please choose another name:\n\"%1\" is the name of the group for all other extensions.").arg(name));
+        return true;
+    }
+    return false;
 }

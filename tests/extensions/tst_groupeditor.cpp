@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "GroupTestSupport.h"
+#include "extensions/RefusalBox.h"
 #include "extensions/TQuorGroupsEdit.h"
 
 namespace {
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<TestDataDir> m_data;
     std::unique_ptr<TQuorGroupsEdit> m_edit;
     TileSet m_tile;
+    QStringList m_boxes;
 };
 
 void TestGroupEditor::init()
@@ -69,10 +71,12 @@ void TestGroupEditor::init()
         m_edit->placeExtension(tile);
     }
     m_edit->refreshEditCopies();
+    RefusalBox::setHandler([this](QWidget *, const QString &title, const QString &text) { m_boxes << title + text; });
 }
 
 void TestGroupEditor::cleanup()
 {
+    RefusalBox::setHandler(nullptr);
     m_edit.reset();
     m_tile.clear();
     m_data.reset();
@@ -162,6 +166,21 @@ void TestGroupEditor::apply()
     QSignalSpy rebuilt(&e, &TQuorGroupsEdit::signalUpdateExtGrid);
     QPointer<TExtensionGroup> oldA(e.groupList.at(0));
     e.checkBoxGroupVisible->setCheckState(Qt::Unchecked); // A hidden
+    // Refused, nothing applied: at the next start the group would be taken for
+    // Unsorted.
+    e.boxEditGroup->setCurrentIndex(1);
+    for (const char *name : { "unsorted", "UNSORTED" }) {
+        e.editGroupName->setText(QLatin1String(name));
+        e.buttonApply->click();
+    }
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes.last(),
+        "Group editPlease choose another name:\n\"UNSORTED\" is the name of the group for all other extensions.");
+    QVERIFY(rebuilt.isEmpty() && e.groupList.at(0) == oldA);
+    e.editGroupName->setText(QStringLiteral("B"));
+    // A renamed: its peer not seen in this run stays in it.
+    e.boxEditGroup->setCurrentIndex(0);
+    e.editGroupName->setText(QStringLiteral("Front"));
     e.buttonAdd->click();
     e.editGroupName->setText(QStringLiteral("C"));
     e.buttonApply->click();
@@ -170,10 +189,12 @@ void TestGroupEditor::apply()
     QStringList order;
     for (const TExtensionGroup *group : e.groups())
         order << group->name + QLatin1Char(':') + extensionsOf(group);
-    QCOMPARE(order, (QStringList { "A:101 102", "B:202 201", "C:", "Unsorted:301" }));
+    QCOMPARE(order, (QStringList { "Front:101 102", "B:202 201", "C:", "Unsorted:301" }));
     QVERIFY(!e.groupList.at(0)->visibleFlag);
     const QByteArray file = m_data->read(QStringLiteral("extgroups.xml"));
-    QVERIFY(file.contains("<name>A</name>\n        <desc>first</desc>\n        <visible>no</visible>"));
+    QVERIFY(file.contains("<name>Front</name>\n        <desc>first</desc>\n        <visible>no</visible>"));
+    const auto kept = [&] { return readBack(m_data->filePath("extgroups.xml")).filter(QStringLiteral("|109|")); };
+    QCOMPARE(kept(), QStringList { "Front|SIP|109|Gus|" });
     QVERIFY(file.indexOf("<name>C</name>") < file.indexOf("<name>Unsorted</name>"));
     QTRY_VERIFY(oldA.isNull());
 
@@ -181,8 +202,19 @@ void TestGroupEditor::apply()
     e.groupList.at(1)->setSort(QStringLiteral("num"));
     QCOMPARE(extensionsOf(e.groupList.at(1)), QStringLiteral("201 202"));
     QCOMPARE(rebuilt.size(), 2);
-    emit e.groupList.at(0)->signalDrop2group(QStringLiteral("201"), QStringLiteral("B"), QStringLiteral("A"));
+    emit e.groupList.at(0)->signalDrop2group(QStringLiteral("201"), QStringLiteral("B"), QStringLiteral("Front"));
     QCOMPARE(extensionsOf(e.groupList.at(0)), QStringLiteral("101 102 201"));
+
+    // Renamed again from the applied state. Deleted, the group takes the
+    // record along, even where another group takes its name.
+    e.boxEditGroup->setCurrentIndex(0);
+    e.editGroupName->setText(QStringLiteral("Desk"));
+    e.buttonApply->click();
+    QCOMPARE(kept(), QStringList { "Desk|SIP|109|Gus|" });
+    e.buttonDelete->click(); // B becomes current
+    e.editGroupName->setText(QStringLiteral("Desk"));
+    e.buttonApply->click();
+    QCOMPARE(kept(), QStringList());
 }
 
 void TestGroupEditor::withoutGroupsOrCopies()

@@ -4,12 +4,12 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 #include "GroupTestSupport.h"
 #include "core/CPushButton.h"
+#include "extensions/DragRunner.h"
 #include "extensions/TGridLayout.h"
 #include "extensions/TQuorGroupsEdit.h"
 
@@ -362,20 +362,15 @@ void TestGroups::clearedDuringItsOwnDrag()
 {
     TExtensionGroup *header = load("<groups><group><name>Büro, Nord</name></group></groups>")->groupList.first();
     header->show();
-    QWidget keys; // takes the Escape that ends the drag
-    keys.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&keys));
     QPointer<TExtensionGroup> watch(header);
 
     // Cleared during its own drag: hidden and out at once, deleted afterwards.
     QByteArray payload;
     bool aliveAndOut = false;
-    QTimer::singleShot(0, this, [&] {
-        if (auto *drag = header->findChild<QDrag *>())
-            payload = drag->mimeData()->data(QStringLiteral("group/ext"));
+    DragRunner::set([&](QDrag *drag) {
+        payload = drag->mimeData()->data(QStringLiteral("group/ext"));
         m_set->clearGroups();
         aliveAndOut = watch && header->isHidden() && header->isRemoved() && m_set->groupList.isEmpty();
-        QTest::keyClick(keys.windowHandle(), Qt::Key_Escape);
     });
     // Pressed on the header's button and moved: the drag starts.
     CPushButton *button = header->expandButton;
@@ -385,6 +380,7 @@ void TestGroups::clearedDuringItsOwnDrag()
             press ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(button, &event);
     }
+    DragRunner::set(nullptr);
     QCOMPARE(payload, QByteArray("Büro, Nord"));
     QVERIFY(aliveAndOut);
     QTRY_VERIFY(watch.isNull());

@@ -16,6 +16,7 @@
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
 #include "extensions/DialogEnableCf.h"
+#include "extensions/DragRunner.h"
 #include "extensions/RefusalBox.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
@@ -69,11 +70,10 @@ private:
     bool hangUpAll() { return LoopbackCalls::hangUpAll(m_phone.get(), m_pbx.get(), &m_dialogues); }
     QStringList transferTargets() const { return LoopbackCalls::transferTargets(*m_pbx); }
     QStringList sent() const;
-    // Runs during() inside a real drag from the test's window.
+    // Runs during() inside a drag of this process.
     void duringDrag(QMimeData *data, const std::function<void()> &during);
     // Drag enter, then the drop if accepted; returns whether it was.
     static bool dropOn(QWidget *target, const QMimeData *data);
-    void endDrag() { QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape); }
 
     // The phone, registered as 201 with a fake PBX on loopback.
     std::unique_ptr<TestDataDir> m_data;
@@ -82,7 +82,6 @@ private:
     std::unique_ptr<TQuorPhone> m_phone;
     QList<quint16> m_dialogues;
     std::unique_ptr<QSignalSpy> m_commands;
-    std::unique_ptr<QWidget> m_window; // the drags' source and key target
     TileSet m_set;
     QStringList m_boxes;
 };
@@ -100,15 +99,11 @@ void TestQuorAgentActions::initTestCase()
     m_phone->setExitFunction([](int) {});
     QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 10000);
     m_set.phone = m_phone.get();
-    m_window = std::make_unique<QWidget>();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void TestQuorAgentActions::cleanupTestCase()
 {
     RefusalBox::setHandler(nullptr);
-    m_window.reset();
     m_phone.reset();
     m_settings.reset();
     m_pbx.reset();
@@ -126,6 +121,7 @@ void TestQuorAgentActions::init()
 
 void TestQuorAgentActions::cleanup()
 {
+    DragRunner::set(nullptr);
     m_set.clear();
     QVERIFY(hangUpAll());
 }
@@ -140,16 +136,11 @@ QStringList TestQuorAgentActions::sent() const
 
 void TestQuorAgentActions::duringDrag(QMimeData *data, const std::function<void()> &during)
 {
-    auto *drag = new QDrag(m_window.get());
+    auto *drag = new QDrag(this);
     drag->setMimeData(data);
-    bool ran = false;
-    QTimer::singleShot(0, this, [&] {
-        during();
-        ran = true;
-        endDrag();
-    });
-    drag->exec(Qt::MoveAction | Qt::CopyAction);
-    QVERIFY2(ran, "the platform ran no drag loop");
+    DragRunner::set([&](QDrag *) { during(); });
+    DragRunner::exec(drag, Qt::MoveAction | Qt::CopyAction);
+    DragRunner::set(nullptr);
 }
 
 bool TestQuorAgentActions::dropOn(QWidget *target, const QMimeData *data)
@@ -417,9 +408,8 @@ void TestQuorAgentActions::goneOrClosed()
         t->setGroupName(QStringLiteral("Büro, Nord"));
         bool outOfUse = false;
         QByteArray payload;
-        QTimer::singleShot(0, this, [&] {
-            if (auto *drag = t->findChild<QDrag *>())
-                payload = drag->mimeData()->data(QStringLiteral("txt/ext"));
+        DragRunner::set([&](QDrag *drag) {
+            payload = drag->mimeData()->data(QStringLiteral("txt/ext"));
             t->removeSafely();
             QSignalSpy moves(t, &QuorAgent::newExtPosition);
             QMimeData data;
@@ -427,7 +417,6 @@ void TestQuorAgentActions::goneOrClosed()
             QDropEvent drop(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
             t->drop(&drop);
             outOfUse = tile && t->isHidden() && t->isRemoved() && moves.isEmpty();
-            endDrag();
         });
         QMouseEvent move(QEvent::MouseMove, QPointF(60, 30), t->mapToGlobal(QPointF(60, 30)), Qt::NoButton,
             Qt::LeftButton, Qt::NoModifier); // with the button held

@@ -112,13 +112,22 @@ void TestTGridLayout::childrenThatLeave()
     QCOMPARE(grid->children, (QList<QWidget *> { stays }));
     grid->relayout();
 
-    // The grid deletes the children it lays out, never one that left.
+    // The grid deletes the children it lays out, never one that left, even
+    // one cleared out with no relayout since.
+    QPointer<Cell> cleared(new Cell);
+    grid->addWidget(cleared);
+    grid->relayout();
+    grid->clear();
+    grid->addWidget(stays);
     QPointer<Cell> kept(leaves);
     QPointer<Cell> owned(stays);
     grid.reset();
     QVERIFY(owned.isNull());
-    QVERIFY(kept && !kept->parentWidget());
-    delete leaves;
+    for (const QPointer<Cell> &c : { kept, cleared }) {
+        QVERIFY(c && !c->parentWidget());
+        c->show(); // still a working widget
+        delete c;
+    }
 }
 
 void TestTGridLayout::onlyChildrenInViewShown()
