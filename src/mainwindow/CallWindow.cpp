@@ -136,7 +136,7 @@ QString CallWindow::cellText(int row, int column) const
 
 QString CallWindow::channelOf(int row) const
 {
-    const ActiveCall *call = firstCall(manager->activeCalls, m_keyField, cellText(row, 1));
+    const ActiveCall *call = manager->firstCall(m_keyField, cellText(row, 1));
     return call ? call->channel : QString();
 }
 

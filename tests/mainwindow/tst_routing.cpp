@@ -131,6 +131,17 @@ void TestRouting::callRecords_data()
         { caller, parked.arg(1), queued, parkEnd.arg("UnParkedCall", "SIP/300-a") }, "SIP/300-a u1 50 0612 | q:u1");
     row("rename", { caller, rename.arg("e", "") }, "SIP/300-e u7 20 300");
     row("zombie rename", { caller, rename.arg("e<ZOMBIE>", "") }, ring);
+    // Records that share a channel for a while are found in creation order.
+    const QString parkedE = QString(parked).replace("300-a", "300-e").arg(1);
+    row("renamed onto a newer record's channel, the older comes first",
+        { caller, nc.arg("SIP/300-e", "Ring", "u2"), rename.arg("e", ""), parkedE },
+        "SIP/300-e u7 60 0612, SIP/300-e u2 20 300 | p:SIP/300-e|701");
+    row("renamed onto an older record's channel, the old name is gone",
+        { nc.arg("SIP/300-e", "Ring", "u2"), caller, rename.arg("e", ""), parked.arg(1), parkedE },
+        "SIP/300-e u2 60 0612, SIP/300-e u7 20 300 | p:SIP/300-e|701");
+    row("hangup of the first record of a channel",
+        { caller, nc.arg("SIP/300-a", "Ring", "u2"), "Event: Hangup|Channel: SIP/300-a|Uniqueid: u1", parked.arg(1) },
+        "SIP/300-a u2 60 0612 | p:SIP/300-a|701");
 }
 
 void TestRouting::callRecords()
