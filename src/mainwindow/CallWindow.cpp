@@ -187,3 +187,8 @@ void CallWindow::removeCall(QString key)
         }
     }
 }
+
+void CallWindow::removeAllCalls()
+{
+    table->setRowCount(0);
+}

@@ -23,6 +23,8 @@ public:
     // Removes the first row, from the top, whose key equals key; an empty key
     // names no row.
     void removeCall(QString key);
+    // Removes every row.
+    void removeAllCalls();
 
     QTableWidget *table = nullptr;
     TQuorManager *manager = nullptr;

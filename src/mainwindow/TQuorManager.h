@@ -52,7 +52,7 @@ public:
     ~TQuorManager() override;
 
     // Read by the queue and parked windows and kept by the call-record work,
-    // in creation order.
+    // in creation order; emptied when the connection drops.
     QList<ActiveCall *> activeCalls;
     // The PBX's queues in the order first reported, with their members; kept
     // across connection drops, owned here.
@@ -249,6 +249,8 @@ private:
     void linkQueueCall(QStringList message);
     void joinQueueCall(QStringList message);
     void endCallRecords(const QString &uniqueid, const QString &channel);
+    // The records and both windows' rows of a lost connection.
+    void clearCallRecords();
     void renameCallRecord(QStringList message);
     void parkCallRecord(QStringList message);
     void unparkCallRecord(QStringList message);

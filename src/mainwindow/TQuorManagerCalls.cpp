@@ -86,6 +86,17 @@ void TQuorManager::endCallRecords(const QString &uniqueid, const QString &channe
     }
 }
 
+void TQuorManager::clearCallRecords()
+{
+    // Their Hangups will never come: the PBX reports only the calls of the
+    // new connection.
+    m_queue->removeAllCalls();
+    m_parked->removeAllCalls();
+    m_callIndex.clear();
+    qDeleteAll(activeCalls);
+    activeCalls.clear();
+}
+
 void TQuorManager::renameCallRecord(QStringList message)
 {
     if (!field("NewUniqueid", message).isEmpty())

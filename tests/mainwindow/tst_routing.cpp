@@ -169,8 +169,9 @@ void TestRouting::callRecords()
 
 // A drop in the middle of a message clears tiles, groups, labels and the
 // panel's records, and the window logs in again within 2 to 4 s; the calls of
-// the lost connection leave no busy tile, while the window keeps its call
-// records and rows. A second login on one connection starts from nothing too.
+// the lost connection leave no busy tile, call record or row in the call
+// windows, and new calls fill them as before. A second login on one connection
+// starts from nothing too.
 void TestRouting::dropAndRepeatedLogin()
 {
     auto f = loggedIn();
@@ -181,9 +182,16 @@ void TestRouting::dropAndRepeatedLogin()
             held += group->tiles.size();
         return held == w->extensions()->tiles.size();
     };
+    // Records, queue rows, parked rows.
+    const auto calls = [w] {
+        return QString("%1 %2 %3").arg(w->activeCalls.size()).arg(w->queueWindow()->table->rowCount()).arg(
+            w->parkedWindow()->table->rowCount());
+    };
+    const QStringList queuedAndParked { "Event: Newchannel|Channel: SIP/300-q|State: Ring|CallerID: 300|Uniqueid: 7.1",
+        "Event: Join|Channel: SIP/300-q|CallerID: 300|Queue: sales|Uniqueid: 7.1",
+        "Event: ParkedCall|Exten: 701|Channel: SIP/300-q|From: SIP/101-a|CallerID: 300" };
     f->run({ "call" });
-    f->push("Event: Newchannel|Channel: SIP/300-q|State: Ring|CallerID: 300|Uniqueid: 7.1");
-    f->push("Event: Join|Channel: SIP/300-q|CallerID: 300|Queue: sales|Uniqueid: 7.1");
+    f->run(queuedAndParked);
     f->phone->labelMesNum->setText("3");
     f->phone->labelAcCallsN->setText("2");
     QSignalSpy connections(&f->ami, &FakeAmiServer::clientConnected);
@@ -203,8 +211,9 @@ void TestRouting::dropAndRepeatedLogin()
     f->push("Event: Hangup|Channel: SIP/102-b|Uniqueid: 1.2");
     QCOMPARE(f->shown(), "");
     QVERIFY(everyTileGrouped());
-    QCOMPARE(w->activeCalls.size(), 2); // 1.1, whose Hangup was cut, and the queued caller
-    QCOMPARE(w->queueWindow()->table->rowCount(), 1);
+    QCOMPARE(calls(), "0 0 0");
+    f->run(queuedAndParked);
+    QCOMPARE(calls(), "1 1 1");
 
     f->push("Event: Newchannel|Channel: SIP/101-a|State: Up|Uniqueid: 3.1");
     f->push("Response: Success|ActionID: logIn|Message: Authentication accepted");
@@ -213,7 +222,7 @@ void TestRouting::dropAndRepeatedLogin()
     QCOMPARE(w->extensions()->tiles.size(), 4);
     QVERIFY(everyTileGrouped());
     f->push("Event: Hangup|Channel: SIP/300-q|Uniqueid: 7.1");
-    QCOMPARE(w->queueWindow()->table->rowCount(), 0);
+    QCOMPARE(calls(), "0 0 0");
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestRouting)
