@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QWidget>
 
 class ActiveCall;
@@ -57,7 +58,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showContextMenu();
 
-    // The current row, or -1.
+    // The row the commands act on, or -1: the current row, or while the
+    // context menu runs, the row it was opened on as long as that is listed.
     int currentRow() const;
     QString cellText(int row, int column) const;
     // Hands the channel of the current row's call to the manager's request and
@@ -73,4 +75,6 @@ private:
 
     QString ActiveCall::*m_keyField;
     QLineEdit *m_destination = nullptr;
+    bool m_menuRunning = false;
+    QPersistentModelIndex m_menuRow;
 };
