@@ -5,7 +5,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTableWidget>
-#include <QTextDocument>
 
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
@@ -21,12 +20,10 @@
 
 namespace {
 
-// The text a label shows, markup resolved.
+// The text of a plain-text label; a label that reads markup is marked.
 QString shown(const QLabel *label)
 {
-    QTextDocument document;
-    document.setHtml(label->text());
-    return label->textFormat() == Qt::PlainText ? label->text() : document.toPlainText();
+    return (label->textFormat() == Qt::PlainText ? "" : "rich text: ") + label->text();
 }
 
 QString redirect(const QString &channel, const QString &exten, const QString &context)
