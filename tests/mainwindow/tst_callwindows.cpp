@@ -123,8 +123,7 @@ void TestCallWindows::commands_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("command"); // what the user does
     QTest::addColumn<QString>("destination");
-    // "", "no row", "renamed", "no space", "learnt" (the own context), "gone" (hung up while the menu is open)
-    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("setup"); // "", "no row", "renamed", "no space", "learnt" (own context), "gone"
     QTest::addColumn<QString>("sent"); // %1: the call's channel; "" for nothing
     QTest::addColumn<bool>("rowStays");
     QTest::addColumn<QString>("dialled"); // what the phone dialled; null for nothing

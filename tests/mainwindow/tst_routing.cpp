@@ -129,9 +129,9 @@ void TestRouting::callRecords_data()
     row("parked again keeps one row", { caller, parked.arg(1), parked.arg(2) }, inPark + " | p:SIP/300-a|702");
     row("unparked while queued keeps the phase",
         { caller, parked.arg(1), queued, parkEnd.arg("UnParkedCall", "SIP/300-a") }, "SIP/300-a u1 50 0612 | q:u1");
-    row("rename", { caller, rename.arg("e", "") }, "SIP/300-e u7 20 300");
     row("zombie rename", { caller, rename.arg("e<ZOMBIE>", "") }, ring);
-    // Records that share a channel for a while are found in creation order.
+    // Records that share a channel for a while are found in creation order; a
+    // renamed record keeps its caller id.
     const QString parkedE = QString(parked).replace("300-a", "300-e").arg(1);
     row("renamed onto a newer record's channel, the older comes first",
         { caller, nc.arg("SIP/300-e", "Ring", "u2"), rename.arg("e", ""), parkedE },
@@ -182,16 +182,16 @@ void TestRouting::dropAndRepeatedLogin()
             held += group->tiles.size();
         return held == w->extensions()->tiles.size();
     };
-    // Records, queue rows, parked rows.
-    const auto calls = [w] {
-        return QString("%1 %2 %3").arg(w->activeCalls.size()).arg(w->queueWindow()->table->rowCount()).arg(
-            w->parkedWindow()->table->rowCount());
+    const auto calls = [w] { // records, queue rows, parked rows
+        return QString("%1 %2 %3")
+            .arg(w->activeCalls.size())
+            .arg(w->queueWindow()->table->rowCount())
+            .arg(w->parkedWindow()->table->rowCount());
     };
     const QStringList queuedAndParked { "Event: Newchannel|Channel: SIP/300-q|State: Ring|CallerID: 300|Uniqueid: 7.1",
         "Event: Join|Channel: SIP/300-q|CallerID: 300|Queue: sales|Uniqueid: 7.1",
         "Event: ParkedCall|Exten: 701|Channel: SIP/300-q|From: SIP/101-a|CallerID: 300" };
-    f->run({ "call" });
-    f->run(queuedAndParked);
+    f->run(QStringList { "call" } + queuedAndParked);
     f->phone->labelMesNum->setText("3");
     f->phone->labelAcCallsN->setText("2");
     QSignalSpy connections(&f->ami, &FakeAmiServer::clientConnected);
