@@ -24,7 +24,8 @@ public:
     // Removes the first row, from the top, whose key equals key; an empty key
     // names no row.
     void removeCall(QString key);
-    // Removes every row.
+    // Removes every row, as when the calls behind them were lost with the
+    // connection.
     void removeAllCalls();
 
     QTableWidget *table = nullptr;
