@@ -15,8 +15,8 @@ void ACPark::insertInTable(QString space, QString from, QString callerId, QStrin
     this->callerId = callerId;
     this->from = from;
     label_destination->setText(space);
-    // PBX texts: shown, never read as markup.
-    label_user->setText(from.toHtmlEscaped());
-    label_source->setText(callerId.toHtmlEscaped());
+    // Plain-text labels: the PBX's texts show as they came.
+    label_user->setText(from);
+    label_source->setText(callerId);
     place({ channel, space });
 }

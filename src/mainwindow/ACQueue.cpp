@@ -15,8 +15,8 @@ void ACQueue::insertInTable(QString queue, QString uniqueid, QString callerId, Q
     this->queue = queue;
     this->callerId = callerId;
     this->callerIdName = callerIdName;
-    // The caller's text comes from the far end: shown, never read as markup.
-    label_source->setText(callerId.toHtmlEscaped());
+    // A plain-text label: the caller's text from the far end shows as it came.
+    label_source->setText(callerId);
     label_destination->setText(queue);
     place({ uniqueid });
 }

@@ -78,14 +78,3 @@ void ActiveCall::rename(QString newChannel, QString uniqueid)
     setChannel(newChannel);
     this->uniqueid = uniqueid;
 }
-
-ActiveCall *firstCall(const QList<ActiveCall *> &calls, QString ActiveCall::*field, const QString &key)
-{
-    if (key.isEmpty())
-        return nullptr;
-    for (ActiveCall *call : calls) {
-        if (call->*field == key)
-            return call;
-    }
-    return nullptr;
-}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -57,7 +56,3 @@ private:
     void createParkRow();
     void setChannel(const QString &name);
 };
-
-// The first record whose field equals key, in list order; an empty key names
-// no record.
-ActiveCall *firstCall(const QList<ActiveCall *> &calls, QString ActiveCall::*field, const QString &key);

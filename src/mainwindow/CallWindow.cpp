@@ -16,6 +16,7 @@
 #include "mainwindow/ActiveCall.h"
 #include "mainwindow/BoxRunner.h"
 #include "mainwindow/CallRow.h"
+#include "mainwindow/MenuRunner.h"
 #include "mainwindow/TQuorManager.h"
 
 namespace {
@@ -120,11 +121,19 @@ void CallWindow::showContextMenu()
     QMenu menu(this);
     menu.addAction(takeAction);
     menu.addAction(hangupAction);
-    menu.exec(QCursor::pos());
+    // Events handled while the menu is open may remove rows and so move the
+    // current row to another caller: the choice is for the row clicked on.
+    m_menuRow = QPersistentModelIndex(table->model()->index(table->currentRow(), 0));
+    m_menuRunning = true;
+    MenuRunner::run(&menu, QCursor::pos());
+    m_menuRunning = false;
+    m_menuRow = QPersistentModelIndex();
 }
 
 int CallWindow::currentRow() const
 {
+    if (m_menuRunning)
+        return m_menuRow.isValid() ? m_menuRow.row() : -1;
     return table->currentRow();
 }
 
@@ -136,7 +145,7 @@ QString CallWindow::cellText(int row, int column) const
 
 QString CallWindow::channelOf(int row) const
 {
-    const ActiveCall *call = firstCall(manager->activeCalls, m_keyField, cellText(row, 1));
+    const ActiveCall *call = manager->firstCall(m_keyField, cellText(row, 1));
     return call ? call->channel : QString();
 }
 
@@ -186,4 +195,9 @@ void CallWindow::removeCall(QString key)
             return;
         }
     }
+}
+
+void CallWindow::removeAllCalls()
+{
+    table->setRowCount(0);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QWidget>
 
 class ActiveCall;
@@ -23,6 +24,9 @@ public:
     // Removes the first row, from the top, whose key equals key; an empty key
     // names no row.
     void removeCall(QString key);
+    // Removes every row, as when the calls behind them were lost with the
+    // connection.
+    void removeAllCalls();
 
     QTableWidget *table = nullptr;
     TQuorManager *manager = nullptr;
@@ -55,7 +59,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showContextMenu();
 
-    // The current row, or -1.
+    // The row the commands act on, or -1: the current row, or while the
+    // context menu runs, the row it was opened on as long as that is listed.
     int currentRow() const;
     QString cellText(int row, int column) const;
     // Hands the channel of the current row's call to the manager's request and
@@ -71,4 +76,6 @@ private:
 
     QString ActiveCall::*m_keyField;
     QLineEdit *m_destination = nullptr;
+    bool m_menuRunning = false;
+    QPersistentModelIndex m_menuRow;
 };

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "mainwindow/ActiveCallIndex.h"
 #include "mainwindow/QuorHelp.h"
 
 class ActiveCall;
@@ -50,7 +51,8 @@ public:
     TQuorManager(TQuorPhone *phone, TQuorSettings *settings);
     ~TQuorManager() override;
 
-    // Read by the queue and parked windows and kept by the call-record work.
+    // Read by the queue and parked windows and kept by the call-record work,
+    // in creation order; emptied when the connection drops.
     QList<ActiveCall *> activeCalls;
     // The PBX's queues in the order first reported, with their members; kept
     // across connection drops, owned here.
@@ -73,6 +75,12 @@ public:
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QString layoutFileName() const { return m_layoutFile; }
     bool isLoggedIn() const { return m_loggedIn; }
+    // The first call record in activeCalls whose field (uniqueid or channel)
+    // equals key, found without walking the list; an empty key names none.
+    ActiveCall *firstCall(QString ActiveCall::*field, const QString &key) const
+    {
+        return m_callIndex.first(field, key);
+    }
     bool isNewAsterisk() const { return m_newAsterisk; }
     QString driverName() const { return m_driver; }
 
@@ -241,6 +249,8 @@ private:
     void linkQueueCall(QStringList message);
     void joinQueueCall(QStringList message);
     void endCallRecords(const QString &uniqueid, const QString &channel);
+    // The records and both windows' rows of a lost connection.
+    void clearCallRecords();
     void renameCallRecord(QStringList message);
     void parkCallRecord(QStringList message);
     void unparkCallRecord(QStringList message);
@@ -302,6 +312,8 @@ private:
     TQuorQMmenu *m_menu = nullptr;
     QuorQueue *m_queue = nullptr;
     QuorParked *m_parked = nullptr;
+    // activeCalls by uniqueid and by channel, kept in step with the list.
+    ActiveCallIndex m_callIndex;
     QPointer<QuorHelp> m_help;
     QFrame *m_centralFrame = nullptr;
     QVBoxLayout *m_centralLayout = nullptr;

@@ -39,6 +39,7 @@ void TQuorManager::trackNewChannel(QStringList message)
     auto *call = new ActiveCall(
         m_queue->frame_Status, m_parked->frame_Status, field("Uniqueid", message), field("Channel", message), callerId);
     activeCalls.append(call);
+    m_callIndex.add(call);
     (call->*setPhase)();
 }
 
@@ -49,10 +50,8 @@ void TQuorManager::joinQueueCall(QStringList message)
     const QString callerId = field("CallerID", message);
     const QString callerIdName = field("CallerIDName", message);
     const QString uniqueid = field("Uniqueid", message);
-    for (ActiveCall *call : std::as_const(activeCalls)) {
-        if (call->channel == channel)
-            call->joinQueue(queue, uniqueid, callerId, callerIdName);
-    }
+    for (ActiveCall *call : m_callIndex.all(&ActiveCall::channel, channel))
+        call->joinQueue(queue, uniqueid, callerId, callerIdName);
 }
 
 void TQuorManager::linkQueueCall(QStringList message)
@@ -63,48 +62,62 @@ void TQuorManager::linkQueueCall(QStringList message)
     const QString channel2 = field("Channel2", message);
     const QString uniqueid1 = field("Uniqueid1", message);
     const QString uniqueid2 = field("Uniqueid2", message);
-    for (ActiveCall *call : std::as_const(activeCalls)) {
-        if (call->channel == channel1)
-            m_queue->removeCall(uniqueid1);
-        else if (call->channel == channel2)
-            m_queue->removeCall(uniqueid2);
-    }
+    // One removal for each record on either side; which rows go does not
+    // depend on the order of the removals.
+    const qsizetype onSide1 = m_callIndex.all(&ActiveCall::channel, channel1).size();
+    const qsizetype onSide2 = channel2 == channel1 ? 0 : m_callIndex.all(&ActiveCall::channel, channel2).size();
+    for (qsizetype n = 0; n < onSide1; ++n)
+        m_queue->removeCall(uniqueid1);
+    for (qsizetype n = 0; n < onSide2; ++n)
+        m_queue->removeCall(uniqueid2);
 }
 
 void TQuorManager::endCallRecords(const QString &uniqueid, const QString &channel)
 {
     if (uniqueid.isEmpty())
         return;
-    for (qsizetype i = 0; i < activeCalls.size();) {
-        if (activeCalls.at(i)->uniqueid != uniqueid) {
-            ++i;
-            continue;
-        }
-        delete activeCalls.takeAt(i);
+    for (ActiveCall *call : m_callIndex.all(&ActiveCall::uniqueid, uniqueid)) {
+        if (const qsizetype position = m_callIndex.positionIn(activeCalls, call); position >= 0)
+            activeCalls.removeAt(position);
+        m_callIndex.remove(call);
+        delete call;
         m_queue->removeCall(uniqueid);
         m_parked->removeCall(channel);
     }
+}
+
+void TQuorManager::clearCallRecords()
+{
+    // Their Hangups will never come: the PBX reports only the calls of the
+    // new connection.
+    m_queue->removeAllCalls();
+    m_parked->removeAllCalls();
+    m_callIndex.clear();
+    qDeleteAll(activeCalls);
+    activeCalls.clear();
 }
 
 void TQuorManager::renameCallRecord(QStringList message)
 {
     if (!field("NewUniqueid", message).isEmpty())
         return;
-    if (ActiveCall *call = firstCall(activeCalls, &ActiveCall::channel, field("Oldname", message)))
+    if (ActiveCall *call = firstCall(&ActiveCall::channel, field("Oldname", message))) {
         call->rename(field("Newname", message), field("Uniqueid", message));
+        m_callIndex.update(call);
+    }
 }
 
 void TQuorManager::parkCallRecord(QStringList message)
 {
     const QString fromExt = ManagerSocket::extFromChannel(field("From", message));
-    if (ActiveCall *call = firstCall(activeCalls, &ActiveCall::channel, field("Channel", message)))
+    if (ActiveCall *call = firstCall(&ActiveCall::channel, field("Channel", message)))
         call->park(field("Exten", message), fromExt, field("CallerID", message));
 }
 
 void TQuorManager::unparkCallRecord(QStringList message)
 {
     const QString channel = field("Channel", message);
-    if (ActiveCall *call = firstCall(activeCalls, &ActiveCall::channel, channel)) {
+    if (ActiveCall *call = firstCall(&ActiveCall::channel, channel)) {
         call->unpark();
         m_parked->removeCall(channel);
     }
@@ -121,7 +134,7 @@ void TQuorManager::giveUpParkedCall(QStringList message)
         if (end >= 0)
             channel.truncate(end);
     }
-    if (firstCall(activeCalls, &ActiveCall::channel, channel))
+    if (firstCall(&ActiveCall::channel, channel))
         m_parked->removeCall(channel);
 }
 

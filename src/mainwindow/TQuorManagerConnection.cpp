@@ -146,6 +146,7 @@ void TQuorManager::disconnected()
     m_countDone = false;
     m_socket->resetCounters();
     m_extensions->removeAgents();
+    clearCallRecords();
     m_loggedIn = false;
     m_settings->hideMailIcon();
     m_phone->labelMesNum->setText(QStringLiteral("0"));

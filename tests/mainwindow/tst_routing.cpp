@@ -129,8 +129,19 @@ void TestRouting::callRecords_data()
     row("parked again keeps one row", { caller, parked.arg(1), parked.arg(2) }, inPark + " | p:SIP/300-a|702");
     row("unparked while queued keeps the phase",
         { caller, parked.arg(1), queued, parkEnd.arg("UnParkedCall", "SIP/300-a") }, "SIP/300-a u1 50 0612 | q:u1");
-    row("rename", { caller, rename.arg("e", "") }, "SIP/300-e u7 20 300");
     row("zombie rename", { caller, rename.arg("e<ZOMBIE>", "") }, ring);
+    // Records that share a channel for a while are found in creation order; a
+    // renamed record keeps its caller id.
+    const QString parkedE = QString(parked).replace("300-a", "300-e").arg(1);
+    row("renamed onto a newer record's channel, the older comes first",
+        { caller, nc.arg("SIP/300-e", "Ring", "u2"), rename.arg("e", ""), parkedE },
+        "SIP/300-e u7 60 0612, SIP/300-e u2 20 300 | p:SIP/300-e|701");
+    row("renamed onto an older record's channel, the old name is gone",
+        { nc.arg("SIP/300-e", "Ring", "u2"), caller, rename.arg("e", ""), parked.arg(1), parkedE },
+        "SIP/300-e u2 60 0612, SIP/300-e u7 20 300 | p:SIP/300-e|701");
+    row("hangup of the first record of a channel",
+        { caller, nc.arg("SIP/300-a", "Ring", "u2"), "Event: Hangup|Channel: SIP/300-a|Uniqueid: u1", parked.arg(1) },
+        "SIP/300-a u2 60 0612 | p:SIP/300-a|701");
 }
 
 void TestRouting::callRecords()
@@ -158,8 +169,9 @@ void TestRouting::callRecords()
 
 // A drop in the middle of a message clears tiles, groups, labels and the
 // panel's records, and the window logs in again within 2 to 4 s; the calls of
-// the lost connection leave no busy tile, while the window keeps its call
-// records and rows. A second login on one connection starts from nothing too.
+// the lost connection leave no busy tile, call record or row in the call
+// windows, and new calls fill them as before. A second login on one connection
+// starts from nothing too.
 void TestRouting::dropAndRepeatedLogin()
 {
     auto f = loggedIn();
@@ -170,9 +182,16 @@ void TestRouting::dropAndRepeatedLogin()
             held += group->tiles.size();
         return held == w->extensions()->tiles.size();
     };
-    f->run({ "call" });
-    f->push("Event: Newchannel|Channel: SIP/300-q|State: Ring|CallerID: 300|Uniqueid: 7.1");
-    f->push("Event: Join|Channel: SIP/300-q|CallerID: 300|Queue: sales|Uniqueid: 7.1");
+    const auto calls = [w] { // records, queue rows, parked rows
+        return QString("%1 %2 %3")
+            .arg(w->activeCalls.size())
+            .arg(w->queueWindow()->table->rowCount())
+            .arg(w->parkedWindow()->table->rowCount());
+    };
+    const QStringList queuedAndParked { "Event: Newchannel|Channel: SIP/300-q|State: Ring|CallerID: 300|Uniqueid: 7.1",
+        "Event: Join|Channel: SIP/300-q|CallerID: 300|Queue: sales|Uniqueid: 7.1",
+        "Event: ParkedCall|Exten: 701|Channel: SIP/300-q|From: SIP/101-a|CallerID: 300" };
+    f->run(QStringList { "call" } + queuedAndParked);
     f->phone->labelMesNum->setText("3");
     f->phone->labelAcCallsN->setText("2");
     QSignalSpy connections(&f->ami, &FakeAmiServer::clientConnected);
@@ -192,8 +211,9 @@ void TestRouting::dropAndRepeatedLogin()
     f->push("Event: Hangup|Channel: SIP/102-b|Uniqueid: 1.2");
     QCOMPARE(f->shown(), "");
     QVERIFY(everyTileGrouped());
-    QCOMPARE(w->activeCalls.size(), 2); // 1.1, whose Hangup was cut, and the queued caller
-    QCOMPARE(w->queueWindow()->table->rowCount(), 1);
+    QCOMPARE(calls(), "0 0 0");
+    f->run(queuedAndParked);
+    QCOMPARE(calls(), "1 1 1");
 
     f->push("Event: Newchannel|Channel: SIP/101-a|State: Up|Uniqueid: 3.1");
     f->push("Response: Success|ActionID: logIn|Message: Authentication accepted");
@@ -202,7 +222,7 @@ void TestRouting::dropAndRepeatedLogin()
     QCOMPARE(w->extensions()->tiles.size(), 4);
     QVERIFY(everyTileGrouped());
     f->push("Event: Hangup|Channel: SIP/300-q|Uniqueid: 7.1");
-    QCOMPARE(w->queueWindow()->table->rowCount(), 0);
+    QCOMPARE(calls(), "0 0 0");
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestRouting)
