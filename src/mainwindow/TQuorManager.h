@@ -90,7 +90,7 @@ public:
     void setMessageHideDelay(int ms) { m_messageHideMs = ms; }
 
 public slots:
-    // 5.101: pages, docks and status texts.
+    // Pages, docks and status texts.
     void showMessage(QString text);
     void hideMessage();
     void showPhone();
