@@ -9,8 +9,15 @@ class TestPbxScenarios : public QObject
     Q_OBJECT
 
 private slots:
-    void panel_data() { Scenarios::addRows("panel.ami"); }
-    void panel() { Scenarios::runCurrent(); }
+    // The panel's channel records and what the tiles of a call show.
+    void channels_data() { Scenarios::addRows("channels.ami"); }
+    void channels() { Scenarios::runCurrent(); }
+    // Discovery, status, voicemail, DND, forward, queues, hold and parking on the tiles.
+    void extstate_data() { Scenarios::addRows("extstate.ami"); }
+    void extstate() { Scenarios::runCurrent(); }
+    // The main window: connection, routing, own DND and forward, agents, call records and docks.
+    void routing_data() { Scenarios::addRows("routing.ami"); }
+    void routing() { Scenarios::runCurrent(); }
 };
 
 QUOR_MAINWINDOW_TEST_MAIN(TestPbxScenarios)
