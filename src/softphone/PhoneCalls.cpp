@@ -11,6 +11,7 @@ PhoneCalls::PhoneCalls(QuorIaxClient *voip, QObject *parent)
     : QObject(parent)
     , m_voip(voip)
 {
+    qRegisterMetaType<TQuorCall *>("TQuorCall*");
     m_attendedTimer = new QTimer(this);
     m_attendedTimer->setSingleShot(true);
     connect(m_attendedTimer, &QTimer::timeout, this, [this] { finishAttendedTransfer(true); });

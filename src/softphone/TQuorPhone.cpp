@@ -59,7 +59,6 @@ TQuorPhone::~TQuorPhone()
 
 void TQuorPhone::construct(const Options &options)
 {
-    qRegisterMetaType<TQuorCall *>("TQuorCall*");
     setupUi(this);
     setObjectName(QStringLiteral("TQuorPhone"));
     setFixedSize(302, 552);
