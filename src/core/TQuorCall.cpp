@@ -58,6 +58,20 @@ void TQuorCall::setState(int newState)
     state = newState;
 }
 
+QString TQuorCall::cleanNumber(const QString &number)
+{
+    QString result;
+    result.reserve(number.size());
+    for (const QChar c : number) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
+            continue;
+        result.append(c);
+    }
+    return result.trimmed();
+}
+
 QMimeData *TQuorCall::toMimeData() const
 {
     auto *data = new QMimeData;

@@ -43,6 +43,10 @@ public:
     // Sets the state and keeps the former one in previousState.
     void setState(int newState);
 
+    // A caller's number or name as a record keeps it: without control
+    // characters and surrounding blanks.
+    static QString cleanNumber(const QString &number);
+
     // Unique for the life of the process; never 0.
     quint64 serial() const { return m_serial; }
 

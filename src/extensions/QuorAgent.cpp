@@ -131,7 +131,7 @@ QuorAgent::QuorAgent(TQuorPhone *phone, QString name, QList<Channel *> *channels
     initLabels();
     this->phone = phone;
     if (phone)
-        connect(phone, &TQuorPhone::signalSendCall, this, &QuorAgent::slotSendCall);
+        connect(phone->calls(), &PhoneCalls::signalAnswered, this, &QuorAgent::slotSendCall);
     info = new QuorAgentInfo(this);
     setupButtons();
 }
@@ -153,7 +153,7 @@ void QuorAgent::removeSafely()
     currentCall = nullptr;
     channels = nullptr;
     if (phone)
-        disconnect(phone, nullptr, this, nullptr);
+        disconnect(phone->calls(), nullptr, this, nullptr);
     disconnect(this, &QuorAgent::newExtPosition, nullptr, nullptr);
     disconnect(this, &QuorAgent::updateInfoState, nullptr, nullptr);
     disconnect(this, &QuorAgent::timeoutAgent, nullptr, nullptr);

@@ -95,13 +95,13 @@ void QuorAgent::sendCommand(const QString &text)
 void QuorAgent::slotCall()
 {
     if (free && !channel && phone && !m_removal.pending())
-        phone->callExtension(number);
+        phone->calls()->callExtension(number);
 }
 
 void QuorAgent::slotBlindTransfer()
 {
     if (free && !channel && phone && !m_removal.pending())
-        phone->transferTalkingCallTo(number);
+        phone->calls()->transferTalkingCallTo(number);
 }
 
 void QuorAgent::slotSendToVoiceMail()
@@ -111,13 +111,13 @@ void QuorAgent::slotSendToVoiceMail()
     QString box = mailbox.split(QLatin1Char('@')).first();
     if (box.isEmpty())
         box = number;
-    phone->transferTalkingCallTo(vmPrefix + box);
+    phone->calls()->transferTalkingCallTo(vmPrefix + box);
 }
 
 void QuorAgent::slotLeaveMessageToVm()
 {
     if (!vmPrefix.isEmpty() && phone && !m_removal.pending())
-        phone->callExtension(vmPrefix + extension);
+        phone->calls()->callExtension(vmPrefix + extension);
 }
 
 // ---------------------------------------------------------------- DND and forward
@@ -251,7 +251,7 @@ TQuorCall *QuorAgent::droppedCall(const QDropEvent *event) const
     if (!DragRunner::fromThisProcess(event) || !phone)
         return nullptr;
     TQuorCall *call = TQuorCall::fromMimeData(event->mimeData());
-    return phone->isOwnCall(call) ? call : nullptr;
+    return phone->calls()->isOwnCall(call) ? call : nullptr;
 }
 
 void QuorAgent::dragEnterEvent(QDragEnterEvent *event)
@@ -281,13 +281,13 @@ void QuorAgent::dropEvent(QDropEvent *event)
             return;
         if (call->state == CallTalking) {
             if (free && !channel)
-                phone->transferTalkingCallTo(number);
+                phone->calls()->transferTalkingCallTo(number);
             return;
         }
         event->acceptProposedAction();
         // Onto the phone's call with this extension; without one the phone
         // does nothing.
-        phone->attendedTransfer(call, liveCurrentCall());
+        phone->calls()->attendedTransfer(call, liveCurrentCall());
         return;
     }
     if (data->hasFormat(QLatin1String(DragData::kTileFormat))) {

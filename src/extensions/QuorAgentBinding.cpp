@@ -44,7 +44,7 @@ void QuorAgent::unbindChannel()
 
 TQuorCall *QuorAgent::liveCurrentCall() const
 {
-    return phone && phone->isOwnCall(currentCall) ? currentCall : nullptr;
+    return phone && phone->calls()->isOwnCall(currentCall) ? currentCall : nullptr;
 }
 
 void QuorAgent::stateChangedEvent()

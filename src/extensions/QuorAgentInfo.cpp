@@ -444,7 +444,7 @@ void QuorAgentInfo::dragEnterEvent(QDragEnterEvent *event)
     const QMimeData *data = event->mimeData();
     // As on the tile: a call of this process's phone that is still live.
     const bool ownCall = usable() && DragRunner::fromThisProcess(event) && agent->phone
-        && agent->phone->isOwnCall(TQuorCall::fromMimeData(data));
+        && agent->phone->calls()->isOwnCall(TQuorCall::fromMimeData(data));
     if ((state == AgentIdle || state == AgentInCall) && data->hasFormat(QLatin1String(TQuorCall::mimeType()))
         && ownCall) {
         event->acceptProposedAction();

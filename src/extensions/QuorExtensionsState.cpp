@@ -39,7 +39,7 @@ void QuorExtensions::mailBoxCount(QStringList message)
         const QString extension = tile->extension;
         tile->setVmCount(count);
         if (phone)
-            phone->setVoiceMailCount(extension, count);
+            phone->calls()->setVoiceMailCount(extension, count);
         return;
     }
 }

@@ -55,7 +55,7 @@ TQuorCall *QuorParked::droppedCall(const QDropEvent *event) const
     // Only a live call of this phone is parked: the payload may come from
     // another application, or name a call that ended during the drag.
     TQuorCall *call = TQuorCall::fromMimeData(event->mimeData());
-    if (!call || !manager->phone()->isOwnCall(call) || call->callNo < 0)
+    if (!call || !manager->phone()->calls()->isOwnCall(call) || call->callNo < 0)
         return nullptr;
     return call;
 }

@@ -4,6 +4,7 @@
 #include <QProcess>
 
 #include "core/Logger.h"
+#include "core/TQuorCall.h"
 
 CallActions::CallActions(QObject *parent)
     : QObject(parent)
@@ -38,37 +39,23 @@ void CallActions::incomingAnswered(const QString &number)
 void CallActions::outgoing(const QString &number)
 {
     if (m_settings.actOut)
-        launch(m_settings.appOut, m_settings.scrOut, cleanNumber(number));
+        launch(m_settings.appOut, m_settings.scrOut, TQuorCall::cleanNumber(number));
 }
 
 void CallActions::runIncoming(const QString &number)
 {
-    const QString clean = cleanNumber(number);
+    const QString clean = TQuorCall::cleanNumber(number);
     if (m_settings.actIn)
         launch(m_settings.appIn, m_settings.scrIn, clean);
     if (m_settings.actCrm)
         openCrm(clean);
 }
 
-QString CallActions::cleanNumber(const QString &number)
-{
-    QString result;
-    result.reserve(number.size());
-    for (const QChar c : number) {
-        const QChar::Category category = c.category();
-        if (category == QChar::Other_Control || category == QChar::Separator_Line
-            || category == QChar::Separator_Paragraph)
-            continue;
-        result.append(c);
-    }
-    return result.trimmed();
-}
-
 QUrl CallActions::crmAddress(const QString &base, const QString &number)
 {
     // Every reserved character of the number is encoded, so a caller id cannot
     // add query fields or change the path of the address.
-    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(cleanNumber(number)));
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(TQuorCall::cleanNumber(number)));
     return QUrl(base.trimmed() + encoded, QUrl::TolerantMode);
 }
 

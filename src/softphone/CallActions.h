@@ -55,8 +55,6 @@ public:
     // An outgoing call is placed.
     void outgoing(const QString &number);
 
-    // The number without control characters and surrounding blanks.
-    static QString cleanNumber(const QString &number);
     // The CRM address with the percent-encoded number appended.
     static QUrl crmAddress(const QString &base, const QString &number);
 

@@ -1,5 +1,5 @@
 // The phone window: construction, pages, the hosted settings panel, messages,
-// option flags and quitting. Calls live in TQuorPhoneCalls.cpp.
+// option flags and quitting. What it shows of the calls is in TQuorPhoneCalls.cpp.
 
 #include "softphone/TQuorPhone.h"
 
@@ -54,13 +54,11 @@ TQuorPhone::~TQuorPhone()
         m_settings->hide();
         m_settings->setParent(nullptr);
     }
-    qDeleteAll(m_calls);
     qDeleteAll(m_logRecords);
 }
 
 void TQuorPhone::construct(const Options &options)
 {
-    qRegisterMetaType<TQuorCall *>("TQuorCall*");
     setupUi(this);
     setObjectName(QStringLiteral("TQuorPhone"));
     setFixedSize(302, 552);
@@ -69,15 +67,13 @@ void TQuorPhone::construct(const Options &options)
     QuorIaxClient::Options voipOptions = options.voip;
     voipOptions.engine.callSlots = kMaxCalls;
     m_voip = new QuorIaxClient(voipOptions, this);
+    m_calls = new PhoneCalls(m_voip, this);
     m_actions = new CallActions(this);
     m_clickToDial = new ClickToDialServer(this);
 
     m_messageTimer = new QTimer(this);
     m_messageTimer->setSingleShot(true);
     connect(m_messageTimer, &QTimer::timeout, this, &TQuorPhone::slotHideMessage);
-    m_attendedTimer = new QTimer(this);
-    m_attendedTimer->setSingleShot(true);
-    connect(m_attendedTimer, &QTimer::timeout, this, [this] { finishAttendedTransfer(true); });
     m_tick = new QTimer(this);
     m_tick->setInterval(1000);
     connect(m_tick, &QTimer::timeout, this, &TQuorPhone::slotTick);
@@ -97,13 +93,18 @@ void TQuorPhone::construct(const Options &options)
     m_voip->setInputLevel(float(m_aui->inputLevel()));
     m_voip->setOutputLevel(float(m_aui->outputLevel()));
 
-    connect(m_voip, &QuorIaxClient::signalRingingIn, this, &TQuorPhone::slotPhoneRingingIn);
-    connect(m_voip, &QuorIaxClient::signalAccepted, this, &TQuorPhone::slotAccepted);
-    connect(m_voip, &QuorIaxClient::signalRingingOut, this, &TQuorPhone::slotRingingOut);
-    connect(m_voip, &QuorIaxClient::signalAnswered, this, &TQuorPhone::slotAnswered);
-    connect(m_voip, &QuorIaxClient::signalHungUp, this, &TQuorPhone::slotHungUp);
+    m_calls->setSelection([this] { return m_activity->selectedCall(); });
+    connect(m_calls, &PhoneCalls::signalListed, this, &TQuorPhone::slotCallListed);
+    connect(m_calls, &PhoneCalls::signalRinging, this, &TQuorPhone::slotCallRinging);
+    connect(m_calls, &PhoneCalls::signalDialled, this, &TQuorPhone::slotCallDialled);
+    connect(m_calls, &PhoneCalls::signalStateChanged, this, &TQuorPhone::slotCallStateChanged);
+    // The desktop actions run before the tiles hear of the answer.
+    connect(m_calls, &PhoneCalls::signalAnswered, this, &TQuorPhone::slotCallAnswered);
+    connect(m_calls, &PhoneCalls::signalAnswered, this, &TQuorPhone::signalSendCall);
+    connect(m_calls, &PhoneCalls::signalCallEnded, this, &TQuorPhone::slotCallEnded);
+    connect(m_calls, &PhoneCalls::signalShowMessage, this, &TQuorPhone::showMessage);
+    connect(m_calls, &PhoneCalls::signalVoiceMailCount, this, &TQuorPhone::slotVoiceMailCount);
     connect(m_voip, &QuorIaxClient::signalRegistration, this, &TQuorPhone::slotRegistration);
-    connect(m_voip, &QuorIaxClient::signalTransferResult, this, &TQuorPhone::slotTransferResult);
     connect(m_voip, &QuorIaxClient::signalLevels, this, &TQuorPhone::slotLevels);
     connect(m_voip, &QuorIaxClient::signalMessage, this, &TQuorPhone::displayMessage);
     connect(m_actions, &CallActions::signalShowMessage, this, &TQuorPhone::displayMessage);
@@ -230,9 +231,9 @@ void TQuorPhone::setupTables()
         connect(log, &TQuorTable::signalRowDoubleClick, this, &TQuorPhone::slotLogCall);
         connect(log, &TQuorTable::signalCall, this, &TQuorPhone::slotLogCall);
     }
-    connect(m_activity, &TQuorTable::signalRowDoubleClick, this, &TQuorPhone::slotActivityDoubleClick);
-    connect(m_activity, &TQuorTable::signalAnswer, this, &TQuorPhone::slotAnswerCall);
-    connect(m_activity, &TQuorTable::signalHangup, this, &TQuorPhone::slotHangupCall);
+    connect(m_activity, &TQuorTable::signalRowDoubleClick, m_calls, &PhoneCalls::activate);
+    connect(m_activity, &TQuorTable::signalAnswer, m_calls, &PhoneCalls::answer);
+    connect(m_activity, &TQuorTable::signalHangup, m_calls, &PhoneCalls::hangup);
 }
 
 void TQuorPhone::setupActions()
@@ -294,14 +295,18 @@ void TQuorPhone::slotPhoneOptionsChanged()
 {
     if (!m_settings)
         return;
+    PhoneCalls::Settings calls;
     QString dndFamily;
     QString dndCode;
     QString fwdFamily;
-    m_settings->getPhoneOptions(&m_busy, &m_onTop, &m_dnd, &dndFamily, &dndCode, &m_forward, &m_forwardNumber,
-        &fwdFamily, &m_vm, &m_forwardToVm, &m_agentOption);
-    m_settings->getVoiceMail(&m_vmNumber, &m_vmUser, &m_vmPassword);
-    m_vmPrefix = m_settings->getVmPrefix();
-    m_parkingLot = m_settings->getParkingLot();
+    bool voiceMail = false;
+    bool agent = false;
+    m_settings->getPhoneOptions(&calls.busy, &m_onTop, &calls.dnd, &dndFamily, &dndCode, &calls.forward,
+        &calls.forwardNumber, &fwdFamily, &voiceMail, &calls.forwardToVm, &agent);
+    m_settings->getVoiceMail(&calls.vmNumber, &calls.vmUser, &calls.vmPassword);
+    calls.vmPrefix = m_settings->getVmPrefix();
+    calls.parkingLot = m_settings->getParkingLot();
+    m_calls->setSettings(calls);
     m_settings->getTrayIcon(&m_tray);
     updateLamps();
     applyOnTop();
@@ -335,7 +340,7 @@ void TQuorPhone::slotUserSettingsChanged()
 
 void TQuorPhone::slotPrivacySettingsChanged(bool on)
 {
-    m_privacy = on;
+    m_calls->setPrivacy(on);
     for (TQuorTable *table : { m_activity, m_missed, m_dialed, m_answered, m_messages })
         table->setPrivacy(on);
 }
@@ -418,9 +423,10 @@ void TQuorPhone::slotSetOnTop()
 
 void TQuorPhone::updateMenuTexts()
 {
-    m_actDnd->setText(enableText(m_dnd, tr("DND")));
-    m_actFwd->setText(enableText(m_forward, tr("Forward")));
-    m_actBusy->setText(enableText(m_busy, tr("Busy if speaking")));
+    const PhoneCalls::Settings &calls = m_calls->settings();
+    m_actDnd->setText(enableText(calls.dnd, tr("DND")));
+    m_actFwd->setText(enableText(calls.forward, tr("Forward")));
+    m_actBusy->setText(enableText(calls.busy, tr("Busy if speaking")));
     m_actTray->setText(enableText(m_tray, tr("Tray messages")));
     m_actOnTop->setText(enableText(m_onTop, tr("Stay on top")));
     emit signalsetupLablel();
@@ -470,9 +476,11 @@ void TQuorPhone::setLamp(QLabel *lamp, const QString &image)
 
 void TQuorPhone::updateLamps()
 {
-    setLamp(labelDndLamp, m_dnd ? kLampRed : kLampOff);
-    setLamp(labelFwdLamp, m_forward ? kLampOrange : kLampOff);
-    labelFwdLamp->setToolTip(m_forward ? tr("Calls are forwarded to %1").arg(m_forwardNumber) : tr("Call forward"));
+    const PhoneCalls::Settings &calls = m_calls->settings();
+    setLamp(labelDndLamp, calls.dnd ? kLampRed : kLampOff);
+    setLamp(labelFwdLamp, calls.forward ? kLampOrange : kLampOff);
+    labelFwdLamp->setToolTip(
+        calls.forward ? tr("Calls are forwarded to %1").arg(calls.forwardNumber) : tr("Call forward"));
 }
 
 void TQuorPhone::slotManagerRegistered(bool registered)
@@ -499,21 +507,6 @@ void TQuorPhone::slotRegistration(QuorIaxClient::RegistrationResult result)
     }
 }
 
-void TQuorPhone::setVoiceMailCount(const QString &mailbox, int count)
-{
-    if (mailbox != accountUser())
-        return;
-    if (count == 0) {
-        labelVoiceMail->hide();
-        labelMesNum->hide();
-        return;
-    }
-    labelVoiceMail->setToolTip(count == 1 ? tr("1 new message") : QString::number(count) + tr(" new messages"));
-    labelMesNum->setText(QString::number(count));
-    labelVoiceMail->show();
-    labelMesNum->show();
-}
-
 void TQuorPhone::setAgentLoggedIn(bool loggedIn)
 {
     m_agentLoggedIn = loggedIn;
@@ -521,11 +514,6 @@ void TQuorPhone::setAgentLoggedIn(bool loggedIn)
                                             : QStringLiteral(":/ui/images/phone_agent_out.png")));
     labelAgent->setVisible(loggedIn);
     updateMenuTexts();
-}
-
-QString TQuorPhone::accountUser() const
-{
-    return m_voip ? m_voip->account().user() : QString();
 }
 
 // ---------------------------------------------------------------- messages

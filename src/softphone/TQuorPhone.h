@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -11,6 +9,7 @@
 #include <functional>
 
 #include "core/QuorTypes.h"
+#include "softphone/PhoneCalls.h"
 #include "softphone/PhoneMessages.h"
 #include "softphone/QuorIaxClient.h"
 #include "ui_QuorPhoneBase.h"
@@ -29,15 +28,15 @@ class TquorAui;
 
 // The phone window: keypad, call control, the active-call list and the call
 // logs, the messages list, the hosted settings panel and the volume panel. It
-// owns the IAX2 layer and every call record; the extensions panel and the main
-// window drive it through the operations below.
+// owns the IAX2 layer and the calls (PhoneCalls), and shows what the calls
+// announce; the call operations below hand over to them.
 class TQuorPhone : public QWidget, public Ui::QuorPhoneBase
 {
     Q_OBJECT
 
 public:
     // Calls the phone keeps at once (engine slots and the phone's own check).
-    static constexpr int kMaxCalls = 4;
+    static constexpr int kMaxCalls = PhoneCalls::kMaxCalls;
     // Rows each call log and the message list keep; the oldest go first.
     static constexpr int kLogRowLimit = 100;
 
@@ -56,16 +55,16 @@ public:
     TQuorPhone(TQuorSettings *settings, const Options &options, QWidget *parent = nullptr);
     ~TQuorPhone() override;
 
-    // --- for the extensions panel ---
-    void callExtension(const QString &number);
-    void transferTalkingCallTo(const QString &number);
-    void attendedTransfer(TQuorCall *heldCall, TQuorCall *talkingCall);
-    void setVoiceMailCount(const QString &mailbox, int count);
+    // --- for the extensions panel, which reaches the calls themselves ---
+    void callExtension(const QString &number) { m_calls->callExtension(number); }
+    void transferTalkingCallTo(const QString &number) { m_calls->transferTalkingCallTo(number); }
+    void attendedTransfer(TQuorCall *held, TQuorCall *talking) { m_calls->attendedTransfer(held, talking); }
+    void setVoiceMailCount(const QString &mailbox, int count) { m_calls->setVoiceMailCount(mailbox, count); }
 
     // --- for the main window ---
-    void dialCode(const QString &code);
-    void callNumber(const QString &number);
-    void parkCall(int callNo);
+    void dialCode(const QString &code) { m_calls->dial(code); }
+    void callNumber(const QString &number) { m_calls->dial(number); }
+    void parkCall(int callNo) { m_calls->parkCall(callNo); }
     void setAgentLoggedIn(bool loggedIn);
     void updateMenuTexts();
     // Shuts the engine down in its order and ends the process with status 0.
@@ -76,15 +75,16 @@ public:
 
     // --- state, for the main window and tests ---
     QuorIaxClient *voip() const { return m_voip; }
-    QList<TQuorCall *> currentCalls() const { return m_calls; }
-    TQuorCall *findCall(int callNo) const;
-    TQuorCall *talkingCall() const;
-    TQuorCall *heldCall() const;
+    PhoneCalls *calls() const { return m_calls; }
+    QList<TQuorCall *> currentCalls() const { return m_calls->calls(); }
+    TQuorCall *findCall(int callNo) const { return m_calls->findCall(callNo); }
+    TQuorCall *talkingCall() const { return m_calls->talkingCall(); }
+    TQuorCall *heldCall() const { return m_calls->heldCall(); }
     // The call the buttons act on: the selected row's, else the talking one,
     // else the newest.
-    TQuorCall *currentCall() const;
-    bool isOwnCall(const TQuorCall *call) const;
-    QString accountUser() const;
+    TQuorCall *currentCall() const { return m_calls->currentCall(); }
+    bool isOwnCall(const TQuorCall *call) const { return m_calls->isOwnCall(call); }
+    QString accountUser() const { return m_calls->accountUser(); }
     bool agentLoggedIn() const { return m_agentLoggedIn; }
     bool isMuted() const { return m_muted; }
     TQuorTable *activityTable() const { return m_activity; }
@@ -106,8 +106,8 @@ public:
 
     // --- seams for tests ---
     void setMessageHideDelay(int ms) { m_messageHideMs = ms; }
-    void setVoiceMailLoginDelay(int ms) { m_vmLoginMs = ms; }
-    void setTransferFailDelay(int ms) { m_transferFailMs = ms; }
+    void setVoiceMailLoginDelay(int ms) { m_calls->setVoiceMailLoginDelay(ms); }
+    void setTransferFailDelay(int ms) { m_calls->setTransferFailDelay(ms); }
     void setExitFunction(ExitFunction exitFunction) { m_exit = std::move(exitFunction); }
 
 public slots:
@@ -133,7 +133,7 @@ public slots:
     void showMessages();
     void showDialed();
     void showAnswered();
-    void callVM();
+    void callVM() { m_calls->callVoiceMail(); }
     void slotAgentLogin();
     void slotAlogin();
     void slotSetDND();
@@ -142,10 +142,10 @@ public slots:
     void slotSetSysTray();
     void slotSetOnTop();
     void control();
-    void holdResume();
-    void MtransferInternal();
+    void holdResume() { m_calls->holdResume(); }
+    void MtransferInternal() { m_calls->transferHeldToTalking(); }
     void setMute();
-    void hangupCurrent();
+    void hangupCurrent() { m_calls->hangup(m_calls->currentCall()); }
     void resetButtons();
 
     void slotPhoneOptionsChanged();
@@ -153,6 +153,11 @@ public slots:
     void slotPrivacySettingsChanged(bool on);
     void slotCall(const QString &number);
     void getMenu(const QString &name);
+    // An incoming call through the calls' policy (they hear the engine themselves).
+    void slotPhoneRingingIn(int callNo, const QString &name, const QString &number)
+    {
+        m_calls->slotPhoneRingingIn(callNo, name, number);
+    }
 
 signals:
     void signalExtCmd(QString text);
@@ -163,14 +168,16 @@ signals:
     void signalsetupLablel();
 
 private slots:
+    // From the calls: the active-call list, the logs and the desktop actions.
+    void slotCallListed(TQuorCall *call);
+    void slotCallRinging(TQuorCall *call);
+    void slotCallDialled(TQuorCall *call, bool showCalls);
+    void slotCallStateChanged(TQuorCall *call);
+    void slotCallAnswered(TQuorCall *call);
+    void slotCallEnded(TQuorCall *call, int logKind);
+    void slotVoiceMailCount(int count);
     // From the IAX2 layer.
-    void slotPhoneRingingIn(int callNo, const QString &name, const QString &number);
-    void slotAccepted(int callNo);
-    void slotRingingOut(int callNo);
-    void slotAnswered(int callNo);
-    void slotHungUp(int callNo, bool wasAnswered);
     void slotRegistration(QuorIaxClient::RegistrationResult result);
-    void slotTransferResult(int callNo, bool ok);
     void slotLevels(float input, float output);
     // From the settings model.
     void slotAudioDevicesChanged();
@@ -179,31 +186,12 @@ private slots:
     void slotSpeexChanged();
     void slotActionsChanged();
     // From the lists.
-    void slotAnswerCall(TQuorCall *call);
-    void slotHangupCall(TQuorCall *call);
     void slotLogCall(TQuorCall *call);
-    void slotActivityDoubleClick(TQuorCall *call);
     void slotClickToDial(const QString &number);
     void slotTick();
     void slotHideMessage();
 
 private:
-    struct CallInfo
-    {
-        bool forwarding = false; // answered only to be passed on
-        bool voiceMailCheck = false;
-        QDateTime answeredAt;
-    };
-
-    // The two calls of an attended transfer until it is done or has failed.
-    struct PendingTransfer
-    {
-        TQuorCall *held = nullptr;
-        TQuorCall *talking = nullptr;
-        int heldNo = -1;
-        int talkingNo = -1;
-    };
-
     void construct(const Options &options);
     void setupButtons();
     void setupTables();
@@ -224,30 +212,11 @@ private:
     void displayMessage(const QString &text, TMessageType type);
 
     // Calls.
-    TQuorCall *addCall(int callNo, int direction, const QString &name, const QString &number);
-    // callNumber's checks, then the call; returns the new call's number or -1.
-    // showCalls: switch to the Activity page once the call is placed.
-    int dialNumber(const QString &number, bool showCalls);
-    int placeCall(const QString &number, bool showCalls);
-    bool answerCall(TQuorCall *call);
-    bool holdCall(TQuorCall *call);
-    bool resumeCall(TQuorCall *call);
-    void holdTalkingCall();
-    void setCallState(TQuorCall *call, int state);
-    void fileCall(TQuorCall *call, bool wasAnswered);
     void addLogRow(TQuorTable *table, int kind, const TQuorCall *call);
     void raiseMainWindow();
     void applyOnTop();
     void sendKey(QChar key);
-    bool hasLiveVoiceMailCheck() const;
-    // Puts calls still waiting for the transfer back as they were.
-    void finishAttendedTransfer(bool failed);
-    bool callIsUp() const;
 
-    static QString callCaption(const TQuorCall *call);
-    // A caller's text for places outside the lists (message line, tray), masked
-    // while privacy is on as the lists mask theirs.
-    QString shownCaption(const TQuorCall *call) const;
     static int rowKindFor(const TQuorCall *call);
     static QString elapsedText(qint64 seconds);
 
@@ -268,14 +237,10 @@ private:
     TQuorTable *m_answered = nullptr;
     TQuorTable *m_messages = nullptr;
     QList<TQuorCall *> m_logRecords;
-
-    QList<TQuorCall *> m_calls;
-    QHash<const TQuorCall *, CallInfo> m_info;
+    PhoneCalls *m_calls = nullptr;
 
     QTimer *m_tick = nullptr;
     QTimer *m_messageTimer = nullptr;
-    QTimer *m_attendedTimer = nullptr;
-    PendingTransfer m_attended;
     QList<QPushButton *> m_pageButtons;
     TQuorContacts *m_contacts = nullptr;
 
@@ -285,28 +250,14 @@ private:
     QAction *m_actTray = nullptr;
     QAction *m_actOnTop = nullptr;
 
-    // Phone options, as last read from the settings.
-    bool m_busy = false;
+    // Phone options the window itself follows (the calls keep theirs), as last
+    // read from the settings.
     bool m_onTop = false;
     bool m_onTopApplied = false;
-    bool m_dnd = false;
-    bool m_forward = false;
-    bool m_vm = false;
-    bool m_forwardToVm = false;
-    bool m_agentOption = false;
     bool m_tray = true;
-    QString m_forwardNumber;
-    QString m_vmNumber;
-    QString m_vmUser;
-    QString m_vmPassword;
-    QString m_vmPrefix;
-    QString m_parkingLot;
 
-    bool m_privacy = false;
     bool m_agentLoggedIn = false;
     bool m_muted = false;
     int m_messageHideMs = PhoneMessages::kHideAfterMs;
-    int m_vmLoginMs = 3000;
-    int m_transferFailMs = 5000;
     ExitFunction m_exit;
 };

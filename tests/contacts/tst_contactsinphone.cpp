@@ -1,70 +1,38 @@
 // The address book as the phone window hosts it, against the loopback fake
 // PBX: calls from its rows, and the save before quitting.
 
-#include <QTest>
-
-#include <memory>
-
 #include "contacts/TQuorContacts.h"
 #include "core/TLabel.h"
-#include "core/TQuorTable.h"
 #include "core/TQuorTableRowView.h"
-#include "settings/TQuorSettings.h"
-#include "softphone/TQuorPhone.h"
-#include "testsupport/FakePbx.h"
-#include "testsupport/LoopbackPhone.h"
-#include "testsupport/SettingsFile.h"
-#include "testsupport/TestDataDir.h"
+#include "softphone/PhoneFixture.h"
 
-class TestContactsInPhone : public QObject
+class TestContactsInPhone : public QObject, public PhoneFixture
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { stopPhone(); }
     void callsFromRowsAndNumbers();
     void keysOpenPhonePages();
     void quitWaitsForTheBook();
 
 private:
     TQuorContacts *book() const { return m_phone->contacts(); }
-
-    std::unique_ptr<TestDataDir> m_data;
-    std::unique_ptr<FakePbx> m_pbx;
-    std::unique_ptr<TQuorSettings> m_settings;
-    std::unique_ptr<TQuorPhone> m_phone;
-    QList<int> m_exits;
 };
 
 void TestContactsInPhone::init()
 {
-    m_data = std::make_unique<TestDataDir>();
-    m_pbx = std::make_unique<FakePbx>();
-    m_pbx->addUser("201", "s3cret");
-    m_exits.clear();
+    startPbx();
     m_data->write(QStringLiteral("contacts.xml"),
         "<contacts><contact><name>Anna</name><surname>Berg</surname><phone><number>5550101</number></phone>"
         "<phone><number>3471234567</number></phone><phone><number>5550177</number></phone>"
         "<phone_def>3471234567</phone_def></contact><contact><name>Carlo</name><surname>Rossi</surname>"
         "<phone><number>5550202</number></phone></contact></contacts>");
-    QVERIFY(writeSettingKeys({ { "agent/server", "127.0.0.1" }, { "agent/port", QString::number(m_pbx->port()) },
-        { "agent/uname", "201" }, { "agent/passwd", TQuorSettings::scramblePassword("s3cret") } }));
-    m_settings = std::make_unique<TQuorSettings>();
-    m_phone = std::make_unique<TQuorPhone>(m_settings.get(), loopbackPhoneOptions());
-    m_phone->setExitFunction([this](int status) { m_exits.append(status); });
-    QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 5000);
+    startPhone({}, loopbackPhoneOptions());
     m_phone->show();
     m_phone->showContacts();
     QVERIFY(QTest::qWaitForWindowExposed(m_phone.get()));
-}
-
-void TestContactsInPhone::cleanup()
-{
-    m_phone.reset();
-    m_settings.reset();
-    m_pbx.reset();
-    m_data.reset();
 }
 
 // A row calls its default number, a number of the details that number.

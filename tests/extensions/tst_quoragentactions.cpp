@@ -18,13 +18,8 @@
 #include "extensions/DialogEnableCf.h"
 #include "extensions/DragRunner.h"
 #include "extensions/RefusalBox.h"
-#include "settings/TQuorSettings.h"
-#include "softphone/TQuorPhone.h"
-#include "testsupport/FakePbx.h"
+#include "softphone/PhoneFixture.h"
 #include "testsupport/LoopbackCalls.h"
-#include "testsupport/LoopbackPhone.h"
-#include "testsupport/SettingsFile.h"
-#include "testsupport/TestDataDir.h"
 
 namespace {
 
@@ -42,7 +37,8 @@ const char *const kNoNumber = "Call Forwarding|Call Forwarding:\nPlease fill the
 
 } // namespace
 
-class TestQuorAgentActions : public QObject
+// The phone, registered as 201 with a fake PBX on loopback.
+class TestQuorAgentActions : public QObject, public PhoneFixture
 {
     Q_OBJECT
 
@@ -65,9 +61,9 @@ private slots:
 private:
     TQuorCall *talkTo(const QString &number)
     {
-        return LoopbackCalls::talkTo(m_phone.get(), m_pbx.get(), number, &m_dialogues);
+        return LoopbackCalls::talkTo(m_phone->calls(), m_pbx.get(), number, &m_dialogues);
     }
-    bool hangUpAll() { return LoopbackCalls::hangUpAll(m_phone.get(), m_pbx.get(), &m_dialogues); }
+    bool hangUpAll() { return LoopbackCalls::hangUpAll(m_phone->calls(), m_pbx.get(), &m_dialogues); }
     QStringList transferTargets() const { return LoopbackCalls::transferTargets(*m_pbx); }
     QStringList sent() const;
     // Runs during() inside a drag of this process.
@@ -75,11 +71,6 @@ private:
     // Drag enter, then the drop if accepted; returns whether it was.
     static bool dropOn(QWidget *target, const QMimeData *data);
 
-    // The phone, registered as 201 with a fake PBX on loopback.
-    std::unique_ptr<TestDataDir> m_data;
-    std::unique_ptr<FakePbx> m_pbx;
-    std::unique_ptr<TQuorSettings> m_settings;
-    std::unique_ptr<TQuorPhone> m_phone;
     QList<quint16> m_dialogues;
     std::unique_ptr<QSignalSpy> m_commands;
     TileSet m_set;
@@ -88,26 +79,15 @@ private:
 
 void TestQuorAgentActions::initTestCase()
 {
-    m_data = std::make_unique<TestDataDir>();
-    m_pbx = std::make_unique<FakePbx>();
-    m_pbx->addUser("201", "s3cret");
-    QVERIFY(writeSettingKeys({ { "agent/server", "127.0.0.1" }, { "agent/port", QString::number(m_pbx->port()) },
-        { "agent/uname", "201" }, { "agent/passwd", TQuorSettings::scramblePassword("s3cret") },
-        { "codecs/ulaw", "yes" }, { "codecs/default", "ulaw" } }));
-    m_settings = std::make_unique<TQuorSettings>();
-    m_phone = std::make_unique<TQuorPhone>(m_settings.get(), loopbackPhoneOptions());
-    m_phone->setExitFunction([](int) {});
-    QTRY_VERIFY_WITH_TIMEOUT(m_pbx->regAcks() >= 1, 10000);
+    startPbx();
+    startPhone({ { "codecs/ulaw", "yes" }, { "codecs/default", "ulaw" } }, loopbackPhoneOptions());
     m_set.phone = m_phone.get();
 }
 
 void TestQuorAgentActions::cleanupTestCase()
 {
     RefusalBox::setHandler(nullptr);
-    m_phone.reset();
-    m_settings.reset();
-    m_pbx.reset();
-    m_data.reset();
+    stopPhone();
 }
 
 void TestQuorAgentActions::init()

@@ -53,7 +53,7 @@ private:
     }
     // A new call listed in the named window; returns its channel.
     QString listCall(const QString &name, const QString &space = "701", const QString &callerId = "300");
-    bool hangUpAll() { return LoopbackCalls::hangUpAll(m_f->phone.get(), m_pbx.get(), &m_dialogues); }
+    bool hangUpAll() { return LoopbackCalls::hangUpAll(m_f->phone->calls(), m_pbx.get(), &m_dialogues); }
 
     std::unique_ptr<FakePbx> m_pbx;
     std::unique_ptr<ManagerFixture> m_f;
@@ -225,7 +225,7 @@ void TestCallWindows::commands()
 // without a call, or of a call that ended during the drag is refused.
 void TestCallWindows::dropOnParked()
 {
-    TQuorCall *call = LoopbackCalls::talkTo(m_f->phone.get(), m_pbx.get(), "300", &m_dialogues);
+    TQuorCall *call = LoopbackCalls::talkTo(m_f->phone->calls(), m_pbx.get(), "300", &m_dialogues);
     QVERIFY(call);
     const auto dropped = [this](QMimeData *data) {
         QDragEnterEvent enter({ 20, 20 }, Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);

@@ -1,5 +1,5 @@
-// The phone window against the loopback fake PBX: the incoming-call policy,
-// the logs, dialling rules, transfers, voicemail, messages and the quit order.
+// The phone window against the loopback fake PBX: the logs, dialling rules,
+// transfers, voicemail, messages and the quit order.
 
 #include <QDir>
 #include <QSignalSpy>
@@ -12,6 +12,7 @@
 #include "iax2/Frame.h"
 #include "softphone/CallActions.h"
 #include "softphone/ClickToDialServer.h"
+#include "testsupport/LoopbackCalls.h"
 
 namespace {
 
@@ -67,51 +68,14 @@ private slots:
             QVERIFY2(log.count(text) == 1, qPrintable(log));
     }
 
-    void incomingPolicy_data()
+    // The options that steer the incoming-call policy reach the calls.
+    void policyOptions()
     {
-        QTest::addColumn<Keys>("keys");
-        QTest::addColumn<bool>("callUp"); // a conversation is going on when the call comes
-        QTest::addColumn<QString>("outcome"); // "reject", "busy" or the forward target
-        const Keys dnd = yes("options/dnd");
-        const Keys busy = yes("options/busy");
-        const Keys forward = yes("options/forward") + Keys { { "options/fwd_num", "300" } };
-        const Keys toMailbox
-            = yes("options/forward") + yes("options/forward_vm") + Keys { { "options/vm_preffix", "*" } };
-        QTest::newRow("forward to own mailbox") << toMailbox << false << "*201";
-        QTest::newRow("forward to voicemail user")
-            << toMailbox + Keys { { "options/vm_user", "800" } } << false << "*800";
-        QTest::newRow("busy while talking") << busy << true << "busy";
-        QTest::newRow("forward comes before busy") << forward + busy << true << "300";
-        QTest::newRow("dnd comes before forward") << dnd + forward << false << "reject";
-    }
-
-    void incomingPolicy()
-    {
-        QFETCH(Keys, keys);
-        QFETCH(bool, callUp);
-        QFETCH(QString, outcome);
-        makePhone(keys);
-        const int up = callUp ? 1 : 0;
-        QVERIFY(!callUp || talkTo(QStringLiteral("400")));
-        QSignalSpy tray(m_phone.get(), &TQuorPhone::signalMessageCalls);
-        // Not ringPhone(): these calls may be gone again before it looks.
-        const quint16 dialogue = m_pbx->callEngine(m_phone->voip()->localPort(), kUser, "5551234", "Alice");
-        const bool forwarded = outcome.front().isDigit() || outcome.front() == QLatin1Char('*');
-        QTRY_VERIFY(forwarded ? transferTargets() == QStringList { outcome }
-                              : m_pbx->count(kIax, iax2::Cmd::Reject) + m_pbx->count(kControl, iax2::Ctl::Busy) == 1);
-        // The PBX takes the call away once it is passed on or refused.
-        m_pbx->hangup(dialogue);
-        QTRY_COMPARE(m_phone->currentCalls().size(), up);
-        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::Reject), outcome == QLatin1String("reject") ? 1 : 0);
-        QCOMPARE(m_pbx->count(kControl, iax2::Ctl::Busy), outcome == QLatin1String("busy") ? 1 : 0);
-        QCOMPARE(m_pbx->count(kControl, iax2::Ctl::Answer), forwarded ? 1 : 0);
-        QCOMPARE(transferTargets().isEmpty(), !forwarded);
-        QCOMPARE(tray.size(), 0);
-        QCOMPARE(rows(m_phone->activityTable()), up);
-        // Each one is filed as missed; the conversation goes on.
-        QCOMPARE(rows(m_phone->missedTable()), 1);
-        QCOMPARE(rows(m_phone->answeredTable()), 0);
-        QVERIFY(!callUp || m_phone->talkingCall());
+        makePhone(yes("options/dnd") + yes("options/busy") + yes("options/forward") + yes("options/forward_vm")
+            + Keys { { "options/fwd_num", "300" }, { "options/vm_preffix", "*" }, { "options/vm_user", "800" } });
+        const PhoneCalls::Settings &s = m_phone->calls()->settings();
+        QVERIFY(s.dnd && s.busy && s.forward && s.forwardToVm);
+        QCOMPARE(QStringList({ s.forwardNumber, s.vmPrefix, s.vmUser }), QStringList({ "300", "*", "800" }));
     }
 
     void ringAnswerAndLogs()
@@ -144,17 +108,6 @@ private slots:
         QCOMPARE(crm.size(), 2);
         m_pbx->hangup(dialogue);
         QTRY_COMPARE(rows(m_phone->answeredTable()), 1);
-    }
-
-    // The call is filed by what the engine says of it: here the answer was lost to the hang-up.
-    void filingFollowsEngine()
-    {
-        makePhone();
-        ringPhone();
-        m_phone->control();
-        emit m_phone->voip()->signalHungUp(m_phone->currentCalls().first()->callNo, false);
-        QCOMPARE(rows(m_phone->answeredTable()), 0);
-        QCOMPARE(rows(m_phone->missedTable()), 1);
     }
 
     void callNumberChecks()
@@ -228,9 +181,10 @@ private slots:
         }
     }
 
-    void blindTransferAndPark()
+    // Parking is the parked-calls window's (tst_callwindows).
+    void blindTransfer()
     {
-        makePhone({ { "options/parking_lot", "700" } });
+        makePhone();
         TQuorCall *a = talkTo(QStringLiteral("300"));
         QVERIFY(a);
         m_phone->transferTalkingCallTo(QStringLiteral("  "));
@@ -240,62 +194,6 @@ private slots:
         QCOMPARE(a->state, int(CallTransferring));
         m_pbx->hangup(m_pbx->latest(QStringLiteral("call-in"))->localNo);
         QTRY_COMPARE(rows(m_phone->dialedTable()), 1);
-        TQuorCall *b = talkTo(QStringLiteral("301"));
-        QVERIFY(b);
-        m_phone->parkCall(b->callNo);
-        QTRY_COMPARE(transferTargets(), QStringList({ "400", "700" }));
-    }
-
-    void attendedTransfer_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("joined");
-        QTest::newRow("joined") << int(FakePbx::TransferMode::Join) << true;
-        QTest::newRow("refused") << int(FakePbx::TransferMode::Reject) << false;
-        QTest::newRow("no answer") << int(FakePbx::TransferMode::Ignore) << false;
-    }
-
-    void attendedTransfer()
-    {
-        QFETCH(int, mode);
-        QFETCH(bool, joined);
-        const QString failed = QStringLiteral("Unable to transfer the call");
-        m_pbx->setTransferMode(FakePbx::TransferMode(mode));
-        makePhone();
-        TQuorCall *held = talkTo(QStringLiteral("301"));
-        QVERIFY(held);
-        m_phone->holdResume();
-        TQuorCall *talking = talkTo(QStringLiteral("302"));
-        QVERIFY(talking);
-
-        // Refused: the wrong way round and a record the phone does not hold (a
-        // tile's copy); a missing call is ignored.
-        TQuorCall stranger;
-        stranger.state = CallHeld;
-        stranger.callNo = held->callNo;
-        const int before = rows(m_phone->messagesTable());
-        m_phone->attendedTransfer(talking, held);
-        m_phone->attendedTransfer(&stranger, talking);
-        m_phone->attendedTransfer(nullptr, talking);
-        QCOMPARE(rows(m_phone->messagesTable()), before + 2);
-        QCOMPARE(held->state, int(CallHeld));
-        QCOMPARE(talking->state, int(CallTalking));
-
-        m_phone->MtransferInternal();
-        QCOMPARE(held->state, int(CallTransferring));
-        QCOMPARE(talking->state, int(CallTransferring));
-        const int said = countMessages(failed);
-        if (joined) {
-            // The PBX took both calls: each is filed, and nothing failed.
-            QTRY_COMPARE(m_phone->currentCalls().size(), 0);
-            QCOMPARE(rows(m_phone->dialedTable()), 2);
-        } else {
-            // Both calls are as they were, and the failure is said once.
-            QTRY_COMPARE(held->state, int(CallHeld));
-            QCOMPARE(talking->state, int(CallTalking));
-        }
-        QTest::qWait(400); // past the phone's own limit: no second word
-        QCOMPARE(countMessages(failed), said + (joined ? 0 : 1));
     }
 
     void voiceMailAutoLogin()
@@ -365,12 +263,10 @@ private:
     void makePhone(const Keys &keys = {}, bool account = true)
     {
         TQuorPhone::Options options = loopbackPhoneOptions();
-        options.voip.engine.attendedTransferTimeoutMs = 300;
         options.clickToDialPort = 0;
         startPhone(Keys { { "codecs/ulaw", "yes" }, { "codecs/default", "ulaw" } } + keys, options, account);
         m_phone->setMessageHideDelay(60000);
         m_phone->setVoiceMailLoginDelay(100);
-        m_phone->setTransferFailDelay(300);
     }
 
     // An incoming call from the fake PBX; returns the PBX's dialogue number.
@@ -384,27 +280,11 @@ private:
     // An outgoing call answered by the far end; the phone's record, or nullptr.
     TQuorCall *talkTo(const QString &number)
     {
-        m_phone->callNumber(number);
-        const auto reached = [&] {
-            const FakePbx::Dialogue *d = m_pbx->latest(QStringLiteral("call-in"));
-            return d && d->called == number && d->remoteNo != 0;
-        };
-        if (!QTest::qWaitFor(reached, 5000))
-            return nullptr;
-        m_pbx->sendControl(m_pbx->latest(QStringLiteral("call-in"))->localNo, iax2::Ctl::Answer);
-        const auto talking = [&] { return m_phone->talkingCall() && m_phone->talkingCall()->number == number; };
-        return QTest::qWaitFor(talking, 5000) ? m_phone->talkingCall() : nullptr;
+        QList<quint16> dialogues;
+        return LoopbackCalls::talkTo(m_phone->calls(), m_pbx.get(), number, &dialogues);
     }
 
-    QStringList transferTargets() const
-    {
-        QStringList targets;
-        for (const FakePbx::Frame &f : m_pbx->received()) {
-            if (f.type == kIax && f.subclass == iax2::Cmd::Transfer)
-                targets << QString::fromUtf8(f.ies.value(iax2::Ie::CalledNumber));
-        }
-        return targets;
-    }
+    QStringList transferTargets() const { return LoopbackCalls::transferTargets(*m_pbx); }
 
     int countMessages(const QString &text) const
     {
