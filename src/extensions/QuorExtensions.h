@@ -23,7 +23,7 @@ class TQuorSettings;
 // The busy-lamp panel: one tile per PBX peer, laid out by groups on a grid,
 // and the list of every live channel of the PBX. The main window hands it
 // nearly every AMI event; each handler takes its own copy of the message.
-// Every AMI text it builds leaves through AsteriskCommand().
+// Every AMI text it sends (ami/AmiAction.h) leaves through AsteriskCommand().
 class QuorExtensions : public QWidget, public Ui::QuorExtensionsBase
 {
     Q_OBJECT

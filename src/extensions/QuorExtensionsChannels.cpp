@@ -4,9 +4,9 @@
 
 #include "extensions/QuorExtensions.h"
 
+#include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
 #include "extensions/Channel.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorAgent.h"
 
 namespace {
@@ -339,7 +339,7 @@ void QuorExtensions::hangup(QStringList message)
             tile->setForwarded();
         if (tile->dnd)
             tile->setDndState(true);
-        send(PanelText::mailboxCount(tile->mailbox));
+        send(AmiAction::mailBoxCount(tile->mailbox));
     }
 }
 

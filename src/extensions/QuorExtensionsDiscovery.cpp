@@ -5,11 +5,13 @@
 
 #include <QRegularExpression>
 
+#include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "settings/TQuorSettings.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -51,16 +53,16 @@ void QuorExtensions::addPeer(QStringList message)
     const QString tech = value("Channeltype", message);
 
     if (tech == QLatin1String("SIP")) {
-        send(PanelText::sipDetails(name));
+        send(AmiAction::sipShowPeer(name));
     } else if (tech == QLatin1String("IAX")) {
-        send(PanelText::iaxDetails(name));
+        send(AmiAction::iaxShowPeer(name));
     } else if (tech == QLatin1String("Zap")) {
         // The channel tables of both drivers list their channels as "Zap".
         if (dahdiDriver) {
-            send(PanelText::dahdiChannel(name));
+            send(AmiAction::dahdiShowChannel(name));
         } else {
             zapDriver = true;
-            send(PanelText::zapChannel(name));
+            send(AmiAction::zapShowChannel(name));
         }
     }
 
@@ -122,12 +124,12 @@ void QuorExtensions::peerResponse(QStringList message)
     else
         tile->setIdle();
     if (tile->hasMailbox) {
-        send(PanelText::mailboxCount(tile->getMailbox()));
-        send(PanelText::dndQuery(dndFamily, tile->extension));
-        send(PanelText::forwardKey(tile->extension));
+        send(AmiAction::mailBoxCount(tile->getMailbox()));
+        send(AmiAction::dbCheck(dndFamily, tile->extension, "dnd"_L1));
+        send(AmiAction::showKey(tile->extension));
     }
     if (useFreePBX)
-        send(PanelText::callerName(tile->extension));
+        send(AmiAction::dbGetCallerName(tile->extension));
 }
 
 void QuorExtensions::requestIaxPeer(QStringList message)
@@ -139,6 +141,6 @@ void QuorExtensions::requestIaxPeer(QStringList message)
         // A line without ":" names no peer.
         if (parts.size() < 2)
             continue;
-        send(PanelText::iaxDetails(parts.at(1)));
+        send(AmiAction::iaxShowPeer(parts.at(1)));
     }
 }

@@ -23,7 +23,6 @@ QString value(const char *key, const QStringList &message)
     return ManagerSocket::getValue(QLatin1String(key), message);
 }
 
-const char kQueueStatus[] = "Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n";
 const char kAgentPicture[] = ":/ui/images/a_login.png";
 const char kAgentPausedPicture[] = ":/ui/images/a_login_p.png";
 
@@ -214,10 +213,7 @@ void TQuorManager::AgentLogin()
         return;
     }
     // The logged-in state follows the PBX's QueueMemberAdded, not this text.
-    m_socket->sendCommand(QLatin1String("Action: QueueAdd\r\nQueue: ") + AmiAction::value(m_agentQueue)
-        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\nMemberName: ")
-        + AmiAction::value(m_agentId) + QLatin1String("\r\nPenalty: ") + AmiAction::value(m_penalty)
-        + QLatin1String("\r\nPaused: no\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::queueAdd(m_agentQueue, m_agentUser, m_agentId, m_penalty));
     m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Logged In"), MessageStatus, QString());
 }
 
@@ -225,10 +221,9 @@ void TQuorManager::Agentlogout()
 {
     if (m_agentQueue.isEmpty())
         return;
-    m_socket->sendCommand(QLatin1String("Action: QueueRemove\r\nQueue: ") + AmiAction::value(m_agentQueue)
-        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::queueRemove(m_agentQueue, m_agentUser));
     m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Logged Off"), MessageError, QString());
-    m_socket->sendCommand(QLatin1String(kQueueStatus));
+    m_socket->sendCommand(AmiAction::queueStatus());
 }
 
 void TQuorManager::AgentPause()
@@ -251,7 +246,5 @@ void TQuorManager::AgentUnPause()
 
 void TQuorManager::sendQueuePause(bool paused)
 {
-    m_socket->sendCommand(QLatin1String("Action: QueuePause\r\nQueue: ") + AmiAction::value(m_agentQueue)
-        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\nPaused: ")
-        + QLatin1String(paused ? "true" : "false") + QLatin1String("\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::queuePause(m_agentQueue, m_agentUser, paused));
 }

@@ -5,7 +5,6 @@
 
 #include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/ActiveCall.h"
 #include "mainwindow/QuorParked.h"
@@ -140,7 +139,7 @@ void TQuorManager::giveUpParkedCall(QStringList message)
 
 void TQuorManager::takeQueue(QString channel)
 {
-    m_socket->sendCommand(PanelText::redirect(channel, userName, userContext));
+    m_socket->sendCommand(AmiAction::redirect(channel, userName, userContext));
 }
 
 void TQuorManager::redirectChannel(QString channel, QString exten)
@@ -151,8 +150,7 @@ void TQuorManager::redirectChannel(QString channel, QString exten)
 
 void TQuorManager::hangQueue(QString channel)
 {
-    m_socket->sendCommand(
-        QLatin1String("Action: Hangup\r\nChannel: ") + AmiAction::value(channel) + QLatin1String("\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::hangup(channel));
 }
 
 void TQuorManager::hangPark(QString channel)

@@ -3,8 +3,8 @@
 
 #include "mainwindow/TQuorManager.h"
 
+#include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 
@@ -15,15 +15,11 @@ QString value(const char *key, const QStringList &message)
     return ManagerSocket::getValue(QLatin1String(key), message);
 }
 
-const char kShowChannels[] = "Action: command\r\nCommand: show channels\r\nActionID: showChannels\r\n\r\n";
-const char kSipCount[] = "Action: Command\r\nCommand: sip show peers\r\nActionID: SIPCount\r\n\r\n";
-const char kIaxCount[] = "Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXCount\r\n\r\n";
-
 } // namespace
 
 void TQuorManager::sendShowChannels()
 {
-    m_socket->sendCommand(QLatin1String(kShowChannels));
+    m_socket->sendCommand(AmiAction::showChannels());
 }
 
 void TQuorManager::PeerEntry(QStringList message)
@@ -46,13 +42,13 @@ void TQuorManager::PeerStatus(QStringList message)
 
     // Going unreachable clears the tile's DND and forward; both are asked
     // again, and their answers land on the tile the status below has reset.
-    m_socket->sendCommand(PanelText::forwardKey(ext));
+    m_socket->sendCommand(AmiAction::showKey(ext));
     m_extensions->checkDnd(ext);
     m_extensions->extensionStatus(ext, status);
     if (tech == QLatin1String("SIP"))
-        m_socket->sendCommand(QLatin1String(kSipCount));
+        m_socket->sendCommand(AmiAction::sipCount());
     else if (tech == QLatin1String("IAX"))
-        m_socket->sendCommand(QLatin1String(kIaxCount));
+        m_socket->sendCommand(AmiAction::iaxCount());
 }
 
 void TQuorManager::ExtensionStatus(QStringList message)
