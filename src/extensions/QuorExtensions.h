@@ -159,11 +159,6 @@ private:
     // The tiles of two extensions, in list order.
     QList<QuorAgent *> tilesOf(const QString &a, const QString &b) const;
     void setPartnersHeld(const QString &uniqueid, bool held);
-    // The channel a leg moved by the PBX stands for: "AsyncGoto/SIP/102-0c0d<ZOMBIE>"
-    // gives SIP/102-0c0d; any other name stays whole.
-    static QString unwrapAsyncGoto(const QString &channel);
-    // The same, and also "Parked/SIP/101-0a1b" for SIP/101-0a1b.
-    static QString cleanChannelName(const QString &channel);
 
     TileIndex m_index;
     QHash<QString, Channel *> m_records; // by Uniqueid

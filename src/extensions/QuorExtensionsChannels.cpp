@@ -5,6 +5,7 @@
 #include "extensions/QuorExtensions.h"
 
 #include "ami/AmiAction.h"
+#include "ami/ChannelName.h"
 #include "ami/ManagerSocket.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
@@ -40,24 +41,6 @@ bool sideOf(const QuorAgent *tile, const QString &ext, const QString &tech)
 
 // ---------------------------------------------------------------- creation, renaming, caller id
 
-QString QuorExtensions::unwrapAsyncGoto(const QString &channel)
-{
-    if (!channel.contains(QLatin1String("AsyncGoto")))
-        return channel;
-    const QString rest = channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-    const qsizetype angle = rest.indexOf(QLatin1Char('<'));
-    return angle < 0 ? rest : rest.left(angle);
-}
-
-QString QuorExtensions::cleanChannelName(const QString &channel)
-{
-    if (channel.contains(QLatin1String("AsyncGoto")))
-        return unwrapAsyncGoto(channel);
-    if (channel.contains(QLatin1String("Parked")) || channel.contains(QLatin1String("Parking")))
-        return channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-    return channel;
-}
-
 void QuorExtensions::newChannel(QStringList message)
 {
     QString state = value("State", message);
@@ -65,7 +48,7 @@ void QuorExtensions::newChannel(QStringList message)
         state = QStringLiteral("Offhook");
     const QString callerId = value("CallerID", message);
     const QString callerIdName = value("CallerIDName", message);
-    const QString channel = cleanChannelName(value("Channel", message));
+    const QString channel = ChannelName::clean(value("Channel", message));
     const QString uniqueid = value("Uniqueid", message);
 
     if (Channel *known = recordOf(uniqueid)) {

@@ -4,6 +4,7 @@
 
 #include "extensions/QuorExtensions.h"
 
+#include "ami/ChannelName.h"
 #include "ami/ManagerSocket.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
@@ -187,7 +188,7 @@ void QuorExtensions::setPartnersHeld(const QString &uniqueid, bool held)
 void QuorExtensions::parkedCall(QStringList message)
 {
     const QString exten = value("Exten", message);
-    const QString channel = unwrapAsyncGoto(value("Channel", message));
+    const QString channel = ChannelName::unwrapAsyncGoto(value("Channel", message));
     if (QuorAgent *tile = tileOf(ManagerSocket::extFromChannel(channel), ManagerSocket::techFromChannel(channel)))
         tile->setParkSlot(exten);
     if (Channel *record = recordNamed(channel)) {
@@ -201,7 +202,7 @@ void QuorExtensions::unParkedCall(QStringList message)
 {
     const QString event = value("Event", message);
     const QString exten = value("Exten", message);
-    const QString channel = unwrapAsyncGoto(value("Channel", message));
+    const QString channel = ChannelName::unwrapAsyncGoto(value("Channel", message));
     const QString from = value("From", message);
     const QString callerId = value("CallerID", message);
     QString callerIdName = value("CallerIDName", message);

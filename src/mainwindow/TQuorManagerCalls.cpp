@@ -4,6 +4,7 @@
 #include "mainwindow/TQuorManager.h"
 
 #include "ami/AmiAction.h"
+#include "ami/ChannelName.h"
 #include "ami/ManagerSocket.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/ActiveCall.h"
@@ -124,15 +125,8 @@ void TQuorManager::unparkCallRecord(QStringList message)
 
 void TQuorManager::giveUpParkedCall(QStringList message)
 {
-    // The PBX may name the channel as its parking-lot goto:
-    // "AsyncGoto/SIP/101-0a1b<ZOMBIE>" is SIP/101-0a1b.
-    QString channel = field("Channel", message);
-    if (channel.contains(QLatin1String("AsyncGoto"))) {
-        channel = channel.section(QLatin1Char('/'), 1);
-        const qsizetype end = channel.indexOf(QLatin1Char('<'));
-        if (end >= 0)
-            channel.truncate(end);
-    }
+    // The PBX may name the channel as its parking-lot goto.
+    const QString channel = ChannelName::unwrapAsyncGoto(field("Channel", message));
     if (firstCall(&ActiveCall::channel, channel))
         m_parked->removeCall(channel);
 }
