@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "ami/AmiAction.h"
-#include "ami/ManagerSocket.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TExtensionGroup.h"
@@ -186,17 +185,17 @@ void QuorExtensions::extensionStatus(QString ext, QString status)
     }
 }
 
-void QuorExtensions::status(QStringList)
+void QuorExtensions::status(const AmiMessage &)
 {
     // The Status event changes nothing on the panel.
 }
 
 // ---------------------------------------------------------------- registry and grid
 
-bool QuorExtensions::peersCount(QStringList message, QString)
+bool QuorExtensions::peersCount(const AmiMessage &message, QString)
 {
     bool ok = false;
-    const int items = ManagerSocket::getValue(QStringLiteral("ListItems"), message).toInt(&ok, 10);
+    const int items = message.value(u"ListItems").toInt(&ok, 10);
     if (ok)
         expectedPeers = int(qBound(qint64(INT_MIN), qint64(expectedPeers) + items, qint64(INT_MAX)));
     if (tiles.size() != expectedPeers)

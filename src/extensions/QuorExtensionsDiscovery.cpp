@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 
 #include "ami/AmiAction.h"
-#include "ami/ManagerSocket.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "settings/TQuorSettings.h"
@@ -19,11 +18,6 @@ constexpr int kTileWidth = 132;
 constexpr int kTileHeight = 55;
 // A details answer of this many lines also names two more IAX peers.
 constexpr int kIaxPairLines = 30;
-
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
 
 // The whole first match of the pattern with the given characters removed, or
 // "" without a match.
@@ -40,17 +34,17 @@ QString matchWithout(const QRegularExpression &pattern, const QString &text, con
 
 } // namespace
 
-void QuorExtensions::peerEntry(QStringList message)
+void QuorExtensions::peerEntry(const AmiMessage &message)
 {
-    addPeer(std::move(message));
+    addPeer(message);
 }
 
-void QuorExtensions::addPeer(QStringList message)
+void QuorExtensions::addPeer(const AmiMessage &message)
 {
     if (settings)
         readFwdFamilies();
-    const QString name = value("ObjectName", message);
-    const QString tech = value("Channeltype", message);
+    const QString name = message.value(u"ObjectName");
+    const QString tech = message.value(u"Channeltype");
 
     if (tech == QLatin1String("SIP")) {
         send(AmiAction::sipShowPeer(name));
@@ -82,17 +76,17 @@ void QuorExtensions::addPeer(QStringList message)
         groupsEdit->placeExtension(tile);
 }
 
-void QuorExtensions::peerResponse(QStringList message)
+void QuorExtensions::peerResponse(const AmiMessage &message)
 {
-    const QString objectName = value("ObjectName", message);
-    const QString callerId = value("Callerid", message);
-    const QString channelType = value("Channeltype", message);
-    const QString status = value("Status", message);
-    const QString context = value("Context", message);
-    const QString codecOrder = value("CodecOrder", message);
-    const QString voiceMailbox = value("VoiceMailbox", message);
+    const QString objectName = message.value(u"ObjectName");
+    const QString callerId = message.value(u"Callerid");
+    const QString channelType = message.value(u"Channeltype");
+    const QString status = message.value(u"Status");
+    const QString context = message.value(u"Context");
+    const QString codecOrder = message.value(u"CodecOrder");
+    const QString voiceMailbox = message.value(u"VoiceMailbox");
 
-    if (message.size() == kIaxPairLines)
+    if (message.lines().size() == kIaxPairLines)
         requestIaxPeer(message);
 
     static const QRegularExpression quoted(QStringLiteral("\".+\""));
@@ -132,10 +126,10 @@ void QuorExtensions::peerResponse(QStringList message)
         send(AmiAction::dbGetCallerName(tile->extension));
 }
 
-void QuorExtensions::requestIaxPeer(QStringList message)
+void QuorExtensions::requestIaxPeer(const AmiMessage &message)
 {
     for (const int index : { 1, 14 }) {
-        QString line = message.value(index);
+        QString line = message.lines().value(index);
         line.remove(QLatin1Char(' '));
         const QStringList parts = line.split(QLatin1Char(':'), Qt::KeepEmptyParts);
         // A line without ":" names no peer.

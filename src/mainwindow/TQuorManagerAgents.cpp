@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <utility>
+
 #include "ami/AmiAction.h"
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 #include "mainwindow/Agent.h"
 #include "mainwindow/Queue.h"
@@ -17,11 +20,6 @@
 #include "softphone/TQuorPhone.h"
 
 namespace {
-
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
 
 const char kAgentPicture[] = ":/ui/images/a_login.png";
 const char kAgentPausedPicture[] = ":/ui/images/a_login_p.png";
@@ -52,31 +50,33 @@ void TQuorManager::QueueParams(QStringList message)
 {
     if (message.isEmpty())
         return;
-    const QString name = value("Queue", message);
+    const AmiMessage fields(std::move(message));
+    const QString name = fields.value(u"Queue");
     Queue *queue = findQueue(name);
     if (!queue) {
         queue = new Queue(name);
         queues.append(queue);
     }
-    queue->max = value("Max", message);
-    queue->calls = value("Calls", message);
-    queue->holdTime = value("Holdtime", message);
-    queue->completed = value("Completed", message);
-    queue->abandoned = value("Abandoned", message);
-    queue->serviceLevel = value("ServiceLevel", message);
-    queue->serviceLevelPerf = value("ServicelevelPerf", message);
-    queue->weight = value("Weight", message);
+    queue->max = fields.value(u"Max");
+    queue->calls = fields.value(u"Calls");
+    queue->holdTime = fields.value(u"Holdtime");
+    queue->completed = fields.value(u"Completed");
+    queue->abandoned = fields.value(u"Abandoned");
+    queue->serviceLevel = fields.value(u"ServiceLevel");
+    queue->serviceLevelPerf = fields.value(u"ServicelevelPerf");
+    queue->weight = fields.value(u"Weight");
 }
 
 void TQuorManager::QueueMember(QStringList message)
 {
-    const QString event = value("Event", message);
-    const QString queueName = value("Queue", message);
-    const QString location = value("Location", message);
-    QString memberName = value("MemberName", message);
+    const AmiMessage fields(std::move(message));
+    const QString event = fields.value(u"Event");
+    const QString queueName = fields.value(u"Queue");
+    const QString location = fields.value(u"Location");
+    QString memberName = fields.value(u"MemberName");
     if (memberName.isEmpty())
-        memberName = value("Name", message);
-    const QString membership = value("Membership", message);
+        memberName = fields.value(u"Name");
+    const QString membership = fields.value(u"Membership");
 
     if (location == ownInterface()) {
         if (event == QLatin1String("QueueMember") || event == QLatin1String("QueueMemberAdded"))
@@ -100,11 +100,11 @@ void TQuorManager::QueueMember(QStringList message)
         }
         agent->memberName = memberName;
         agent->membership = membership;
-        agent->penalty = value("Penalty", message);
-        agent->callsTaken = value("CallsTaken", message);
-        agent->lastCall = Agent::lastCallText(value("LastCall", message));
-        agent->status = value("Status", message);
-        agent->paused = value("Paused", message);
+        agent->penalty = fields.value(u"Penalty");
+        agent->callsTaken = fields.value(u"CallsTaken");
+        agent->lastCall = Agent::lastCallText(fields.value(u"LastCall"));
+        agent->status = fields.value(u"Status");
+        agent->paused = fields.value(u"Paused");
         // Only a removal comes without a membership.
         if (membership.isEmpty()) {
             queue->removeAgent(agent);
@@ -129,10 +129,11 @@ void TQuorManager::fillComboQueues()
 
 void TQuorManager::setPause(QStringList message)
 {
-    const QString queueName = value("Queue", message);
+    const AmiMessage fields(std::move(message));
+    const QString queueName = fields.value(u"Queue");
     if (Queue *queue = findQueue(queueName)) {
-        if (Agent *agent = queue->findAgent(value("Location", message), queueName))
-            agent->paused = value("Paused", message);
+        if (Agent *agent = queue->findAgent(fields.value(u"Location"), queueName))
+            agent->paused = fields.value(u"Paused");
     }
     AgQueueState(queueName);
 }

@@ -5,7 +5,10 @@
 
 #include <QLabel>
 
+#include <utility>
+
 #include "ami/AmiAction.h"
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 #include "core/Logger.h"
 #include "extensions/QuorExtensions.h"
@@ -199,7 +202,7 @@ void TQuorManager::getVersion(QString version)
 
 void TQuorManager::getZapStatus(QStringList message)
 {
-    m_driver = ManagerSocket::getValue(QStringLiteral("Driver"), message);
+    m_driver = AmiMessage(std::move(message)).value(u"Driver");
     if (m_driver == QLatin1String("none"))
         return;
     sendChannelQuery();
