@@ -3,8 +3,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include "ami/AmiAction.h"
 #include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 
@@ -176,7 +176,7 @@ private:
             status = QStringLiteral("4");
         else if (status == QLatin1String("Registered"))
             status = QStringLiteral("0");
-        send(PanelText::forwardKey(ext));
+        send(AmiAction::showKey(ext));
         m_panel->extensionStatus(ext, status);
         if (tech == QLatin1String("SIP"))
             send(QStringLiteral("Action: Command\r\nCommand: sip show peers\r\nActionID: SIPCount\r\n\r\n"));

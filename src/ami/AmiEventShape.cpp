@@ -1,5 +1,6 @@
 #include "ami/AmiEventShape.h"
 
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 
 using namespace Qt::StringLiterals;
@@ -9,7 +10,7 @@ namespace {
 bool hasKey(QStringView key, const QStringList &message)
 {
     for (const QString &line : message) {
-        if (line.size() > key.size() && line.at(key.size()) == u':' && line.startsWith(key))
+        if (AmiMessage::lineHasKey(line, key))
             return true;
     }
     return false;

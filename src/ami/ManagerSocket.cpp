@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ami/AmiEventShape.h"
+#include "ami/AmiMessage.h"
 #include "ami/AmiText.h"
 
 using namespace Qt::StringLiterals;
@@ -212,20 +213,7 @@ void ManagerSocket::discardMessage()
 
 QString ManagerSocket::getValue(const QString &key, const QStringList &message)
 {
-    const qsizetype k = key.size();
-    for (const QString &line : message) {
-        if (line.size() > k && line.at(k) == u':' && line.startsWith(key)) {
-            // A key is a name without ": ", so the line's first ": " is at
-            // the key's colon or after it.
-            const qsizetype sep = line.size() > k + 1 && line.at(k + 1) == u' ' ? k : line.indexOf(u": ", k + 1);
-            if (sep < 0)
-                return line;
-            const qsizetype start = sep + 2;
-            const qsizetype next = line.indexOf(u": ", start);
-            return line.mid(start, next < 0 ? -1 : next - start);
-        }
-    }
-    return QString();
+    return AmiMessage::valueIn(key, message);
 }
 
 QString ManagerSocket::extFromChannel(QString channel)

@@ -46,7 +46,8 @@ public:
 
     // The value of key (a name without ": ") in message: the first line that
     // starts with key + ":" split at ": " -- its second piece, or the whole
-    // line when it holds no ": ". "" when no line matches.
+    // line when it holds no ": ". "" when no line matches. AmiMessage reads
+    // the same from a message split once, for many keys.
     static QString getValue(const QString &key, const QStringList &message);
     static QString extFromChannel(QString channel);
     static QString techFromChannel(QString channel);

@@ -1,7 +1,6 @@
 #include "extensions/DialogEnableCf.h"
 
 #include "ami/AmiAction.h"
-#include "extensions/AstDbAction.h"
 #include "extensions/ForwardTypes.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/RefusalBox.h"
@@ -59,8 +58,8 @@ void DialogEnableCf::enableFWD()
             agent->updateActions();
         return;
     }
-    agent->sendCommand(AstDbAction::put(fwdFamily, user, fwdNumber));
-    agent->sendCommand(AstDbAction::userEvent(fwdFamily, user));
+    agent->sendCommand(AmiAction::databasePut(fwdFamily, user, fwdNumber));
+    agent->sendCommand(AmiAction::userEvent(fwdFamily, user));
     accept();
 }
 

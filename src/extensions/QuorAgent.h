@@ -191,8 +191,8 @@ private:
     void startDrag();
     // Shows a refusal box, then sets the checkable actions back.
     void refuse(const QString &title, const QString &text);
-    // "database put" (value YES) or "database del" of the extension's key in
-    // the family, then the UserEvent that announces it.
+    // Writes the extension's key in the family (value YES) or removes it, then
+    // sends the UserEvent that announces it.
     void changeDatabase(bool put, const QString &family);
     // The phone's call a drop offers: only from a drag of this process, only a
     // live call of this tile's phone.

@@ -135,14 +135,10 @@ void QuorAgent::refuse(const QString &title, const QString &text)
 
 void QuorAgent::changeDatabase(bool put, const QString &family)
 {
-    const QString key = AmiAction::value(extension);
-    const QString safeFamily = AmiAction::value(family);
-    sendCommand(QStringLiteral("Action: command\r\nCommand: database ")
-        + (put ? QStringLiteral("put ") : QStringLiteral("del ")) + safeFamily + QLatin1Char(' ') + key
-        + (put ? QStringLiteral(" YES") : QString()) + QStringLiteral("\r\n\r\n"));
+    sendCommand(put ? AmiAction::databasePut(family, extension, QStringLiteral("YES"))
+                    : AmiAction::databaseDel(family, extension));
     // Every client connected to the PBX, this one too, re-reads the entry.
-    sendCommand(QStringLiteral("Action: UserEvent\r\nAct: ") + safeFamily + QStringLiteral("\r\nUser: ") + key
-        + QStringLiteral("\r\n\r\n"));
+    sendCommand(AmiAction::userEvent(family, extension));
 }
 
 void QuorAgent::enableDND()

@@ -10,7 +10,6 @@
 #include "ami/AmiAction.h"
 #include "core/CPushButton.h"
 #include "core/TQuorCall.h"
-#include "extensions/AstDbAction.h"
 #include "extensions/DragRunner.h"
 #include "extensions/ForwardTypes.h"
 #include "extensions/QuorAgent.h"
@@ -365,9 +364,9 @@ void QuorAgentInfo::enableDND()
         refuse(tr("Do Not Disturb"), tr("Please Disable the forwarding\n before to enable the DND."));
         return;
     }
-    agent->sendCommand(state == AgentDnd ? AstDbAction::del(dndFamily, ext)
-                                         : AstDbAction::put(dndFamily, ext, QStringLiteral("YES")));
-    agent->sendCommand(AstDbAction::userEvent(dndFamily, ext));
+    agent->sendCommand(state == AgentDnd ? AmiAction::databaseDel(dndFamily, ext)
+                                         : AmiAction::databasePut(dndFamily, ext, QStringLiteral("YES")));
+    agent->sendCommand(AmiAction::userEvent(dndFamily, ext));
 }
 
 void QuorAgentInfo::enableFWD()
@@ -381,8 +380,8 @@ void QuorAgentInfo::enableFWD()
     if (state == AgentForward) {
         // Removed where the PBX holds it, as the tile's own menu does.
         const QString held = agent->fwdFamily;
-        agent->sendCommand(AstDbAction::del(held, ext));
-        agent->sendCommand(AstDbAction::userEvent(held, ext));
+        agent->sendCommand(AmiAction::databaseDel(held, ext));
+        agent->sendCommand(AmiAction::userEvent(held, ext));
         return;
     }
     fwdNumber = m_built ? Edit_fwd->text() : m_editText;
@@ -390,8 +389,8 @@ void QuorAgentInfo::enableFWD()
         refuse(tr("Call Forwarding"), tr("Call Forwarding:\nPlease fill the Destination Number."));
         return;
     }
-    agent->sendCommand(AstDbAction::put(fwdFamily, ext, fwdNumber));
-    agent->sendCommand(AstDbAction::userEvent(fwdFamily, ext));
+    agent->sendCommand(AmiAction::databasePut(fwdFamily, ext, fwdNumber));
+    agent->sendCommand(AmiAction::userEvent(fwdFamily, ext));
 }
 
 void QuorAgentInfo::leaveMessage()

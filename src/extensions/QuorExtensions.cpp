@@ -15,15 +15,16 @@
 #include <climits>
 #include <utility>
 
-#include "ami/ManagerSocket.h"
+#include "ami/AmiAction.h"
 #include "extensions/Channel.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TGridLayout.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
+
+using namespace Qt::StringLiterals;
 
 QuorExtensions::QuorExtensions(TQuorPhone *phone, TQuorSettings *settings, TQuorGroupsEdit *groupsEdit)
     : QWidget(nullptr)
@@ -122,7 +123,7 @@ void QuorExtensions::setUseFreePBX(bool on)
     for (QuorAgent *tile : list) {
         if (!useFreePBX)
             break;
-        send(PanelText::callerName(tile->extension));
+        send(AmiAction::dbGetCallerName(tile->extension));
     }
 }
 
@@ -184,17 +185,17 @@ void QuorExtensions::extensionStatus(QString ext, QString status)
     }
 }
 
-void QuorExtensions::status(QStringList)
+void QuorExtensions::status(const AmiMessage &)
 {
     // The Status event changes nothing on the panel.
 }
 
 // ---------------------------------------------------------------- registry and grid
 
-bool QuorExtensions::peersCount(QStringList message, QString)
+bool QuorExtensions::peersCount(const AmiMessage &message, QString)
 {
     bool ok = false;
-    const int items = ManagerSocket::getValue(QStringLiteral("ListItems"), message).toInt(&ok, 10);
+    const int items = message.value(u"ListItems").toInt(&ok, 10);
     if (ok)
         expectedPeers = int(qBound(qint64(INT_MIN), qint64(expectedPeers) + items, qint64(INT_MAX)));
     if (tiles.size() != expectedPeers)
@@ -313,29 +314,29 @@ void QuorExtensions::redirectCall(QString channel, QString exten)
 {
     const QList<QuorAgent *> &list = m_index.exact(exten);
     const QString context = list.isEmpty() ? QString() : list.first()->getContext();
-    send(PanelText::redirect(channel, exten, context));
+    send(AmiAction::redirect(channel, exten, context));
 }
 
 void QuorExtensions::checkFwd(QString ext, QString family)
 {
-    send(PanelText::forwardReread(family, ext));
+    send(AmiAction::dbCheck(family, ext, "fwd"_L1));
 }
 
 void QuorExtensions::checkDnd(QString extension)
 {
-    send(PanelText::dndQuery(dndFamily, extension));
+    send(AmiAction::dbCheck(dndFamily, extension, "dnd"_L1));
 }
 
 void QuorExtensions::originateCall(QString from, QString to, QString tech)
 {
     if (tech.toLower() == QLatin1String("iax"))
         tech = QStringLiteral("IAX2");
-    send(PanelText::originate(tech.toUpper(), from, to));
+    send(AmiAction::originate(tech.toUpper(), from, to));
 }
 
 void QuorExtensions::transferCall(QString channel, QString exten)
 {
-    send(PanelText::transferRedirect(channel, exten));
+    send(AmiAction::transfer(channel, exten));
 }
 
 void QuorExtensions::transferAgent(QString)

@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <utility>
+
+#include "ami/AmiMessage.h"
 #include "extensions/TileIndex.h"
 #include "ui_QuorExtensionsBase.h"
 
@@ -22,8 +25,9 @@ class TQuorSettings;
 
 // The busy-lamp panel: one tile per PBX peer, laid out by groups on a grid,
 // and the list of every live channel of the PBX. The main window hands it
-// nearly every AMI event; each handler takes its own copy of the message.
-// Every AMI text it builds leaves through AsteriskCommand().
+// nearly every AMI event; each handler reads the fields of the message and
+// keeps no reference to it.
+// Every AMI text it sends (ami/AmiAction.h) leaves through AsteriskCommand().
 class QuorExtensions : public QWidget, public Ui::QuorExtensionsBase
 {
     Q_OBJECT
@@ -41,15 +45,27 @@ public:
     void setDriver(QString driver);
     void setAsteriskVersion(QString version);
     void extensionStatus(QString ext, QString status);
-    void status(QStringList message);
+
+    // Each event handler reads a message split once into its fields; the
+    // QStringList forms split it and hand it on.
+    void status(QStringList message) { status(AmiMessage(std::move(message))); }
+    void status(const AmiMessage &message);
 
     // --- discovery ---
-    void peerEntry(QStringList message);
-    void addPeer(QStringList message);
-    void peerResponse(QStringList message);
-    void requestIaxPeer(QStringList message);
+    void peerEntry(QStringList message) { peerEntry(AmiMessage(std::move(message))); }
+    void peerEntry(const AmiMessage &message);
+    void addPeer(QStringList message) { addPeer(AmiMessage(std::move(message))); }
+    void addPeer(const AmiMessage &message);
+    void peerResponse(QStringList message) { peerResponse(AmiMessage(std::move(message))); }
+    void peerResponse(const AmiMessage &message);
+    void requestIaxPeer(QStringList message) { requestIaxPeer(AmiMessage(std::move(message))); }
+    void requestIaxPeer(const AmiMessage &message);
     // The technology is accepted for the main window's call and not read.
-    bool peersCount(QStringList message, QString technology = QString());
+    bool peersCount(QStringList message, QString technology = QString())
+    {
+        return peersCount(AmiMessage(std::move(message)), std::move(technology));
+    }
+    bool peersCount(const AmiMessage &message, QString technology = QString());
     int insertAgentSorted(QuorAgent *tile);
     bool findAgent(QString tech, QString name);
     void updateExtGrid();
@@ -60,33 +76,59 @@ public:
     void checkDnd(QString extension);
 
     // --- channel tracking ---
-    void newChannel(QStringList message);
-    void rename(QStringList message);
-    void newCallerId(QStringList message);
-    void newExten(QStringList message);
-    void link(QStringList message);
-    void linkChannels(QList<QuorAgent *> agents, QStringList message);
-    void unlink(QStringList message);
-    void dial(QStringList message);
-    void hangup(QStringList message);
-    void newState(QStringList message);
-    void mailBoxStatus(QStringList message);
+    void newChannel(QStringList message) { newChannel(AmiMessage(std::move(message))); }
+    void newChannel(const AmiMessage &message);
+    void rename(QStringList message) { rename(AmiMessage(std::move(message))); }
+    void rename(const AmiMessage &message);
+    void newCallerId(QStringList message) { newCallerId(AmiMessage(std::move(message))); }
+    void newCallerId(const AmiMessage &message);
+    void newExten(QStringList message) { newExten(AmiMessage(std::move(message))); }
+    void newExten(const AmiMessage &message);
+    void link(QStringList message) { link(AmiMessage(std::move(message))); }
+    void link(const AmiMessage &message);
+    void linkChannels(QList<QuorAgent *> agents, QStringList message)
+    {
+        linkChannels(std::move(agents), AmiMessage(std::move(message)));
+    }
+    void linkChannels(QList<QuorAgent *> agents, const AmiMessage &message);
+    void unlink(QStringList message) { unlink(AmiMessage(std::move(message))); }
+    void unlink(const AmiMessage &message);
+    void dial(QStringList message) { dial(AmiMessage(std::move(message))); }
+    void dial(const AmiMessage &message);
+    void hangup(QStringList message) { hangup(AmiMessage(std::move(message))); }
+    void hangup(const AmiMessage &message);
+    void newState(QStringList message) { newState(AmiMessage(std::move(message))); }
+    void newState(const AmiMessage &message);
+    void mailBoxStatus(QStringList message) { mailBoxStatus(AmiMessage(std::move(message))); }
+    void mailBoxStatus(const AmiMessage &message);
 
     // --- AstDB, voicemail and DND ---
-    void mailBoxCount(QStringList message);
-    void dbCidName(QStringList message);
-    void dbDnd(QStringList message);
-    void dbFwd(QStringList message);
-    void keyFilter(QStringList message);
-    void zapDnd(QStringList message);
+    void mailBoxCount(QStringList message) { mailBoxCount(AmiMessage(std::move(message))); }
+    void mailBoxCount(const AmiMessage &message);
+    void dbCidName(QStringList message) { dbCidName(AmiMessage(std::move(message))); }
+    void dbCidName(const AmiMessage &message);
+    void dbDnd(QStringList message) { dbDnd(AmiMessage(std::move(message))); }
+    void dbDnd(const AmiMessage &message);
+    void dbFwd(QStringList message) { dbFwd(AmiMessage(std::move(message))); }
+    void dbFwd(const AmiMessage &message);
+    void keyFilter(QStringList message) { keyFilter(AmiMessage(std::move(message))); }
+    void keyFilter(const AmiMessage &message);
+    void zapDnd(QStringList message) { zapDnd(AmiMessage(std::move(message))); }
+    void zapDnd(const AmiMessage &message);
 
     // --- queues, hold and parking ---
-    void join(QStringList message);
-    void leave(QStringList message);
-    void hold(QStringList message);
-    void unhold(QStringList message);
-    void parkedCall(QStringList message);
-    void unParkedCall(QStringList message);
+    void join(QStringList message) { join(AmiMessage(std::move(message))); }
+    void join(const AmiMessage &message);
+    void leave(QStringList message) { leave(AmiMessage(std::move(message))); }
+    void leave(const AmiMessage &message);
+    void hold(QStringList message) { hold(AmiMessage(std::move(message))); }
+    void hold(const AmiMessage &message);
+    void unhold(QStringList message) { unhold(AmiMessage(std::move(message))); }
+    void unhold(const AmiMessage &message);
+    void parkedCall(QStringList message) { parkedCall(AmiMessage(std::move(message))); }
+    void parkedCall(const AmiMessage &message);
+    void unParkedCall(QStringList message) { unParkedCall(AmiMessage(std::move(message))); }
+    void unParkedCall(const AmiMessage &message);
 
     QString dndFamily;
     QString fwdFamilyAll;
@@ -159,11 +201,6 @@ private:
     // The tiles of two extensions, in list order.
     QList<QuorAgent *> tilesOf(const QString &a, const QString &b) const;
     void setPartnersHeld(const QString &uniqueid, bool held);
-    // The channel a leg moved by the PBX stands for: "AsyncGoto/SIP/102-0c0d<ZOMBIE>"
-    // gives SIP/102-0c0d; any other name stays whole.
-    static QString unwrapAsyncGoto(const QString &channel);
-    // The same, and also "Parked/SIP/101-0a1b" for SIP/101-0a1b.
-    static QString cleanChannelName(const QString &channel);
 
     TileIndex m_index;
     QHash<QString, Channel *> m_records; // by Uniqueid

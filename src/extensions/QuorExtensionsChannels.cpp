@@ -4,17 +4,13 @@
 
 #include "extensions/QuorExtensions.h"
 
+#include "ami/AmiAction.h"
+#include "ami/ChannelName.h"
 #include "ami/ManagerSocket.h"
 #include "extensions/Channel.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorAgent.h"
 
 namespace {
-
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
 
 QString extOf(const QString &channel)
 {
@@ -40,33 +36,15 @@ bool sideOf(const QuorAgent *tile, const QString &ext, const QString &tech)
 
 // ---------------------------------------------------------------- creation, renaming, caller id
 
-QString QuorExtensions::unwrapAsyncGoto(const QString &channel)
+void QuorExtensions::newChannel(const AmiMessage &message)
 {
-    if (!channel.contains(QLatin1String("AsyncGoto")))
-        return channel;
-    const QString rest = channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-    const qsizetype angle = rest.indexOf(QLatin1Char('<'));
-    return angle < 0 ? rest : rest.left(angle);
-}
-
-QString QuorExtensions::cleanChannelName(const QString &channel)
-{
-    if (channel.contains(QLatin1String("AsyncGoto")))
-        return unwrapAsyncGoto(channel);
-    if (channel.contains(QLatin1String("Parked")) || channel.contains(QLatin1String("Parking")))
-        return channel.mid(channel.indexOf(QLatin1Char('/')) + 1);
-    return channel;
-}
-
-void QuorExtensions::newChannel(QStringList message)
-{
-    QString state = value("State", message);
+    QString state = message.value(u"State");
     if (state == QLatin1String("Rsrvd"))
         state = QStringLiteral("Offhook");
-    const QString callerId = value("CallerID", message);
-    const QString callerIdName = value("CallerIDName", message);
-    const QString channel = cleanChannelName(value("Channel", message));
-    const QString uniqueid = value("Uniqueid", message);
+    const QString callerId = message.value(u"CallerID");
+    const QString callerIdName = message.value(u"CallerIDName");
+    const QString channel = ChannelName::clean(message.value(u"Channel"));
+    const QString uniqueid = message.value(u"Uniqueid");
 
     if (Channel *known = recordOf(uniqueid)) {
         known->setState(state);
@@ -91,11 +69,11 @@ void QuorExtensions::newChannel(QStringList message)
     record->setState(state);
 }
 
-void QuorExtensions::rename(QStringList message)
+void QuorExtensions::rename(const AmiMessage &message)
 {
-    const QString newName = value("Newname", message);
-    const QString uniqueid = value("Uniqueid", message);
-    QString newUniqueid = value("NewUniqueid", message);
+    const QString newName = message.value(u"Newname");
+    const QString uniqueid = message.value(u"Uniqueid");
+    QString newUniqueid = message.value(u"NewUniqueid");
     if (newName.contains(QLatin1String("ZOMBIE")))
         return;
     if (newAsterisk)
@@ -123,12 +101,12 @@ void QuorExtensions::rename(QStringList message)
     }
 }
 
-void QuorExtensions::newCallerId(QStringList message)
+void QuorExtensions::newCallerId(const AmiMessage &message)
 {
-    const QString channel = value("Channel", message);
-    const QString callerId = value("CallerID", message);
-    QString callerIdName = value("CallerIDName", message);
-    const QString uniqueid = value("Uniqueid", message);
+    const QString channel = message.value(u"Channel");
+    const QString callerId = message.value(u"CallerID");
+    QString callerIdName = message.value(u"CallerIDName");
+    const QString uniqueid = message.value(u"Uniqueid");
 
     if (callerIdName == QLatin1String("<Unknown>")) {
         const QString ext = extOf(channel);
@@ -144,11 +122,11 @@ void QuorExtensions::newCallerId(QStringList message)
     }
 }
 
-void QuorExtensions::newExten(QStringList message)
+void QuorExtensions::newExten(const AmiMessage &message)
 {
-    const QString extension = value("Extension", message);
-    const QString priority = value("Priority", message);
-    const QString uniqueid = value("Uniqueid", message);
+    const QString extension = message.value(u"Extension");
+    const QString priority = message.value(u"Priority");
+    const QString uniqueid = message.value(u"Uniqueid");
     if (extension == QLatin1String("s") || extension == QLatin1String("h"))
         return;
 
@@ -174,19 +152,19 @@ void QuorExtensions::newExten(QStringList message)
 
 // ---------------------------------------------------------------- link, unlink, dial, hangup
 
-void QuorExtensions::link(QStringList message)
+void QuorExtensions::link(const AmiMessage &message)
 {
-    linkChannels(tiles, std::move(message));
+    linkChannels(tiles, message);
 }
 
-void QuorExtensions::linkChannels(QList<QuorAgent *> agents, QStringList message)
+void QuorExtensions::linkChannels(QList<QuorAgent *> agents, const AmiMessage &message)
 {
-    const QString channel1 = value("Channel1", message);
-    const QString channel2 = value("Channel2", message);
-    const QString uniqueid1 = value("Uniqueid1", message);
-    const QString uniqueid2 = value("Uniqueid2", message);
-    const QString callerId1 = value("CallerID1", message);
-    const QString callerId2 = value("CallerID2", message);
+    const QString channel1 = message.value(u"Channel1");
+    const QString channel2 = message.value(u"Channel2");
+    const QString uniqueid1 = message.value(u"Uniqueid1");
+    const QString uniqueid2 = message.value(u"Uniqueid2");
+    const QString callerId1 = message.value(u"CallerID1");
+    const QString callerId2 = message.value(u"CallerID2");
     const QString ext1 = extOf(channel1);
     const QString tech1 = techOf(channel1);
     const QString ext2 = extOf(channel2);
@@ -237,12 +215,12 @@ void QuorExtensions::linkChannels(QList<QuorAgent *> agents, QStringList message
     }
 }
 
-void QuorExtensions::unlink(QStringList message)
+void QuorExtensions::unlink(const AmiMessage &message)
 {
-    const QString channel1 = value("Channel1", message);
-    const QString channel2 = value("Channel2", message);
-    const QString uniqueid1 = value("Uniqueid1", message);
-    const QString uniqueid2 = value("Uniqueid2", message);
+    const QString channel1 = message.value(u"Channel1");
+    const QString channel2 = message.value(u"Channel2");
+    const QString uniqueid1 = message.value(u"Uniqueid1");
+    const QString uniqueid2 = message.value(u"Uniqueid2");
     const QString ext1 = extOf(channel1);
     const QString tech1 = techOf(channel1);
     const QString ext2 = extOf(channel2);
@@ -268,13 +246,13 @@ void QuorExtensions::unlink(QStringList message)
     }
 }
 
-void QuorExtensions::dial(QStringList message)
+void QuorExtensions::dial(const AmiMessage &message)
 {
-    const QString callerIdName = value("CallerIDName", message);
-    const QString callerId = value("CallerID", message);
-    const QString destination = value("Destination", message);
-    const QString destUniqueId = value("DestUniqueID", message);
-    const QString srcUniqueId = value("SrcUniqueID", message);
+    const QString callerIdName = message.value(u"CallerIDName");
+    const QString callerId = message.value(u"CallerID");
+    const QString destination = message.value(u"Destination");
+    const QString destUniqueId = message.value(u"DestUniqueID");
+    const QString srcUniqueId = message.value(u"SrcUniqueID");
 
     const QString callerName = unknownName(callerIdName) ? callerId : callerIdName;
     QString sourceName;
@@ -311,10 +289,10 @@ void QuorExtensions::dial(QStringList message)
         tile->setPeerText(callerName);
 }
 
-void QuorExtensions::hangup(QStringList message)
+void QuorExtensions::hangup(const AmiMessage &message)
 {
-    const QString ext = extOf(value("Channel", message));
-    const QString uniqueid = value("Uniqueid", message);
+    const QString ext = extOf(message.value(u"Channel"));
+    const QString uniqueid = message.value(u"Uniqueid");
 
     Channel *record = recordOf(uniqueid);
     // A Hangup that arrives while the same record's hangup is being
@@ -339,19 +317,19 @@ void QuorExtensions::hangup(QStringList message)
             tile->setForwarded();
         if (tile->dnd)
             tile->setDndState(true);
-        send(PanelText::mailboxCount(tile->mailbox));
+        send(AmiAction::mailBoxCount(tile->mailbox));
     }
 }
 
 // ---------------------------------------------------------------- state changes
 
-void QuorExtensions::newState(QStringList message)
+void QuorExtensions::newState(const AmiMessage &message)
 {
-    const QString state = value("State", message);
-    QString callerId = value("CallerID", message);
-    QString callerIdName = value("CallerIDName", message);
-    const QString channel = value("Channel", message);
-    const QString uniqueid = value("Uniqueid", message);
+    const QString state = message.value(u"State");
+    QString callerId = message.value(u"CallerID");
+    QString callerIdName = message.value(u"CallerIDName");
+    const QString channel = message.value(u"Channel");
+    const QString uniqueid = message.value(u"Uniqueid");
     const QString ext = extOf(channel);
     const QString tech = techOf(channel);
 
@@ -391,10 +369,10 @@ void QuorExtensions::newState(QStringList message)
     record->callerIdName = callerIdName;
 }
 
-void QuorExtensions::mailBoxStatus(QStringList message)
+void QuorExtensions::mailBoxStatus(const AmiMessage &message)
 {
-    const QString mailbox = value("Mailbox", message);
-    const int waiting = value("Waiting", message).toInt();
+    const QString mailbox = message.value(u"Mailbox");
+    const int waiting = message.value(u"Waiting").toInt();
     const QList<QuorAgent *> &list = m_index.exact(mailbox);
     if (!list.isEmpty())
         list.first()->setVmCount(waiting);

@@ -5,11 +5,12 @@
 
 #include <QRegularExpression>
 
-#include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
+#include "ami/AmiAction.h"
 #include "extensions/QuorAgent.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "settings/TQuorSettings.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -17,11 +18,6 @@ constexpr int kTileWidth = 132;
 constexpr int kTileHeight = 55;
 // A details answer of this many lines also names two more IAX peers.
 constexpr int kIaxPairLines = 30;
-
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
 
 // The whole first match of the pattern with the given characters removed, or
 // "" without a match.
@@ -38,29 +34,29 @@ QString matchWithout(const QRegularExpression &pattern, const QString &text, con
 
 } // namespace
 
-void QuorExtensions::peerEntry(QStringList message)
+void QuorExtensions::peerEntry(const AmiMessage &message)
 {
-    addPeer(std::move(message));
+    addPeer(message);
 }
 
-void QuorExtensions::addPeer(QStringList message)
+void QuorExtensions::addPeer(const AmiMessage &message)
 {
     if (settings)
         readFwdFamilies();
-    const QString name = value("ObjectName", message);
-    const QString tech = value("Channeltype", message);
+    const QString name = message.value(u"ObjectName");
+    const QString tech = message.value(u"Channeltype");
 
     if (tech == QLatin1String("SIP")) {
-        send(PanelText::sipDetails(name));
+        send(AmiAction::sipShowPeer(name));
     } else if (tech == QLatin1String("IAX")) {
-        send(PanelText::iaxDetails(name));
+        send(AmiAction::iaxShowPeer(name));
     } else if (tech == QLatin1String("Zap")) {
         // The channel tables of both drivers list their channels as "Zap".
         if (dahdiDriver) {
-            send(PanelText::dahdiChannel(name));
+            send(AmiAction::dahdiShowChannel(name));
         } else {
             zapDriver = true;
-            send(PanelText::zapChannel(name));
+            send(AmiAction::zapShowChannel(name));
         }
     }
 
@@ -80,17 +76,17 @@ void QuorExtensions::addPeer(QStringList message)
         groupsEdit->placeExtension(tile);
 }
 
-void QuorExtensions::peerResponse(QStringList message)
+void QuorExtensions::peerResponse(const AmiMessage &message)
 {
-    const QString objectName = value("ObjectName", message);
-    const QString callerId = value("Callerid", message);
-    const QString channelType = value("Channeltype", message);
-    const QString status = value("Status", message);
-    const QString context = value("Context", message);
-    const QString codecOrder = value("CodecOrder", message);
-    const QString voiceMailbox = value("VoiceMailbox", message);
+    const QString objectName = message.value(u"ObjectName");
+    const QString callerId = message.value(u"Callerid");
+    const QString channelType = message.value(u"Channeltype");
+    const QString status = message.value(u"Status");
+    const QString context = message.value(u"Context");
+    const QString codecOrder = message.value(u"CodecOrder");
+    const QString voiceMailbox = message.value(u"VoiceMailbox");
 
-    if (message.size() == kIaxPairLines)
+    if (message.lines().size() == kIaxPairLines)
         requestIaxPeer(message);
 
     static const QRegularExpression quoted(QStringLiteral("\".+\""));
@@ -122,23 +118,23 @@ void QuorExtensions::peerResponse(QStringList message)
     else
         tile->setIdle();
     if (tile->hasMailbox) {
-        send(PanelText::mailboxCount(tile->getMailbox()));
-        send(PanelText::dndQuery(dndFamily, tile->extension));
-        send(PanelText::forwardKey(tile->extension));
+        send(AmiAction::mailBoxCount(tile->getMailbox()));
+        send(AmiAction::dbCheck(dndFamily, tile->extension, "dnd"_L1));
+        send(AmiAction::showKey(tile->extension));
     }
     if (useFreePBX)
-        send(PanelText::callerName(tile->extension));
+        send(AmiAction::dbGetCallerName(tile->extension));
 }
 
-void QuorExtensions::requestIaxPeer(QStringList message)
+void QuorExtensions::requestIaxPeer(const AmiMessage &message)
 {
     for (const int index : { 1, 14 }) {
-        QString line = message.value(index);
+        QString line = message.lines().value(index);
         line.remove(QLatin1Char(' '));
         const QStringList parts = line.split(QLatin1Char(':'), Qt::KeepEmptyParts);
         // A line without ":" names no peer.
         if (parts.size() < 2)
             continue;
-        send(PanelText::iaxDetails(parts.at(1)));
+        send(AmiAction::iaxShowPeer(parts.at(1)));
     }
 }

@@ -4,17 +4,13 @@
 
 #include "extensions/QuorExtensions.h"
 
+#include "ami/ChannelName.h"
 #include "ami/ManagerSocket.h"
 #include "extensions/Channel.h"
 #include "extensions/QuorAgent.h"
 #include "softphone/TQuorPhone.h"
 
 namespace {
-
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
 
 bool containsAny(const QString &text, const QStringList &parts)
 {
@@ -29,10 +25,10 @@ bool containsAny(const QString &text, const QStringList &parts)
 
 // ---------------------------------------------------------------- voicemail, caller names, DND, forward
 
-void QuorExtensions::mailBoxCount(QStringList message)
+void QuorExtensions::mailBoxCount(const AmiMessage &message)
 {
-    const QString mailbox = value("Mailbox", message);
-    const int count = value("NewMessages", message).toInt();
+    const QString mailbox = message.value(u"Mailbox");
+    const int count = message.value(u"NewMessages").toInt();
     for (QuorAgent *tile : std::as_const(tiles)) {
         if (tile->mailbox != mailbox)
             continue;
@@ -44,21 +40,21 @@ void QuorExtensions::mailBoxCount(QStringList message)
     }
 }
 
-void QuorExtensions::dbCidName(QStringList message)
+void QuorExtensions::dbCidName(const AmiMessage &message)
 {
-    const QString family = value("Family", message);
-    cidName = value("Val", message);
+    const QString family = message.value(u"Family");
+    cidName = message.value(u"Val");
     const QString extension = family.mid(family.indexOf(QLatin1Char('/')) + 1);
     const QList<QuorAgent *> &list = m_index.exact(extension);
     if (!list.isEmpty())
         list.first()->setCallerIdName(cidName);
 }
 
-void QuorExtensions::dbDnd(QStringList message)
+void QuorExtensions::dbDnd(const AmiMessage &message)
 {
-    const QString key = value("Key", message);
-    const QString family = value("Family", message);
-    const QString option = value("Option", message);
+    const QString key = message.value(u"Key");
+    const QString family = message.value(u"Family");
+    const QString option = message.value(u"Option");
     const QList<QuorAgent *> &list = m_index.exact(key);
     if (list.isEmpty())
         return;
@@ -69,14 +65,14 @@ void QuorExtensions::dbDnd(QStringList message)
         tile->setDndState(false);
 }
 
-void QuorExtensions::dbFwd(QStringList message)
+void QuorExtensions::dbFwd(const AmiMessage &message)
 {
-    const QString key = value("Key", message);
-    const QString family = value("Family", message);
-    QString number = value("Value", message);
+    const QString key = message.value(u"Key");
+    const QString family = message.value(u"Family");
+    QString number = message.value(u"Value");
     if (number.isEmpty())
-        number = value("Val", message);
-    const QString option = value("Option", message);
+        number = message.value(u"Val");
+    const QString option = message.value(u"Option");
     const QList<QuorAgent *> &list = m_index.exact(key);
     if (list.isEmpty())
         return;
@@ -87,7 +83,7 @@ void QuorExtensions::dbFwd(QStringList message)
         tile->setFwdState(false, QString(), QString());
 }
 
-void QuorExtensions::keyFilter(QStringList message)
+void QuorExtensions::keyFilter(const AmiMessage &message)
 {
     // An unset family would be found in every line.
     const QStringList families = fwdFamilies();
@@ -96,7 +92,7 @@ void QuorExtensions::keyFilter(QStringList message)
     QString family;
     QString number;
     bool taken = false;
-    for (const QString &line : std::as_const(message)) {
+    for (const QString &line : message.lines()) {
         QString copy = line;
         copy.remove(QStringLiteral("\r\r"));
         copy.remove(QStringLiteral("\r\n"));
@@ -114,16 +110,16 @@ void QuorExtensions::keyFilter(QStringList message)
     }
     if (!taken)
         return;
-    const QList<QuorAgent *> list = m_index.exact(value("Key", message));
+    const QList<QuorAgent *> list = m_index.exact(message.value(u"Key"));
     for (QuorAgent *tile : list)
         tile->setFwdState(true, number, family);
 }
 
-void QuorExtensions::zapDnd(QStringList message)
+void QuorExtensions::zapDnd(const AmiMessage &message)
 {
-    QString channel = value("Channel", message);
-    const QString dnd = value("DND", message);
-    const QString status = value("Status", message);
+    QString channel = message.value(u"Channel");
+    const QString dnd = message.value(u"DND");
+    const QString status = message.value(u"Status");
     if (channel.contains(QLatin1Char('/')))
         channel = ManagerSocket::extFromChannel(channel);
     const bool on = !(dnd == QLatin1String("Disabled") || status == QLatin1String("disabled"));
@@ -134,10 +130,10 @@ void QuorExtensions::zapDnd(QStringList message)
 
 // ---------------------------------------------------------------- queues, hold, parking
 
-void QuorExtensions::join(QStringList message)
+void QuorExtensions::join(const AmiMessage &message)
 {
-    const QString queue = value("Queue", message);
-    const QString channel = value("Channel", message);
+    const QString queue = message.value(u"Queue");
+    const QString channel = message.value(u"Channel");
     if (QuorAgent *tile = tileOf(ManagerSocket::extFromChannel(channel), ManagerSocket::techFromChannel(channel)))
         tile->setQueueName(queue);
     if (Channel *record = recordNamed(channel)) {
@@ -147,22 +143,22 @@ void QuorExtensions::join(QStringList message)
     }
 }
 
-void QuorExtensions::leave(QStringList message)
+void QuorExtensions::leave(const AmiMessage &message)
 {
-    const QString channel = value("Channel", message);
-    Channel *record = recordOf(value("Uniqueid", message));
+    const QString channel = message.value(u"Channel");
+    Channel *record = recordOf(message.value(u"Uniqueid"));
     if (record && record->name == channel)
         record->leaveQueue();
 }
 
-void QuorExtensions::hold(QStringList message)
+void QuorExtensions::hold(const AmiMessage &message)
 {
-    setPartnersHeld(value("Uniqueid", message), true);
+    setPartnersHeld(message.value(u"Uniqueid"), true);
 }
 
-void QuorExtensions::unhold(QStringList message)
+void QuorExtensions::unhold(const AmiMessage &message)
 {
-    setPartnersHeld(value("Uniqueid", message), false);
+    setPartnersHeld(message.value(u"Uniqueid"), false);
 }
 
 // A hold changes the tiles of the parties linked to the held channel, not the
@@ -184,27 +180,27 @@ void QuorExtensions::setPartnersHeld(const QString &uniqueid, bool held)
     }
 }
 
-void QuorExtensions::parkedCall(QStringList message)
+void QuorExtensions::parkedCall(const AmiMessage &message)
 {
-    const QString exten = value("Exten", message);
-    const QString channel = unwrapAsyncGoto(value("Channel", message));
+    const QString exten = message.value(u"Exten");
+    const QString channel = ChannelName::unwrapAsyncGoto(message.value(u"Channel"));
     if (QuorAgent *tile = tileOf(ManagerSocket::extFromChannel(channel), ManagerSocket::techFromChannel(channel)))
         tile->setParkSlot(exten);
     if (Channel *record = recordNamed(channel)) {
-        record->callerId = value("CallerID", message);
-        record->callerIdName = value("CallerIDName", message);
+        record->callerId = message.value(u"CallerID");
+        record->callerIdName = message.value(u"CallerIDName");
         record->park(exten);
     }
 }
 
-void QuorExtensions::unParkedCall(QStringList message)
+void QuorExtensions::unParkedCall(const AmiMessage &message)
 {
-    const QString event = value("Event", message);
-    const QString exten = value("Exten", message);
-    const QString channel = unwrapAsyncGoto(value("Channel", message));
-    const QString from = value("From", message);
-    const QString callerId = value("CallerID", message);
-    QString callerIdName = value("CallerIDName", message);
+    const QString event = message.value(u"Event");
+    const QString exten = message.value(u"Exten");
+    const QString channel = ChannelName::unwrapAsyncGoto(message.value(u"Channel"));
+    const QString from = message.value(u"From");
+    const QString callerId = message.value(u"CallerID");
+    QString callerIdName = message.value(u"CallerIDName");
     if (callerIdName.isEmpty() || callerIdName.contains(QLatin1String("unknown"))
         || callerIdName.contains(QLatin1String("Unknown")))
         callerIdName = callerId;

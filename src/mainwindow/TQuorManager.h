@@ -15,6 +15,7 @@
 #include "mainwindow/QuorHelp.h"
 
 class ActiveCall;
+class AmiMessage;
 class ManagerSocket;
 class QAction;
 class QDockWidget;
@@ -245,16 +246,16 @@ private:
     Queue *findQueue(const QString &name) const;
     void showOwnMembership(const QString &queueName);
     void sendQueuePause(bool paused);
-    void trackNewChannel(QStringList message);
-    void linkQueueCall(QStringList message);
-    void joinQueueCall(QStringList message);
+    void trackNewChannel(const AmiMessage &message);
+    void linkQueueCall(const AmiMessage &message);
+    void joinQueueCall(const AmiMessage &message);
     void endCallRecords(const QString &uniqueid, const QString &channel);
     // The records and both windows' rows of a lost connection.
     void clearCallRecords();
-    void renameCallRecord(QStringList message);
-    void parkCallRecord(QStringList message);
-    void unparkCallRecord(QStringList message);
-    void giveUpParkedCall(QStringList message);
+    void renameCallRecord(const AmiMessage &message);
+    void parkCallRecord(const AmiMessage &message);
+    void unparkCallRecord(const AmiMessage &message);
+    void giveUpParkedCall(const AmiMessage &message);
 
     // Settings and connection state.
     QString m_managerHost;

@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include <utility>
+
 #include "ami/AmiAction.h"
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 #include "mainwindow/Agent.h"
 #include "mainwindow/Queue.h"
@@ -18,12 +21,6 @@
 
 namespace {
 
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
-
-const char kQueueStatus[] = "Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n";
 const char kAgentPicture[] = ":/ui/images/a_login.png";
 const char kAgentPausedPicture[] = ":/ui/images/a_login_p.png";
 
@@ -53,31 +50,33 @@ void TQuorManager::QueueParams(QStringList message)
 {
     if (message.isEmpty())
         return;
-    const QString name = value("Queue", message);
+    const AmiMessage fields(std::move(message));
+    const QString name = fields.value(u"Queue");
     Queue *queue = findQueue(name);
     if (!queue) {
         queue = new Queue(name);
         queues.append(queue);
     }
-    queue->max = value("Max", message);
-    queue->calls = value("Calls", message);
-    queue->holdTime = value("Holdtime", message);
-    queue->completed = value("Completed", message);
-    queue->abandoned = value("Abandoned", message);
-    queue->serviceLevel = value("ServiceLevel", message);
-    queue->serviceLevelPerf = value("ServicelevelPerf", message);
-    queue->weight = value("Weight", message);
+    queue->max = fields.value(u"Max");
+    queue->calls = fields.value(u"Calls");
+    queue->holdTime = fields.value(u"Holdtime");
+    queue->completed = fields.value(u"Completed");
+    queue->abandoned = fields.value(u"Abandoned");
+    queue->serviceLevel = fields.value(u"ServiceLevel");
+    queue->serviceLevelPerf = fields.value(u"ServicelevelPerf");
+    queue->weight = fields.value(u"Weight");
 }
 
 void TQuorManager::QueueMember(QStringList message)
 {
-    const QString event = value("Event", message);
-    const QString queueName = value("Queue", message);
-    const QString location = value("Location", message);
-    QString memberName = value("MemberName", message);
+    const AmiMessage fields(std::move(message));
+    const QString event = fields.value(u"Event");
+    const QString queueName = fields.value(u"Queue");
+    const QString location = fields.value(u"Location");
+    QString memberName = fields.value(u"MemberName");
     if (memberName.isEmpty())
-        memberName = value("Name", message);
-    const QString membership = value("Membership", message);
+        memberName = fields.value(u"Name");
+    const QString membership = fields.value(u"Membership");
 
     if (location == ownInterface()) {
         if (event == QLatin1String("QueueMember") || event == QLatin1String("QueueMemberAdded"))
@@ -101,11 +100,11 @@ void TQuorManager::QueueMember(QStringList message)
         }
         agent->memberName = memberName;
         agent->membership = membership;
-        agent->penalty = value("Penalty", message);
-        agent->callsTaken = value("CallsTaken", message);
-        agent->lastCall = Agent::lastCallText(value("LastCall", message));
-        agent->status = value("Status", message);
-        agent->paused = value("Paused", message);
+        agent->penalty = fields.value(u"Penalty");
+        agent->callsTaken = fields.value(u"CallsTaken");
+        agent->lastCall = Agent::lastCallText(fields.value(u"LastCall"));
+        agent->status = fields.value(u"Status");
+        agent->paused = fields.value(u"Paused");
         // Only a removal comes without a membership.
         if (membership.isEmpty()) {
             queue->removeAgent(agent);
@@ -130,10 +129,11 @@ void TQuorManager::fillComboQueues()
 
 void TQuorManager::setPause(QStringList message)
 {
-    const QString queueName = value("Queue", message);
+    const AmiMessage fields(std::move(message));
+    const QString queueName = fields.value(u"Queue");
     if (Queue *queue = findQueue(queueName)) {
-        if (Agent *agent = queue->findAgent(value("Location", message), queueName))
-            agent->paused = value("Paused", message);
+        if (Agent *agent = queue->findAgent(fields.value(u"Location"), queueName))
+            agent->paused = fields.value(u"Paused");
     }
     AgQueueState(queueName);
 }
@@ -214,10 +214,7 @@ void TQuorManager::AgentLogin()
         return;
     }
     // The logged-in state follows the PBX's QueueMemberAdded, not this text.
-    m_socket->sendCommand(QLatin1String("Action: QueueAdd\r\nQueue: ") + AmiAction::value(m_agentQueue)
-        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\nMemberName: ")
-        + AmiAction::value(m_agentId) + QLatin1String("\r\nPenalty: ") + AmiAction::value(m_penalty)
-        + QLatin1String("\r\nPaused: no\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::queueAdd(m_agentQueue, m_agentUser, m_agentId, m_penalty));
     m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Logged In"), MessageStatus, QString());
 }
 
@@ -225,10 +222,9 @@ void TQuorManager::Agentlogout()
 {
     if (m_agentQueue.isEmpty())
         return;
-    m_socket->sendCommand(QLatin1String("Action: QueueRemove\r\nQueue: ") + AmiAction::value(m_agentQueue)
-        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::queueRemove(m_agentQueue, m_agentUser));
     m_phone->showMessage(tr("Agent ") + m_agentId + tr(" Logged Off"), MessageError, QString());
-    m_socket->sendCommand(QLatin1String(kQueueStatus));
+    m_socket->sendCommand(AmiAction::queueStatus());
 }
 
 void TQuorManager::AgentPause()
@@ -251,7 +247,5 @@ void TQuorManager::AgentUnPause()
 
 void TQuorManager::sendQueuePause(bool paused)
 {
-    m_socket->sendCommand(QLatin1String("Action: QueuePause\r\nQueue: ") + AmiAction::value(m_agentQueue)
-        + QLatin1String("\r\nInterface: IAX2/") + AmiAction::value(m_agentUser) + QLatin1String("\r\nPaused: ")
-        + QLatin1String(paused ? "true" : "false") + QLatin1String("\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::queuePause(m_agentQueue, m_agentUser, paused));
 }

@@ -1,6 +1,6 @@
-// The user's own do-not-disturb and forward in the PBX database: written with
-// "database put" and "database del", each announced by a UserEvent so that
-// every client reads the entry again; the answers come back through DBFilter.
+// The user's own do-not-disturb and forward in the PBX database: each entry
+// written or removed is announced by a UserEvent so that every client reads it
+// again; the answers come back through DBFilter.
 
 #include "mainwindow/TQuorManager.h"
 
@@ -8,28 +8,6 @@
 #include "ami/ManagerSocket.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
-
-namespace {
-
-QString databasePut(const QString &family, const QString &key, const QString &value)
-{
-    return QLatin1String("Action: command\r\nCommand: database put ") + AmiAction::value(family) + QLatin1Char(' ')
-        + AmiAction::value(key) + QLatin1Char(' ') + AmiAction::value(value) + QLatin1String("\r\n\r\n");
-}
-
-QString databaseDel(const QString &family, const QString &key)
-{
-    return QLatin1String("Action: command\r\nCommand: database del ") + AmiAction::value(family) + QLatin1Char(' ')
-        + AmiAction::value(key) + QLatin1String("\r\n\r\n");
-}
-
-QString userEvent(const QString &family, const QString &user)
-{
-    return QLatin1String("Action: UserEvent\r\nAct: ") + AmiAction::value(family) + QLatin1String("\r\nUser: ")
-        + AmiAction::value(user) + QLatin1String("\r\n\r\n");
-}
-
-} // namespace
 
 // The phone hears the options signal first and its menu refresh makes
 // setupLablel re-read the copies, so the family and forward state to compare
@@ -53,7 +31,7 @@ void TQuorManager::slotPhoneOptionsChanged()
 // switch the own forward off.
 void TQuorManager::forwardFamilyChanged(const QString &previousFamily)
 {
-    m_socket->sendCommand(databaseDel(previousFamily, userName));
+    m_socket->sendCommand(AmiAction::databaseDel(previousFamily, userName));
 }
 
 void TQuorManager::setAsteriskDND()
@@ -63,16 +41,16 @@ void TQuorManager::setAsteriskDND()
         m_phone->dialCode(m_dndCode);
         return;
     }
-    m_socket->sendCommand(
-        m_dndOn ? databasePut(m_dndFamily, userName, QStringLiteral("YES")) : databaseDel(m_dndFamily, userName));
-    m_socket->sendCommand(userEvent(m_dndFamily, userName));
+    m_socket->sendCommand(m_dndOn ? AmiAction::databasePut(m_dndFamily, userName, QStringLiteral("YES"))
+                                  : AmiAction::databaseDel(m_dndFamily, userName));
+    m_socket->sendCommand(AmiAction::userEvent(m_dndFamily, userName));
 }
 
 void TQuorManager::setAsteriskFWD()
 {
-    m_socket->sendCommand(
-        m_forwardOn ? databasePut(m_forwardFamily, userName, m_forwardNumber) : databaseDel(m_forwardFamily, userName));
-    m_socket->sendCommand(userEvent(m_forwardFamily, userName));
+    m_socket->sendCommand(m_forwardOn ? AmiAction::databasePut(m_forwardFamily, userName, m_forwardNumber)
+                                      : AmiAction::databaseDel(m_forwardFamily, userName));
+    m_socket->sendCommand(AmiAction::userEvent(m_forwardFamily, userName));
 }
 
 // Any entry under the DND family means DND is on.

@@ -4,26 +4,18 @@
 #include "mainwindow/TQuorManager.h"
 
 #include "ami/AmiAction.h"
+#include "ami/AmiMessage.h"
+#include "ami/ChannelName.h"
 #include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "mainwindow/ActiveCall.h"
 #include "mainwindow/QuorParked.h"
 #include "mainwindow/QuorQueue.h"
 #include "softphone/TQuorPhone.h"
 
-namespace {
-
-QString field(const char *key, const QStringList &message)
+void TQuorManager::trackNewChannel(const AmiMessage &message)
 {
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
-
-} // namespace
-
-void TQuorManager::trackNewChannel(QStringList message)
-{
-    const QString state = field("State", message);
+    const QString state = message.value(u"State");
     void (ActiveCall::*setPhase)() = nullptr;
     if (state == QLatin1String("Ring"))
         setPhase = &ActiveCall::setRing;
@@ -33,35 +25,35 @@ void TQuorManager::trackNewChannel(QStringList message)
         setPhase = &ActiveCall::setDown;
     else
         return;
-    QString callerId = field("CallerID", message);
+    QString callerId = message.value(u"CallerID");
     if (callerId.isEmpty())
-        callerId = field("CallerIDNum", message);
+        callerId = message.value(u"CallerIDNum");
     auto *call = new ActiveCall(
-        m_queue->frame_Status, m_parked->frame_Status, field("Uniqueid", message), field("Channel", message), callerId);
+        m_queue->frame_Status, m_parked->frame_Status, message.value(u"Uniqueid"), message.value(u"Channel"), callerId);
     activeCalls.append(call);
     m_callIndex.add(call);
     (call->*setPhase)();
 }
 
-void TQuorManager::joinQueueCall(QStringList message)
+void TQuorManager::joinQueueCall(const AmiMessage &message)
 {
-    const QString channel = field("Channel", message);
-    const QString queue = field("Queue", message);
-    const QString callerId = field("CallerID", message);
-    const QString callerIdName = field("CallerIDName", message);
-    const QString uniqueid = field("Uniqueid", message);
+    const QString channel = message.value(u"Channel");
+    const QString queue = message.value(u"Queue");
+    const QString callerId = message.value(u"CallerID");
+    const QString callerIdName = message.value(u"CallerIDName");
+    const QString uniqueid = message.value(u"Uniqueid");
     for (ActiveCall *call : m_callIndex.all(&ActiveCall::channel, channel))
         call->joinQueue(queue, uniqueid, callerId, callerIdName);
 }
 
-void TQuorManager::linkQueueCall(QStringList message)
+void TQuorManager::linkQueueCall(const AmiMessage &message)
 {
     // The queue row is keyed by the queued caller's own uniqueid, whichever
     // side of the bridge the caller is on.
-    const QString channel1 = field("Channel1", message);
-    const QString channel2 = field("Channel2", message);
-    const QString uniqueid1 = field("Uniqueid1", message);
-    const QString uniqueid2 = field("Uniqueid2", message);
+    const QString channel1 = message.value(u"Channel1");
+    const QString channel2 = message.value(u"Channel2");
+    const QString uniqueid1 = message.value(u"Uniqueid1");
+    const QString uniqueid2 = message.value(u"Uniqueid2");
     // One removal for each record on either side; which rows go does not
     // depend on the order of the removals.
     const qsizetype onSide1 = m_callIndex.all(&ActiveCall::channel, channel1).size();
@@ -97,50 +89,43 @@ void TQuorManager::clearCallRecords()
     activeCalls.clear();
 }
 
-void TQuorManager::renameCallRecord(QStringList message)
+void TQuorManager::renameCallRecord(const AmiMessage &message)
 {
-    if (!field("NewUniqueid", message).isEmpty())
+    if (!message.value(u"NewUniqueid").isEmpty())
         return;
-    if (ActiveCall *call = firstCall(&ActiveCall::channel, field("Oldname", message))) {
-        call->rename(field("Newname", message), field("Uniqueid", message));
+    if (ActiveCall *call = firstCall(&ActiveCall::channel, message.value(u"Oldname"))) {
+        call->rename(message.value(u"Newname"), message.value(u"Uniqueid"));
         m_callIndex.update(call);
     }
 }
 
-void TQuorManager::parkCallRecord(QStringList message)
+void TQuorManager::parkCallRecord(const AmiMessage &message)
 {
-    const QString fromExt = ManagerSocket::extFromChannel(field("From", message));
-    if (ActiveCall *call = firstCall(&ActiveCall::channel, field("Channel", message)))
-        call->park(field("Exten", message), fromExt, field("CallerID", message));
+    const QString fromExt = ManagerSocket::extFromChannel(message.value(u"From"));
+    if (ActiveCall *call = firstCall(&ActiveCall::channel, message.value(u"Channel")))
+        call->park(message.value(u"Exten"), fromExt, message.value(u"CallerID"));
 }
 
-void TQuorManager::unparkCallRecord(QStringList message)
+void TQuorManager::unparkCallRecord(const AmiMessage &message)
 {
-    const QString channel = field("Channel", message);
+    const QString channel = message.value(u"Channel");
     if (ActiveCall *call = firstCall(&ActiveCall::channel, channel)) {
         call->unpark();
         m_parked->removeCall(channel);
     }
 }
 
-void TQuorManager::giveUpParkedCall(QStringList message)
+void TQuorManager::giveUpParkedCall(const AmiMessage &message)
 {
-    // The PBX may name the channel as its parking-lot goto:
-    // "AsyncGoto/SIP/101-0a1b<ZOMBIE>" is SIP/101-0a1b.
-    QString channel = field("Channel", message);
-    if (channel.contains(QLatin1String("AsyncGoto"))) {
-        channel = channel.section(QLatin1Char('/'), 1);
-        const qsizetype end = channel.indexOf(QLatin1Char('<'));
-        if (end >= 0)
-            channel.truncate(end);
-    }
+    // The PBX may name the channel as its parking-lot goto.
+    const QString channel = ChannelName::unwrapAsyncGoto(message.value(u"Channel"));
     if (firstCall(&ActiveCall::channel, channel))
         m_parked->removeCall(channel);
 }
 
 void TQuorManager::takeQueue(QString channel)
 {
-    m_socket->sendCommand(PanelText::redirect(channel, userName, userContext));
+    m_socket->sendCommand(AmiAction::redirect(channel, userName, userContext));
 }
 
 void TQuorManager::redirectChannel(QString channel, QString exten)
@@ -151,8 +136,7 @@ void TQuorManager::redirectChannel(QString channel, QString exten)
 
 void TQuorManager::hangQueue(QString channel)
 {
-    m_socket->sendCommand(
-        QLatin1String("Action: Hangup\r\nChannel: ") + AmiAction::value(channel) + QLatin1String("\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::hangup(channel));
 }
 
 void TQuorManager::hangPark(QString channel)

@@ -5,7 +5,10 @@
 
 #include <QLabel>
 
+#include <utility>
+
 #include "ami/AmiAction.h"
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 #include "core/Logger.h"
 #include "extensions/QuorExtensions.h"
@@ -14,15 +17,6 @@
 #include "softphone/TQuorPhone.h"
 
 namespace {
-
-const char kShowVersion[] = "Action: Command\r\nCommand: show version\r\nActionID: getVersion\r\n\r\n";
-const char kQueueStatus[] = "Action: QueueStatus\r\nActionID: QueueStatus\r\n\r\n";
-const char kDahdiStatus[] = "Action: Command\r\nCommand: dahdi show status\r\nActionID: dahdiStatus\r\n\r\n";
-const char kZapStatus[] = "Action: Command\r\nCommand: zap show status\r\nActionID: zapStatus\r\n\r\n";
-const char kSipPeers[] = "Action: Command\r\nCommand: sip show peers\r\nActionID: SIPpeers\r\n\r\n";
-const char kIaxPeers[] = "Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXPeers\r\n\r\n";
-const char kZapChannels[] = "Action: Command\r\nCommand: zap show channels\r\nActionID: ZAPPeers\r\n\r\n";
-const char kDahdiChannels[] = "Action: Command\r\nCommand: dahdi show channels\r\nActionID: ZAPPeers\r\n\r\n";
 
 // A text whose lines are not all ended by CR LF, or that holds an empty line
 // before its end, would let its author append or split actions.
@@ -84,11 +78,7 @@ void TQuorManager::connected()
 
 void TQuorManager::sendLogin()
 {
-    // The leading empty line draws an answer from the PBX that closes the
-    // greeting line into a message of its own, which the socket drops.
-    m_socket->sendCommand(QLatin1String("\r\n") + QLatin1String("Action: Login\r\n") + QLatin1String("UserName: ")
-        + AmiAction::value(m_managerUser) + QLatin1String("\r\n") + QLatin1String("Secret: ")
-        + AmiAction::value(m_managerSecret) + QLatin1String("\r\n") + QLatin1String("ActionID: logIn\r\n\r\n"));
+    m_socket->sendCommand(AmiAction::login(m_managerUser, m_managerSecret));
 }
 
 void TQuorManager::logInResponse(bool success, QString message)
@@ -99,7 +89,7 @@ void TQuorManager::logInResponse(bool success, QString message)
         // not outlive the groups that the new start reads.
         if (m_loggedIn)
             clearPanel();
-        m_socket->sendCommand(QLatin1String(kShowVersion));
+        m_socket->sendCommand(AmiAction::showVersion());
         m_groupsEdit->loadGroups();
         sendStartupQueries();
         m_phone->showMessage(message, MessageStatus, detail);
@@ -116,23 +106,24 @@ void TQuorManager::logInResponse(bool success, QString message)
 
 void TQuorManager::sendStartupQueries()
 {
-    for (const char *text : { kShowVersion, kQueueStatus, kDahdiStatus, kZapStatus, kSipPeers, kIaxPeers })
-        m_socket->sendCommand(QLatin1String(text));
+    for (const QString &text : { AmiAction::showVersion(), AmiAction::queueStatus(), AmiAction::dahdiShowStatus(),
+             AmiAction::zapShowStatus(), AmiAction::sipPeers(), AmiAction::iaxPeers() })
+        m_socket->sendCommand(text);
 }
 
 void TQuorManager::requeryPeers()
 {
-    for (const char *text : { kShowVersion, kSipPeers, kIaxPeers })
-        m_socket->sendCommand(QLatin1String(text));
+    for (const QString &text : { AmiAction::showVersion(), AmiAction::sipPeers(), AmiAction::iaxPeers() })
+        m_socket->sendCommand(text);
     sendChannelQuery();
 }
 
 void TQuorManager::sendChannelQuery()
 {
     if (m_driver == QLatin1String("Zap"))
-        m_socket->sendCommand(QLatin1String(kZapChannels));
+        m_socket->sendCommand(AmiAction::zapShowChannels());
     else if (m_driver == QLatin1String("dahdi"))
-        m_socket->sendCommand(QLatin1String(kDahdiChannels));
+        m_socket->sendCommand(AmiAction::dahdiShowChannels());
 }
 
 void TQuorManager::clearPanel()
@@ -211,7 +202,7 @@ void TQuorManager::getVersion(QString version)
 
 void TQuorManager::getZapStatus(QStringList message)
 {
-    m_driver = ManagerSocket::getValue(QStringLiteral("Driver"), message);
+    m_driver = AmiMessage(std::move(message)).value(u"Driver");
     if (m_driver == QLatin1String("none"))
         return;
     sendChannelQuery();

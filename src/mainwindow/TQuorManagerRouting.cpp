@@ -3,27 +3,20 @@
 
 #include "mainwindow/TQuorManager.h"
 
+#include <utility>
+
+#include "ami/AmiAction.h"
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
-#include "extensions/PanelTexts.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 
-namespace {
-
-QString value(const char *key, const QStringList &message)
-{
-    return ManagerSocket::getValue(QLatin1String(key), message);
-}
-
-const char kShowChannels[] = "Action: command\r\nCommand: show channels\r\nActionID: showChannels\r\n\r\n";
-const char kSipCount[] = "Action: Command\r\nCommand: sip show peers\r\nActionID: SIPCount\r\n\r\n";
-const char kIaxCount[] = "Action: Command\r\nCommand: iax2 show peers\r\nActionID: IAXCount\r\n\r\n";
-
-} // namespace
+// A slot with work of its own splits the message once; the panel's handler
+// and that work read the same fields.
 
 void TQuorManager::sendShowChannels()
 {
-    m_socket->sendCommand(QLatin1String(kShowChannels));
+    m_socket->sendCommand(AmiAction::showChannels());
 }
 
 void TQuorManager::PeerEntry(QStringList message)
@@ -33,8 +26,9 @@ void TQuorManager::PeerEntry(QStringList message)
 
 void TQuorManager::PeerStatus(QStringList message)
 {
-    const QString peer = value("Peer", message);
-    QString status = value("PeerStatus", message);
+    const AmiMessage fields(std::move(message));
+    const QString peer = fields.value(u"Peer");
+    QString status = fields.value(u"PeerStatus");
     QString tech = ManagerSocket::techFromChannel(peer);
     if (tech == QLatin1String("IAX2"))
         tech = QStringLiteral("IAX");
@@ -46,29 +40,31 @@ void TQuorManager::PeerStatus(QStringList message)
 
     // Going unreachable clears the tile's DND and forward; both are asked
     // again, and their answers land on the tile the status below has reset.
-    m_socket->sendCommand(PanelText::forwardKey(ext));
+    m_socket->sendCommand(AmiAction::showKey(ext));
     m_extensions->checkDnd(ext);
     m_extensions->extensionStatus(ext, status);
     if (tech == QLatin1String("SIP"))
-        m_socket->sendCommand(QLatin1String(kSipCount));
+        m_socket->sendCommand(AmiAction::sipCount());
     else if (tech == QLatin1String("IAX"))
-        m_socket->sendCommand(QLatin1String(kIaxCount));
+        m_socket->sendCommand(AmiAction::iaxCount());
 }
 
 void TQuorManager::ExtensionStatus(QStringList message)
 {
-    m_extensions->extensionStatus(value("Exten", message), value("Status", message));
+    const AmiMessage fields(std::move(message));
+    m_extensions->extensionStatus(fields.value(u"Exten"), fields.value(u"Status"));
 }
 
 void TQuorManager::UserEvent(QStringList message)
 {
-    const QString act = value("Act", message);
+    const AmiMessage fields(std::move(message));
+    const QString act = fields.value(u"Act");
     // Another application's event names no family; a blank family setting
     // must not take it for its own.
     if (act.isEmpty())
         return;
     const QString user
-        = m_newAsterisk ? value("User", message) : ManagerSocket::extFromChannel(value("Channel", message));
+        = m_newAsterisk ? fields.value(u"User") : ManagerSocket::extFromChannel(fields.value(u"Channel"));
     if (act == m_dndFamily)
         m_extensions->checkDnd(user);
     if (act == m_fwdFamilyAll || act == m_fwdFamilyBusy || act == m_fwdFamilyNoAnswer)
@@ -77,8 +73,9 @@ void TQuorManager::UserEvent(QStringList message)
 
 void TQuorManager::peersCount(QStringList message, QString tech)
 {
-    const int total = value("ListItems", message).toInt();
-    const int available = value("ListAvail", message).toInt();
+    const AmiMessage fields(std::move(message));
+    const int total = fields.value(u"ListItems").toInt();
+    const int available = fields.value(u"ListAvail").toInt();
     if (tech == QLatin1String("SIP"))
         setSipCounts(total, available);
     else if (tech == QLatin1String("IAX"))
@@ -87,41 +84,45 @@ void TQuorManager::peersCount(QStringList message, QString tech)
         setZapCount(total);
     if (m_countDone)
         resumeCount();
-    if (m_extensions->peersCount(message, tech) && pageShown(m_groupsEdit))
+    if (m_extensions->peersCount(fields, tech) && pageShown(m_groupsEdit))
         refreshGroupEditor();
 }
 
 void TQuorManager::Link(QStringList message)
 {
-    m_extensions->link(message);
-    linkQueueCall(message);
+    const AmiMessage fields(std::move(message));
+    m_extensions->link(fields);
+    linkQueueCall(fields);
     sendShowChannels();
 }
 
 void TQuorManager::Unlink(QStringList message)
 {
-    m_extensions->unlink(message);
+    const AmiMessage fields(std::move(message));
+    m_extensions->unlink(fields);
     // Each side as a message of four lines, none of them "key: value": the
     // Hangup handling reads both keys as empty, so only records without a
     // uniqueid end, and the panel finds no channel.
-    Hangup({ QStringLiteral("Uniqueid: "), value("Uniqueid1", message), QStringLiteral("Channel: "),
-        value("Channel1", message) });
-    Hangup({ QStringLiteral("Uniqueid: "), value("Uniqueid2", message), QStringLiteral("Channel: "),
-        value("Channel2", message) });
+    Hangup({ QStringLiteral("Uniqueid: "), fields.value(u"Uniqueid1"), QStringLiteral("Channel: "),
+        fields.value(u"Channel1") });
+    Hangup({ QStringLiteral("Uniqueid: "), fields.value(u"Uniqueid2"), QStringLiteral("Channel: "),
+        fields.value(u"Channel2") });
     sendShowChannels();
 }
 
 void TQuorManager::PeerResponse(QStringList message)
 {
-    if (value("ObjectName", message) == userName)
-        userContext = value("Context", message);
-    m_extensions->peerResponse(message);
+    const AmiMessage fields(std::move(message));
+    if (fields.value(u"ObjectName") == userName)
+        userContext = fields.value(u"Context");
+    m_extensions->peerResponse(fields);
 }
 
 void TQuorManager::Hangup(QStringList message)
 {
-    m_extensions->hangup(message);
-    endCallRecords(value("Uniqueid", message), value("Channel", message));
+    const AmiMessage fields(std::move(message));
+    m_extensions->hangup(fields);
+    endCallRecords(fields.value(u"Uniqueid"), fields.value(u"Channel"));
     sendShowChannels();
 }
 
@@ -129,11 +130,12 @@ void TQuorManager::Rename(QStringList message)
 {
     // Masquerade names are the PBX's temporary ones: neither the records nor
     // the panel follow them.
-    const QString newName = value("Newname", message);
+    const AmiMessage fields(std::move(message));
+    const QString newName = fields.value(u"Newname");
     if (newName.contains(QLatin1String("MASQ")) || newName.contains(QLatin1String("ZOMBIE")))
         return;
-    renameCallRecord(message);
-    m_extensions->rename(message);
+    renameCallRecord(fields);
+    m_extensions->rename(fields);
 }
 
 void TQuorManager::Newcallerid(QStringList message)
@@ -143,8 +145,9 @@ void TQuorManager::Newcallerid(QStringList message)
 
 void TQuorManager::Join(QStringList message)
 {
-    m_extensions->join(message);
-    joinQueueCall(message);
+    const AmiMessage fields(std::move(message));
+    m_extensions->join(fields);
+    joinQueueCall(fields);
 }
 
 void TQuorManager::Leave(QStringList message)
@@ -164,8 +167,8 @@ void TQuorManager::MailBoxCount(QStringList message)
 
 void TQuorManager::GetVariable(QStringList message)
 {
-    if (value("Variable", message) == QLatin1String("transfer"))
-        Link(message);
+    if (AmiMessage(message).value(u"Variable") == QLatin1String("transfer"))
+        Link(std::move(message));
 }
 
 void TQuorManager::Dial(QStringList message)
@@ -185,8 +188,9 @@ void TQuorManager::Newstate(QStringList message)
 
 void TQuorManager::Newchannel(QStringList message)
 {
-    m_extensions->newChannel(message);
-    trackNewChannel(message);
+    const AmiMessage fields(std::move(message));
+    m_extensions->newChannel(fields);
+    trackNewChannel(fields);
 }
 
 void TQuorManager::Newexten(QStringList message)
@@ -211,20 +215,23 @@ void TQuorManager::ZapDND(QStringList message)
 
 void TQuorManager::ParkedCall(QStringList message)
 {
-    parkCallRecord(message);
-    m_extensions->parkedCall(message);
+    const AmiMessage fields(std::move(message));
+    parkCallRecord(fields);
+    m_extensions->parkedCall(fields);
 }
 
 void TQuorManager::UnParkedCall(QStringList message)
 {
-    unparkCallRecord(message);
-    m_extensions->unParkedCall(message);
+    const AmiMessage fields(std::move(message));
+    unparkCallRecord(fields);
+    m_extensions->unParkedCall(fields);
 }
 
 void TQuorManager::ParkedCallGiveUp(QStringList message)
 {
-    giveUpParkedCall(message);
-    m_extensions->unParkedCall(message);
+    const AmiMessage fields(std::move(message));
+    giveUpParkedCall(fields);
+    m_extensions->unParkedCall(fields);
 }
 
 void TQuorManager::Cdr(QStringList)
@@ -233,33 +240,34 @@ void TQuorManager::Cdr(QStringList)
 
 void TQuorManager::DBFilter(QStringList message)
 {
-    const QString key = value("Key", message);
+    const AmiMessage fields(std::move(message));
+    const QString key = fields.value(u"Key");
     if (key.isEmpty())
         return;
-    const QString family = value("Family", message);
-    const QString option = value("Option", message);
+    const QString family = fields.value(u"Family");
+    const QString option = fields.value(u"Option");
     const bool own = key == userName;
     // A "not found" answer carries no family: it must not match a blank one.
     const bool hasFamily = !family.isEmpty();
     if (m_useFreePbx && key == QLatin1String("cidname"))
-        m_extensions->dbCidName(message);
+        m_extensions->dbCidName(fields);
     if (hasFamily && family == m_dndFamily) {
-        m_extensions->dbDnd(message);
+        m_extensions->dbDnd(fields);
         if (own)
             ownDndAnswer(true);
     }
     if (option == QLatin1String("dnd")) {
-        m_extensions->dbDnd(message);
+        m_extensions->dbDnd(fields);
         if (own)
             ownDndAnswer(false);
     }
     if (hasFamily && (family == m_fwdFamilyAll || family == m_fwdFamilyBusy || family == m_fwdFamilyNoAnswer)) {
-        m_extensions->dbFwd(message);
+        m_extensions->dbFwd(fields);
         if (own)
-            ownForwardAnswer(true, value("Val", message), family);
+            ownForwardAnswer(true, fields.value(u"Val"), family);
     }
     if (option == QLatin1String("fwd")) {
-        m_extensions->dbFwd(message);
+        m_extensions->dbFwd(fields);
         if (own)
             ownForwardAnswer(false, QString(), QString());
     }
@@ -267,6 +275,7 @@ void TQuorManager::DBFilter(QStringList message)
 
 void TQuorManager::keyFilter(QStringList message)
 {
-    if (value("Option", message) == QLatin1String("fwd"))
-        m_extensions->keyFilter(message);
+    const AmiMessage fields(std::move(message));
+    if (fields.value(u"Option") == QLatin1String("fwd"))
+        m_extensions->keyFilter(fields);
 }

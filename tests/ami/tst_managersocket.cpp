@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 #include "testsupport/FakeAmiServer.h"
 
@@ -377,7 +378,7 @@ void TestManagerSocket::slowMessagesSpreadOverPasses()
     QCOMPARE(seenWhenClosed, kMessages);
 }
 
-// The key lookup, and every splitter on every input, quirks included.
+// The key lookup, split or not, and every splitter on every input, quirks included.
 void TestManagerSocket::textHelpers_data()
 {
     QTest::addColumn<QString>("key"); // empty: the splitters
@@ -406,6 +407,8 @@ void TestManagerSocket::textHelpers()
                   .join(u'|')
             : ManagerSocket::getValue(key, input),
         expected);
+    if (!key.isEmpty())
+        QCOMPARE(AmiMessage(input).value(key), expected);
 }
 
 QTEST_GUILESS_MAIN(TestManagerSocket)
