@@ -135,9 +135,10 @@ void Channel::setClock(Clock clock)
 
 QString Channel::tileTech(const QString &channelTech)
 {
-    if (channelTech.compare(QLatin1String("IAX2"), Qt::CaseInsensitive) == 0)
+    // The PBX names its channels in upper case: another spelling is no peer's.
+    if (channelTech == QLatin1String("IAX2"))
         return QStringLiteral("IAX");
-    if (channelTech.compare(QLatin1String("DAHDI"), Qt::CaseInsensitive) == 0)
+    if (channelTech == QLatin1String("DAHDI"))
         return QStringLiteral("Zap");
     return channelTech;
 }

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QFont>
-#include <QFontMetrics>
 #include <QMenu>
 #include <QPalette>
 
@@ -31,12 +30,6 @@ QFont labelFont(int pixelSize, bool bold)
     return font;
 }
 
-QFont narrowed(QFont font)
-{
-    font.setStretch(QFont::Condensed);
-    return font;
-}
-
 QPalette textPalette(const QColor &colour)
 {
     QPalette palette;
@@ -52,19 +45,14 @@ struct AgentLooks
     QFont timeFont = labelFont(10, false);
     QFont directionFont = labelFont(9, true);
     QFont phoneFont = labelFont(11, true);
-    // Long names and numbers switch to the narrow cut of the same face.
-    QFont phoneFontNarrow = narrowed(phoneFont);
-    QFontMetrics phoneMetrics { phoneFont };
     QFont userFont = labelFont(11, true);
-    QFont userFontNarrow = narrowed(userFont);
-    QFontMetrics userMetrics { userFont };
     QPalette channel = textPalette(QColor(30, 30, 30, 255));
     QPalette time = textPalette(QColor(0, 0, 80, 255));
     QPalette phoneWhite = textPalette(QColor(255, 255, 255, 255));
     QPalette phoneForward = textPalette(QColor(255, 128, 0, 255));
     QPalette phoneParked = textPalette(QColor(200, 80, 0, 255));
-    // The direction sits on the tile's dark foot: uncoloured means light grey.
-    QPalette directionPlain = textPalette(QColor(215, 215, 215));
+    // No colour of its own: the label takes the tile's.
+    QPalette directionPlain;
     QPalette directionOut = textPalette(QColor(203, 0, 0));
     QPalette directionIn = textPalette(QColor(0, 255, 0));
 };
@@ -178,7 +166,7 @@ void QuorAgent::initLabels()
     m_phoneLook = PhoneLook::White;
     label_phone->clear();
     button_user->setFont(looks->userFont);
-    showUserText(extension);
+    button_user->setText(extension);
     label_direction->setFont(looks->directionFont);
     label_direction->setPalette(looks->directionPlain);
     m_directionLook = DirectionLook::Plain;
@@ -219,26 +207,6 @@ void QuorAgent::setDirectionLook(DirectionLook look)
         label_direction->setPalette(looks->directionIn);
         break;
     }
-}
-
-void QuorAgent::showPhoneText(const QString &text)
-{
-    const bool narrow = looks->phoneMetrics.horizontalAdvance(text) > label_phone->width();
-    if (narrow != m_phoneNarrow) {
-        m_phoneNarrow = narrow;
-        label_phone->setFont(narrow ? looks->phoneFontNarrow : looks->phoneFont);
-    }
-    label_phone->setText(text);
-}
-
-void QuorAgent::showUserText(const QString &text)
-{
-    const bool narrow = looks->userMetrics.horizontalAdvance(text) > button_user->width() - 4;
-    if (narrow != m_userNarrow) {
-        m_userNarrow = narrow;
-        button_user->setFont(narrow ? looks->userFontNarrow : looks->userFont);
-    }
-    button_user->setText(text);
 }
 
 void QuorAgent::showPictures(const QPixmap &strip, const QPixmap &background)
@@ -315,7 +283,7 @@ void QuorAgent::setCallerIdName(const QString &text)
     callerIdName = text;
     // A peer without a caller-id name keeps its extension on the strip
     // rather than a blank one.
-    showUserText(text.isEmpty() ? extension : text);
+    button_user->setText(text.isEmpty() ? extension : text);
     updateToolTip();
 }
 
@@ -413,7 +381,7 @@ void QuorAgent::setParkSlot(QString slot)
     peerText = slot;
     updatePeerLabel();
     // Shown even under privacy: a parking space is no caller's number.
-    showPhoneText(slot);
+    label_phone->setText(slot);
 }
 
 void QuorAgent::setFwdState(bool on, const QString &number, const QString &family)
@@ -478,15 +446,15 @@ void QuorAgent::setVmCount(int n)
 void QuorAgent::updatePeerLabel()
 {
     if (privacy) {
-        showPhoneText(peerText.isEmpty() ? QString() : QStringLiteral("xxxxxxx"));
+        label_phone->setText(peerText.isEmpty() ? QString() : QStringLiteral("xxxxxxx"));
         return;
     }
     if (state != AgentParked) {
-        showPhoneText(peerText);
+        label_phone->setText(peerText);
         return;
     }
     if (!peerText.isEmpty())
-        showPhoneText(QStringLiteral("Parked to: ") + peerText);
+        label_phone->setText(QStringLiteral("Parked to: ") + peerText);
 }
 
 QString QuorAgent::detailsText() const

@@ -182,9 +182,6 @@ private:
     void bindChannel(Channel *ch);
     void unbindChannel();
     void showPictures(const QPixmap &strip, const QPixmap &background);
-    // Set the text in the narrow cut of the font when the normal one is too wide.
-    void showPhoneText(const QString &text);
-    void showUserText(const QString &text);
     void setPhoneLook(PhoneLook look);
     void setDirectionLook(DirectionLook look);
     void announceState();
@@ -202,6 +199,4 @@ private:
     QPointer<QMenu> m_menu;
     PhoneLook m_phoneLook = PhoneLook::White;
     DirectionLook m_directionLook = DirectionLook::Plain;
-    bool m_phoneNarrow = false;
-    bool m_userNarrow = false;
 };

@@ -71,8 +71,13 @@ void QuorAgent::setupButtons()
     blindTransferButton->setHoverIcon(images->blindTransferHover);
     connect(blindTransferButton, &QPushButton::clicked, this, &QuorAgent::slotBlindTransfer);
 
-    for (CPushButton *button : { callButton, sendVmButton, blindTransferButton })
+    // Replacing a designed button puts the new one on top of the form's
+    // widgets; these were made in place, so they are raised to match: they
+    // overlap the name strip's foot, and a click there is a call or transfer.
+    for (CPushButton *button : { callButton, sendVmButton, blindTransferButton }) {
         button->setLayoutDirection(Qt::LeftToRight);
+        button->raise();
+    }
     connect(button_user, &QPushButton::clicked, this, &QuorAgent::extInfo);
 }
 

@@ -34,7 +34,6 @@ QuorExtensions::QuorExtensions(TQuorPhone *phone, TQuorSettings *settings, TQuor
     grid = new TGridLayout;
     scrollArea = new QScrollArea(this);
     scrollArea->setObjectName(QStringLiteral("scrollArea"));
-    scrollArea->setFrameShape(QFrame::NoFrame);
     scrollArea->move(0, 0);
     scrollArea->resize(size());
     scrollArea->setWidget(grid);
@@ -194,6 +193,12 @@ void QuorExtensions::status(const AmiMessage &)
 
 bool QuorExtensions::peersCount(const AmiMessage &message, QString)
 {
+    // A count answer restates a list that discovery counted already; one asked
+    // for before a new login would arrive after the clear and leave the total
+    // beyond the tiles for good, and the grid empty.
+    const QString event = message.value(u"Event");
+    if (event == QLatin1String("SipCount") || event == QLatin1String("IaxCount"))
+        return false;
     bool ok = false;
     const int items = message.value(u"ListItems").toInt(&ok, 10);
     if (ok)

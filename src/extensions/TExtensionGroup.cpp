@@ -6,7 +6,6 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFontMetrics>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -104,11 +103,6 @@ void TExtensionGroup::removeSafely()
 void TExtensionGroup::setName(const QString &text)
 {
     name = text;
-    // A long name takes the narrow cut of the face rather than leave the header.
-    QFont font = titleFont;
-    if (QFontMetrics(titleFont).horizontalAdvance(text) > labelTitle->width() - 4)
-        font.setStretch(QFont::Condensed);
-    labelTitle->setFont(font);
     labelTitle->setText(text);
 }
 

@@ -25,10 +25,9 @@ QString CallRow::clockText(qint64 elapsedMs)
 
 QString CallRow::styleSheet()
 {
-    // Bold as well, for where "Arial Black" is missing.
     return QStringLiteral(
-        "CallRow QLabel { font: bold 12px \"Arial Black\"; color: rgba(0, 0, 0, 210); }\n"
-        "ACPark QLabel#label_destination { font: bold 20px \"Arial Black\"; }\n"
+        "CallRow QLabel { font: 12px \"Arial Black\"; color: rgba(0, 0, 0, 210); }\n"
+        "ACPark QLabel#label_destination { font: 20px \"Arial Black\"; }\n"
         "ACQueue QLabel#label_qtime_2, ACPark QLabel#label_from { font: 9px \"Arial\"; color: rgb(200, 0, 0); }\n"
         "ACQueue QLabel#label_qtime_3 { font: 9px \"Arial\"; color: rgb(50, 50, 50); }\n"
         "ACPark QLabel#label_src { font: 9px \"Arial\"; color: rgb(0, 130, 40); }\n"

@@ -40,9 +40,7 @@ CallWindow::CallWindow(TQuorManager *manager, QString ActiveCall::*keyField)
 void CallWindow::build(const Parts &parts, const QString &tableName, int columns, int rowHeight)
 {
     m_destination = parts.destination;
-    m_destination->setStyleSheet(QStringLiteral("font: bold 11px \"Arial Black\"; color: rgba(0, 0, 0, 210);"
-                                                " background-color: rgb(236, 228, 224);"
-                                                " border: 1px solid rgb(120, 110, 104); border-radius: 2px;"));
+    m_destination->setStyleSheet(QStringLiteral("font: 11px \"Arial Black\"; color: rgba(0, 0, 0, 210);"));
 
     takeAction = new QAction(tr("&Take "), this);
     takeAction->setShortcut(QKeySequence(tr("Alt+T")));

@@ -84,7 +84,7 @@ void TQuorManager::peersCount(QStringList message, QString tech)
         setZapCount(total);
     if (m_countDone)
         resumeCount();
-    if (m_extensions->peersCount(fields, tech) && pageShown(m_groupsEdit))
+    if (m_extensions->peersCount(fields, tech) && m_groupsEdit->isVisible())
         refreshGroupEditor();
 }
 

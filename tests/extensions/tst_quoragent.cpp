@@ -153,6 +153,7 @@ void TestQuorAgent::channelBelongsTo_data()
     addCase("dahdi channel, zap tile", "DAHDI/1-1", "1", "Zap", true);
     addCase("other extension", "SIP/101-0a1b", "102", "SIP", false);
     addCase("sip is not iax's", "SIP/101-3", "101", "IAX", false);
+    addCase("iax2 in lower case is no iax tile's", "iax2/202-3", "202", "IAX", false);
 }
 
 void TestQuorAgent::channelBelongsTo()

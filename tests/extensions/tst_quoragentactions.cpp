@@ -231,11 +231,20 @@ void TestQuorAgentActions::callsAndTransfers()
     TQuorPhone *phone = m_phone.get();
     const auto dialled
         = [phone] { return phone->currentCalls().isEmpty() ? QString() : phone->currentCalls().last()->dialled; };
+    // The buttons lie over the name strip's foot (y 14-15): a click there
+    // calls or transfers; above it, it opens the popup.
+    const auto clickAt = [](QuorAgent *tile, QPoint at) {
+        QWidget *hit = tile->childAt(at);
+        QVERIFY(hit);
+        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(tile, at));
+    };
     QuorAgent *t = m_set.tile(QStringLiteral("105"));
+    QCOMPARE(t->childAt(60, 5), t->button_user);
     t->setIdle();
-    t->callButton->click();
+    clickAt(t, QPoint(60, 15));
     QTRY_COMPARE(dialled(), QStringLiteral("105"));
     QVERIFY(hangUpAll());
+    QVERIFY(!t->info->isVisible());
 
     // Blind transfers only when free; to voicemail by the mailbox before "@".
     t = m_set.tile(QStringLiteral("102"));
@@ -252,11 +261,12 @@ void TestQuorAgentActions::callsAndTransfers()
     };
     transfer([t] { t->slotBlindTransfer(); }, QString());
     t->setIdle();
-    transfer([t] { t->blindTransferButton->click(); }, QStringLiteral("4930102"));
+    transfer([&] { clickAt(t, QPoint(10, 14)); }, QStringLiteral("4930102"));
     t->vmPrefix = QStringLiteral("9");
     t->mailbox = QStringLiteral("2102@default");
     t->setUnavailable();
-    transfer([t] { t->sendVmButton->click(); }, QStringLiteral("92102"));
+    transfer([&] { clickAt(t, QPoint(120, 15)); }, QStringLiteral("92102"));
+    QVERIFY(!t->info->isVisible());
 }
 
 void TestQuorAgentActions::pairingAndAttendedTransfer()

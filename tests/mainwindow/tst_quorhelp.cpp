@@ -120,6 +120,16 @@ void TestQuorHelp::pageLoadsLocally()
         QVERIFY(QMetaObject::invokeMethod(help, "setProgress", Q_ARG(int, progress)));
         QCOMPARE(help->windowTitle(), shown);
     }
+    // A page without a title leaves the window without one.
+    QTemporaryDir dir;
+    QFile untitled(dir.filePath(u"untitled.html"_s));
+    QVERIFY(untitled.open(QIODevice::WriteOnly) && untitled.write("<p>no title</p>") > 0);
+    untitled.close();
+    finished.clear();
+    help->webView->setUrl(QUrl::fromLocalFile(untitled.fileName()));
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(help->windowTitle(), QString());
+
     entry(*help, u"Help E&xit"_s)->trigger();
     QTRY_VERIFY(help.isNull());
 }

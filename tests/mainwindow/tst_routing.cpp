@@ -6,6 +6,7 @@
 #include <QTableWidget>
 
 #include "extensions/TExtensionGroup.h"
+#include "extensions/QuorAgent.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "mainwindow/ActiveCall.h"
 #include "mainwindow/QuorParked.h"
@@ -223,6 +224,27 @@ void TestRouting::dropAndRepeatedLogin()
     QVERIFY(everyTileGrouped());
     f->push("Event: Hangup|Channel: SIP/300-q|Uniqueid: 7.1");
     QCOMPARE(calls(), "0 0 0");
+
+    // A login answer right behind a PeerStatus, whose count query the PBX
+    // answers only after it, still ends with every tile shown in its group.
+    const auto everyTileShown = [w] {
+        for (const QuorAgent *tile : std::as_const(w->extensions()->tiles)) {
+            if (!tile->isVisibleTo(w->extensions()))
+                return false;
+        }
+        return !w->extensions()->tiles.isEmpty();
+    };
+    w->show();
+    QVERIFY(everyTileShown());
+    for (const char *peer : { "SIP/103", "SIP/999" }) {
+        f->ami.sendRaw(QByteArray("Event: PeerStatus\r\nPeer: ") + peer
+            + "\r\nPeerStatus: Registered\r\n\r\n"
+              "Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n");
+        QVERIFY(f->settle());
+        QCOMPARE(w->extensions()->tiles.size(), 4);
+        QVERIFY(everyTileGrouped());
+        QVERIFY2(everyTileShown(), peer);
+    }
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestRouting)
