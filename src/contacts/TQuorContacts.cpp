@@ -75,8 +75,6 @@ TQuorContacts::TQuorContacts()
     connect(contactTable, &TQuorTable::signalAdd, this, &TQuorContacts::addContact);
     connect(contactTable, &TQuorTable::signalEdit, this, &TQuorContacts::editContact);
     connect(contactTable, &TQuorTable::signalDel, this, &TQuorContacts::delContact);
-    // Keys typed in the list reach the book as they do on the LDAP page.
-    connect(contactTable, &TQuorTable::signalKeyPressed, this, &TQuorContacts::keyPressEvent);
 
     contactTable->beginUpdate();
     for (TContact *contact : contacts)
@@ -262,8 +260,12 @@ void TQuorContacts::removeContactRow(TContact *contact)
     contactTable->removeRow(record);
     delete contact;
     delete record;
-    if (!selectedContact)
+    if (!selectedContact) {
         showContactDetails(nullptr);
+        // Nor may the search page go on naming the contact that is gone.
+        for (QLabel *label : { labelSearchName, labelSearchCompany, labelSearchDefPhone })
+            label->clear();
+    }
 }
 
 // ---------------------------------------------------------------- details
@@ -321,9 +323,11 @@ void TQuorContacts::showContactDetails(TContact *contact)
 
 void TQuorContacts::showSearchDetails(TContact *contact)
 {
-    labelSearchName->setText(contact ? caption(contact) : QString());
-    labelSearchCompany->setText(contact ? contact->company : QString());
-    labelSearchDefPhone->setText(contact ? contact->phoneDef : QString());
+    if (!contact)
+        return;
+    labelSearchName->setText(caption(contact));
+    labelSearchCompany->setText(contact->company);
+    labelSearchDefPhone->setText(contact->phoneDef);
 }
 
 // ---------------------------------------------------------------- selection and calls
@@ -447,12 +451,10 @@ void TQuorContacts::searchContact()
     searchTable->attachScroll(tableScroll);
     connect(searchTable, &TQuorTable::signalRowSelected, this, &TQuorContacts::slotSearchContactSelected);
     connect(searchTable, &TQuorTable::signalRowDoubleClick, this, &TQuorContacts::slotCallSearchContact);
-    connect(searchTable, &TQuorTable::signalKeyPressed, this, &TQuorContacts::keyPressEvent);
     relabelSearchTable();
 
     boxSearchField1->setCurrentIndex(boxSearchField1->findData(searchField1));
     boxSearchField2->setCurrentIndex(boxSearchField2->findData(searchField2));
-    showSearchDetails(nullptr);
     if (TQuorCall *record = recordOf(selectedContact))
         searchTable->selectRow(record);
 

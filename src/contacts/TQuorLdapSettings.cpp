@@ -97,20 +97,13 @@ void TQuorLdapSettings::setupButtons()
 
 void TQuorLdapSettings::setupCombos()
 {
-    const struct
-    {
-        QComboBox *combo;
-        QString (*text)(int);
-    } combos[] = {
-        { comboScope, &TXmlLServer::scopeToText },
-        { comboSecurity, &TXmlLServer::securityToText },
-        { comboAuth, &TXmlLServer::authToText },
-        { comboMech, &TXmlLServer::mechToText },
-    };
-    for (const auto &c : combos) {
-        c.combo->clear();
-        for (int value = 1; value <= 3; ++value)
-            c.combo->addItem(c.text(value), value);
+    for (QComboBox *combo : { comboScope, comboSecurity, comboAuth, comboMech })
+        combo->clear();
+    for (int value = 1; value <= 3; ++value) {
+        comboScope->addItem(TXmlLServer::scopeToText(TLdapScope(value)), value);
+        comboSecurity->addItem(TXmlLServer::securityToText(TLdapSecurity(value)), value);
+        comboAuth->addItem(TXmlLServer::authToText(TLdapAuth(value)), value);
+        comboMech->addItem(TXmlLServer::mechToText(TLdapMech(value)), value);
     }
 }
 
@@ -370,12 +363,6 @@ void TQuorLdapSettings::keyPressEvent(QKeyEvent *e)
                 lastMenu = page;
                 emit signalGetMenu(lastMenu);
             } });
-}
-
-void TQuorLdapSettings::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    placeScroll();
 }
 
 void TQuorLdapSettings::placeScroll()

@@ -69,10 +69,7 @@ public slots:
     void editServer();
     void delServer();
     void slotServerSelected(TQuorCall *record);
-
-protected:
     void keyPressEvent(QKeyEvent *e) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void addServerRow(TlServer *server);

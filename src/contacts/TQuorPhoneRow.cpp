@@ -6,7 +6,7 @@ TQuorPhoneRow::TQuorPhoneRow(QWidget *parent)
     : QWidget(parent)
 {
     setupUi(this);
-    const QFont font(QStringLiteral("Lucida Grande"), 10);
+    font = QFont(QStringLiteral("Lucida Grande"), 10);
     boxPhoneType->setFont(font);
     editPhone->setFont(font);
     boxPhoneType->clear();

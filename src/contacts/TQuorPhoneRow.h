@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 
 #include "ui_QuorPhoneRow.h"
@@ -36,6 +37,7 @@ public slots:
     void slotNumberChanged(const QString &text);
 
 private:
+    QFont font;
     bool addMode = true;
     bool m_placing = false;
     // The designed length limit, for typing only.

@@ -7,7 +7,7 @@ TQuorPhoneTable::TQuorPhoneTable(QWidget *parent)
     : QWidget(parent)
 {
     setupUi(this);
-    const QFont font(QStringLiteral("Lucida Grande"), 10);
+    font = QFont(QStringLiteral("Lucida Grande"), 10);
     for (QWidget *w : std::initializer_list<QWidget *> { labelDefault, boxDefPhone, label_20, label_21 })
         w->setFont(font);
     if (parent)

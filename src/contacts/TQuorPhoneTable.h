@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QList>
 #include <QWidget>
 
@@ -48,5 +49,6 @@ private:
     void placeRows();
 
     const int maxRows = 4;
+    QFont font;
     QList<TQuorPhoneRow *> rows;
 };

@@ -43,7 +43,7 @@ TXmlContacts::TXmlContacts(const QString &path)
 
 TXmlContacts::~TXmlContacts() = default;
 
-QString TXmlContacts::phoneTypeName(int type)
+QString TXmlContacts::phoneTypeName(TPhoneType type)
 {
     switch (type) {
     case PhoneOffice:

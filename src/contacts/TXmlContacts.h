@@ -34,6 +34,6 @@ public:
     // contact holds (phone types are not compared).
     static bool matchContact(const QDomNode &element, const TContact *contact);
 
-    static QString phoneTypeName(int type);
+    static QString phoneTypeName(TPhoneType type);
     static TPhoneType phoneTypeFromName(const QString &name);
 };

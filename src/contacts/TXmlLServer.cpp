@@ -83,44 +83,44 @@ TXmlLServer::TXmlLServer(const QString &path)
 
 TXmlLServer::~TXmlLServer() = default;
 
-QString TXmlLServer::scopeToText(int scope)
+QString TXmlLServer::scopeToText(TLdapScope scope)
 {
     return kScope.toText(scope);
 }
 
-QString TXmlLServer::securityToText(int security)
+QString TXmlLServer::securityToText(TLdapSecurity security)
 {
     return kSecurity.toText(security);
 }
 
-QString TXmlLServer::authToText(int auth)
+QString TXmlLServer::authToText(TLdapAuth auth)
 {
     return kAuth.toText(auth);
 }
 
-QString TXmlLServer::mechToText(int mech)
+QString TXmlLServer::mechToText(TLdapMech mech)
 {
     return kMech.toText(mech);
 }
 
-int TXmlLServer::scopeFromText(const QString &text)
+TLdapScope TXmlLServer::scopeFromText(const QString &text)
 {
-    return kScope.fromText(text);
+    return TLdapScope(kScope.fromText(text));
 }
 
-int TXmlLServer::securityFromText(const QString &text)
+TLdapSecurity TXmlLServer::securityFromText(const QString &text)
 {
-    return kSecurity.fromText(text);
+    return TLdapSecurity(kSecurity.fromText(text));
 }
 
-int TXmlLServer::authFromText(const QString &text)
+TLdapAuth TXmlLServer::authFromText(const QString &text)
 {
-    return kAuth.fromText(text);
+    return TLdapAuth(kAuth.fromText(text));
 }
 
-int TXmlLServer::mechFromText(const QString &text)
+TLdapMech TXmlLServer::mechFromText(const QString &text)
 {
-    return kMech.fromText(text);
+    return TLdapMech(kMech.fromText(text));
 }
 
 QList<TlServer *> TXmlLServer::loadServers()

@@ -33,12 +33,14 @@ public:
     // every text field agrees with the record (the four enumerations always do).
     static bool findServerNode(const QDomNode &element, const TlServer *server);
 
-    static QString scopeToText(int scope);
-    static QString securityToText(int security);
-    static QString authToText(int auth);
-    static QString mechToText(int mech);
-    static int scopeFromText(const QString &text);
-    static int securityFromText(const QString &text);
-    static int authFromText(const QString &text);
-    static int mechFromText(const QString &text);
+    // A value outside 1 to 3 is written as the fallback's text, and a text
+    // that is none of the three reads as the fallback.
+    static QString scopeToText(TLdapScope scope);
+    static QString securityToText(TLdapSecurity security);
+    static QString authToText(TLdapAuth auth);
+    static QString mechToText(TLdapMech mech);
+    static TLdapScope scopeFromText(const QString &text);
+    static TLdapSecurity securityFromText(const QString &text);
+    static TLdapAuth authFromText(const QString &text);
+    static TLdapMech mechFromText(const QString &text);
 };

@@ -6,10 +6,10 @@
 // The enumerated settings of an LDAP server description, stored by their texts
 // in "ldap_server.xml". The record keeps them as plain ints: any value it is
 // given is kept, and the store writes an unknown one as the fallback's text.
-enum TLdapScope { ScopeBase = 1, ScopeOne = 2, ScopeSub = 3 };
-enum TLdapSecurity { SecurityNone = 1, SecuritySsl = 2, SecurityTls = 3 };
-enum TLdapAuth { AuthAnonymous = 1, AuthSimple = 2, AuthSasl = 3 };
-enum TLdapMech { MechPlain = 1, MechDigestMd5 = 2, MechGssapi = 3 };
+enum TLdapScope : int { ScopeBase = 1, ScopeOne = 2, ScopeSub = 3 };
+enum TLdapSecurity : int { SecurityNone = 1, SecuritySsl = 2, SecurityTls = 3 };
+enum TLdapAuth : int { AuthAnonymous = 1, AuthSimple = 2, AuthSasl = 3 };
+enum TLdapMech : int { MechPlain = 1, MechDigestMd5 = 2, MechGssapi = 3 };
 
 // One LDAP server description. The program only keeps and edits these; it
 // makes no directory query with them.

@@ -11,6 +11,7 @@
 #include "core/Logger.h"
 #include "core/Paths.h"
 #include "core/XmlReader.h"
+#include "iax2/media/AudioDevice.h"
 #include "settings/PrivacyDataFile.h"
 #include "settings/SettingsKeys.h"
 
@@ -291,35 +292,48 @@ void SettingsStore::readOptions()
         m_currentFwdFamily = o.fwdFamilyNoAnswer;
 }
 
-void SettingsStore::readAudioDevices(const std::vector<iax2::AudioDeviceInfo> &devices)
+const SettingsKey *SettingsStore::audioKey(int list)
 {
-    const struct
-    {
-        int capability;
-        const SettingsKey &key;
-        int *id;
-    } lists[] = { { iax2::AudioInput, kAudioInput, &m_audio.input }, { iax2::AudioOutput, kAudioOutput, &m_audio.output },
-        { iax2::AudioRing, kAudioRing, &m_audio.ring } };
-
-    for (const auto &l : lists) {
-        std::vector<const iax2::AudioDeviceInfo *> list;
-        for (const iax2::AudioDeviceInfo &d : devices) {
-            if (d.capabilities & l.capability)
-                list.push_back(&d);
-        }
-        const QString first = list.empty() ? QString() : QString::fromLocal8Bit(list.front()->name.c_str());
-        QString stored = text(l.key, first);
-        if (stored.isEmpty())
-            stored = first;
-        // Of two devices with one name the first wins.
-        auto found = std::find_if(list.begin(), list.end(),
-            [&stored](const iax2::AudioDeviceInfo *d) { return QString::fromLocal8Bit(d->name.c_str()) == stored; });
-        // A device unplugged for now gives way to the first one for this run
-        // only: the file keeps the user's choice for the next start.
-        if (found == list.end() && !list.empty())
-            found = list.begin();
-        *l.id = found == list.end() ? -1 : (*found)->id;
+    switch (list) {
+    case iax2::AudioInput:
+        return &kAudioInput;
+    case iax2::AudioOutput:
+        return &kAudioOutput;
+    case iax2::AudioRing:
+        return &kAudioRing;
+    default:
+        return nullptr;
     }
+}
+
+QString SettingsStore::readAudioDeviceName(int list, const QString &firstName)
+{
+    const SettingsKey *key = audioKey(list);
+    if (!key)
+        return firstName;
+    const QString stored = text(*key, firstName);
+    return stored.isEmpty() ? firstName : stored;
+}
+
+void SettingsStore::setAudioDeviceId(int list, int id)
+{
+    switch (list) {
+    case iax2::AudioInput:
+        m_audio.input = id;
+        break;
+    case iax2::AudioOutput:
+        m_audio.output = id;
+        break;
+    case iax2::AudioRing:
+        m_audio.ring = id;
+        break;
+    default:
+        break;
+    }
+}
+
+void SettingsStore::readAudioFlags()
+{
     m_audio.ringInBoth = flag(kAudioRingInBoth);
     m_audio.muteRing = flag(kAudioMuteRing);
 }
@@ -436,7 +450,9 @@ void SettingsStore::writeUser(const User &values)
 
 void SettingsStore::writeManager(const Manager &values)
 {
+    const bool useFreePbx = m_manager.useFreePbx;
     m_manager = values;
+    m_manager.useFreePbx = useFreePbx;
     setFlag(kManagerUsePhoneIp, m_manager.usePhoneIp);
     if (m_manager.usePhoneIp) {
         // The stored server is left for the day the box is unchecked again.
@@ -447,7 +463,12 @@ void SettingsStore::writeManager(const Manager &values)
     setText(kManagerPort, m_manager.port);
     setText(kManagerUser, m_manager.user);
     setText(kManagerPassword, scramblePassword(m_manager.password));
-    setFlag(kManagerFreePbx, m_manager.useFreePbx);
+}
+
+void SettingsStore::writeUseFreePbx(bool on)
+{
+    m_manager.useFreePbx = on;
+    setFlag(kManagerFreePbx, on);
 }
 
 void SettingsStore::writeOptions(const Options &values)

@@ -3,9 +3,6 @@
 #include <QString>
 
 #include <memory>
-#include <vector>
-
-#include "iax2/media/AudioDevice.h"
 
 class XmlReader;
 struct SettingsKey;
@@ -141,8 +138,15 @@ public:
     // --- readers, in load order ---
     void readUser();
     void readOptions();
-    // The device table as the engine lists it; each list's stored name picks its id.
-    void readAudioDevices(const std::vector<iax2::AudioDeviceInfo> &devices);
+    // Section "audio", one device list (iax2::AudioInput, AudioOutput or
+    // AudioRing) at a time: the device name the file keeps. A missing or empty
+    // name reads as firstName, the name of the list's first device, and a
+    // missing key is added with it.
+    QString readAudioDeviceName(int list, const QString &firstName);
+    // The id of the device the reader picked for a list by that name.
+    void setAudioDeviceId(int list, int id);
+    // The ring flags, read after the three lists.
+    void readAudioFlags();
     void readFilters();
     void readCodecs();
     void readSpeex();
@@ -155,7 +159,10 @@ public:
 
     // --- writers: keep the values and put them into the document ---
     void writeUser(const User &values);
+    // The login of section "manager"; the FreePBX flag has its own writer,
+    // since the dialog stores the privacy flag between the two.
     void writeManager(const Manager &values);
+    void writeUseFreePbx(bool on);
     void writeOptions(const Options &values);
     void writeAudioDevices(const AudioChoice &input, const AudioChoice &output, const AudioChoice &ring,
         bool ringInBoth, bool muteRing);
@@ -231,6 +238,8 @@ private:
     // The plain text of a stored password; one in another form than the
     // current is put back in the current form.
     QString password(const SettingsKey &key, const QString &fallback);
+    // The key of a device list; null for another number.
+    static const SettingsKey *audioKey(int list);
 
     std::unique_ptr<XmlReader> m_xml;
     bool m_keysAdded = false;

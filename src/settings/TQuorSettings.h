@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/QuorTypes.h"
+#include "iax2/media/AudioDevice.h"
 #include "settings/SettingsStore.h"
 #include "ui_QuorAbout.h"
 #include "ui_QuorActions.h"
@@ -215,7 +216,11 @@ public slots:
     void slotModeChanged(int mode);
     void setDNDform(int state);
     void checkFWDCond(int state);
+
+private slots:
     void slotMan2PhoneIP(int state);
+
+public slots:
     void queueSelected();
     void queueListSelected(const QString &text);
     void queueListSelected(QListWidgetItem *item);

@@ -114,8 +114,17 @@ void TQuorSettings::readAudioDevices()
         audioList(list)->clear();
     for (const iax2::AudioDeviceInfo &device : audioDeviceTable)
         addAudioDevice(device.capabilities, QString::fromLocal8Bit(device.name.c_str()), device.id);
-    store.readAudioDevices(audioDeviceTable);
-    fillAudioPage();
+    for (const int list : { 1, 2, 4 }) {
+        const QString name = store.readAudioDeviceName(list, audioDeviceName(list, 0));
+        int index = findAudioDevice(list, name);
+        // A device unplugged for now gives way to the first one for this run
+        // only: the file keeps the user's choice for the next start.
+        if (index < 0 && audioDeviceCount(list) > 0)
+            index = 0;
+        setCurrentAudioDevice(list, index);
+        store.setAudioDeviceId(list, audioDeviceId(list, index));
+    }
+    store.readAudioFlags();
     emit signalAudioDevSettingsChanged();
 }
 
@@ -181,13 +190,13 @@ void TQuorSettings::writeManager()
     m.port = editManagerPort->text();
     m.user = editManagerUser->text();
     m.password = editManagerPasswd->text();
-    m.useFreePbx = boxFreePbx->isChecked();
     store.writeManager(m);
     if (boxPrivacy->isChecked() != store.privacy()) {
         store.setPrivacy(boxPrivacy->isChecked());
         writePrivacyData();
         emit signalPrivacySettingsChanged(store.privacy());
     }
+    store.writeUseFreePbx(boxFreePbx->isChecked());
     emit signalManagerSettingsChanged();
     saveConfig();
 }

@@ -2,6 +2,7 @@
 // search, and the number editor of its edit page.
 
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -69,6 +70,8 @@ private slots:
     void addEditDelete();
     void editKeepsWhatItDidNotShow();
     void searchPage();
+    void listsKeepTheirKeys_data();
+    void listsKeepTheirKeys();
     void numberEditor();
 
 private:
@@ -114,9 +117,9 @@ void TestTQuorContacts::addEditDelete()
              "<phone_def>777</phone_def>" })
         QVERIFY2(file().contains(saved), saved);
 
-    // Return on the list edits the selection; a new surname re-sorts the list.
+    // Return on the list page edits the selection; a new surname re-sorts the list.
     m_book->contactList()->selectRowAt(0);
-    QTest::keyClick(m_book->contactList(), Qt::Key_Return);
+    QTest::keyClick(m_book.get(), Qt::Key_Return);
     QCOMPARE(m_book->editSurname->text(), QStringLiteral("Doe"));
     m_book->editSurname->setText(QStringLiteral("Zed"));
     m_book->contactApply();
@@ -127,7 +130,7 @@ void TestTQuorContacts::addEditDelete()
 
     // Delete both; the last leaves nothing selected and the details empty.
     for (int left = 1; left >= 0; --left) {
-        QTest::keyClick(m_book->contactList(), Qt::Key_Delete);
+        QTest::keyClick(m_book.get(), Qt::Key_Delete);
         QCOMPARE(m_book->labelCaption->text(), QStringLiteral("Delete contact"));
         QTest::keyClick(m_book.get(), Qt::Key_Return);
         QCOMPARE(m_book->contactList()->rowCount(), left);
@@ -201,6 +204,34 @@ void TestTQuorContacts::searchPage()
     // The fields stay for the next visit.
     m_book->searchContact();
     QCOMPARE(::captions(m_book->searchList()), captions);
+}
+
+// The page's keys act on the page itself: typed into one of its lists they
+// change neither the page nor the contacts.
+void TestTQuorContacts::listsKeepTheirKeys_data()
+{
+    QTest::addColumn<bool>("inSearch");
+    QTest::addColumn<QKeySequence>("keys");
+    for (const char *keys : { "Return", "Backspace", "Del", "Ctrl+E", "Ctrl+N", "F1", "Alt+S" })
+        QTest::addRow("contact list, %s", keys) << false << QKeySequence(QString::fromLatin1(keys));
+    for (const char *keys : { "Esc", "Del", "Ctrl+N", "F2" })
+        QTest::addRow("search list, %s", keys) << true << QKeySequence(QString::fromLatin1(keys));
+}
+
+void TestTQuorContacts::listsKeepTheirKeys()
+{
+    QFETCH(bool, inSearch);
+    QFETCH(QKeySequence, keys);
+    open(contact("Mark", "Twain") + contact("Jane", "Doe"));
+    if (inSearch)
+        m_book->searchContact();
+    TQuorTable *list = inSearch ? m_book->searchList() : m_book->contactList();
+    QSignalSpy menus(m_book.get(), &TQuorContacts::signalGetMenu);
+    const QString caption = m_book->labelCaption->text();
+    QTest::keySequence(list, keys);
+    QCOMPARE(m_book->labelCaption->text(), caption);
+    QCOMPARE(menus.count(), 0);
+    QCOMPARE(list->rowCount(), 2);
 }
 
 // The rows of the number editor, their "+" and "-" buttons and the

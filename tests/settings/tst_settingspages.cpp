@@ -46,6 +46,7 @@ private slots:
     void codecs();
     void filters();
     void audioDevices();
+    void audioDevicesByName();
     void actions();
     void agentPage();
 };
@@ -277,6 +278,24 @@ void TestSettingsPages::audioDevices()
     QCOMPARE(audioIds(p.settings), (QList<int> { -1, 3, 9, 0, 1 }));
     QCOMPARE(stored("audio", "output_dev"), u"Speakers"_s);
     QCOMPARE(stored("audio", "input_dev"), QString());
+}
+
+// At start each list selects its device by the name the file keeps.
+void TestSettingsPages::audioDevicesByName()
+{
+    TestDataDir dir;
+    writeSettings(dir, "<audio><output_dev>USB out</output_dev><ringing_dev>Gone</ringing_dev></audio>");
+    {
+        Panel p({ { 10, "Built-in", 1 | 2 }, { 11, "USB out", 2 }, { 14, "USB out", 2 }, { 12, "Headset", 1 | 2 | 4 },
+            { 13, "Speaker", 4 } });
+        // Of two devices with one name the first wins; an absent one gives way
+        // to the first of its list for this run only.
+        QCOMPARE(audioIds(p.settings), (QList<int> { 10, 11, 12, 0, 0 }));
+        QCOMPARE(stored("audio", "ringing_dev"), u"Gone"_s);
+    }
+    // Plugged in again at the next start, it is used.
+    Panel again({ { 13, "Speaker", 4 }, { 15, "Gone", 4 } });
+    QCOMPARE(audioIds(again.settings).at(2), 15);
 }
 
 void TestSettingsPages::actions()
