@@ -238,6 +238,12 @@ private slots:
         m_phone->getMenu(QStringLiteral("kb"));
         QCOMPARE(m_phone->currentPage(), m_phone->frameKeypad);
         QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Manager connected"));
+        // A refused registration says why, once.
+        m_pbx->setRegistrarFault(FakePbx::RegistrarFault::Rejecting);
+        m_phone->voip()->registerAccount();
+        const QString rejected = QStringLiteral("Registration rejected: Registration Refused");
+        QTRY_COMPARE(m_phone->labelMessage->text(), rejected);
+        QCOMPARE(countMessages(rejected), 1);
     }
 
     void clickToDialAndQuit()
