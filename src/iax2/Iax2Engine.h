@@ -15,6 +15,7 @@
 #include "iax2/media/AudioDevice.h"
 #include "iax2/media/FilterBits.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -137,6 +138,9 @@ struct RegistrationEvent
     int registrationId = -1;
     RegistrationReply reply = RegistrationReply::Accepted;
     int messageCount = -1; // voicemail count from the registrar, -1 when not sent
+    // Why it was rejected: the registrar's cause text, or the challenge it
+    // offered that cannot be answered here; empty when neither is known.
+    std::string cause;
 };
 
 // Levels in dBFS (-99 silence .. 0 full scale), about every 100 ms with audio.
@@ -171,7 +175,7 @@ struct Account
     uint16_t port = 4569;
     std::string user;
     std::string secret;
-    int refresh = 60; // seconds
+    int refresh = 60; // seconds asked of the registrar; also the wait after a rejection
 };
 
 class Iax2Engine
@@ -199,10 +203,15 @@ public:
         // A registrar that acknowledged a request but sent no reply (REGAUTH,
         // REGACK or REGREJ) by then has failed this attempt.
         int registrationReplyTimeoutMs = 10000;
-        // Wait before retrying a failed registration (rejected, unanswered,
-        // host not found), doubled after each further failure up to the
-        // account's refresh interval; an accepted registration starts over.
+        // Wait before retrying a registration that went unanswered (reply
+        // deadline, INVAL, retransmissions unheard, host not found), doubled
+        // after each further failure up to the account's refresh interval; an
+        // accepted registration starts over. A rejected one always waits the
+        // whole refresh interval.
         int registrationRetryMs = 2000;
+        // The engine's time. Tests move it forward to pass long waits; empty,
+        // the steady clock.
+        std::function<std::chrono::steady_clock::time_point()> clock;
     };
 
     using EventCallback = std::function<void(const EngineEvent &)>;

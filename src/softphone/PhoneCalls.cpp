@@ -235,7 +235,8 @@ int PhoneCalls::placeCall(const QString &number, bool showCalls)
 void PhoneCalls::callExtension(const QString &number)
 {
     const QString target = number.trimmed();
-    if (target.isEmpty() || target == accountUser())
+    // A blank number goes on to dial, whose check says what is wrong with it.
+    if (!target.isEmpty() && target == accountUser())
         return;
     if (!m_calls.isEmpty()) {
         const TQuorCall *current = currentCall();

@@ -79,7 +79,8 @@ public:
     // showCalls travels with signalDialled: the caller wants the list in view.
     int dial(const QString &number, bool showCalls = true);
     // From a tile: nothing for the own extension or while the current call is
-    // still being set up; the talking call is held once the new one is placed.
+    // still being set up; otherwise dial, so its checks refuse what cannot be
+    // called. The talking call is held once the new one is placed.
     void callExtension(const QString &number);
     // The voicemail number, then the password as tones once the box answers.
     void callVoiceMail();

@@ -443,6 +443,7 @@ void QuorIaxClient::handleRegistration(const iax2::RegistrationEvent &e)
     if (e.registrationId != m_account.m_registrationId || m_account.m_registrationId < 0)
         return;
     RegistrationResult result = RegistrationAccepted;
+    const QString cause = QString::fromStdString(e.cause);
     switch (e.reply) {
     case iax2::RegistrationReply::Accepted:
         m_account.m_state = TVoipAccount::Registered;
@@ -451,7 +452,8 @@ void QuorIaxClient::handleRegistration(const iax2::RegistrationEvent &e)
     case iax2::RegistrationReply::Rejected:
         m_account.m_state = TVoipAccount::Rejected;
         result = RegistrationRejected;
-        Logger::warning(QStringLiteral("Registration at %1 rejected").arg(m_account.server()));
+        Logger::warning(QStringLiteral("Registration at %1 rejected%2")
+                            .arg(m_account.server(), cause.isEmpty() ? QString() : QStringLiteral(": ") + cause));
         break;
     case iax2::RegistrationReply::Timeout:
         m_account.m_state = TVoipAccount::TimedOut;
@@ -459,7 +461,7 @@ void QuorIaxClient::handleRegistration(const iax2::RegistrationEvent &e)
         Logger::warning(QStringLiteral("No answer from %1 to the registration").arg(m_account.server()));
         break;
     }
-    emit signalRegistration(result);
+    emit signalRegistration(result, cause);
 }
 
 void QuorIaxClient::message(const QString &text, TMessageType type)

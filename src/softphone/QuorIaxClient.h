@@ -125,7 +125,8 @@ signals:
     // An incoming call answered here or an outgoing call answered by the far end.
     void signalAnswered(int call);
     void signalHungUp(int call, bool wasAnswered);
-    void signalRegistration(QuorIaxClient::RegistrationResult result);
+    // cause: why the registrar rejected it, when known.
+    void signalRegistration(QuorIaxClient::RegistrationResult result, const QString &cause);
     // dBFS, -99 for silence, about every 100 ms while a call has audio.
     void signalLevels(float input, float output);
     void signalMessage(const QString &text, TMessageType type);

@@ -488,7 +488,7 @@ void TQuorPhone::slotManagerRegistered(bool registered)
     setLamp(labelManagerLamp, registered ? kLampGreen : kLampRed);
 }
 
-void TQuorPhone::slotRegistration(QuorIaxClient::RegistrationResult result)
+void TQuorPhone::slotRegistration(QuorIaxClient::RegistrationResult result, const QString &cause)
 {
     switch (result) {
     case QuorIaxClient::RegistrationAccepted:
@@ -498,7 +498,8 @@ void TQuorPhone::slotRegistration(QuorIaxClient::RegistrationResult result)
         break;
     case QuorIaxClient::RegistrationRejected:
         setLamp(labelIaxLamp, kLampRed);
-        displayMessage(tr("Registration rejected"), MessageError);
+        displayMessage(
+            cause.isEmpty() ? tr("Registration rejected") : tr("Registration rejected: %1").arg(cause), MessageError);
         break;
     case QuorIaxClient::RegistrationTimeout:
         setLamp(labelIaxLamp, kLampRed);

@@ -177,7 +177,7 @@ private slots:
     void slotCallEnded(TQuorCall *call, int logKind);
     void slotVoiceMailCount(int count);
     // From the IAX2 layer.
-    void slotRegistration(QuorIaxClient::RegistrationResult result);
+    void slotRegistration(QuorIaxClient::RegistrationResult result, const QString &cause);
     void slotLevels(float input, float output);
     // From the settings model.
     void slotAudioDevicesChanged();

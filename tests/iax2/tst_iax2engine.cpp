@@ -3,6 +3,9 @@
 #include <QNetworkDatagram>
 #include <QtTest>
 
+#include <atomic>
+#include <memory>
+
 #include "testsupport/IaxRig.h"
 
 using namespace iax2;
@@ -104,9 +107,9 @@ private slots:
     }
 
     // Every attempt gets a reply deadline, also once the registrar has
-    // acknowledged it and nothing is left to resend. A failed attempt is tried
-    // again after a short back-off that doubles with each failure and starts
-    // over once the registrar accepts: here two failures, an acceptance
+    // acknowledged it and nothing is left to resend. An unanswered attempt is
+    // tried again after a short back-off that doubles with each failure and
+    // starts over once the registrar accepts: here two failures, an acceptance
     // granted for a second, then its refresh and the retries fail again.
     void registrationRetries_data()
     {
@@ -117,7 +120,6 @@ private slots:
             << int(FakePbx::RegistrarFault::SilentToRequest) << int(RegistrationReply::Timeout) << 200;
         QTest::newRow("challenge answered, never answered")
             << int(FakePbx::RegistrarFault::SilentToAnswer) << int(RegistrationReply::Timeout) << 200;
-        QTest::newRow("rejected") << int(FakePbx::RegistrarFault::Rejecting) << int(RegistrationReply::Rejected) << 0;
         QTest::newRow("answered with INVAL")
             << int(FakePbx::RegistrarFault::Inval) << int(RegistrationReply::Timeout) << 0;
     }
@@ -154,6 +156,53 @@ private slots:
         }
         QCOMPARE(rig.probe->registrations(RegistrationReply::Accepted), 1);
         QCOMPARE(rig.probe->texts().contains(QLatin1String("sent no reply within 200 ms")), waitMs > 0);
+    }
+
+    // A registration the registrar refuses, or challenges in a way that cannot
+    // be answered, is not pressed: the next attempt comes a whole refresh
+    // interval later, whatever the short back-off, and each report says why.
+    void registrationRejected_data()
+    {
+        QTest::addColumn<int>("methods"); // AUTHMETHODS in the challenge
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("REGREJ") << 2 << "Registration Refused";
+        QTest::newRow("only RSA offered") << 4 << "the registrar offers no supported authentication method";
+    }
+
+    void registrationRejected()
+    {
+        QFETCH(int, methods);
+        QFETCH(QString, cause);
+        // The engine's clock runs ahead of the wall clock by what the test adds.
+        auto ahead = std::make_shared<std::atomic<int>>(0);
+        Iax2Engine::Config config = loopbackConfig();
+        config.registrationRetryMs = 50;
+        config.clock = [ahead] { return std::chrono::steady_clock::now() + std::chrono::milliseconds(ahead->load()); };
+        IaxRig rig(config);
+        rig.pbx.setAuthMethods(methods);
+        rig.pbx.setRegistrarFault(FakePbx::RegistrarFault::Rejecting);
+        const Account account = rig.account();
+        const int refreshMs = account.refresh * 1000;
+        const int early = refreshMs - 3000; // leaves the wall clock three seconds
+        rig.engine->registerAccount(account);
+        const auto attempts = [&rig] {
+            const QList<FakePbx::Frame> frames = rig.pbx.received();
+            return int(std::count_if(frames.cbegin(), frames.cend(),
+                [](const auto &f) { return f.type == TypeIax && f.subclass == CmdRegReq && f.dest == 0; }));
+        };
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            QTRY_COMPARE(rig.probe->registrations(RegistrationReply::Rejected), attempt);
+            QTest::qWait(300); // six short back-offs
+            *ahead += early;
+            QTest::qWait(100);
+            QCOMPARE(attempts(), attempt);
+            *ahead += refreshMs - early;
+            QTRY_COMPARE(attempts(), attempt + 1);
+        }
+        for (const RegistrationEvent &e : rig.probe->all<RegistrationEvent>())
+            QCOMPARE(QString::fromStdString(e.cause), cause);
+        QCOMPARE(rig.probe->registrations(RegistrationReply::Accepted), 0);
+        NO_PBX_ERRORS(rig);
     }
 
     // A call each way in each codec, with one event per transition.

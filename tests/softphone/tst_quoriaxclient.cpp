@@ -235,10 +235,10 @@ private slots:
         QCOMPARE(registered.first().at(0).toInt(), result);
         QCOMPARE(int(rig.client->account().registrationState()), state);
         if (result == QuorIaxClient::RegistrationRejected) {
-            QTRY_COMPARE(errorsIn(messages), 1);
-            QCOMPARE(messages.last().at(0).toString(), QStringLiteral("Registration rejected: Registration Refused"));
-            QCOMPARE(rig.log().count(messages.last().at(0).toString()), 1);
-            QCOMPARE(rig.log().count(QStringLiteral("Registration at 127.0.0.1 rejected")), 1);
+            // The registrar's cause travels with the result, said once: by the phone.
+            QCOMPARE(registered.first().at(1).toString(), QStringLiteral("Registration Refused"));
+            QCOMPARE(errorsIn(messages), 0);
+            QCOMPARE(rig.log().count(QStringLiteral("Registration at 127.0.0.1 rejected: Registration Refused")), 1);
         }
     }
 

@@ -121,11 +121,20 @@ private slots:
             QCOMPARE(lastMessage(), message);
         }
         QCOMPARE(m_phone->currentCalls().size(), 0);
-        // callExtension: our own extension does nothing, and while our outgoing
-        // call is being set up another request is ignored.
+        // callExtension: a blank number meets the same check, our own extension
+        // does nothing, and while our outgoing call is being set up another
+        // request is ignored.
+        for (const QString &number : { QString(), QStringLiteral("  ") }) {
+            m_phone->labelMessage->clear();
+            m_phone->callExtension(number);
+            QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Enter a number to call"));
+        }
         for (const QString &number : { kUser, QStringLiteral("300"), QStringLiteral("301") })
             m_phone->callExtension(number);
         QCOMPARE(m_phone->currentCalls().size(), 1);
+        // The first NEW on the wire is the call to 300: nothing went out before it.
+        QTRY_COMPARE(m_pbx->count(kIax, iax2::Cmd::New), 1);
+        QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, QStringLiteral("300"));
         for (int i = 1; i < TQuorPhone::kMaxCalls; ++i)
             m_phone->callNumber(QStringLiteral("30%1").arg(i));
         QCOMPARE(rows(m_phone->activityTable()), TQuorPhone::kMaxCalls);
@@ -238,6 +247,12 @@ private slots:
         m_phone->getMenu(QStringLiteral("kb"));
         QCOMPARE(m_phone->currentPage(), m_phone->frameKeypad);
         QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Manager connected"));
+        // A refused registration says why, once.
+        m_pbx->setRegistrarFault(FakePbx::RegistrarFault::Rejecting);
+        m_phone->voip()->registerAccount();
+        const QString rejected = QStringLiteral("Registration rejected: Registration Refused");
+        QTRY_COMPARE(m_phone->labelMessage->text(), rejected);
+        QCOMPARE(countMessages(rejected), 1);
     }
 
     void clickToDialAndQuit()

@@ -31,7 +31,7 @@ int Iax2Engine::Impl::dial(const Account &account, const std::string &number)
     c.number = cleanText(number, 255);
     c.remoteNumber = c.number;
     c.dialogue = newDialogue();
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     c.nextPing = now + kPingInterval;
     c.nextStats = now + kStatsInterval;
     m_selected = slot;
@@ -48,7 +48,7 @@ bool Iax2Engine::Impl::answer(int callNo)
     Call *c = call(callNo);
     if (!c || !c->incoming || c->answered)
         return false;
-    sendControl(*c->dialogue, Ctl::Answer, Clock::now());
+    sendControl(*c->dialogue, Ctl::Answer, clockNow());
     c->answered = true;
     c->state = (c->state & ~CallRinging) | CallComplete;
     m_selected = callNo;
@@ -72,9 +72,9 @@ void Iax2Engine::Impl::reject(int callNo)
     if (!c)
         return;
     if (c->incoming && !c->answered)
-        endCall(callNo, Cmd::Reject, "Call rejected", 21, Clock::now());
+        endCall(callNo, Cmd::Reject, "Call rejected", 21, clockNow());
     else
-        endCall(callNo, Cmd::Hangup, "Normal clearing", 16, Clock::now());
+        endCall(callNo, Cmd::Hangup, "Normal clearing", 16, clockNow());
     wake();
 }
 
@@ -83,7 +83,7 @@ void Iax2Engine::Impl::sendBusy(int callNo)
     Call *c = call(callNo);
     if (!c || !c->dialogue || c->waitingForAddress)
         return;
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     sendControl(*c->dialogue, Ctl::Busy, now);
     c->state = (c->state & ~CallRinging) | CallBusy;
     // The PBX hangs up after a busy signal; if it does not, we do.
@@ -97,7 +97,7 @@ void Iax2Engine::Impl::hangup(int callNo)
 {
     if (!call(callNo))
         return;
-    endCall(callNo, Cmd::Hangup, "Normal clearing", 16, Clock::now());
+    endCall(callNo, Cmd::Hangup, "Normal clearing", 16, clockNow());
     wake();
 }
 
@@ -105,7 +105,7 @@ void Iax2Engine::Impl::hangupAll()
 {
     for (size_t i = 0; i < m_calls.size(); ++i) {
         if (m_calls[i].used)
-            endCall(int(i), Cmd::Hangup, "Normal clearing", 16, Clock::now());
+            endCall(int(i), Cmd::Hangup, "Normal clearing", 16, clockNow());
     }
     wake();
 }
@@ -119,7 +119,7 @@ bool Iax2Engine::Impl::hold(int callNo, bool held, bool moh)
     if (held && moh)
         ies.addEmpty(Ie::MusicOnHold);
     // Sent again when asked again: the peer may have missed the state.
-    sendIax(*c->dialogue, held ? Cmd::Quelch : Cmd::Unquelch, ies, Clock::now());
+    sendIax(*c->dialogue, held ? Cmd::Quelch : Cmd::Unquelch, ies, clockNow());
     if (c->heldByUs != held)
         push(HoldEvent { callNo, held, false });
     c->heldByUs = held;
@@ -137,7 +137,7 @@ bool Iax2Engine::Impl::sendDtmf(char digit, int callNo)
     FullFrame f;
     f.type = FrameType::DtmfEnd;
     f.subclass = uint8_t(digit);
-    send(*c->dialogue, std::move(f), Clock::now());
+    send(*c->dialogue, std::move(f), clockNow());
     wake();
     return true;
 }

@@ -336,7 +336,7 @@ void Iax2Engine::Impl::endCall(
 void Iax2Engine::Impl::dropCall(int callNo, CallEndReason reason, const std::string &cause)
 {
     if (transferIncludes(callNo))
-        failTransfer(callNo, "a call ended", Clock::now());
+        failTransfer(callNo, "a call ended", clockNow());
     Call &c = m_calls[size_t(callNo)];
     if (c.blindTransfer) {
         // A blind transfer succeeds by the PBX taking the call away from us.

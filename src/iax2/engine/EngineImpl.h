@@ -122,7 +122,7 @@ struct Registration
     bool awaitingReply = false;
     std::unique_ptr<Dialogue> dialogue;
     TimePoint nextAttempt;
-    // The wait after the last failed attempt; 0 once the registrar accepts.
+    // The wait after the last unanswered attempt; 0 once the registrar accepts.
     Millis backOff { 0 };
     // A request the registrar acknowledged must still be answered by then.
     TimePoint replyDeadline;
@@ -212,8 +212,9 @@ public:
     void handleRegistrationFrame(Registration &reg, const FullFrame &frame, const IeList *ies, TimePoint now);
     void registrationTimers(TimePoint now);
     // Ends the attempt; unless releasing, reports it and schedules the next one.
-    void registrationFailed(Registration &reg, RegistrationReply reply, TimePoint now);
-    void emitRegistration(int id, RegistrationReply reply, int messages = -1);
+    void registrationFailed(
+        Registration &reg, RegistrationReply reply, TimePoint now, const std::string &cause = std::string());
+    void emitRegistration(int id, RegistrationReply reply, int messages = -1, const std::string &cause = std::string());
 
     // Transfer (EngineTransfer.cpp).
     bool blindTransfer(int callNo, const std::string &number);
@@ -230,6 +231,9 @@ public:
     void updateAudio();
     void collectMedia(MediaInput &input);
     void deliverMedia(MediaOutput &output, std::vector<std::pair<std::vector<uint8_t>, sockaddr_in>> &minis);
+
+    // Every time the engine acts on comes from here (Config::clock).
+    TimePoint clockNow() const { return m_config.clock ? m_config.clock() : Clock::now(); }
 
     Config m_config;
     AudioDevice *m_audio = nullptr;

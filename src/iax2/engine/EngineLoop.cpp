@@ -100,10 +100,10 @@ void Iax2Engine::Impl::wake()
 
 void Iax2Engine::Impl::run()
 {
-    m_nextTick = Clock::now() + kTick;
+    m_nextTick = clockNow() + kTick;
     while (!m_stop) {
         // Rounded up: a timeout cut to 0 ms would spin until the tick.
-        int timeout = int(std::chrono::ceil<Millis>(m_nextTick - Clock::now()).count());
+        int timeout = int(std::chrono::ceil<Millis>(m_nextTick - clockNow()).count());
         timeout = std::clamp(timeout, 0, int(kTick.count()));
         pollfd fds[2] = { { m_socket, POLLIN, 0 }, { m_wakeRead, POLLIN, 0 } };
         poll(fds, 2, timeout);
@@ -116,7 +116,7 @@ void Iax2Engine::Impl::run()
         receive();
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            timers(Clock::now());
+            timers(clockNow());
         }
         mediaTicks();
         deviceIo();
@@ -154,7 +154,7 @@ void Iax2Engine::Impl::receive()
         if (count == 0)
             return;
         std::lock_guard<std::mutex> lock(m_mutex);
-        const TimePoint now = Clock::now();
+        const TimePoint now = clockNow();
         for (int i = 0; i < count; ++i)
             handleDatagram(chunk[size_t(i)].data.data(), chunk[size_t(i)].size, chunk[size_t(i)].from, now);
         if (count < kReadChunk)

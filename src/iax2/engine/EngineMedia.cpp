@@ -124,7 +124,7 @@ void Iax2Engine::Impl::collectMedia(MediaInput &input)
 void Iax2Engine::Impl::deliverMedia(
     MediaOutput &output, std::vector<std::pair<std::vector<uint8_t>, sockaddr_in>> &minis)
 {
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     for (OutgoingVoice &f : output.frames) {
         Call *c = call(f.callNo);
         // The call ended or its slot was taken again while the tick ran.
@@ -161,7 +161,7 @@ void Iax2Engine::Impl::deliverMedia(
 
 void Iax2Engine::Impl::mediaTicks()
 {
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     if (now < m_nextTick)
         return;
     // Reused from tick to tick, so the steady state allocates little.

@@ -1,6 +1,7 @@
 // Registration with a registrar: REGREQ, the MD5 (or, where it is all the
 // registrar offers, plaintext) round, REGACK/REGREJ, refresh, release, a reply
-// deadline for every attempt, and the back-off after a failed one.
+// deadline for every attempt, the back-off after an unanswered one and the
+// wait of a refresh interval after a rejected one.
 
 #include "iax2/engine/EngineImpl.h"
 
@@ -22,10 +23,10 @@ int Iax2Engine::Impl::registerAccount(const Account &account)
         r.account = account;
         r.account.user = cleanText(account.user, 255);
         r.account.refresh = std::clamp(account.refresh, kMinRefresh, 65535);
-        r.nextAttempt = Clock::now();
+        r.nextAttempt = clockNow();
         if (numericAddress(account.host, account.port, r.address)) {
             r.haveAddress = true;
-            startRegistration(r, Clock::now());
+            startRegistration(r, clockNow());
         } else {
             r.waitingForAddress = true;
         }
@@ -46,7 +47,7 @@ void Iax2Engine::Impl::unregisterAccount(int id)
             return;
         }
         r.releasing = true;
-        startRegistration(r, Clock::now());
+        startRegistration(r, clockNow());
         wake();
         return;
     }
@@ -92,8 +93,8 @@ void Iax2Engine::Impl::handleRegistrationFrame(
             emitText(TextWarning, "The registrar asks for the password in plain text");
             reply.addString(Ie::Password, reg.account.secret);
         } else {
-            emitText(TextError, "The registrar offers no supported authentication method");
-            registrationFailed(reg, RegistrationReply::Rejected, now);
+            registrationFailed(
+                reg, RegistrationReply::Rejected, now, "the registrar offers no supported authentication method");
             break;
         }
         if (!reg.releasing)
@@ -117,13 +118,9 @@ void Iax2Engine::Impl::handleRegistrationFrame(
         emitRegistration(reg.id, RegistrationReply::Accepted, messages ? int(*messages & 0xff) : -1);
         break;
     }
-    case Cmd::RegRej: {
-        const std::string cause = cleanText(ies->string(Ie::Cause));
-        if (!reg.releasing)
-            emitText(TextError, cause.empty() ? "Registration rejected" : "Registration rejected: " + cause);
-        registrationFailed(reg, RegistrationReply::Rejected, now);
+    case Cmd::RegRej:
+        registrationFailed(reg, RegistrationReply::Rejected, now, cleanText(ies->string(Ie::Cause)));
         break;
-    }
     case Cmd::Inval:
         // The registrar no longer knows the dialogue: the attempt went unanswered.
         registrationFailed(reg, RegistrationReply::Timeout, now);
@@ -172,24 +169,32 @@ void Iax2Engine::Impl::registrationTimers(TimePoint now)
     }
 }
 
-void Iax2Engine::Impl::registrationFailed(Registration &reg, RegistrationReply reply, TimePoint now)
+void Iax2Engine::Impl::registrationFailed(
+    Registration &reg, RegistrationReply reply, TimePoint now, const std::string &cause)
 {
     reg.awaitingReply = false;
     if (reg.releasing)
         return;
-    emitRegistration(reg.id, reply);
+    emitRegistration(reg.id, reply, -1, cause);
+    const Millis refresh = std::chrono::seconds(std::max(kMinRefresh, reg.account.refresh));
+    if (reply == RegistrationReply::Rejected) {
+        // Asking again will not change the answer until someone changes the
+        // account, and registrars guarded against password guessing ban the
+        // address (every phone behind it) after a few refusals.
+        reg.nextAttempt = now + refresh;
+        return;
+    }
     // Soon after a single lost reply, so the binding hardly lapses; doubled
     // after each further failure up to the refresh interval, so a registrar
     // that keeps failing is not pressed.
-    const Millis refresh = std::chrono::seconds(std::max(kMinRefresh, reg.account.refresh));
     const Millis first = Millis(std::max(1, m_config.registrationRetryMs));
     reg.backOff = std::min(refresh, reg.backOff.count() > 0 ? reg.backOff * 2 : first);
     reg.nextAttempt = now + reg.backOff;
 }
 
-void Iax2Engine::Impl::emitRegistration(int id, RegistrationReply reply, int messages)
+void Iax2Engine::Impl::emitRegistration(int id, RegistrationReply reply, int messages, const std::string &cause)
 {
-    push(RegistrationEvent { id, reply, messages });
+    push(RegistrationEvent { id, reply, messages, cause });
 }
 
 } // namespace iax2

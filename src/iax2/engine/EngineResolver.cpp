@@ -17,7 +17,7 @@ void Iax2Engine::Impl::resolvePending()
     std::vector<std::string> wanted;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const TimePoint now = Clock::now();
+        const TimePoint now = clockNow();
         for (const Call &c : m_calls) {
             if (c.used && c.waitingForAddress)
                 wanted.push_back(c.account.host);
@@ -47,7 +47,7 @@ void Iax2Engine::Impl::resolvePending()
     }
 
     std::lock_guard<std::mutex> lock(m_mutex);
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     for (size_t i = 0; i < m_calls.size(); ++i) {
         Call &c = m_calls[i];
         if (!c.used || !c.waitingForAddress || !found.count(c.account.host))

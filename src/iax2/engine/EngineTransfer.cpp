@@ -18,7 +18,7 @@ bool Iax2Engine::Impl::blindTransfer(int callNo, const std::string &number)
     Call *c = call(callNo);
     if (!c || !c->dialogue || c->waitingForAddress)
         return false;
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     sendIax(*c->dialogue, Cmd::Transfer, IeList().addString(Ie::CalledNumber, target), now);
     c->state |= CallTransfer;
     c->blindTransfer = true;
@@ -37,7 +37,7 @@ bool Iax2Engine::Impl::attendedTransfer(int heldCall, int talkingCall)
     };
     if (heldCall == talkingCall || !joinable(held) || !joinable(talking) || m_transfer.active)
         return false;
-    const TimePoint now = Clock::now();
+    const TimePoint now = clockNow();
     AttendedTransfer &t = m_transfer;
     t = AttendedTransfer();
     t.active = true;
