@@ -1,5 +1,5 @@
-// The extensions panel under a large PBX, over loopback and through the test
-// router, as the main window drives it. A writer thread plays the PBX: it
+// The extensions panel under a large PBX, over loopback and through the main
+// window's router (PbxRouter) without the window and its call windows. A writer thread plays the PBX: it
 // answers every action the panel and router send (PbxModel) and pushes call
 // events, as fast as the socket takes them or paced. Prints the figures; a
 // tool, never a test. Loopback only; stops by itself.
@@ -27,13 +27,16 @@
 #include <thread>
 #include <unistd.h>
 
-#include "PanelRouter.h"
 #include "PbxModel.h"
+#include "ami/ManagerSocket.h"
 #include "core/Paths.h"
 #include "core/XmlReader.h"
 #include "extensions/QuorAgent.h"
+#include "extensions/QuorExtensions.h"
 #include "extensions/TExtensionGroup.h"
 #include "extensions/TGridLayout.h"
+#include "extensions/TQuorGroupsEdit.h"
+#include "mainwindow/PbxRouter.h"
 #include "settings/TQuorSettings.h"
 #include "softphone/TQuorPhone.h"
 
@@ -471,7 +474,9 @@ int main(int argc, char **argv)
     int syncSent = 0;
     // Connected before the router: the login answer's own arrival.
     QObject::connect(&socket, &ManagerSocket::logInResponse, &app, [&] { loginAt = clock.nsecsElapsed(); });
-    PanelRouter router(&socket, &panel, &groups);
+    PbxRouter router(&socket, &panel, &groups);
+    router.setFamilies(panel.dndFamily, panel.fwdFamilyAll, panel.fwdFamilyBusy, panel.fwdFamilyNoAnswer);
+    router.setUseFreePbx(panel.useFreePBX);
     QObject::connect(&panel, &QuorExtensions::countDone, &app, [&] { lastCountDone = clock.nsecsElapsed(); });
     for (auto signal : { &ManagerSocket::SipPeer, &ManagerSocket::IaxPeer })
         QObject::connect(&socket, signal, &app, [&] { lastDetails = clock.nsecsElapsed(); });

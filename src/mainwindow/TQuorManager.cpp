@@ -49,6 +49,10 @@ QPixmap picture(const char *name)
 
 TQuorManager::TQuorManager(TQuorPhone *phone, TQuorSettings *settings)
     : QMainWindow(nullptr)
+    , m_router(std::make_unique<PbxRouter>())
+    , activeCalls(m_router->activeCalls)
+    , userName(m_router->userName)
+    , userContext(m_router->userContext)
 {
     m_layoutFile = Paths::dataDir() + QLatin1String(".geo");
     setAttribute(Qt::WA_MouseTracking);
@@ -103,7 +107,10 @@ TQuorManager::TQuorManager(TQuorPhone *phone, TQuorSettings *settings)
     connectPanel();
 
     m_socket = new ManagerSocket();
+    m_router->attach(m_socket, m_extensions, m_groupsEdit, m_queue, m_parked);
+    connectRouter();
     connectSocket();
+    passFamilies();
 
     createActions();
     createMenus();
@@ -120,14 +127,15 @@ TQuorManager::TQuorManager(TQuorPhone *phone, TQuorSettings *settings)
 TQuorManager::~TQuorManager()
 {
     // The socket outlives nothing it could call back into.
-    m_socket->disconnect(this);
+    m_socket->disconnect();
+    m_router->disconnect(this);
     delete m_socket;
-    stopReconnectTimer();
+    // The records' rows belong to the call windows, deleted below.
+    m_router.reset();
     // The panel refers to the group editor, which may have no parent yet.
     delete m_extensions;
     if (!m_groupsEdit->parent())
         delete m_groupsEdit;
-    qDeleteAll(activeCalls);
     delete m_queue;
     delete m_parked;
     qDeleteAll(queues);
@@ -156,6 +164,12 @@ void TQuorManager::readPhoneOptions()
 {
     m_settings->getPhoneOptions(&m_busy, &m_onTop, &m_dndOn, &m_dndFamily, &m_dndCode, &m_forwardOn, &m_forwardNumber,
         &m_forwardFamily, &m_voiceMail, &m_forwardToVm, &m_agentLoginOption);
+    passFamilies();
+}
+
+void TQuorManager::passFamilies()
+{
+    m_router->setFamilies(m_dndFamily, m_fwdFamilyAll, m_fwdFamilyBusy, m_fwdFamilyNoAnswer);
 }
 
 void TQuorManager::connectStrip()
@@ -192,42 +206,15 @@ void TQuorManager::connectPhone()
 
 void TQuorManager::connectPanel()
 {
-    connect(m_extensions, &QuorExtensions::AsteriskCommand, this, &TQuorManager::AsteriskCommand);
-    connect(m_extensions, &QuorExtensions::countDone, this, &TQuorManager::resumeCount);
     connect(m_extensions, &QuorExtensions::ShowPhone, this, &TQuorManager::showPhone);
 }
 
 void TQuorManager::connectSocket()
 {
+    // The router takes the PBX's events and answers; the window keeps what only
+    // it shows: the call count, the connection errors and the queue members.
     ManagerSocket *s = m_socket;
-    connect(s, &ManagerSocket::asteriskVersion, this, &TQuorManager::getVersion);
-    connect(s, &ManagerSocket::zapStatus, this, &TQuorManager::getZapStatus);
-    connect(s, &ManagerSocket::PeerEntry, this, &TQuorManager::PeerEntry);
-    connect(s, &ManagerSocket::UserEvent, this, &TQuorManager::UserEvent);
-    connect(s, &ManagerSocket::ZapShowChannels, this, &TQuorManager::ZapDND);
-    connect(s, &ManagerSocket::DNDState, this, &TQuorManager::ZapDND);
-    connect(s, &ManagerSocket::Rename, this, &TQuorManager::Rename);
-    connect(s, &ManagerSocket::ParkedCall, this, &TQuorManager::ParkedCall);
-    connect(s, &ManagerSocket::UnParkedCall, this, &TQuorManager::UnParkedCall);
-    connect(s, &ManagerSocket::ParkedCallGiveUp, this, &TQuorManager::ParkedCallGiveUp);
-    connect(s, &ManagerSocket::ParkedCallTimeOut, this, &TQuorManager::ParkedCallGiveUp);
-    connect(s, &ManagerSocket::PeerStatus, this, &TQuorManager::PeerStatus);
     connect(s, &ManagerSocket::chanNum, this, &TQuorManager::setCallLabel);
-    connect(s, &ManagerSocket::ExtensionStatus, this, &TQuorManager::ExtensionStatus);
-    connect(s, &ManagerSocket::Link, this, &TQuorManager::Link);
-    connect(s, &ManagerSocket::Unlink, this, &TQuorManager::Unlink);
-    connect(s, &ManagerSocket::SipPeer, this, &TQuorManager::PeerResponse);
-    connect(s, &ManagerSocket::IaxPeer, this, &TQuorManager::PeerResponse);
-    connect(s, &ManagerSocket::Hangup, this, &TQuorManager::Hangup);
-    connect(s, &ManagerSocket::Newcallerid, this, &TQuorManager::Newcallerid);
-    connect(s, &ManagerSocket::Join, this, &TQuorManager::Join);
-    connect(s, &ManagerSocket::Leave, this, &TQuorManager::Leave);
-    connect(s, &ManagerSocket::MailBoxStatus, this, &TQuorManager::MailBoxStatus);
-    connect(s, &ManagerSocket::GetVar, this, &TQuorManager::GetVariable);
-    connect(s, &ManagerSocket::MailBoxCount, this, &TQuorManager::MailBoxCount);
-    connect(s, &ManagerSocket::Dial, this, &TQuorManager::Dial);
-    connect(s, &ManagerSocket::Cdr, this, &TQuorManager::Cdr);
-    connect(s, &ManagerSocket::Newstate, this, &TQuorManager::Newstate);
     connect(s, &ManagerSocket::QueueMember, this, &TQuorManager::QueueMember);
     connect(s, &ManagerSocket::QueueMemberStatus, this, &TQuorManager::QueueMember);
     connect(s, &ManagerSocket::QueueMemberAdded, this, &TQuorManager::QueueMember);
@@ -235,19 +222,7 @@ void TQuorManager::connectSocket()
     connect(s, &ManagerSocket::QueueMemberPaused, this, &TQuorManager::setPause);
     connect(s, &ManagerSocket::QueueParams, this, &TQuorManager::QueueParams);
     connect(s, &ManagerSocket::QueueStatusComplete, this, &TQuorManager::QueueStatusComplete);
-    connect(s, &ManagerSocket::Newchannel, this, &TQuorManager::Newchannel);
-    connect(s, &ManagerSocket::Newexten, this, &TQuorManager::Newexten);
-    connect(s, &ManagerSocket::Status, this, &TQuorManager::Status);
-    connect(s, &ManagerSocket::Hold, this, &TQuorManager::Hold);
-    connect(s, &ManagerSocket::Unhold, this, &TQuorManager::Unhold);
-    connect(s, &ManagerSocket::logInResponse, this, &TQuorManager::logInResponse);
-    connect(s, &QAbstractSocket::connected, this, &TQuorManager::connected);
-    connect(s, &QAbstractSocket::disconnected, this, &TQuorManager::disconnected);
     connect(s, &QAbstractSocket::errorOccurred, this, &TQuorManager::socketError);
-    connect(s, &ManagerSocket::peersCount, this, &TQuorManager::peersCount);
-    connect(s, &ManagerSocket::DBGet, this, &TQuorManager::DBFilter);
-    connect(s, &ManagerSocket::showkey, this, &TQuorManager::keyFilter);
-    connect(s, &ManagerSocket::DBerror, this, &TQuorManager::DBFilter);
 }
 
 void TQuorManager::createDockWindows()
@@ -406,21 +381,4 @@ void TQuorManager::slotAgentSettingsChanged()
 void TQuorManager::newPark(int callNo)
 {
     m_phone->parkCall(callNo);
-}
-
-void TQuorManager::setSipCounts(int listed, int available)
-{
-    m_sipPeers = listed;
-    m_sipAvailable = available;
-}
-
-void TQuorManager::setIaxCounts(int listed, int available)
-{
-    m_iaxPeers = listed;
-    m_iaxAvailable = available;
-}
-
-void TQuorManager::setZapCount(int listed)
-{
-    m_zapPeers = listed;
 }

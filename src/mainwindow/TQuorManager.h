@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "mainwindow/ActiveCallIndex.h"
+#include <memory>
+
+#include "mainwindow/PbxRouter.h"
 #include "mainwindow/QuorHelp.h"
 
 class ActiveCall;
@@ -34,34 +36,38 @@ class TQuorSettings;
 // The application's main window and hub: the extensions panel or the group
 // editor in the middle, the menu strip on top, the phone dock on the left and
 // the queue and parked-call docks on the right. It owns the one connection to
-// the PBX's manager interface: it logs in, sends the start-up queries, retries
-// while the connection is lost and routes every manager event to the panel.
+// the PBX's manager interface; its router (PbxRouter) logs in, sends the
+// start-up queries, retries while the connection is lost and routes every
+// manager event to the panel, and the window shows what the router reports.
 //
 // Files: TQuorManager.cpp (construction, docks, pages, status texts),
 // TQuorManagerMenus.cpp (actions, menus, keys, tray, help),
 // TQuorManagerLayout.cpp (layout file, quitting), TQuorManagerConnection.cpp
-// (connection cycle), TQuorManagerRouting.cpp (event routing),
-// TQuorManagerAstDb.cpp (own DND and forward), TQuorManagerAgents.cpp (queues,
-// members, agent login and pause) and TQuorManagerCalls.cpp (call records, the
-// queue and parked windows' requests).
+// (the connection as the user sees it), TQuorManagerRouting.cpp (the event
+// slots, each handing its message to the router), TQuorManagerAstDb.cpp (own
+// DND and forward) and TQuorManagerAgents.cpp (queues, members, agent login
+// and pause).
 class TQuorManager : public QMainWindow
 {
     Q_OBJECT
+
+    // Made first: the public fields below are its own.
+    std::unique_ptr<PbxRouter> m_router;
 
 public:
     TQuorManager(TQuorPhone *phone, TQuorSettings *settings);
     ~TQuorManager() override;
 
-    // Read by the queue and parked windows and kept by the call-record work,
-    // in creation order; emptied when the connection drops.
-    QList<ActiveCall *> activeCalls;
+    // Read by the queue and parked windows and kept by the router's
+    // call-record work, in creation order; emptied when the connection drops.
+    QList<ActiveCall *> &activeCalls;
     // The PBX's queues in the order first reported, with their members; kept
     // across connection drops, owned here.
     QList<Queue *> queues;
     // The user's own PBX user (own extension) and the dial-plan context of the
     // own peer, learnt from the PBX's answer about that peer.
-    QString userName;
-    QString userContext;
+    QString &userName;
+    QString &userContext;
 
     ManagerSocket *socket() const { return m_socket; }
     TQuorPhone *phone() const { return m_phone; }
@@ -75,19 +81,20 @@ public:
     QuorHelp *helpWindow() const { return m_help; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QString layoutFileName() const { return m_layoutFile; }
-    bool isLoggedIn() const { return m_loggedIn; }
+    PbxRouter *router() const { return m_router.get(); }
+    bool isLoggedIn() const { return m_router->isLoggedIn(); }
     // The first call record in activeCalls whose field (uniqueid or channel)
     // equals key, found without walking the list; an empty key names none.
     ActiveCall *firstCall(QString ActiveCall::*field, const QString &key) const
     {
-        return m_callIndex.first(field, key);
+        return m_router->firstCall(field, key);
     }
-    bool isNewAsterisk() const { return m_newAsterisk; }
-    QString driverName() const { return m_driver; }
+    bool isNewAsterisk() const { return m_router->isNewAsterisk(); }
+    QString driverName() const { return m_router->driverName(); }
 
     // How long a status text stays; tests shorten it.
     static constexpr int kMessageHideMs = 7000;
-    static constexpr int kReconnectMs = 2000;
+    static constexpr int kReconnectMs = PbxRouter::kReconnectMs;
     void setMessageHideDelay(int ms) { m_messageHideMs = ms; }
 
 public slots:
@@ -207,13 +214,13 @@ private:
     void connectPhone();
     void connectPanel();
     void connectSocket();
+    void connectRouter();
     void setCentralPage(QWidget *page);
     bool pageShown(QWidget *page) const;
     void refreshGroupEditor();
-    void setSipCounts(int listed, int available);
-    void setIaxCounts(int listed, int available);
-    void setZapCount(int listed);
     void readPhoneOptions();
+    // The families the router matches answers against, from the settings.
+    void passFamilies();
 
     // Actions, menus, tray.
     void createActions();
@@ -226,18 +233,14 @@ private:
     void loadLayout();
     void showErrorBox(const QString &text);
 
-    // Connection cycle.
-    void sendLogin();
-    void sendStartupQueries();
-    void requeryPeers();
-    void sendChannelQuery();
-    void startReconnectTimer();
-    void stopReconnectTimer();
-    void clearPanel();
-    void sendShowChannels();
+    // What the router reports, as the user sees it (TQuorManagerConnection.cpp).
+    void showLoginAnswer(bool success, const QString &message);
+    void showConnectionLost();
+    void showVersion(const QString &version);
+    void showPeerTotals(int total, int available);
+    void discoveryDone();
 
-    // Work of the own DND and forward, queue and call-record code, at its place
-    // in the routing order (TQuorManagerAstDb.cpp, TQuorManagerCalls.cpp).
+    // The PBX's answers about the own DND and forward (TQuorManagerAstDb.cpp).
     void ownDndAnswer(bool on);
     void ownForwardAnswer(bool on, const QString &number, const QString &family);
     void forwardFamilyChanged(const QString &previousFamily);
@@ -246,16 +249,6 @@ private:
     Queue *findQueue(const QString &name) const;
     void showOwnMembership(const QString &queueName);
     void sendQueuePause(bool paused);
-    void trackNewChannel(const AmiMessage &message);
-    void linkQueueCall(const AmiMessage &message);
-    void joinQueueCall(const AmiMessage &message);
-    void endCallRecords(const QString &uniqueid, const QString &channel);
-    // The records and both windows' rows of a lost connection.
-    void clearCallRecords();
-    void renameCallRecord(const AmiMessage &message);
-    void parkCallRecord(const AmiMessage &message);
-    void unparkCallRecord(const AmiMessage &message);
-    void giveUpParkedCall(const AmiMessage &message);
 
     // Settings and connection state.
     QString m_managerHost;
@@ -285,23 +278,13 @@ private:
     QString m_agentUser;
     QString m_agentId;
     QString m_penalty;
-    bool m_loggedIn = false;
-    bool m_countDone = false;
     bool m_agentLoggedIn = false;
     bool m_agentPaused = false;
     // The queue the agent buttons act on, and the page's member lines, row for row.
     QString m_agentQueue;
     QStringList m_agentLines;
-    bool m_newAsterisk = false;
-    QString m_driver;
-    int m_iaxPeers = 0;
-    int m_sipPeers = 0;
-    int m_zapPeers = 0;
-    int m_iaxAvailable = 0;
-    int m_sipAvailable = 0;
     int m_totalPeers = 0;
     int m_availablePeers = 0;
-    QTimer *m_reconnectTimer = nullptr;
     bool m_quitting = false;
 
     // Objects and widgets.
@@ -313,8 +296,6 @@ private:
     TQuorQMmenu *m_menu = nullptr;
     QuorQueue *m_queue = nullptr;
     QuorParked *m_parked = nullptr;
-    // activeCalls by uniqueid and by channel, kept in step with the list.
-    ActiveCallIndex m_callIndex;
     QPointer<QuorHelp> m_help;
     QFrame *m_centralFrame = nullptr;
     QVBoxLayout *m_centralLayout = nullptr;

@@ -16,6 +16,7 @@ void TQuorManager::slotPhoneOptionsChanged()
 {
     readPhoneOptions();
     m_settings->getFwdFamilies(&m_fwdFamilyAll, &m_fwdFamilyBusy, &m_fwdFamilyNoAnswer);
+    passFamilies();
     if (m_forwardFamily != m_previousForwardFamily) {
         forwardFamilyChanged(m_previousForwardFamily);
         // Forwarding goes on under the new type; switched on or off just now,
@@ -37,7 +38,7 @@ void TQuorManager::forwardFamilyChanged(const QString &previousFamily)
 void TQuorManager::setAsteriskDND()
 {
     // A PBX before 1.4 keeps DND in its dial plan: the feature code toggles it.
-    if (!m_newAsterisk) {
+    if (!m_router->isNewAsterisk()) {
         m_phone->dialCode(m_dndCode);
         return;
     }
