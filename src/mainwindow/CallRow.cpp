@@ -1,12 +1,64 @@
 #include "mainwindow/CallRow.h"
 
+#include <QEvent>
+#include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QTableWidget>
 #include <QTime>
 
 namespace {
 
 constexpr qint64 kDayMs = 24LL * 60 * 60 * 1000;
+
+struct Look
+{
+    QFont font;
+    QPalette palette;
+};
+
+Look look(const char *family, int pixelSize, const QColor &colour)
+{
+    Look l;
+    l.font = QFont(QLatin1String(family));
+    l.font.setPixelSize(pixelSize);
+    // Inside the list the labels take the list's text role, not the window's.
+    l.palette.setColor(QPalette::WindowText, colour);
+    l.palette.setColor(QPalette::Text, colour);
+    return l;
+}
+
+// The rows' fonts and colours, made once. They are set as fonts and palettes
+// rather than a style sheet: a sheet over the list would send each label of
+// every row through the style-sheet engine, which cost more than all the rest
+// of the PBX's events together when calls come and go fast.
+struct Looks
+{
+    Look data = look("Arial Black", 12, QColor(0, 0, 0, 210));
+    Look space = look("Arial Black", 20, QColor(0, 0, 0, 210));
+    Look red = look("Arial", 9, QColor(200, 0, 0));
+    Look grey = look("Arial", 9, QColor(50, 50, 50));
+    Look green = look("Arial", 9, QColor(0, 130, 40));
+
+    const Look &of(const QString &label, const char *row) const
+    {
+        if (label == QLatin1String("label_qtime_2") || label == QLatin1String("label_from"))
+            return red;
+        if (label == QLatin1String("label_qtime_3"))
+            return grey;
+        if (label == QLatin1String("label_src"))
+            return green;
+        if (label == QLatin1String("label_destination") && qstrcmp(row, "ACPark") == 0)
+            return space;
+        return data;
+    }
+};
+
+const Looks &looks()
+{
+    static const Looks all;
+    return all;
+}
 
 } // namespace
 
@@ -23,17 +75,39 @@ QString CallRow::clockText(qint64 elapsedMs)
     return QTime(0, 0).addMSecs(int(elapsedMs % kDayMs)).toString(QStringLiteral("hh:mm:ss"));
 }
 
-QString CallRow::styleSheet()
+void CallRow::applyLooks()
 {
-    return QStringLiteral(
-        "CallRow QLabel { font: 12px \"Arial Black\"; color: rgba(0, 0, 0, 210); }\n"
-        "ACPark QLabel#label_destination { font: 20px \"Arial Black\"; }\n"
-        "ACQueue QLabel#label_qtime_2, ACPark QLabel#label_from { font: 9px \"Arial\"; color: rgb(200, 0, 0); }\n"
-        "ACQueue QLabel#label_qtime_3 { font: 9px \"Arial\"; color: rgb(50, 50, 50); }\n"
-        "ACPark QLabel#label_src { font: 9px \"Arial\"; color: rgb(0, 130, 40); }\n"
-        "CallRow QFrame#frame { background-color: rgba(255, 255, 255, 70); border: 1px solid rgba(0, 0, 0, 35);"
-        " border-radius: 3px; }\n"
-        "CallRow QFrame#line, CallRow QFrame#line_2, CallRow QFrame#line_3 { color: rgba(0, 0, 0, 60); }\n");
+    for (QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        const Look &look = looks().of(label->objectName(), metaObject()->className());
+        label->setFont(look.font);
+        label->setPalette(look.palette);
+    }
+    // The boxed frame behind the captions: painted here, rounded and translucent.
+    if ((m_box = findChild<QFrame *>(QStringLiteral("frame"), Qt::FindDirectChildrenOnly)))
+        m_box->installEventFilter(this);
+}
+
+bool CallRow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_box || event->type() != QEvent::Paint)
+        return QWidget::eventFilter(watched, event);
+    QPainter painter(m_box);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(0, 0, 0, 35));
+    painter.setBrush(QColor(255, 255, 255, 70));
+    painter.drawRoundedRect(QRectF(m_box->rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    return true;
+}
+
+void CallRow::showEvent(QShowEvent *event)
+{
+    // Once polished: an application style sheet's polish would drop palettes
+    // set before it.
+    if (!m_looksApplied) {
+        m_looksApplied = true;
+        applyLooks();
+    }
+    QWidget::showEvent(event);
 }
 
 void CallRow::startClock(QLabel *clockLabel)

@@ -21,9 +21,6 @@ public:
     // "hh:mm:ss" of the time of day 00:00:00 plus elapsedMs, so it wraps at
     // 24 hours.
     static QString clockText(qint64 elapsedMs);
-    // The rows' fonts and colours, for the container that holds them: read
-    // once there rather than once per row.
-    static QString styleSheet();
 
     // Whether the row is still a cell of its table; a removed table row
     // leaves its widget to be deleted later.
@@ -42,12 +39,18 @@ protected:
 
     // After the form is set up: the label of the clock.
     void startClock(QLabel *clockLabel);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     // Appends the row to its table with the hidden items, or refreshes the
     // hidden items of its own table row: the widget stays in one row.
     void place(const QStringList &hidden);
 
 private:
     int tableRow() const;
+    // The rows' fonts and colours.
+    void applyLooks();
 
     QLabel *m_clockLabel = nullptr;
+    QWidget *m_box = nullptr;
+    bool m_looksApplied = false;
 };

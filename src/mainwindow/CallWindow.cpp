@@ -71,11 +71,21 @@ void CallWindow::build(const Parts &parts, const QString &tableName, int columns
     table->setDragDropMode(QAbstractItemView::NoDragDrop);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setContextMenuPolicy(Qt::CustomContextMenu);
-    table->setStyleSheet(
-        tr("QTableWidget { selection-color: rgb(180, 180, 180); selection-background-color: rgb(180, 180, 180);"
-           " background-color: rgb(217, 201, 193); }"));
+    // The list's colours as a palette, not a style sheet: every row widget
+    // inside a styled list would be polished by the style-sheet engine.
+    const QColor background(217, 201, 193);
+    const QColor selection(180, 180, 180);
+    QPalette colours = table->palette();
+    for (QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive }) {
+        colours.setColor(group, QPalette::Base, background);
+        colours.setColor(group, QPalette::Window, background);
+        colours.setColor(group, QPalette::Highlight, selection);
+        colours.setColor(group, QPalette::HighlightedText, selection);
+    }
+    table->setPalette(colours);
     static_cast<QGridLayout *>(parts.frame->layout())->addWidget(table, 0, 0);
-    parts.frame->setStyleSheet(parts.frame->styleSheet() + QLatin1Char('\n') + CallRow::styleSheet());
+    parts.frame->setPalette(colours);
+    parts.frame->setAutoFillBackground(true);
 
     struct Button
     {
