@@ -263,16 +263,21 @@ void QuorExtensions::dial(const AmiMessage &message)
     }
 
     // The outcome depends on the state of the last bound tile walked, so
-    // every tile is visited.
-    QString lastState;
+    // every tile is visited. That state is read once the walk is over; a
+    // record the walk set ringing counts with the state it had before.
+    const Channel *last = nullptr;
+    const Channel *madeRinging = nullptr;
+    QString stateBefore;
     const QList<QuorAgent *> list = tiles;
     for (QuorAgent *tile : list) {
         Channel *bound = tile->channel;
         if (!bound)
             continue;
-        lastState = bound->state;
+        last = bound;
         if (bound->uniqueid == destUniqueId
-            && (lastState == QLatin1String("Down") || lastState == QLatin1String("Ringing"))) {
+            && (bound->state == QLatin1String("Down") || bound->state == QLatin1String("Ringing"))) {
+            madeRinging = bound;
+            stateBefore = bound->state;
             bound->setState(QStringLiteral("Ringing"));
             if (sourceName == callerName)
                 break;
@@ -283,6 +288,7 @@ void QuorExtensions::dial(const AmiMessage &message)
             tile->setPeerText(sourceName);
         }
     }
+    const QString lastState = !last ? QString() : last == madeRinging ? stateBefore : last->state;
     if (lastState != QLatin1String("Up") && lastState != QLatin1String("Ring"))
         return;
     if (QuorAgent *tile = tileOf(extOf(destination), techOf(destination)))
