@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +17,28 @@ inline QByteArray groupsFixture(const char *name)
 {
     QFile f(testDataPath(QStringLiteral("extgroups/") + QLatin1String(name)));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Whether a drag of that payload is taken when it enters the widget.
+inline bool entered(QWidget *target, const char *format, const QByteArray &payload)
+{
+    QMimeData data;
+    data.setData(QLatin1String(format), payload);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    return enter.isAccepted();
+}
+
+// Drag enter and drop of a payload, as a drop arrives; true when accepted.
+inline bool drop(QWidget *target, const char *format, const QByteArray &payload)
+{
+    QMimeData data;
+    data.setData(QLatin1String(format), payload);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent event(QPointF(20, 20), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+    return event.isAccepted();
 }
 
 // The extensions of a group's tiles, in order, separated by blanks.

@@ -132,6 +132,7 @@ struct TileSet
                 [](TileSet &, QuorAgent *t, const QString &) { t->setFwdState(false, {}, QStringLiteral("CFB")); } },
             { "state", [](TileSet &, QuorAgent *t, const QString &n) { t->setState(TAgentState(n.toInt())); } },
             { "fwdNumber", [](TileSet &, QuorAgent *t, const QString &n) { t->fwdNumber = n; } },
+            { "details", [](TileSet &, QuorAgent *t, const QString &) { t->updateInfo(); } }, // arrived again
             { "peer",
                 [](TileSet &, QuorAgent *t, const QString &p) {
                     t->peerText = p;

@@ -1,6 +1,7 @@
 // The group editor window: entries, new and delete, moving tiles, Apply.
 
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -45,10 +46,15 @@ private slots:
     void init();
     void cleanup();
     void entriesAndEdits();
+    void otherGroupKept_data();
+    void otherGroupKept();
     void newAndDelete();
     void moving_data();
     void moving();
     void apply();
+    void unsortedAfterApply();
+    void typedTextsInTheFile_data();
+    void typedTextsInTheFile();
     void withoutGroupsOrCopies();
 
 private:
@@ -91,19 +97,59 @@ void TestGroupEditor::entriesAndEdits()
     QCOMPARE(entries(e.boxOtherGroups), QStringLiteral("A/0 B/1"));
     QCOMPARE(rows(e.listExtView), QStringLiteral("301"));
     // The Unsorted name cannot be changed, not even by a late signal.
+    QVERIFY(!e.editGroupName->isEnabled());
     emit e.editGroupName->textChanged(QStringLiteral("Misc"));
     QCOMPARE(e.unsortedCopy->name, QStringLiteral("Unsorted"));
 
     // Edits live in the copies only, and a refresh drops them.
     e.boxEditGroup->setCurrentIndex(0);
+    QVERIFY(e.editGroupName->isEnabled());
     e.editGroupName->setText(QStringLiteral("Front"));
     QCOMPARE(e.boxEditGroup->itemText(0) + e.editCopies.at(0)->name + e.groupList.at(0)->name,
         QStringLiteral("FrontFrontA"));
-    const QString typed(300, QLatin1Char('d'));
+    const QString typed(257, QLatin1Char('d'));
     e.editGroupDesc->setPlainText(typed);
     QCOMPARE(e.editGroupDesc->toPlainText() + e.editCopies.at(0)->desc, typed.left(256).repeated(2));
+    // Each copy keeps its own edits while another one is edited.
+    e.checkBoxGroupVisible->setCheckState(Qt::Unchecked);
+    const auto fields = [&e] {
+        return QStringList { e.editGroupName->text(), e.editGroupDesc->toPlainText().left(3),
+            QString::number(e.checkBoxGroupVisible->isChecked()), rows(e.listExtView) };
+    };
+    e.boxEditGroup->setCurrentIndex(1);
+    QCOMPARE(fields(), (QStringList { "B", "sec", "1", "202 201" }));
+    e.boxEditGroup->setCurrentIndex(0);
+    QCOMPARE(fields(), (QStringList { "Front", "ddd", "0", "101 102" }));
     e.refreshEditCopies();
     QCOMPARE(e.editCopies.at(0)->name, QStringLiteral("A"));
+}
+
+void TestGroupEditor::otherGroupKept_data()
+{
+    QTest::addColumn<int>("edited");
+    QTest::addColumn<int>("other"); // its data
+    QTest::addColumn<int>("editedNext");
+    QTest::addColumn<QString>("otherNext");
+    addCase("Unsorted stays the other group", 0, 2, 1, "Unsorted");
+    addCase("B stays the other group", 0, 1, 2, "B");
+    addCase("the edited group is no other group", 0, 1, 1, "A");
+}
+
+void TestGroupEditor::otherGroupKept()
+{
+    QFETCH(int, edited);
+    QFETCH(int, other);
+    QFETCH(int, editedNext);
+    QFETCH(QString, otherNext);
+    TQuorGroupsEdit &e = *m_edit;
+    e.boxEditGroup->setCurrentIndex(edited);
+    e.boxOtherGroups->setCurrentIndex(e.boxOtherGroups->findData(other));
+    e.boxEditGroup->setCurrentIndex(editedNext);
+    QCOMPARE(e.boxOtherGroups->currentText(), otherNext);
+    TExtensionGroup *current = nullptr;
+    TExtensionGroup *shown = nullptr;
+    e.selectedGroups(&current, &shown);
+    QVERIFY(shown && shown->name == otherNext && mirrors(e.listOtherExtView, shown));
 }
 
 void TestGroupEditor::newAndDelete()
@@ -120,29 +166,42 @@ void TestGroupEditor::newAndDelete()
     e.boxEditGroup->setCurrentIndex(1);
     e.buttonDelete->click();
     QCOMPARE(entries(e.boxEditGroup), QStringLiteral("A/ New group/ Unsorted/"));
+    QCOMPARE(e.boxEditGroup->currentIndex(), 0);
+    QCOMPARE(rows(e.listExtView), QStringLiteral("101 102"));
     QCOMPARE(extensionsOf(e.unsortedCopy), QStringLiteral("201 202 301"));
     QCOMPARE(extensionsOf(e.groupList.at(1)), QStringLiteral("202 201"));
     e.boxEditGroup->setCurrentIndex(2);
     e.buttonDelete->click();
     QCOMPARE(e.boxEditGroup->count(), 3);
+    // The last one deleted: no other group, and its list emptied.
+    for (int i = 0; i < 2; ++i) {
+        e.boxEditGroup->setCurrentIndex(0);
+        e.buttonDelete->click();
+    }
+    QCOMPARE(entries(e.boxEditGroup), QStringLiteral("Unsorted/"));
+    QCOMPARE(rows(e.listExtView), QStringLiteral("101 102 201 202 301"));
+    QVERIFY(e.boxOtherGroups->count() == 0 && e.listOtherExtView->count() == 0);
 }
 
 void TestGroupEditor::moving_data()
 {
     QTest::addColumn<int>("edited");
     QTest::addColumn<int>("otherEntry");
-    QTest::addColumn<QList<int>>("selected"); // rows of the edited list; empty: all
-    QTest::addColumn<QString>("other"); // the other group afterwards
-    addCase("two into a group sorted by name", 0, 0, QList<int> { 0, 1 }, "202 102 101 201");
-    addCase("all into Unsorted, by number", 1, 1, QList<int> {}, "201 202 301");
+    QTest::addColumn<bool>("left"); // from the other group into the edited one
+    QTest::addColumn<QList<int>>("selected"); // rows of the list moved from; empty: all
+    QTest::addColumn<QString>("into"); // the receiving group afterwards
+    addCase("two into a group sorted by name", 0, 0, false, QList<int> { 0, 1 }, "202 102 101 201");
+    addCase("all into Unsorted, by number", 1, 1, false, QList<int> {}, "201 202 301");
+    addCase("one from the left, by number", 0, 0, true, QList<int> { 0 }, "101 102 202");
 }
 
 void TestGroupEditor::moving()
 {
     QFETCH(int, edited);
     QFETCH(int, otherEntry);
+    QFETCH(bool, left);
     QFETCH(QList<int>, selected);
-    QFETCH(QString, other);
+    QFETCH(QString, into);
 
     TQuorGroupsEdit &e = *m_edit;
     e.boxEditGroup->setCurrentIndex(edited);
@@ -152,12 +211,15 @@ void TestGroupEditor::moving()
     e.selectedGroups(&current, &target);
     QCOMPARE(current, e.editCopies.at(edited));
     for (int row : selected)
-        e.listExtView->item(row)->setSelected(true);
-    (selected.isEmpty() ? e.buttonMoveAllRight : e.buttonMoveRight)->click();
-    QCOMPARE(extensionsOf(target), other);
+        (left ? e.listOtherExtView : e.listExtView)->item(row)->setSelected(true);
+    QPushButton *move = left ? (selected.isEmpty() ? e.buttonMoveAllLeft : e.buttonMoveLeft)
+                             : (selected.isEmpty() ? e.buttonMoveAllRight : e.buttonMoveRight);
+    move->click();
+    QCOMPARE(extensionsOf(left ? current : target), into);
     QVERIFY(mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
-    e.buttonMoveAllLeft->click();
-    QVERIFY(target->tiles.isEmpty() && mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
+    (left ? e.buttonMoveAllRight : e.buttonMoveAllLeft)->click();
+    QVERIFY((left ? current : target)->tiles.isEmpty());
+    QVERIFY(mirrors(e.listOtherExtView, target) && mirrors(e.listExtView, current));
 }
 
 void TestGroupEditor::apply()
@@ -215,6 +277,63 @@ void TestGroupEditor::apply()
     e.editGroupName->setText(QStringLiteral("Desk"));
     e.buttonApply->click();
     QCOMPARE(kept(), QStringList());
+}
+
+void TestGroupEditor::unsortedAfterApply()
+{
+    // Read from the file, Unsorted takes a tile dropped on its header.
+    TQuorGroupsEdit &e = *m_edit;
+    QVERIFY(drop(e.unsorted, "txt/ext", "101,A"));
+    QCOMPARE(extensionsOf(e.unsorted), QStringLiteral("101 301"));
+    // Rebuilt by Apply, it takes none, but still folds and sorts.
+    e.refreshEditCopies();
+    e.boxEditGroup->setCurrentIndex(2);
+    e.editGroupDesc->setPlainText(QStringLiteral("all the rest"));
+    e.buttonApply->click();
+    QVERIFY(m_data->read(QStringLiteral("extgroups.xml")).contains("<desc>all the rest</desc>"));
+    drop(e.unsorted, "txt/ext", "102,A");
+    QCOMPARE(extensionsOf(e.groupList.at(0)), QStringLiteral("102"));
+    QSignalSpy rebuilt(&e, &TQuorGroupsEdit::signalUpdateExtGrid);
+    QTest::mouseClick(e.unsorted->expandButton, Qt::LeftButton);
+    e.unsorted->actSortByName->trigger();
+    QCOMPARE(rebuilt.size(), 2);
+}
+
+void TestGroupEditor::typedTextsInTheFile_data()
+{
+    // "\r", "\n" and "\0" written out stand for CR, LF and NUL.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("desc");
+    QTest::addColumn<QString>("read"); // the group as read back from the file
+    addCase("line breaks", R"(Front\r\nDesk)", R"(one\r\ntwo\rthree)", R"(Front\r\nDesk/one\ntwo\nthree/1/1/num)");
+    addCase("NUL left out", R"(Fr\0ont)", R"(a\0b)", "Front/ab/1/1/num");
+    addCase("markup", "<b>&amp;", "]]></desc><x>", "<b>&amp;/]]></desc><x>/1/1/num");
+}
+
+void TestGroupEditor::typedTextsInTheFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, desc);
+    QFETCH(QString, read);
+    const std::pair<QString, QString> controls[]
+        = { { R"(\r)", QStringLiteral("\r") }, { R"(\n)", QStringLiteral("\n") }, { R"(\0)", QString(QChar(0)) } };
+    for (const auto &[written, control] : controls) {
+        name.replace(written, control);
+        desc.replace(written, control);
+        read.replace(written, control);
+    }
+    TQuorGroupsEdit &e = *m_edit;
+    e.editGroupName->setText(name);
+    e.editGroupDesc->setPlainText(desc);
+    e.buttonApply->click();
+    // Still a groups file: every group and record of it read back.
+    const QStringList back = readBack(m_data->filePath(QStringLiteral("extgroups.xml")));
+    QCOMPARE(back.size(), 8);
+    QCOMPARE(back.first(), read);
+    // Its tiles and its record of a peer not seen yet stay with it.
+    name.remove(QChar(0));
+    QCOMPARE(back.at(3).section(QLatin1Char('|'), 0, 2), name + QStringLiteral("|SIP|101"));
+    QCOMPARE(back.at(5).section(QLatin1Char('|'), 0, 2), name + QStringLiteral("|SIP|109"));
 }
 
 void TestGroupEditor::withoutGroupsOrCopies()

@@ -1,9 +1,12 @@
 // Group boxes and the group set: sorting, placing tiles, drops, the groups file.
 
+#include <QApplication>
 #include <QDrag>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -16,18 +19,6 @@
 namespace {
 
 const QByteArray kFirstFile("<!DOCTYPE xmlreader>\n<groups/>\n");
-
-// Drag enter and drop of a payload, as a drop arrives; true when accepted.
-bool drop(QWidget *target, const char *format, const QByteArray &payload)
-{
-    QMimeData data;
-    data.setData(QLatin1String(format), payload);
-    QDragEnterEvent enter(QPoint(20, 20), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent event(QPointF(20, 20), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &event);
-    return event.isAccepted();
-}
 
 } // namespace
 
@@ -42,6 +33,8 @@ private slots:
     void insertExtension_data();
     void insertExtension();
     void destroyedTileLeavesItsGroups();
+    void headerClicksAndSortMenu_data();
+    void headerClicksAndSortMenu();
     void headerDrops();
 
     void firstFileAndSaved();
@@ -108,6 +101,7 @@ void TestGroups::insertExtension_data()
     addCase("num: after an equal key", "num", QStringList { "100", "300" }, "100", 1);
     addCase("empty key orders by extension", "", QStringList { "100", "300" }, "20", 1);
     addCase("name: case folded", "name", QStringList { "1:alice", "2:Bob" }, "3:Alice", 1);
+    addCase("an unknown key appends", "byDate", QStringList { "300", "100" }, "200", 2);
 }
 
 void TestGroups::insertExtension()
@@ -135,8 +129,86 @@ void TestGroups::destroyedTileLeavesItsGroups()
     QVERIFY(group.tiles.isEmpty() && copy.tiles.isEmpty());
 }
 
+void TestGroups::headerClicksAndSortMenu_data()
+{
+    QTest::addColumn<QString>("steps"); // "click", a menu entry 0-2 picked, else a key set ("-": "")
+    QTest::addColumn<QString>("look"); // tiles hidden, picture, tooltip, checked entries, key
+    const QString shown = QStringLiteral("0 hidden, form, Form, ");
+    addCase("collapsing hides the tiles", "click", "2 hidden, cnt, Show Extensions for this Group,  num");
+    addCase("expanding shows nothing by itself", "click click", "2 hidden, drop, Hide Extensions for this Group,  num");
+    addCase("by name", "0", shown + "0 name");
+    addCase("picked twice stays checked", "0 0", shown + "0 name");
+    addCase("custom, then by number", "2 1", shown + "1 num");
+    addCase("an unknown key keeps the marks", "2 byDate", shown + "2 byDate");
+    addCase("an empty key is by number", "0 -", shown + "1 num");
+}
+
+void TestGroups::headerClicksAndSortMenu()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, look);
+    TExtensionGroup header;
+    header.expandButton->setToolTip(QStringLiteral("Form"));
+    header.back->setPixmap(QPixmap()); // the form's
+    for (const char *tileText : { "201", "202" }) {
+        header.connectExtension(m_tile(QLatin1String(tileText)), QStringLiteral("num"));
+        header.tiles.last()->show();
+    }
+    QSignalSpy expanded(&header, &TExtensionGroup::signalGroupExpanded);
+    QSignalSpy sorted(&header, &TExtensionGroup::signalSort);
+    QList<QAction *> entries;
+    for (const QString &step : steps.split(QLatin1Char(' '))) {
+        if (step == QLatin1String("click")) {
+            QTest::mouseClick(header.expandButton, Qt::LeftButton);
+        } else if (step.size() == 1 && step.at(0).isDigit()) {
+            // Picked from the menu the right button opens.
+            QTimer::singleShot(0, this, [&] {
+                QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                entries = menu->actions();
+                entries.value(step.toInt())->trigger();
+                menu->close();
+            });
+            emit header.expandButton->customContextMenuRequested(QPoint(5, 5));
+        } else {
+            header.setSort(step == QLatin1String("-") ? QString() : step);
+        }
+    }
+    int hidden = 0;
+    for (const QuorAgent *t : header.tiles)
+        hidden += t->isHidden();
+    const QImage back = header.back->pixmap().toImage();
+    const QString picture = back.isNull()                                          ? QStringLiteral("form")
+        : back == QPixmap(QStringLiteral(":/ui/images/bt_grp_cnt.png")).toImage()  ? QStringLiteral("cnt")
+        : back == QPixmap(QStringLiteral(":/ui/images/bt_grp_drop.png")).toImage() ? QStringLiteral("drop")
+                                                                                   : QStringLiteral("?");
+    QStringList checked;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (entries.at(i)->isChecked())
+            checked << QString::number(i);
+    }
+    QCOMPARE(QStringLiteral("%1 hidden, %2, %3, %4 %5")
+                 .arg(QString::number(hidden), picture, header.expandButton->toolTip(), checked.join(QLatin1Char('+')),
+                     header.sort),
+        look);
+    if (!entries.isEmpty())
+        QCOMPARE(entries, (QList<QAction *> { header.actSortByName, header.actSortByNumber, header.actCustomSort }));
+    // Every click and every key set is announced, a repeated one too.
+    QCOMPARE(expanded.size(), int(steps.count(QLatin1String("click"))));
+    if (!expanded.isEmpty())
+        QCOMPARE(expanded.last().at(1).toBool(), steps.count(QLatin1String("click")) % 2 == 0);
+    QCOMPARE(sorted.size(), int(steps.split(QLatin1Char(' ')).size()) - int(expanded.size()));
+    if (!sorted.isEmpty())
+        QCOMPARE(sorted.last().at(1).toString(), header.sort);
+}
+
 void TestGroups::headerDrops()
 {
+    // Only headers and tiles are taken.
+    TExtensionGroup other;
+    QVERIFY(entered(&other, "group/ext", "Sales") && entered(&other, "txt/ext", "201,Sales"));
+    QVERIFY(!entered(&other, "phone/call", "1") && !entered(&other, "text/plain", "201,Sales"));
+
     TExtensionGroup header;
     header.setName(QStringLiteral("Support"));
     QSignalSpy moves(&header, &TExtensionGroup::newPosition);
@@ -166,6 +238,7 @@ void TestGroups::unsortedRules()
 {
     TQuorGroupsEdit *set = load(groupsFixture("three-groups.xml"));
     QCOMPARE(namesOf(set->groups()), QStringLiteral("Sales|Support|Unsorted"));
+    QCOMPARE(set->unsorted->labelTitle->text(), QStringLiteral("Unsorted"));
     QCOMPARE(set->unsorted->desc, QStringLiteral("kept from the file"));
     QVERIFY(set->unsorted->tiles.isEmpty() && !set->unsorted->visibleFlag);
     // Every group read is connected, the one taken as Unsorted too.
@@ -182,44 +255,75 @@ void TestGroups::unsortedRules()
     QVERIFY(set->groupList.isEmpty());
     QCOMPARE(set->unsorted->desc, QStringLiteral("the first"));
 
-    // None in the file: a new one, shown.
+    // Alone in the file: a header dropped on it saves and rebuilds, nothing moves.
+    set = load("<groups><group><name>Unsorted</name></group></groups>");
+    QSignalSpy alone(set, &TQuorGroupsEdit::signalUpdateExtGrid);
+    drop(set->unsorted, "group/ext", "Unsorted");
+    QCOMPARE(alone.size(), 1);
+    QVERIFY(file().contains("<desc></desc>"));
+
+    // None in the file: a new one, shown, that takes no drops.
     set = load("<groups/>");
     QVERIFY(set->unsorted->visibleFlag && set->unsorted->expanded);
+    QCOMPARE(set->unsorted->expandButton->toolTip(), QStringLiteral("Hide Extensions for this Group"));
+    set->placeExtension(m_tile(QStringLiteral("251")));
+    QSignalSpy created(set, &TQuorGroupsEdit::signalUpdateExtGrid);
+    drop(set->unsorted, "txt/ext", "251,Unsorted");
+    drop(set->unsorted, "group/ext", "Unsorted");
+    QVERIFY(created.isEmpty());
 }
 
 void TestGroups::placeExtension_data()
 {
+    QTest::addColumn<QString>("fixture");
     QTest::addColumn<QString>("tileText");
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("order");
     QTest::addColumn<QString>("nameAndIndex");
     QTest::addColumn<int>("records"); // left in the set afterwards
-    addCase("a stored custom place", "201", "Sales", "202 201 203", "Anna/3", 3);
-    addCase("another technology is another peer", "IAX/201", "Unsorted", "201", "/", 4);
-    addCase("its group is gone: record kept", "299", "Unsorted", "299", "Nobody/", 4);
+    QTest::addColumn<QStringList>("saved"); // the file's records of the extension, once saved
+    const QStringList anna { "Sales|SIP|201|Anna|3" };
+    addCase("a stored custom place", "three-groups.xml", "201", "Sales", "202 201 203", "Anna/3", 3, anna);
+    addCase("another technology is another peer", "three-groups.xml", "IAX/201", "Unsorted", "201", "/", 4, anna);
+    addCase(
+        "its group is gone: record kept", "three-groups.xml", "299", "Unsorted", "299", "Nobody/", 4, QStringList());
+    // Records of 501 in Unsorted, Desk (by number, index 7), Hall (custom); 502 in DESK.
+    addCase("the first group that exists takes it", "placing.xml", "501", "Desk", "501", "First/", 3,
+        QStringList { "Desk|SIP|501|First|" });
+    addCase("group names differ in case", "placing.xml", "502", "DESK", "502", "Upper/", 3,
+        QStringList { "DESK|SIP|502|Upper|" });
 }
 
 void TestGroups::placeExtension()
 {
+    QFETCH(QString, fixture);
     QFETCH(QString, tileText);
     QFETCH(QString, group);
     QFETCH(QString, order);
     QFETCH(QString, nameAndIndex);
     QFETCH(int, records);
-    TQuorGroupsEdit *set = load(groupsFixture("three-groups.xml"));
+    QFETCH(QStringList, saved);
+    TQuorGroupsEdit *set = load(groupsFixture(qPrintable(fixture)));
     set->placeExtension(m_tile(QStringLiteral("202")));
     set->placeExtension(m_tile(QStringLiteral("203")));
     QuorAgent *t = m_tile(tileText);
     set->placeExtension(t);
-    QCOMPARE(extensionsOf(group == QLatin1String("Unsorted") ? set->unsorted : set->findGroup(group)), order);
+    const QList<TExtensionGroup *> all = set->groups();
+    QCOMPARE(extensionsOf(*std::find_if(all.begin(), all.end(), [&](auto *g) { return g->name == group; })), order);
     QCOMPARE(t->callerIdName + QLatin1Char('/') + t->customIndex, nameAndIndex);
     QCOMPARE(int(set->storedExts->size()), records);
+    // A peer seen is written where it is, not also where another record had it.
+    set->save();
+    const QString chan = QLatin1Char('|') + t->extension + QLatin1Char('|');
+    QCOMPARE(readBack(m_data->filePath(QStringLiteral("extgroups.xml"))).filter(chan), saved);
 }
 
 void TestGroups::unclaimedRecordsKeepTheirPlace()
 {
-    // Only 201 appeared before the quit: the other records of live groups stay.
+    // Only 201 appeared before the quit (and IAX 202, another peer): the other
+    // records of live groups stay.
     load(groupsFixture("three-groups.xml"))->placeExtension(m_tile(QStringLiteral("201")));
+    m_set->placeExtension(m_tile(QStringLiteral("IAX/202")));
     m_set->save();
     QCOMPARE(readBack(m_data->filePath(QStringLiteral("extgroups.xml"))).mid(3),
         (QStringList { "Sales|SIP|201|Anna|3", "Sales|SIP|202|Tom Becker|1", "Sales|SIP|203|Lena Fischer|5",
@@ -234,6 +338,7 @@ void TestGroups::sortSlots_data()
     addCase("by number", "num", QStringList { "30", "4", "100" }, "100 30 4");
     addCase("by name, equal keys reversed", "name", QStringList { "1:bob", "2:Alice", "3:alice" }, "3 2 1");
     addCase("custom numbers the places", "cust", QStringList { "9", "7", "8" }, "9 7 8");
+    addCase("an unknown key keeps the order", "byDate", QStringList { "30", "4", "100" }, "30 4 100");
 }
 
 void TestGroups::sortSlots()
@@ -262,12 +367,18 @@ void TestGroups::drops_data()
     QTest::addColumn<QString>("onto"); // a tile's extension, or a group's header
     QTest::addColumn<QString>("result"); // the groups in order: Sales' tiles | Support's tiles
     QTest::addColumn<int>("updates");
-    // Headers over Sales, Service, Support and Büro, Nord, without tiles.
+    // Headers over Sales, Service, Support and Büro, Nord, without tiles, and
+    // Unsorted, all read from the file.
     addCase("group Support onto Sales", "group/ext", "Support", "Sales", "Support|Sales|Service|Büro, Nord:  | ", 1);
     addCase("group Sales onto Support", "group/ext", "Sales", "Support", "Service|Support|Sales|Büro, Nord:  | ", 1);
     addCase("201 onto 203 in Sales", "txt/ext", "201,Sales", "203", "Sales|Support: 202 203 201 | 301 302", 2);
     addCase("203 onto 202 in Sales", "txt/ext", "203,Sales", "202", "Sales|Support: 203 202 201 | 301 302", 2);
     addCase("201 onto 302 of Support", "txt/ext", "201,Sales", "302", "Sales|Support: 202 203 | 301 201 302", 2);
+    // Unsorted is no place in the order of the groups.
+    addCase("group Sales onto Unsorted", "group/ext", "Sales", "Unsorted", "Sales|Service|Support|Büro, Nord:  | ", 0);
+    addCase("group Unsorted onto Sales", "group/ext", "Unsorted", "Sales", "Sales|Service|Support|Büro, Nord:  | ", 0);
+    // Unsorted read from the file takes tiles on its header.
+    addCase("201 onto the Unsorted header", "txt/ext", "201,Sales", "Unsorted", "Sales|Support: 202 203 | 301 302", 1);
     addCase(
         "201 onto the Support header", "txt/ext", "201,Sales", "Support", "Sales|Support: 202 203 | 201 301 302", 1);
     // Naming a tile its group does not hold changes nothing.
@@ -289,7 +400,7 @@ void TestGroups::drops()
     format == QLatin1String("group/ext") ? void(load(groupsFixture("four-groups.xml"))) : loadAndPlaceAll();
     const QByteArray before = file();
     QSignalSpy spy(m_set.get(), &TQuorGroupsEdit::signalUpdateExtGrid);
-    QWidget *target = m_set->findGroup(onto);
+    QWidget *target = onto == QLatin1String("Unsorted") ? m_set->unsorted : m_set->findGroup(onto);
     for (QuorAgent *t : std::as_const(m_tile.tiles))
         target = t->extension == onto ? t : target;
     drop(target, qPrintable(format), dragged.toUtf8());

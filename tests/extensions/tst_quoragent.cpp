@@ -70,6 +70,8 @@ private slots:
     void parkSlotAndVoicemail();
     void popup_data();
     void popup();
+    void popupWindow_data();
+    void popupWindow();
 
 private:
     // Tile 101 reporting its forward under CFB, with its popup built or not.
@@ -274,6 +276,8 @@ void TestQuorAgent::parkSlotAndVoicemail()
         QCOMPARE(info->labelMessage->text(), QLatin1String(text));
         QVERIFY(info->labelMessage->isVisibleTo(info) && info->label_mail->isVisibleTo(info));
     }
+    emit t->updateVm(0);
+    QVERIFY(!info->labelMessage->isVisibleTo(info) && !info->label_mail->isVisibleTo(info));
 }
 
 QuorAgent *TestQuorAgent::popupTile(bool built)
@@ -303,6 +307,8 @@ void TestQuorAgent::popup_data()
     addCase("forwarded", "8/200", "str_fwd fwd", "Forwarding to: 200", kOrange, kPlain, 8);
     addCase("parked", "10/701", "str_parked parked", "Parked to: 701", kOrange, kPlain, 0);
     addCase("in a queue", "11/Sales/OUT", "str_queue queue", "Queue Sales", kGrey, kPlain, 0);
+    addCase("unavailable", "1", "str_no_avail unavailable", "", kGrey, kPlain, 0);
+    addCase("off hook", "9/201", "str_offhook offhook", "201", kGrey, kPlain, 0);
     addCase("init keeps the pictures", "8/200 0/x", "str_fwd fwd", "x", kGrey, kPlain, 0);
     addCase("forwarded, then free again", "4/200/OUT 8/300 2", "str_available available", "", kGrey, kRed, 0);
 }
@@ -347,6 +353,56 @@ void TestQuorAgent::popup()
     QCOMPARE(info->Edit_fwd->isEnabled() || info->comboFwdFamily->isEnabled(), switchedOn != 8);
     if (switchedOn == 8)
         QCOMPARE(info->Edit_fwd->text() + info->comboFwdFamily->currentText(), QStringLiteral("200Busy"));
+}
+
+void TestQuorAgent::popupWindow_data()
+{
+    QTest::addColumn<QString>("mouse"); // "L" or "R" pressed at, "m" moved to, points in the popup
+    QTest::addColumn<QPoint>("moved");
+    addCase("dragged by the background", "L300,250 m330,270", QPoint(30, 20));
+    addCase("not by the right button", "R300,250 m330,270", QPoint(0, 0));
+    addCase("a right press keeps the grip", "L300,250 R320,260 m330,270", QPoint(30, 20));
+}
+
+void TestQuorAgent::popupWindow()
+{
+    QFETCH(QString, mouse);
+    QFETCH(QPoint, moved);
+    QuorAgent *t = popupTile(false);
+    QuorAgentInfo *info = t->info;
+    t->setCallerIdNum(QStringLiteral("4930101"));
+    t->button_user->click();
+    // A frameless window of the background's shape and size, on top.
+    QVERIFY(info->isVisible());
+    QCOMPARE(info->windowTitle(), QStringLiteral("Extension 101"));
+    QCOMPARE(info->label_user->text() + QLatin1Char('|') + info->label_name->text(), QStringLiteral("101|Anna"));
+    QVERIFY(info->windowFlags().testFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint));
+    QCOMPARE(info->minimumSize(), QSize(400, 300));
+    QCOMPARE(info->maximumSize(), QSize(400, 300));
+    const QPixmap background(QStringLiteral(":/ui/images/agentinfo/agentinfo_bg.png"));
+    QCOMPARE(info->mask(), QRegion(background.mask()));
+    QVERIFY(info->mask() != QRegion(info->rect()));
+
+    const QPoint start = info->pos();
+    Qt::MouseButtons held;
+    for (const QString &step : mouse.split(QLatin1Char(' '))) {
+        const QPoint at(step.mid(1).section(QLatin1Char(','), 0, 0).toInt(), step.section(QLatin1Char(','), 1).toInt());
+        const Qt::MouseButton button = step.startsWith(QLatin1Char('L')) ? Qt::LeftButton
+            : step.startsWith(QLatin1Char('R'))                          ? Qt::RightButton
+                                                                         : Qt::NoButton;
+        held |= button;
+        QWidget *under = info->childAt(at) ? info->childAt(at) : info;
+        QMouseEvent event(button == Qt::NoButton ? QEvent::MouseMove : QEvent::MouseButtonPress,
+            under->mapFrom(info, at), info->mapToGlobal(at), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(under, &event);
+    }
+    QCOMPARE(info->pos() - start, moved);
+    // Closed and opened again where it was left.
+    info->quitButton->click();
+    QVERIFY(info->isHidden());
+    t->button_user->click();
+    QVERIFY(info->isVisible());
+    QCOMPARE(info->pos() - start, moved);
 }
 
 QTEST_MAIN(TestQuorAgent)

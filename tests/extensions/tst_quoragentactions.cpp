@@ -148,9 +148,18 @@ void TestQuorAgentActions::texts_data()
     addCase("menu: dnd refused while forwarded", "menu dnd", "idle;fwd:200", -1, "", none, kDndRefused);
     addCase("menu: forward refused under dnd", "menu fwd", "idle;dnd", -1, "", none, kFwdRefused);
     addCase("popup: dnd on when unavailable", "popup dnd", "unavailable", -1, "", announced("put DND 101 YES"), "");
+    addCase("popup: dnd off", "popup dnd", "idle;dnd", -1, "", announced("del DND 101"), "");
+    addCase("popup: dnd on in a call", "popup dnd", "idle;active", -1, "", announced("put DND 101 YES"), "");
     addCase("popup: dnd refused while forwarded", "popup dnd", "idle;fwd:200", -1, "", none, kDndRefused);
     addCase("popup: forward refused under dnd", "popup fwd", "idle;dnd", -1, "200", none, kFwdRefused);
     addCase("popup: forward on, busy", "popup fwd", "idle", 1, "200", announced("put CFB 101 200"), "");
+    addCase("popup: forward on, no answer", "popup fwd", "idle", 2, "200", announced("put CFU 101 200"), "");
+    // The type shown, not the family the tile last held.
+    addCase("popup: starts on All", "popup fwd", "idle;nofwd;details", -1, "200", announced("put CF 101 200"), "");
+    addCase("popup: blanks sent as typed", "popup fwd", "idle", -1, "  ", announced("put CF 101   "), "");
+    addCase("popup: line breaks and NUL removed", "popup fwd", "idle", -1,
+        QStringLiteral("2\r\n0") + QChar(0) + QStringLiteral("0\nAction: Originate"),
+        announced("put CF 101 200Action: Originate"), "");
     addCase("popup: refused, line breaks only", "popup fwd", "idle", -1, "\r\n", none, kNoNumber);
     // Not under the family of the combo's first type, but where the tile holds it.
     addCase("popup: forward off where it is held", "popup fwd", "idle;fwd:200", -1, "", announced("del CFB 101"), "");
@@ -160,6 +169,9 @@ void TestQuorAgentActions::texts_data()
     addCase("dialog: no answer", "dialog", "idle", 2, "200", announced("put CFU 101 200"), "");
     addCase("dialog: line breaks removed", "dialog", "idle", -1, "200\r\nAction: Originate",
         announced("put CF 101 200Action: Originate"), "");
+    addCase("dialog: NUL removed", "dialog", "idle", -1, QStringLiteral("20") + QChar(0) + QStringLiteral("0"),
+        announced("put CF 101 200"), "");
+    addCase("dialog: blanks sent as typed", "dialog", "idle", -1, "  ", announced("put CF 101   "), "");
     addCase("dialog: refused, nothing typed", "dialog", "idle", 1, "", none, kNoNumber);
     addCase("dialog: refused, line breaks only", "dialog", "idle", 1, "\r\n", none, kNoNumber);
 }
@@ -173,6 +185,7 @@ void TestQuorAgentActions::texts()
     QFETCH(QStringList, texts);
     QFETCH(QString, box);
     QuorAgent *t = m_set.tile();
+    t->setCallerIdNum(QStringLiteral("4930101")); // actions name the extension
     QuorAgentInfo *info = t->info;
     info->buildForm();
     m_set.run(t, steps);
@@ -188,6 +201,7 @@ void TestQuorAgentActions::texts()
             t->actionFwd->trigger();
             dialog = t->cfDialog;
             QVERIFY(dialog && dialog->isVisible() && dialog->Edit_fwd->text().isEmpty());
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Enable Call Forwarding"));
             combo = dialog->comboFwdFamily;
             edit = dialog->Edit_fwd;
             button = dialog->buttonBox->button(QDialogButtonBox::Ok);
@@ -266,6 +280,20 @@ void TestQuorAgentActions::callsAndTransfers()
     t->mailbox = QStringLiteral("2102@default");
     t->setUnavailable();
     transfer([&] { clickAt(t, QPoint(120, 15)); }, QStringLiteral("92102"));
+    // The popup's buttons are the tile's; without a mailbox, the voicemail
+    // of the number; bound to a channel, no call.
+    t->setIdle();
+    transfer([t] { t->info->blindTransferButton->click(); }, QStringLiteral("4930102"));
+    t->mailbox.clear();
+    transfer([t] { t->info->sendVmButton->click(); }, QStringLiteral("94930102"));
+    for (CPushButton *button : { t->info->callButton, t->info->msgButton }) {
+        button->click();
+        QTRY_COMPARE(dialled(), QLatin1String(button == t->info->callButton ? "4930102" : "9102"));
+        QVERIFY(hangUpAll());
+    }
+    QVERIFY(m_set.bind(t));
+    t->info->callButton->click();
+    QVERIFY(phone->currentCalls().isEmpty());
     QVERIFY(!t->info->isVisible());
 }
 
@@ -318,8 +346,12 @@ void TestQuorAgentActions::drops_data()
     addCase("tile: a live call, free", false, "idle", true, true, true);
     addCase("tile: from another application", false, "idle", true, false, false);
     addCase("tile: a call not of the phone", false, "idle", false, true, false);
+    addCase("tile: a live call, unavailable", false, "unavailable", true, true, false);
     addCase("popup: a live call, in a call", true, "idle;active", true, true, true);
     addCase("popup: from another application", true, "idle", true, false, false);
+    addCase("popup: a live call, free", true, "idle", true, true, true);
+    addCase("popup: a live call, ringing", true, "idle;bind:Up;chan:Ringing", true, true, false);
+    addCase("popup: a live call, forwarded", true, "idle;fwd:200", true, true, false);
 }
 
 void TestQuorAgentActions::drops()

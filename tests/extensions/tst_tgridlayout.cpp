@@ -84,6 +84,10 @@ void TestTGridLayout::geometry()
     grid.relayout();
     QCOMPARE(grid.columns, columns);
     QCOMPARE(grid.children.last()->pos(), positions.last());
+    // Emptied, it keeps its size.
+    grid.clear();
+    grid.relayout();
+    QCOMPARE(grid.size(), QSize(100, height));
 }
 
 void TestTGridLayout::childrenThatLeave()
