@@ -1,5 +1,6 @@
 #include "testsupport/PbxScenario.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
@@ -140,17 +141,6 @@ bool failed(const QString &actual, const QString &expected, const PbxScenario &s
     return !QTest::qCompare(actual, expected, "shown", "expected", file.constData(), line);
 }
 
-QObject *named(const ManagerFixture &f, const QString &name)
-{
-    if (name.startsWith("action:"))
-        return f.action(name.mid(7));
-    for (QObject *root : std::initializer_list<QObject *> { f.manager.get(), f.phone.get(), f.settings.get() }) {
-        if (QObject *o = root->findChild<QObject *>(name))
-            return o;
-    }
-    return nullptr;
-}
-
 QuorAgent *tileOf(const ManagerFixture &f, const QString &name)
 {
     const QString tech = name.contains('/') ? name.section('/', 0, 0) : QStringLiteral("SIP");
@@ -161,8 +151,39 @@ QuorAgent *tileOf(const ManagerFixture &f, const QString &name)
     return nullptr;
 }
 
+QObject *named(const ManagerFixture &f, const QString &name)
+{
+    if (name.startsWith("action:"))
+        return f.action(name.mid(7));
+    // "tile:EXT" or "tile:EXT.child": a tile, or a named child of it.
+    if (name.startsWith("tile:")) {
+        QuorAgent *t = tileOf(f, name.mid(5).section('.', 0, 0));
+        const QString child = name.section('.', 1);
+        return t && !child.isEmpty() ? t->findChild<QObject *>(child) : t;
+    }
+    for (QObject *root : std::initializer_list<QObject *> { f.manager.get(), f.phone.get(), f.settings.get() }) {
+        if (QObject *o = root->findChild<QObject *>(name))
+            return o;
+    }
+    return nullptr;
+}
+
+// A property, or on a tile one of the fields the panel writes and its actions read.
+QString propertyOf(const QObject *o, const QString &name)
+{
+    const QVariant value = o->property(name.toLatin1());
+    const auto *t = qobject_cast<const QuorAgent *>(o);
+    if (value.isValid() || !t)
+        return value.toString();
+    const QHash<QString, QString> fields { { "vmPrefix", t->vmPrefix }, { "dndFamily", t->dndFamily },
+        { "fwdFamilies", t->fwdFamilies.join(',') }, { "queue", t->queue }, { "parkSlot", t->parkSlot } };
+    return fields.value(name, QStringLiteral("(no such field)"));
+}
+
 // "! tile EXT call|transfer|vm|message|dnd|fwd", "! queue|parked take|hangup|send [DEST]" on the first row,
-// "! drop" (the PBX drops the connection and takes the next login).
+// "! drop" (the PBX drops the connection and takes the next login), "! settle" (until a round trip asks
+// nothing more), "! settings PAGE WIDGET=VALUE..." (a line edit's text or a check box "on"/"off" on the
+// settings page of that button, then applied).
 bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int line)
 {
     const QStringList w = command.split(' ', Qt::SkipEmptyParts);
@@ -192,6 +213,22 @@ bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int li
         } else {
             return QTest::qVerify(false, "action", "no such window action", file.constData(), line);
         }
+    } else if (w.value(0) == "settle" && w.size() == 1) {
+        if (!QTest::qVerify(f.settle(), "settle", "never settles", file.constData(), line))
+            return false;
+    } else if (w.value(0) == "settings" && w.size() >= 2) {
+        f.openPage(qPrintable(w.at(1)));
+        for (const QString &pair : w.mid(2)) {
+            QWidget *widget = f.settings->findChild<QWidget *>(pair.section('=', 0, 0));
+            const QString value = unescape(pair.section('=', 1));
+            if (auto *edit = qobject_cast<QLineEdit *>(widget))
+                edit->setText(value);
+            else if (auto *box = qobject_cast<QAbstractButton *>(widget))
+                box->setChecked(value == "on");
+            else
+                return QTest::qVerify(false, "widget", "no such settings widget", file.constData(), line);
+        }
+        f.settings->settingsApply();
     } else if (w.value(0) == "drop" && w.size() == 1) {
         f.ami.dropClient();
         (void)QTest::qWaitFor([&f] { return !f.manager->isLoggedIn(); });
@@ -298,7 +335,7 @@ void runCurrent()
         else if (word == "driver")
             f->pbx.driver = rest;
         else if (word == "set")
-            keys.append({ rest.section('=', 0, 0), rest.section('=', 1) });
+            keys.append({ rest.section('=', 0, 0), unescape(rest.section('=', 1)) });
         else if (word == "db")
             f->pbx.db.insert(rest.section('=', 0, 0), rest.section('=', 1));
         else
@@ -348,7 +385,7 @@ void runCurrent()
             const QByteArray file = s.file.toLocal8Bit();
             if (!QTest::qVerify(o != nullptr, "object", "no such object", file.constData(), step.line))
                 return;
-            const QString value = o->property(target.section('.', -1).toLatin1()).toString();
+            const QString value = escape(propertyOf(o, target.section('.', -1)));
             if (failed(value, step.text.section('=', 1), s, step.line))
                 return;
             break;

@@ -14,7 +14,7 @@ class ManagerFixture;
 //   == the scenario's name
 //   @ peers SIP 101 Alice|IAX 104 Dan     the PBX's peers (ManagerFixture::setPeers)
 //   @ version 1.6.2.0                     the PBX's version; "@ driver dahdi|Zap|none"
-//   @ set agent/uname=101                 a settings key before the start
+//   @ set agent/uname=101                 a settings key before the start (escapes as in "<" lines)
 //   @ db DND/102=YES                      an AstDB entry of the PBX before the start
 //   < Event: Newchannel|Channel: ...      a message from the PBX, lines joined by "|"
 //   < call                                a call from SIP 101 to SIP 102 up to its link
@@ -23,10 +23,12 @@ class ManagerFixture;
 //   > Action: DBGet|Family: DND|...       the actions sent since the last check, in order;
 //   > -                                   "-" alone: none
 //   = 102=3 Alice @u2 | rec:u2=Ringing    what the tiles, records and docks show (view())
-//   ? labelAcCallsN.text=4                a property of a named widget or action
+//   ? labelAcCallsN.text=4                a property of a named widget or action; "tile:102.button_user"
+//                                         a child of a tile, "tile:IAX/104.vmPrefix" a field of the
+//                                         tile (see propertyOf)
 //
 // In "<" and ">" lines "\r", "\n", "\0", "\|" and "\\" stand for themselves;
-// the actions sent are compared with those escapes applied.
+// the actions sent and the properties read are compared with those escapes applied.
 struct PbxScenario
 {
     QString file;
