@@ -140,6 +140,7 @@ void QuorAgent::removeSafely()
     linkedChannel = nullptr;
     currentCall = nullptr;
     channels = nullptr;
+    m_recordIndex = nullptr;
     if (phone)
         disconnect(phone->calls(), nullptr, this, nullptr);
     disconnect(this, &QuorAgent::newExtPosition, nullptr, nullptr);

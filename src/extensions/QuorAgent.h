@@ -18,6 +18,7 @@ class QMenu;
 class CPushButton;
 class DialogEnableCf;
 class QuorAgentInfo;
+class RecordIndex;
 class TQuorCall;
 class TQuorPhone;
 
@@ -53,6 +54,9 @@ public:
     // The three forward families last given (all, busy, no answer).
     void addFwdFamilies(const QString &all, const QString &busy, const QString &noAnswer);
     void setPrivacy(bool on);
+    // The panel's records by extension: a hangup looks there for the next
+    // waiting call of the tile's extension instead of walking every record.
+    void setRecordIndex(const RecordIndex *index) { m_recordIndex = index; }
 
     // --- states ---
     void setState(TAgentState value);
@@ -196,6 +200,7 @@ private:
     TQuorCall *droppedCall(const QDropEvent *event) const;
 
     SafeRemoval m_removal { this };
+    const RecordIndex *m_recordIndex = nullptr;
     QPointer<QMenu> m_menu;
     PhoneLook m_phoneLook = PhoneLook::White;
     DirectionLook m_directionLook = DirectionLook::Plain;

@@ -4,6 +4,8 @@
 #include "extensions/QuorAgent.h"
 
 #include "core/TQuorCall.h"
+#include "extensions/Channel.h"
+#include "extensions/RecordIndex.h"
 #include "softphone/TQuorPhone.h"
 
 bool QuorAgent::setChannel(Channel *ch)
@@ -153,9 +155,11 @@ void QuorAgent::hangupEvent(QString uniqueid)
     currentCall = nullptr;
     peerText.clear();
 
-    // A second call of the same extension that waited gets the tile.
+    // A second call of the same extension that waited gets the tile: the
+    // first such record of the channel list.
     if (channels) {
-        for (Channel *record : std::as_const(*channels)) {
+        const QList<Channel *> &candidates = m_recordIndex ? m_recordIndex->withExtension(extension) : *channels;
+        for (Channel *record : candidates) {
             if (record->uniqueid == uniqueid || !record->belongsTo(extension, tech))
                 continue;
             bindChannel(record);

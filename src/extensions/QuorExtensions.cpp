@@ -138,6 +138,7 @@ void QuorExtensions::removeAgents()
     // No Hangup ever comes for the calls of a lost connection.
     const QList<Channel *> records = std::exchange(*channels, {});
     m_records.clear();
+    m_recordIndex.clear();
     m_sequence.clear();
     for (Channel *record : records)
         disposeRecord(record);
@@ -375,6 +376,7 @@ void QuorExtensions::addRecord(Channel *record)
 {
     channels->append(record);
     m_records.insert(record->uniqueid, record);
+    m_recordIndex.append(record, m_nextSequence);
     m_sequence.insert(record, m_nextSequence++);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "ami/AmiMessage.h"
+#include "extensions/RecordIndex.h"
 #include "extensions/TileIndex.h"
 #include "ui_QuorExtensionsBase.h"
 
@@ -203,6 +204,8 @@ private:
     void setPartnersHeld(const QString &uniqueid, bool held);
 
     TileIndex m_index;
+    // channels by extension, kept in step with the list.
+    RecordIndex m_recordIndex;
     QHash<QString, Channel *> m_records; // by Uniqueid
     QHash<Channel *, quint64> m_sequence; // creation order, which is the list order
     quint64 m_nextSequence = 0;

@@ -80,8 +80,10 @@ void QuorExtensions::rename(const AmiMessage &message)
         newUniqueid = uniqueid;
 
     if (newUniqueid.isEmpty()) {
-        if (Channel *record = recordOf(uniqueid))
+        if (Channel *record = recordOf(uniqueid)) {
             record->rename(newName);
+            m_recordIndex.refile(record);
+        }
         return;
     }
     Channel *source = nullptr;
@@ -90,6 +92,7 @@ void QuorExtensions::rename(const AmiMessage &message)
     for (Channel *record : records) {
         if (record->uniqueid != uniqueid && record->name == newName) {
             record->rename(newName);
+            m_recordIndex.refile(record);
             source = record;
         } else if (record->uniqueid == newUniqueid) {
             target = record;
@@ -311,6 +314,7 @@ void QuorExtensions::hangup(const AmiMessage &message)
         m_hangingUp.remove(record);
         if (m_records.value(uniqueid) == record) {
             channels->removeOne(record);
+            m_recordIndex.remove(record);
             m_records.remove(uniqueid);
             m_sequence.remove(record);
             disposeRecord(record);

@@ -64,6 +64,7 @@ void QuorExtensions::addPeer(const AmiMessage &message)
         return;
 
     auto *tile = new QuorAgent(phone, name, channels, tech);
+    tile->setRecordIndex(&m_recordIndex);
     tile->setMaximumSize(kTileWidth, kTileHeight);
     tile->setPrivacy(privacy);
     if (settings) {
