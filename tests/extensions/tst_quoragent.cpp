@@ -215,6 +215,7 @@ void TestQuorAgent::tile_data()
         linked.arg("5551234"), 1);
     addCase("linked to no record", "idle;bind:Up|link", idleBound, 0);
     // Hangup: back to idle, forward or parked; a waiting record takes the tile.
+    addCase("call time shown", "idle;bind:Up|tick:07:05", "2 " + avail + " \"\" \"\" 07:05 | free bound:1.1", 0);
     addCase("hangup", "idle;bind:Up;tick:00:42|hangup", idle, 1);
     addCase("hangup, forwarded", "idle;bind:Up;fwd:200|hangup", "8 str_fwd/bg_fwd \"200\" \"\" | free forward", 1);
     addCase(

@@ -329,6 +329,14 @@ void TestQuorAgentActions::pairingAndAttendedTransfer()
     QTRY_VERIFY_WITH_TIMEOUT(m_phone->isOwnCall(incoming) && incoming->state == CallTalking, 10000);
     QCOMPARE(in->currentCall, incoming);
     QVERIFY(!anonymous->currentCall);
+    // A caller without a name is not paired with a record that has none either.
+    m_dialogues << m_pbx->callEngine(m_phone->voip()->localPort(), "201", "5551234", "<Unknown>");
+    QTRY_COMPARE_WITH_TIMEOUT(m_phone->currentCalls().size(), 4, 10000);
+    TQuorCall *nameless = m_phone->currentCalls().last();
+    m_phone->control();
+    QTRY_VERIFY_WITH_TIMEOUT(m_phone->isOwnCall(nameless) && nameless->state == CallTalking, 10000);
+    QCOMPARE(nameless->name, QStringLiteral("<Unknown>"));
+    QVERIFY(!anonymous->currentCall);
 
     // The ended call is deleted by the phone: the tile's pointer is no call.
     QVERIFY(hangUpAll());

@@ -12,6 +12,9 @@ private slots:
     // The panel's channel records and what the tiles of a call show.
     void channels_data() { Scenarios::addRows("channels.ami"); }
     void channels() { Scenarios::runCurrent(); }
+    // The same handlers fed the newer PBX's message shapes.
+    void channels16_data() { Scenarios::addRows("channels16.ami"); }
+    void channels16() { Scenarios::runCurrent(); }
     // Discovery, status, voicemail, DND, forward, queues, hold and parking on the tiles.
     void extstate_data() { Scenarios::addRows("extstate.ami"); }
     void extstate() { Scenarios::runCurrent(); }

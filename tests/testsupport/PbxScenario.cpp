@@ -141,6 +141,24 @@ bool failed(const QString &actual, const QString &expected, const PbxScenario &s
     return !QTest::qCompare(actual, expected, "shown", "expected", file.constData(), line);
 }
 
+// The fields of a record that no tile shows by itself: "name|callerId|callerIdName|linkedTo".
+QString recordView(const ManagerFixture &f, const QString &uniqueid)
+{
+    for (const Channel *c : std::as_const(*f.manager->extensions()->channels)) {
+        if (c->uniqueid == uniqueid)
+            return QStringList { c->name, c->callerId, c->callerIdName, c->linkedTo }.join('|');
+    }
+    return QStringLiteral("(none)");
+}
+
+void setBox(PbxModel &pbx, const QString &peer, const QString &box)
+{
+    for (PbxModel::Peer &p : pbx.peers) {
+        if (p.name == peer)
+            p.mailbox = box;
+    }
+}
+
 QuorAgent *tileOf(const ManagerFixture &f, const QString &name)
 {
     const QString tech = name.contains('/') ? name.section('/', 0, 0) : QStringLiteral("SIP");
@@ -338,6 +356,8 @@ void runCurrent()
             keys.append({ rest.section('=', 0, 0), unescape(rest.section('=', 1)) });
         else if (word == "db")
             f->pbx.db.insert(rest.section('=', 0, 0), rest.section('=', 1));
+        else if (word == "box")
+            setBox(f->pbx, rest.section('=', 0, 0), unescape(rest.section('=', 1)));
         else
             QFAIL(qPrintable(QStringLiteral("%1:%2: unknown setup").arg(s.file).arg(step.line)));
     }
@@ -381,6 +401,11 @@ void runCurrent()
         case '?': {
             f->sync();
             const QString target = step.text.section('=', 0, 0);
+            if (target.startsWith("rec:")) {
+                if (failed(recordView(*f, target.mid(4)), step.text.section('=', 1), s, step.line))
+                    return;
+                break;
+            }
             QObject *o = named(*f, target.section('.', 0, -2));
             const QByteArray file = s.file.toLocal8Bit();
             if (!QTest::qVerify(o != nullptr, "object", "no such object", file.constData(), step.line))

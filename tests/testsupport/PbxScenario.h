@@ -16,6 +16,7 @@ class ManagerFixture;
 //   @ version 1.6.2.0                     the PBX's version; "@ driver dahdi|Zap|none"
 //   @ set agent/uname=101                 a settings key before the start (escapes as in "<" lines)
 //   @ db DND/102=YES                      an AstDB entry of the PBX before the start
+//   @ box 102=102\r@default               the voicemail box the PBX gives a peer (escapes apply)
 //   < Event: Newchannel|Channel: ...      a message from the PBX, lines joined by "|"
 //   < call                                a call from SIP 101 to SIP 102 up to its link
 //   < db:DND/102=YES                      the PBX's AstDB changes (no message)
@@ -26,8 +27,10 @@ class ManagerFixture;
 //   ? labelAcCallsN.text=4                a property of a named widget or action; "tile:102.button_user"
 //                                         a child of a tile, "tile:IAX/104.vmPrefix" a field of the
 //                                         tile (see propertyOf)
+//   ? rec:1.2=SIP/102-b|101|Alice|1.1     the record of a Uniqueid: name, caller id and name,
+//                                         linked-to ("(none)" for no record)
 //
-// In "<" and ">" lines "\r", "\n", "\0", "\|" and "\\" stand for themselves;
+// In "<", ">" and "@ box" lines "\r", "\n", "\0", "\|" and "\\" stand for themselves;
 // the actions sent and the properties read are compared with those escapes applied.
 struct PbxScenario
 {
