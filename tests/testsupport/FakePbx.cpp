@@ -421,7 +421,7 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
         return m_users.contains(d.user) && f.ies.value(IeMd5) == md5;
     };
     auto accept = [&d, this] {
-        send(d, TypeIax, Accept, ieU32(IeFormat, d.format));
+        send(d, TypeIax, Accept, ieU32(IeFormat, m_acceptFormat ? m_acceptFormat : d.format));
         send(d, TypeControl, CtlRinging, QByteArray());
     };
     switch (f.subclass) {
@@ -437,7 +437,8 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
             break;
         } else if (authOk() && m_registrarFault != RegistrarFault::Rejecting) {
             ++m_regAcks;
-            send(d, TypeIax, RegAck, ie(IeUsername, d.user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)));
+            send(d, TypeIax, RegAck,
+                ie(IeUsername, d.user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)) + m_regAckIes);
         } else {
             send(d, TypeIax, RegRej,
                 ie(IeCause, QByteArrayLiteral("Registration Refused")) + ie(IeCauseCode, QByteArray(1, char(29))));

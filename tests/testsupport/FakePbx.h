@@ -95,6 +95,9 @@ public:
     void setVoiceLoss(int dropEvery) { m_voiceDropEvery = dropEvery; }
     void setVoiceReorder(bool on) { m_voiceReorder = on; }
     void setTransferMode(TransferMode mode) { m_transferMode = mode; }
+    // The format an ACCEPT names (0: the one the NEW asked for), and what a REGACK carries besides the refresh.
+    void setAcceptFormat(quint32 format) { m_acceptFormat = format; }
+    void setRegAckIes(const QByteArray &ies) { m_regAckIes = ies; }
     // Off: frames the engine does not acknowledge are not sent again.
     void setRetransmit(bool on) { on ? m_retransmitTimer.start(150) : m_retransmitTimer.stop(); }
 
@@ -154,6 +157,8 @@ private:
     int m_refresh = 60, m_authMethods = 2, m_dropEvery = 0, m_inCount = 0, m_voiceDropEvery = 0, m_regAcks = 0;
     RegistrarFault m_registrarFault = RegistrarFault::None;
     TransferMode m_transferMode = TransferMode::Ignore;
+    quint32 m_acceptFormat = 0;
+    QByteArray m_regAckIes;
     QByteArray m_heldBack;
     quint16 m_heldBackPort = 0, m_nextCallNo = 100;
 };
