@@ -206,6 +206,36 @@ private slots:
         QCOMPARE(rig.pbx.received().size(), frames.size());
     }
 
+    // What the layer refuses or trims before the engine sees it.
+    void refusedAndTrimmed()
+    {
+        ClientRig rig;
+        QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
+        QCOMPARE(rig.client->dial(QStringLiteral("300")), -1); // no account yet
+        quint16 pbxCall = 0;
+        const int call = rig.ringIn(&pbxCall);
+        QVERIFY(rig.client->answer(call));
+        QVERIFY(!rig.client->sendDtmf(QChar(0x0661), call)); // a digit, but not one a tone can carry
+        QVERIFY(rig.client->sendDtmf(QLatin1Char('1'), call));
+        QVERIFY(!rig.client->blindTransfer(call, QStringLiteral("  ")));
+        QVERIFY(rig.client->blindTransfer(call, QStringLiteral(" 400 ")));
+        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTransfer), 1);
+        QCOMPARE(rig.pbx.last(TypeIax, CmdTransfer)->ies.value(1), QByteArrayLiteral("400"));
+        QCOMPARE(rig.pbx.count(1), 1); // the one tone
+        rig.client->applyAccount(rig.account());
+        rig.client->applyCodecs(0, 0);
+        QCOMPARE(rig.client->dial(QStringLiteral("300")), -1);
+        QCOMPARE(rig.client->dial(QStringLiteral(" ")), -1);
+        QTest::qWait(100);
+        QCOMPARE(rig.pbx.count(TypeIax, 1), 0); // no NEW
+        QStringList said;
+        for (const QList<QVariant> &m : std::as_const(messages))
+            said << m.first().toString();
+        QCOMPARE(said.filter(QStringLiteral("cannot be placed")),
+            QStringList({ "No PBX server set: the call cannot be placed",
+                "No usable codec is allowed: the call cannot be placed" }));
+    }
+
     void registration_data()
     {
         QTest::addColumn<QString>("secret");
