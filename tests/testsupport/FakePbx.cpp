@@ -498,8 +498,9 @@ void FakePbx::handleTransfer(const Frame &f, Dialogue &d)
     d.transferId = u32(f.ies.value(IeTransferId));
     if (m_transferMode == TransferMode::Reject)
         send(d, TypeIax, TxRej, ie(IeCause, QByteArrayLiteral("Transfer not allowed")));
-    if (m_transferMode != TransferMode::Join)
+    if (m_transferMode != TransferMode::Join && (m_transferMode != TransferMode::JoinFirstLeg || m_pathTests > 0))
         return;
+    ++m_pathTests;
     // This leg tests the path to the other one, as a peer of its own would.
     transmit(fullFrame(d.localNo, d.transferCall, quint32(d.clock.elapsed()) + 1, 0, 0, TypeIax, TxCnt,
                  ieU32(IeTransferId, d.transferId)),
