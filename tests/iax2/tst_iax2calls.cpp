@@ -17,20 +17,20 @@ enum : int { TypeDtmf = 1, TypeControl = 4, TypeIax = 6, CtlAnswer = 4 };
 enum : int { CmdNew = 1, CmdPing, CmdPong, CmdAck, CmdHangup, CmdReject, CmdAccept, CmdAuthRep = 9 };
 enum : int { CmdLagRq = 11, CmdLagRp };
 enum : int { CmdVnak = 18, CmdTxReq = 22, CmdTxRej = 27, CmdUnsupport = 33, CmdProvision = 35 };
-enum : int { IePassword = 7, IeCapability, IeFormat, IeVersion = 11, IeCallNo = 21, IeCause, IeIaxUnknown };
+enum : int { IePassword = 7, IeCapability, IeFormat, IeVersion = 11, IeCause = 22, IeIaxUnknown };
 enum : int { IeMsgCount = 24, IeMusicOnHold = 26, IeCauseCode = 42 };
 constexpr uint kAll = FormatUlaw | FormatAlaw | FormatGsm | FormatSpeex;
 
 // The engine's signalling the PBX took in, one word per frame: "c4" a control
 // frame, "i6/21" an IAX command with its cause code, "+moh" when it asks for
-// music on hold. Acknowledgements and liveness checks are left out.
+// music on hold. Acknowledgements and our own liveness checks are left out.
 QStringList signalling(const FakePbx &pbx)
 {
     QStringList out;
     for (const FakePbx::Frame &f : pbx.received()) {
         if (f.mini || (f.type != TypeControl && f.type != TypeIax))
             continue;
-        if (f.type == TypeIax && QList<quint32> { CmdPing, CmdPong, CmdAck, CmdLagRq, CmdLagRp, CmdVnak }.contains(f.subclass))
+        if (f.type == TypeIax && QList<quint32> { CmdPing, CmdAck, CmdLagRq, CmdVnak }.contains(f.subclass))
             continue;
         QString word = QString(QLatin1Char(f.type == TypeIax ? 'i' : 'c')) + QString::number(f.subclass);
         if (f.ies.contains(IeCauseCode))
@@ -91,38 +91,50 @@ private slots:
     void incomingOffer_data()
     {
         QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("full"); // the only call slot rings already
         QTest::addColumn<uint>("allowed");
         QTest::addColumn<uint>("preferred");
         QTest::addColumn<uint>("capability");
         QTest::addColumn<uint>("format");
         QTest::addColumn<uint>("accepted"); // 0: refused
         QTest::addColumn<int>("causeCode");
-        QTest::newRow("another protocol version") << 3 << kAll << uint(FormatUlaw) << kAll << uint(FormatUlaw) << 0u
-                                                  << 111;
-        QTest::newRow("ours preferred") << 2 << kAll << uint(FormatGsm) << kAll << uint(FormatUlaw)
+        QTest::newRow("another protocol version")
+            << 3 << false << kAll << uint(FormatUlaw) << kAll << uint(FormatUlaw) << 0u << 111;
+        QTest::newRow("ours preferred") << 2 << false << kAll << uint(FormatGsm) << kAll << uint(FormatUlaw)
                                         << uint(FormatGsm) << 0;
-        QTest::newRow("then the caller's") << 2 << kAll << uint(FormatUlaw) << uint(FormatAlaw | FormatGsm)
+        QTest::newRow("then the caller's") << 2 << false << kAll << uint(FormatUlaw) << uint(FormatAlaw | FormatGsm)
                                            << uint(FormatGsm) << uint(FormatGsm) << 0;
-        QTest::newRow("then a-law before GSM") << 2 << kAll << uint(FormatUlaw)
-                                               << uint(FormatAlaw | FormatGsm | FormatSpeex) << uint(FormatUlaw)
-                                               << uint(FormatAlaw) << 0;
-        QTest::newRow("nothing in common") << 2 << uint(FormatUlaw) << uint(FormatUlaw) << uint(FormatAlaw)
-                                           << uint(FormatAlaw) << 0u << 58;
-        QTest::newRow("nothing allowed here") << 2 << uint(FormatIlbc) << uint(FormatIlbc) << kAll
-                                              << uint(FormatUlaw) << 0u << 58;
+        QTest::newRow("then a-law before GSM")
+            << 2 << false << kAll << uint(FormatUlaw) << uint(FormatAlaw | FormatGsm | FormatSpeex) << uint(FormatUlaw)
+            << uint(FormatAlaw) << 0;
+        QTest::newRow("nothing in common")
+            << 2 << false << uint(FormatUlaw) << uint(FormatUlaw) << uint(FormatAlaw) << uint(FormatAlaw) << 0u << 58;
+        QTest::newRow("nothing allowed here")
+            << 2 << false << uint(FormatIlbc) << uint(FormatIlbc) << kAll << uint(FormatUlaw) << 0u << 58;
+        QTest::newRow("a preferred codec not allowed gives way to the lowest allowed")
+            << 2 << false << uint(FormatAlaw | FormatGsm) << uint(FormatUlaw) << kAll << uint(FormatAlaw)
+            << uint(FormatGsm) << 0;
+        QTest::newRow("no free call slot")
+            << 2 << true << kAll << uint(FormatUlaw) << kAll << uint(FormatUlaw) << 0u << 34;
     }
 
     void incomingOffer()
     {
         QFETCH(int, version);
+        QFETCH(bool, full);
         QFETCH(uint, allowed);
         QFETCH(uint, preferred);
         QFETCH(uint, capability);
         QFETCH(uint, format);
         QFETCH(uint, accepted);
         QFETCH(int, causeCode);
-        IaxRig rig;
+        IaxRig rig(loopbackConfig(1));
         rig.engine->setFormats(preferred, allowed);
+        if (full) {
+            rig.callIn(rig.engine->localPort());
+            QVERIFY(rig.ringing() >= 0);
+            rig.probe->clear();
+        }
         QUdpSocket caller;
         QVERIFY(caller.bind(QHostAddress::LocalHost, 0));
         caller.writeDatagram(FakePbx::fullFrame(321, 0, 3, 0, 0, TypeIax, CmdNew,
@@ -193,6 +205,50 @@ private slots:
         QTRY_COMPARE(signalling(rig.pbx).filter(QRegularExpression(QStringLiteral("^(?!i1$|i9$)"))), sent);
     }
 
+    // The codecs a dialled call offers: what cannot be offered is said when the
+    // user counted on it, a preferred codec not allowed gives way to the lowest
+    // allowed, and with nothing left no call goes out.
+    void outgoingOffer_data()
+    {
+        QTest::addColumn<uint>("preferred");
+        QTest::addColumn<uint>("allowed");
+        QTest::addColumn<uint>("format"); // 0: no call
+        QTest::addColumn<uint>("capability");
+        QTest::addColumn<QString>("text");
+        const QString missing = QStringLiteral("The iLBC codec is not available here and is not offered");
+        QTest::newRow("iLBC among others: only logged")
+            << uint(FormatUlaw) << uint(FormatUlaw | FormatIlbc) << uint(FormatUlaw) << uint(FormatUlaw) << "";
+        QTest::newRow("iLBC preferred: said")
+            << uint(FormatIlbc) << uint(FormatIlbc | FormatSpeex) << uint(FormatSpeex) << uint(FormatSpeex) << missing;
+        QTest::newRow("a preferred codec not allowed") << uint(FormatUlaw) << uint(FormatSpeex | FormatGsm)
+                                                       << uint(FormatGsm) << uint(FormatSpeex | FormatGsm) << "";
+        QTest::newRow("only iLBC allowed: no call") << uint(FormatUlaw) << uint(FormatIlbc) << 0u << 0u
+                                                    << missing
+                + "\nNo usable codec is allowed: calls are refused until one is chosen"
+                  "\nNo usable codec is allowed: the call cannot be placed";
+    }
+
+    void outgoingOffer()
+    {
+        QFETCH(uint, preferred);
+        QFETCH(uint, allowed);
+        QFETCH(uint, format);
+        QFETCH(uint, capability);
+        QFETCH(QString, text);
+        IaxRig rig;
+        rig.engine->setFormats(preferred, allowed);
+        QCOMPARE(rig.engine->dial(rig.account(), "300") >= 0, format != 0);
+        QTRY_COMPARE(rig.probe->texts(), text);
+        if (format) {
+            QTRY_VERIFY(rig.pbx.last(TypeIax, CmdNew));
+            QCOMPARE(u32(rig.pbx.last(TypeIax, CmdNew)->ies.value(IeFormat)), quint32(format));
+            QCOMPARE(u32(rig.pbx.last(TypeIax, CmdNew)->ies.value(IeCapability)), quint32(capability));
+        } else {
+            QTest::qWait(100);
+            QCOMPARE(rig.pbx.received().size(), 0);
+        }
+    }
+
     // What each frame of the PBX does to a call that rings: one event per
     // transition, the texts the user sees, and the engine's answer on the wire.
     void peerFrames_data()
@@ -212,9 +268,9 @@ private slots:
                                             << int(CallEndReason::HungUpByPeer) << none;
         QTest::newRow("hung up with a cause") << false << QStringList { "i5:Gone" } << QStringList { "ended" } << ""
                                               << int(CallEndReason::HungUpByPeer) << none;
-        QTest::newRow("rejected with a cause") << false << QStringList { "i6:No route" } << QStringList { "ended" }
-                                               << "Call rejected: No route" << int(CallEndReason::RejectedByPeer)
-                                               << none;
+        QTest::newRow("rejected with a cause")
+            << false << QStringList { "i6:No route" } << QStringList { "ended" } << "Call rejected: No route"
+            << int(CallEndReason::RejectedByPeer) << none;
         QTest::newRow("rejected without one") << false << QStringList { "i6" } << QStringList { "ended" }
                                               << "Call rejected" << int(CallEndReason::RejectedByPeer) << none;
         QTest::newRow("the PBX no longer knows it")
@@ -223,12 +279,16 @@ private slots:
         QTest::newRow("held and resumed by the peer, each twice")
             << false << QStringList { "i28", "i28", "i29", "i29" } << QStringList { "held by peer", "resumed by peer" }
             << "" << -1 << none;
-        QTest::newRow("a direct path is refused") << false << QStringList { "i22" } << none << "" << -1
-                                                  << QStringList { "i27" };
-        QTest::newRow("an unknown command") << false << QStringList { "i35" } << none << "" << -1
-                                            << QStringList { "i33" };
+        QTest::newRow("a direct path is refused")
+            << false << QStringList { "i22" } << none << "" << -1 << QStringList { "i27" };
+        QTest::newRow("an unknown command")
+            << false << QStringList { "i35" } << none << "" << -1 << QStringList { "i33" };
+        QTest::newRow("liveness checks answered")
+            << false << QStringList { "i2", "i11" } << none << "" << -1 << QStringList { "i3", "i12" };
         QTest::newRow("a call that rings here is answered here only")
             << true << QStringList { "c3", "c4" } << none << "" << -1 << none;
+        QTest::newRow("a call that rings here is not challenged")
+            << true << QStringList { "i8" } << none << "" << -1 << none;
     }
 
     void peerFrames()
@@ -287,27 +347,33 @@ private slots:
         QTest::addColumn<bool>("taken"); // what the call returned
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QStringList>("events");
-        QTest::newRow("reject a call that rings here") << true << false << "reject" << true
-                                                       << QStringList { "i6/21" } << QStringList { "ended" };
+        QTest::addColumn<QString>("text");
+        const QStringList none;
+        const QStringList ended { "ended" };
+        QTest::newRow("reject a call that rings here")
+            << true << false << "reject" << true << QStringList { "i6/21" } << ended << "";
         QTest::newRow("reject an answered call: a hang-up")
-            << true << true << "reject" << true << QStringList { "i5/16" } << QStringList { "ended" };
+            << true << true << "reject" << true << QStringList { "i5/16" } << ended << "";
         QTest::newRow("reject a dialled call: a hang-up")
-            << false << true << "reject" << true << QStringList { "i5/16" } << QStringList { "ended" };
+            << false << true << "reject" << true << QStringList { "i5/16" } << ended << "";
         QTest::newRow("hang up a call that rings here")
-            << true << false << "hangup" << true << QStringList { "i5/16" } << QStringList { "ended" };
-        QTest::newRow("busy") << true << false << "busy" << true << QStringList { "c5" } << QStringList();
-        QTest::newRow("answer a dialled call") << false << false << "answer" << false << QStringList()
-                                               << QStringList();
+            << true << false << "hangup" << true << QStringList { "i5/16" } << ended << "";
+        QTest::newRow("busy") << true << false << "busy" << true << QStringList { "c5" } << none << "";
+        QTest::newRow("answer a dialled call") << false << false << "answer" << false << none << none << "";
         QTest::newRow("hold twice: one transition")
-            << false << true << "hold twice" << true << QStringList { "i28+moh", "i28+moh" } << QStringList { "held" };
-        QTest::newRow("hold without music") << true << true << "hold quiet" << true << QStringList { "i28" }
-                                            << QStringList { "held" };
+            << false << true << "hold twice" << true << QStringList { "i28+moh", "i28+moh" } << QStringList { "held" }
+            << "";
+        QTest::newRow("hold without music")
+            << true << true << "hold quiet" << true << QStringList { "i28" } << QStringList { "held" } << "";
         QTest::newRow("resume a call not held: no transition")
-            << true << true << "resume" << true << QStringList { "i29" } << QStringList();
-        QTest::newRow("transfer to no number") << true << true << "transfer \r\n" << false << QStringList()
-                                               << QStringList();
+            << true << true << "resume" << true << QStringList { "i29" } << none << "";
+        QTest::newRow("transfer to no number") << true << true << "transfer:\r\n" << false << none << none << "";
         QTest::newRow("transfer the PBX leaves with us")
-            << false << true << "transfer 400" << true << QStringList { "i34" } << QStringList { "transfer failed" };
+            << false << true << "transfer:400" << true << QStringList { "i34" } << QStringList { "transfer failed" }
+            << "The transfer did not succeed";
+        QTest::newRow("transfer the PBX takes with a REJECT")
+            << false << true << "transfer:400:rejected" << true << QStringList { "i34" }
+            << QStringList { "transferred", "ended" } << "Call rejected";
     }
 
     void userActions()
@@ -318,6 +384,7 @@ private slots:
         QFETCH(bool, taken);
         QFETCH(QStringList, sent);
         QFETCH(QStringList, events);
+        QFETCH(QString, text);
         Iax2Engine::Config config = loopbackConfig();
         config.blindTransferTimeoutMs = 300;
         IaxRig rig(config);
@@ -336,8 +403,8 @@ private slots:
         }
         QVERIFY(call >= 0 && d);
         QTRY_VERIFY(!answered || rig.probe->callEvents(call).contains(QStringLiteral("answered")));
-        const QStringList setUp = incoming ? QStringList { "i7", "c3" } + QStringList(answered ? 1 : 0, "c4")
-                                           : QStringList { "i1" };
+        const QStringList setUp
+            = incoming ? QStringList { "i7", "c3" } + QStringList(answered ? 1 : 0, "c4") : QStringList { "i1" };
         QTRY_COMPARE(signalling(rig.pbx), setUp);
         QTRY_VERIFY(d->acked == d->oseq);
         rig.pbx.clearReceived();
@@ -358,8 +425,12 @@ private slots:
         else if (action == QLatin1String("resume"))
             result = rig.engine->unquelch(call);
         else
-            result = rig.engine->blindTransfer(call, action.mid(9).toStdString());
+            result = rig.engine->blindTransfer(call, action.section(QLatin1Char(':'), 1, 1).toStdString());
         QCOMPARE(result, taken);
+        if (action.endsWith(QLatin1String(":rejected"))) {
+            QTRY_COMPARE(signalling(rig.pbx), sent);
+            rig.pbx.sendIax(d->localNo, CmdReject);
+        }
         QTRY_COMPARE(signalling(rig.pbx).size(), sent.size());
         QTRY_COMPARE(rig.probe->callEvents(call), events);
         QTest::qWait(action.startsWith(QLatin1String("transfer")) ? 400 : 100); // nothing more may follow
@@ -367,9 +438,7 @@ private slots:
         QCOMPARE(rig.probe->callEvents(call), events);
         if (events.contains(QStringLiteral("ended")))
             QCOMPARE(rig.probe->all<CallEndedEvent>().first().wasAnswered, answered);
-        QCOMPARE(rig.probe->texts(),
-            events.contains(QStringLiteral("transfer failed")) ? QStringLiteral("The transfer did not succeed")
-                                                               : QString());
+        QCOMPARE(rig.probe->texts(), text);
     }
 
     // Tones go to the selected call unless a call is named.
@@ -390,7 +459,8 @@ private slots:
         auto digits = [&rig](const FakePbx::Dialogue *d) {
             QString out;
             for (const FakePbx::Frame &f : rig.pbx.received())
-                out += !f.mini && f.type == TypeDtmf && f.source == d->remoteNo ? QString(QChar(f.subclass)) : QString();
+                out += !f.mini && f.type == TypeDtmf && f.source == d->remoteNo ? QString(QChar(f.subclass))
+                                                                                : QString();
             return out;
         };
         QTRY_COMPARE(digits(dialled) + digits(answered), QStringLiteral("213"));
@@ -409,6 +479,8 @@ private slots:
         QTest::newRow("a call ended") << int(FakePbx::TransferMode::Ignore) << true << "a call ended" << false;
         QTest::newRow("not joined in time")
             << int(FakePbx::TransferMode::Ignore) << false << "the calls were not joined in time" << true;
+        QTest::newRow("one leg never ready")
+            << int(FakePbx::TransferMode::JoinFirstLeg) << false << "the calls were not joined in time" << true;
     }
 
     void attendedTransferFails()

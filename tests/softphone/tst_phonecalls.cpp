@@ -173,17 +173,19 @@ private slots:
         noPrefix.vmUser = QStringLiteral("800");
         QTest::newRow("do not disturb") << dnd << "" << false << "r201"
                                         << "Call from Bob 5551234 rejected: do not disturb";
-        QTest::newRow("do not disturb, numbers masked")
-            << dnd << "" << true << "r201" << "Call from Bob xxxx234 rejected: do not disturb";
+        QTest::newRow("do not disturb, numbers masked") << dnd << "" << true << "r201"
+                                                        << "Call from Bob xxxx234 rejected: do not disturb";
         QTest::newRow("busy with a call on hold") << busy << "held" << false << "b201"
                                                   << "Call from Bob 5551234 refused: busy";
-        QTest::newRow("busy, the dialled call not answered yet: rung") << busy << "ringing" << false << "" << "";
+        QTest::newRow("busy, the dialled call not answered yet: rung") << busy << "ringing" << false << ""
+                                                                       << "";
         QTest::newRow("forwarded") << forward << "" << false << "a201 t201"
                                    << "Call from Bob 5551234 forwarded to 300";
-        QTest::newRow("forward without a number: rung")
-            << noNumber << "" << false << "" << "Cannot forward the call: no forward number set";
+        QTest::newRow("forward without a number: rung") << noNumber << "" << false << ""
+                                                        << "Cannot forward the call: no forward number set";
         QTest::newRow("forward to voicemail without a prefix: rung")
-            << noPrefix << "" << false << "" << "Cannot forward to voicemail: no voicemail prefix or mailbox set";
+            << noPrefix << "" << false << ""
+            << "Cannot forward to voicemail: no voicemail prefix or mailbox set";
     }
 
     void policyMessages()
@@ -233,14 +235,20 @@ private slots:
         forward.forward = true;
         forward.forwardNumber = QStringLiteral("300");
         m_calls->setSettings(forward);
-        QVERIFY(!callUp || talkTo(QStringLiteral("400")));
+        TQuorCall *conversation = callUp ? talkTo(QStringLiteral("400")) : nullptr;
+        QVERIFY(!callUp || conversation);
         QSignalSpy listed(m_calls.get(), &PhoneCalls::signalListed);
         QSignalSpy messages(m_calls.get(), &PhoneCalls::signalShowMessage);
         QSignalSpy ended(m_calls.get(), &PhoneCalls::signalCallEnded);
         const quint16 dialogue = m_rig->callIn(m_voip->localPort());
+        QTRY_COMPARE(transferTargets(), QStringList { "300" });
+        // The sound device stays with the conversation, or goes to the caller.
+        if (callUp)
+            QCOMPARE(m_voip->selectedCall(), conversation->callNo);
         QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 5000);
         TQuorCall *call = listed.first().first().value<TQuorCall *>();
         QCOMPARE(call->state, int(callUp ? CallHeld : CallTalking));
+        QCOMPARE(m_voip->selectedCall(), callUp ? conversation->callNo : call->callNo);
         QCOMPARE(messages.last().first().toString(), QStringLiteral("Unable to forward the call from Bob 5551234"));
         QCOMPARE(wordsToPbx().filter(QStringLiteral("201")),
             QStringList({ "a201", "t201" }) + QStringList(callUp ? 1 : 0, "q201"));
@@ -279,14 +287,16 @@ private slots:
         m_calls->activate(a);
         QCOMPARE(QList<int>({ a->state, b->state }), QList<int>({ CallTalking, CallHeld }));
         m_calls->holdResume();
+        QVERIFY(!m_calls->sendDtmf(QLatin1Char('5'))); // nobody talks: the keypad keeps the digit
         m_calls->holdResume();
+        QVERIFY(m_calls->sendDtmf(QLatin1Char('6')));
         QCOMPARE(QList<int>({ a->state, b->state }), QList<int>({ CallHeld, CallTalking }));
         m_calls->transferTalkingCallTo(QStringLiteral(" "));
         m_calls->transferTalkingCallTo(QStringLiteral("400"));
         QCOMPARE(b->state, int(CallTransferring));
         QTRY_COMPARE_WITH_TIMEOUT(b->state, int(CallTalking), 3000);
         QCOMPARE(wordsToPbx(),
-            QStringList({ "q301", "a201", "h201", "r201", "q302", "u301", "q301", "u302", "t302" }));
+            QStringList({ "q301", "a201", "h201", "r201", "q302", "u301", "q301", "u302", "d302", "t302" }));
         QVERIFY(m_rig->pbx.last(int(iax2::FrameType::Iax), iax2::Cmd::Quelch)->ies.contains(iax2::Ie::MusicOnHold));
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().first().toString(), QStringLiteral("No valid number to transfer the call to"));
@@ -318,7 +328,7 @@ private:
     int iax(int subclass) const { return m_rig->pbx.count(int(iax2::FrameType::Iax), subclass); }
     QStringList transferTargets() const { return LoopbackCalls::transferTargets(m_rig->pbx); }
     // The phone's words to the PBX about its calls, in order: q/u hold and resume,
-    // a answer, b busy, h hang-up, r reject, t transfer, each followed by the
+    // a answer, b busy, d a tone, h hang-up, r reject, t transfer, each followed by the
     // number the call was placed to ("201" for the PBX's calls to the phone).
     QStringList wordsToPbx() const
     {
@@ -332,7 +342,8 @@ private:
             { { int(FrameType::Iax), Cmd::Transfer }, QLatin1Char('t') } };
         QStringList out;
         for (const FakePbx::Frame &f : m_rig->pbx.received()) {
-            const QChar letter = letters.value({ f.type, int(f.subclass) });
+            const QChar letter
+                = f.type == int(FrameType::DtmfEnd) ? QLatin1Char('d') : letters.value({ f.type, int(f.subclass) });
             if (!f.mini && !letter.isNull() && m_rig->pbx.dialogue(f.dest))
                 out << letter + m_rig->pbx.dialogue(f.dest)->called;
         }
