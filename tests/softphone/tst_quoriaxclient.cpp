@@ -2,6 +2,7 @@
 // iaxmodem and a null ALSA device: the engine's events arrive as signals on the
 // GUI thread, and each message reaches the log once.
 
+#include <QNetworkDatagram>
 #include <QtTest>
 
 #include "core/Logger.h"
@@ -17,7 +18,8 @@ using signaltools::toneShare;
 
 namespace {
 
-enum : int { TypeIax = 6, TypeComfortNoise = 10, CmdHangup = 5, CmdRegReq = 13, CmdRegRel = 17, CmdTransfer = 34 };
+enum : int { TypeIax = 6, TypeComfortNoise = 10, CmdHangup = 5, CmdRegReq = 13, CmdRegAck = 15, CmdRegRel = 17 };
+enum : int { CmdTransfer = 34 };
 
 QuorIaxClient::Options loopbackOptions(iax2::AudioDevice *audio)
 {
@@ -206,6 +208,36 @@ private slots:
         QCOMPARE(rig.pbx.received().size(), frames.size());
     }
 
+    // What the layer refuses or trims before the engine sees it.
+    void refusedAndTrimmed()
+    {
+        ClientRig rig;
+        QSignalSpy messages(rig.client.get(), &QuorIaxClient::signalMessage);
+        QCOMPARE(rig.client->dial(QStringLiteral("300")), -1); // no account yet
+        quint16 pbxCall = 0;
+        const int call = rig.ringIn(&pbxCall);
+        QVERIFY(rig.client->answer(call));
+        QVERIFY(!rig.client->sendDtmf(QChar(0x0661), call)); // a digit, but not one a tone can carry
+        QVERIFY(rig.client->sendDtmf(QLatin1Char('1'), call));
+        QVERIFY(!rig.client->blindTransfer(call, QStringLiteral("  ")));
+        QVERIFY(rig.client->blindTransfer(call, QStringLiteral(" 400 ")));
+        QTRY_COMPARE(rig.pbx.count(TypeIax, CmdTransfer), 1);
+        QCOMPARE(rig.pbx.last(TypeIax, CmdTransfer)->ies.value(1), QByteArrayLiteral("400"));
+        QCOMPARE(rig.pbx.count(1), 1); // the one tone
+        rig.client->applyAccount(rig.account());
+        rig.client->applyCodecs(0, 0);
+        QCOMPARE(rig.client->dial(QStringLiteral("300")), -1);
+        QCOMPARE(rig.client->dial(QStringLiteral(" ")), -1);
+        QTest::qWait(100);
+        QCOMPARE(rig.pbx.count(TypeIax, 1), 0); // no NEW
+        QStringList said;
+        for (const QList<QVariant> &m : std::as_const(messages))
+            said << m.first().toString();
+        QCOMPARE(said.filter(QStringLiteral("cannot be placed")),
+            QStringList({ "No PBX server set: the call cannot be placed",
+                "No usable codec is allowed: the call cannot be placed" }));
+    }
+
     void registration_data()
     {
         QTest::addColumn<QString>("secret");
@@ -260,6 +292,39 @@ private slots:
         QCOMPARE(registered.last().at(0).toInt(), int(QuorIaxClient::RegistrationAccepted));
         QTRY_VERIFY(rig.pbx.count(TypeIax, CmdRegRel) >= 1);
         QCOMPARE(rig.pbx.count(TypeIax, CmdRegReq), 4); // two registrations, each challenged once
+    }
+
+    // A failed registration is tried again when the account is applied again,
+    // even unchanged; a reply to a registration since replaced is not taken.
+    void registrationReplaced()
+    {
+        ClientRig rig;
+        QSignalSpy registered(rig.client.get(), &QuorIaxClient::signalRegistration);
+        rig.client->applyAccount(rig.account(QStringLiteral("wander")));
+        QTRY_COMPARE(registered.count(), 1);
+        rig.pbx.addUser(QStringLiteral("alice"), QStringLiteral("wander"));
+        rig.client->applyAccount(rig.account(QStringLiteral("wander")));
+        QTRY_COMPARE_WITH_TIMEOUT(registered.count(), 2, 1000); // sooner than the engine's own retry
+        QCOMPARE(registered.last().at(0).toInt(), int(QuorIaxClient::RegistrationAccepted));
+
+        // A registrar of our own that accepts at once: its reply is on its way
+        // when the account changes.
+        QUdpSocket registrar;
+        QVERIFY(registrar.bind(QHostAddress::LocalHost, 0));
+        const TVoipAccount own(QStringLiteral("127.0.0.1"), registrar.localPort(), QStringLiteral("alice"),
+            QStringLiteral("wonder"), QString(), QString());
+        rig.client->applyAccount(own);
+        QVERIFY(registrar.waitForReadyRead(2000));
+        const QByteArray request = registrar.receiveDatagram().data();
+        const quint16 engineCall = qFromBigEndian<quint16>(request.constData()) & 0x7fff;
+        registrar.writeDatagram(FakePbx::fullFrame(9, engineCall, 5, 0, 1, TypeIax, CmdRegAck), QHostAddress::LocalHost,
+            rig.client->localPort());
+        QThread::msleep(200); // the engine has taken the reply and posted it
+        rig.client->applyAccount(TVoipAccount(QStringLiteral("127.0.0.1"), registrar.localPort(), QStringLiteral("bob"),
+            QStringLiteral("wonder"), QString(), QString()));
+        QTest::qWait(200);
+        QCOMPARE(registered.count(), 2);
+        QCOMPARE(int(rig.client->account().registrationState()), int(TVoipAccount::Registering));
     }
 
     void ringOptionsReachTheEngine()

@@ -190,6 +190,28 @@ private slots:
         }
     }
 
+    // The activity row says what the call is: a held call that rang here looks
+    // unlike a held dialled one, a call being transferred is kept as it was.
+    void rowKinds()
+    {
+        makePhone();
+        const quint16 dialogue = ringPhone();
+        TQuorCall *in = m_phone->currentCalls().first();
+        auto kind = [this, in] { return m_phone->activityTable()->rowOf(in)->kind(); };
+        QCOMPARE(kind(), int(RowIncomingRinging));
+        m_phone->control();
+        QTRY_COMPARE(kind(), int(RowTalking));
+        m_phone->holdResume();
+        QCOMPARE(kind(), int(RowHeld));
+        m_phone->holdResume();
+        QCOMPARE(kind(), int(RowTalking));
+        m_phone->transferTalkingCallTo(QStringLiteral("400"));
+        QCOMPARE(kind(), int(RowTalking));
+        m_pbx->hangup(dialogue);
+        QTRY_COMPARE(rows(m_phone->answeredTable()), 1);
+        QCOMPARE(rows(m_phone->activityTable()), 0);
+    }
+
     // Parking is the parked-calls window's (tst_callwindows).
     void blindTransfer()
     {

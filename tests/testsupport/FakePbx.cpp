@@ -421,7 +421,7 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
         return m_users.contains(d.user) && f.ies.value(IeMd5) == md5;
     };
     auto accept = [&d, this] {
-        send(d, TypeIax, Accept, ieU32(IeFormat, d.format));
+        send(d, TypeIax, Accept, ieU32(IeFormat, m_acceptFormat ? m_acceptFormat : d.format));
         send(d, TypeControl, CtlRinging, QByteArray());
     };
     switch (f.subclass) {
@@ -437,7 +437,8 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
             break;
         } else if (authOk() && m_registrarFault != RegistrarFault::Rejecting) {
             ++m_regAcks;
-            send(d, TypeIax, RegAck, ie(IeUsername, d.user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)));
+            send(d, TypeIax, RegAck,
+                ie(IeUsername, d.user.toUtf8()) + ieU16(IeRefresh, quint16(m_refresh)) + m_regAckIes);
         } else {
             send(d, TypeIax, RegRej,
                 ie(IeCause, QByteArrayLiteral("Registration Refused")) + ie(IeCauseCode, QByteArray(1, char(29))));
@@ -497,8 +498,9 @@ void FakePbx::handleTransfer(const Frame &f, Dialogue &d)
     d.transferId = u32(f.ies.value(IeTransferId));
     if (m_transferMode == TransferMode::Reject)
         send(d, TypeIax, TxRej, ie(IeCause, QByteArrayLiteral("Transfer not allowed")));
-    if (m_transferMode != TransferMode::Join)
+    if (m_transferMode != TransferMode::Join && (m_transferMode != TransferMode::JoinFirstLeg || m_pathTests > 0))
         return;
+    ++m_pathTests;
     // This leg tests the path to the other one, as a peer of its own would.
     transmit(fullFrame(d.localNo, d.transferCall, quint32(d.clock.elapsed()) + 1, 0, 0, TypeIax, TxCnt,
                  ieU32(IeTransferId, d.transferId)),

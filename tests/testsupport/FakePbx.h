@@ -68,8 +68,9 @@ public:
         bool transferReady = false, released = false;
     };
 
-    // The engine's TXREQ is ignored, joined (path test, then TXREADY) or refused.
-    enum class TransferMode { Ignore, Join, Reject };
+    // The engine's TXREQ is ignored, joined (path test, then TXREADY) or refused;
+    // or only the first leg asked tests its path, so the other is never ready.
+    enum class TransferMode { Ignore, Join, Reject, JoinFirstLeg };
     // A registrar that acknowledges but never replies (to the request or to its challenge's answer), refuses
     // every answer, or answers every request with INVAL.
     enum class RegistrarFault { None, SilentToRequest, SilentToAnswer, Rejecting, Inval };
@@ -94,7 +95,14 @@ public:
     // Voice from startTone: drop every n-th frame, swap each pair of mini frames.
     void setVoiceLoss(int dropEvery) { m_voiceDropEvery = dropEvery; }
     void setVoiceReorder(bool on) { m_voiceReorder = on; }
-    void setTransferMode(TransferMode mode) { m_transferMode = mode; }
+    void setTransferMode(TransferMode mode)
+    {
+        m_transferMode = mode;
+        m_pathTests = 0;
+    }
+    // The format an ACCEPT names (0: the one the NEW asked for), and what a REGACK carries besides the refresh.
+    void setAcceptFormat(quint32 format) { m_acceptFormat = format; }
+    void setRegAckIes(const QByteArray &ies) { m_regAckIes = ies; }
     // Off: frames the engine does not acknowledge are not sent again.
     void setRetransmit(bool on) { on ? m_retransmitTimer.start(150) : m_retransmitTimer.stop(); }
 
@@ -154,6 +162,9 @@ private:
     int m_refresh = 60, m_authMethods = 2, m_dropEvery = 0, m_inCount = 0, m_voiceDropEvery = 0, m_regAcks = 0;
     RegistrarFault m_registrarFault = RegistrarFault::None;
     TransferMode m_transferMode = TransferMode::Ignore;
+    int m_pathTests = 0;
+    quint32 m_acceptFormat = 0;
+    QByteArray m_regAckIes;
     QByteArray m_heldBack;
     quint16 m_heldBackPort = 0, m_nextCallNo = 100;
 };
