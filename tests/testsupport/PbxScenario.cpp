@@ -1,9 +1,12 @@
 #include "testsupport/PbxScenario.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTableWidget>
 #include <QTest>
 
@@ -137,18 +140,46 @@ QStringList rowsOf(const QTableWidget *table, const std::function<QString(QWidge
 bool failed(const QString &actual, const QString &expected, const PbxScenario &s, int line)
 {
     const QByteArray file = s.file.toLocal8Bit();
+    // The comparison's message cuts long texts: the whole text, line by line, to write the row from.
+    if (actual != expected)
+        qInfo().noquote() << "shown:" << QString(u'\n' + actual).replace(u'\n', QLatin1String("\n  "));
     return !QTest::qCompare(actual, expected, "shown", "expected", file.constData(), line);
 }
 
+// By object name in the window, the phone, then the settings; "settings:NAME"
+// in the settings only (the phone has widgets of the same names), "action:TEXT"
+// the window's action of that text, status tip or shortcut.
 QObject *named(const ManagerFixture &f, const QString &name)
 {
     if (name.startsWith("action:"))
         return f.action(name.mid(7));
+    if (name.startsWith("settings:"))
+        return f.settings->findChild<QObject *>(name.mid(9));
     for (QObject *root : std::initializer_list<QObject *> { f.manager.get(), f.phone.get(), f.settings.get() }) {
         if (QObject *o = root->findChild<QObject *>(name))
             return o;
     }
     return nullptr;
+}
+
+// A property by name; "items" is the entries of a list or combo box joined by
+// "|", "hidden" whether a widget was hidden (shown or not on screen).
+QString propertyOf(const QObject *o, const QString &name)
+{
+    QStringList items;
+    if (name == QLatin1String("items")) {
+        if (const auto *combo = qobject_cast<const QComboBox *>(o)) {
+            for (int i = 0; i < combo->count(); ++i)
+                items << combo->itemText(i);
+        } else if (const auto *list = qobject_cast<const QListWidget *>(o)) {
+            for (int i = 0; i < list->count(); ++i)
+                items << list->item(i)->text();
+        }
+        return items.join('|');
+    }
+    if (const auto *widget = qobject_cast<const QWidget *>(o); widget && name == QLatin1String("hidden"))
+        return widget->isHidden() ? QStringLiteral("true") : QStringLiteral("false");
+    return o->property(name.toLatin1()).toString();
 }
 
 QuorAgent *tileOf(const ManagerFixture &f, const QString &name)
@@ -161,12 +192,33 @@ QuorAgent *tileOf(const ManagerFixture &f, const QString &name)
     return nullptr;
 }
 
+// A line edit's text, a check box's state ("yes" or "no") or a combo box's text.
+bool setWidget(const ManagerFixture &f, const QString &name, const QString &value)
+{
+    QObject *o = named(f, name);
+    if (auto *edit = qobject_cast<QLineEdit *>(o))
+        edit->setText(value);
+    else if (auto *button = qobject_cast<QAbstractButton *>(o); button && button->isCheckable())
+        button->setChecked(value == QLatin1String("yes"));
+    else if (auto *combo = qobject_cast<QComboBox *>(o))
+        combo->setCurrentText(value);
+    else
+        return false;
+    return true;
+}
+
 // "! tile EXT call|transfer|vm|message|dnd|fwd", "! queue|parked take|hangup|send [DEST]" on the first row,
-// "! drop" (the PBX drops the connection and takes the next login).
+// "! drop" (the PBX drops the connection and takes the next login), "! down" (the PBX goes away), "! up" (it
+// comes back; the window's next attempt logs in), "! wait MS", "! settle" (until no answer brings a new
+// request), "! click NAME" (a button, or "action:TEXT"), "! set NAME=VALUE" (setWidget), "! apply PAGE
+// [NAME=VALUE ...]" (the settings page of the button PAGE, unlocked, with the values, applied).
 bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int line)
 {
     const QStringList w = command.split(' ', Qt::SkipEmptyParts);
     const QByteArray file = s.file.toLocal8Bit();
+    const auto relogin = [&f, &file, line] {
+        return QTest::qVerify(f.settle(), "settle", "no new login", file.constData(), line);
+    };
     if (w.value(0) == "tile" && w.size() == 3) {
         QuorAgent *t = tileOf(f, w.at(1));
         if (!QTest::qVerify(t != nullptr, "tile", "no such tile", file.constData(), line))
@@ -187,7 +239,7 @@ bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int li
         else if (w.at(1) == "hangup")
             window->hangButton->click();
         else if (w.at(1) == "send") {
-            window->findChild<QLineEdit *>()->setText(w.value(2));
+            window->findChild<QLineEdit *>()->setText(unescape(w.value(2)));
             window->sendButton->click();
         } else {
             return QTest::qVerify(false, "action", "no such window action", file.constData(), line);
@@ -195,8 +247,43 @@ bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int li
     } else if (w.value(0) == "drop" && w.size() == 1) {
         f.ami.dropClient();
         (void)QTest::qWaitFor([&f] { return !f.manager->isLoggedIn(); });
-        if (!QTest::qVerify(f.settle(), "settle", "no new login", file.constData(), line))
-            return false;
+        return relogin();
+    } else if (w.value(0) == "down" && w.size() == 1) {
+        f.ami.close();
+        (void)QTest::qWaitFor([&f] { return !f.manager->isLoggedIn(); });
+    } else if (w.value(0) == "up" && w.size() == 1) {
+        return QTest::qVerify(f.ami.listen(f.ami.port()), "listen", "port taken", file.constData(), line)
+            && relogin();
+    } else if (w.value(0) == "wait" && w.size() == 2) {
+        QTest::qWait(w.at(1).toInt());
+    } else if (w.value(0) == "settle" && w.size() == 1) {
+        return relogin();
+    } else if (w.value(0) == "click" && w.size() == 2) {
+        QObject *o = named(f, w.at(1));
+        if (auto *button = qobject_cast<QAbstractButton *>(o))
+            button->click();
+        else if (auto *action = qobject_cast<QAction *>(o))
+            action->trigger();
+        else
+            return QTest::qVerify(false, "click", "no such button or action", file.constData(), line);
+    } else if (w.value(0) == "set" && w.size() == 2) {
+        const QString name = w.at(1).section('=', 0, 0);
+        return QTest::qVerify(setWidget(f, name, unescape(w.at(1).section('=', 1))), "set", "no such widget",
+            file.constData(), line);
+    } else if (w.value(0) == "apply" && w.size() >= 2) {
+        if (f.settings->isLocked())
+            f.openPage(qPrintable(w.at(1)));
+        else
+            f.settings->findChild<QAbstractButton *>(w.at(1))->click();
+        for (const QString &pair : w.mid(2)) {
+            if (!QTest::qVerify(setWidget(f, pair.section('=', 0, 0), unescape(pair.section('=', 1))), "apply",
+                    "no such widget", file.constData(), line))
+                return false;
+        }
+        f.settings->settingsApply();
+        // A changed connection logs in again before the scenario goes on.
+        if (!f.manager->isLoggedIn())
+            return relogin();
     } else {
         return QTest::qVerify(false, "command", "unknown command", file.constData(), line);
     }
@@ -298,7 +385,7 @@ void runCurrent()
         else if (word == "driver")
             f->pbx.driver = rest;
         else if (word == "set")
-            keys.append({ rest.section('=', 0, 0), rest.section('=', 1) });
+            keys.append({ rest.section('=', 0, 0), unescape(rest.section('=', 1)) });
         else if (word == "db")
             f->pbx.db.insert(rest.section('=', 0, 0), rest.section('=', 1));
         else
@@ -328,10 +415,16 @@ void runCurrent()
             --i;
             if (expected == QStringList { "-" })
                 expected.clear();
+            // A last line "..." lets more follow the actions listed.
+            const bool more = !expected.isEmpty() && expected.constLast() == QLatin1String("...");
+            if (more)
+                expected.removeLast();
             f->sync();
             QStringList sent = f->takeSent();
             for (QString &text : sent)
                 text = escape(text);
+            if (more)
+                sent = sent.mid(0, expected.size());
             if (failed(sent.join('\n'), expected.join('\n'), s, step.line))
                 return;
             break;
@@ -348,8 +441,8 @@ void runCurrent()
             const QByteArray file = s.file.toLocal8Bit();
             if (!QTest::qVerify(o != nullptr, "object", "no such object", file.constData(), step.line))
                 return;
-            const QString value = o->property(target.section('.', -1).toLatin1()).toString();
-            if (failed(value, step.text.section('=', 1), s, step.line))
+            const QString value = propertyOf(o, target.section('.', -1));
+            if (failed(value, unescape(step.text.section('=', 1)), s, step.line))
                 return;
             break;
         }

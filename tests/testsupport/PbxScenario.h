@@ -21,12 +21,15 @@ class ManagerFixture;
 //   < db:DND/102=YES                      the PBX's AstDB changes (no message)
 //   ! tile 102 dnd                        a user action (see PbxScenario.cpp)
 //   > Action: DBGet|Family: DND|...       the actions sent since the last check, in order;
-//   > -                                   "-" alone: none
+//   > -                                   "-" alone: none; "..." last: more may follow
 //   = 102=3 Alice @u2 | rec:u2=Ringing    what the tiles, records and docks show (view())
-//   ? labelAcCallsN.text=4                a property of a named widget or action
+//   ? labelAcCallsN.text=4                a property of a named widget or action; "items"
+//                                         of a list or combo box, "hidden" of a widget;
+//                                         "settings:NAME" names a widget of the settings
 //
 // In "<" and ">" lines "\r", "\n", "\0", "\|" and "\\" stand for themselves;
-// the actions sent are compared with those escapes applied.
+// the actions sent are compared with those escapes applied. The values of
+// "@ set", of the "!" commands and of "?" take the same escapes.
 struct PbxScenario
 {
     QString file;
