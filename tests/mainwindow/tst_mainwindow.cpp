@@ -2,6 +2,7 @@
 // settings changes, its layout file, menus, tray, ways out and help.
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include "mainwindow/QuorQueue.h"
 #include "mainwindow/TQuorQMmenu.h"
 #include "mainwindow/TUpdate.h"
+#include "softphone/PhoneMessages.h"
 #include "testsupport/LoopbackHttpServer.h"
 #include "testsupport/ManagerFixture.h"
 
@@ -33,12 +35,18 @@ private slots:
     void loginAndGateway();
     void refusedLogin();
     void pbxUpLater();
+    void socketErrors_data();
+    void socketErrors();
+    void messageLine();
     void settingsChanges_data();
     void settingsChanges();
     void layoutRoundTrip();
     void layoutReadErrors_data();
     void layoutReadErrors();
     void layoutWriteFailures();
+    void layoutStateAndViewMenu();
+    void stripCells();
+    void actionsReachThePhone();
     void keyTable();
     void altKeys_data();
     void altKeys();
@@ -82,6 +90,7 @@ void TestMainWindow::loginAndGateway()
     QTRY_VERIFY(f.ami.received().size() >= expected.size());
     QCOMPARE(f.ami.received().left(expected.size()), expected);
     QCOMPARE(f.phone->messageLabel()->text(), "Manager: Authentication accepted");
+    QCOMPARE(f.phone->messageLabel()->styleSheet(), PhoneMessages::styleSheet(MessageStatus));
     QVERIFY(f.manager->groupsEdit()->unsorted);
 
     // Texts from elsewhere pass only as one action; the last marks the end.
@@ -102,8 +111,62 @@ void TestMainWindow::refusedLogin()
     QTRY_VERIFY(f.data.read("quorer.log").contains("Manager: Authentication failed"));
     QTest::qWait(300);
     QVERIFY(!f.manager->isLoggedIn() && f.ami.hasClient());
+    QCOMPARE(f.phone->messageLabel()->text(), "Manager: Authentication failed");
+    QCOMPARE(f.phone->messageLabel()->styleSheet(), PhoneMessages::styleSheet(MessageError));
     QCOMPARE(f.actionIds(), QStringList { "logIn" });
     QCOMPARE(connections.size(), 1);
+}
+
+void TestMainWindow::socketErrors_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("refused") << int(QAbstractSocket::ConnectionRefusedError) << "Connection refused"
+                             << "Manager: Connection refused or timed out";
+    QTest::newRow("closed") << int(QAbstractSocket::RemoteHostClosedError) << "Connection closed"
+                            << "Manager: Connection closed by remote host";
+    QTest::newRow("host not found") << int(QAbstractSocket::HostNotFoundError) << "Host not found"
+                                    << "Manager: Host not found";
+    QTest::newRow("any other: nothing") << int(QAbstractSocket::SocketTimeoutError) << "" << "";
+}
+
+// The socket's error reaches the phone's message line as an error, its
+// detail the log.
+void TestMainWindow::socketErrors()
+{
+    QFETCH(int, error);
+    QFETCH(QString, shown);
+    QFETCH(QString, logged);
+    ManagerFixture f;
+    f.ami.addLoginRule(true);
+    f.start();
+    QVERIFY(f.waitLoggedIn());
+    f.phone->labelMessage->clear();
+    emit f.manager->socket()->errorOccurred(QAbstractSocket::SocketError(error));
+    QCOMPARE(f.phone->labelMessage->text(), shown);
+    if (!shown.isEmpty()) {
+        QCOMPARE(f.phone->labelMessage->styleSheet(), PhoneMessages::styleSheet(MessageError));
+        QTRY_VERIFY(f.data.read("quorer.log").contains(logged.toUtf8()));
+    }
+}
+
+// The window's status text goes a while after the last one came, every time.
+void TestMainWindow::messageLine()
+{
+    ManagerFixture f;
+    f.start();
+    f.phone->setMessageHideDelay(60000); // the phone's own clearing out of the way
+    f.manager->setMessageHideDelay(1500);
+    const QLabel *line = f.phone->messageLabel();
+    for (const char *text : { "first", "again" }) {
+        emit f.phone->signalMessage(text);
+        QTest::qWait(900);
+        emit f.phone->signalMessage(QString(text) + " 2");
+        QTest::qWait(1000);
+        QCOMPARE(line->text(), QString(text) + " 2");
+        QTRY_COMPARE_WITH_TIMEOUT(line->text(), QString(), 3000);
+    }
 }
 
 // The PBX is down when the program starts and comes up 3 s later.
@@ -221,6 +284,137 @@ void TestMainWindow::layoutWriteFailures()
     QCOMPARE(LayoutFile::write(path, { "g", "state" }, &error), LayoutFile::WriteResult::OpenFailed);
 }
 
+// The View menu shows and hides the bars and docks by their own actions; the
+// layout file holds the window's state block after its geometry, and a new
+// window takes the docks' visibility from it.
+void TestMainWindow::layoutStateAndViewMenu()
+{
+    ManagerFixture f;
+    f.start();
+    f.manager->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.manager.get()));
+    QMenu *view = nullptr;
+    for (QAction *a : f.manager->menuBar()->actions()) {
+        if (a->text().remove('&') == "View")
+            view = a->menu();
+    }
+    QVERIFY(view);
+    QStringList entries;
+    for (const QAction *a : view->actions())
+        entries << a->text();
+    QCOMPARE(entries, (QStringList { "Menu", "Phone", "Queues", "Parked" }));
+    view->actions().at(2)->trigger();
+    const auto hidden = [&f] {
+        QString out;
+        for (const char *name : { "Menu", "Phone", "Queues", "Parked" })
+            out += f.manager->findChild<QWidget *>(name)->isHidden() ? '1' : '0';
+        return out;
+    };
+    QCOMPARE(hidden(), "0010");
+    const QByteArray geometry = f.manager->saveGeometry();
+    const QByteArray state = f.manager->saveState(0);
+    f.action("&Quit")->trigger();
+    QCOMPARE(f.data.read(".geo"), char(geometry.size()) + geometry + state);
+
+    f.manager = std::make_unique<TQuorManager>(f.phone.get(), f.settings.get());
+    QVERIFY(f.boxes.isEmpty());
+    QCOMPARE(hidden(), "0010");
+}
+
+// The strip's cells: the page or dock on screen has the lit background, and
+// the button of the page not shown invites to switch.
+void TestMainWindow::stripCells()
+{
+    ManagerFixture f;
+    f.start();
+    TQuorManager *w = f.manager.get();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const auto cells = [w] {
+        QStringList out;
+        for (const char *button : { "buttonPhone", "buttonExtensions", "buttonGroups" })
+            out << w->findChild<QAbstractButton *>(button)->toolTip();
+        const QImage lit = QImage(":/ui/images/btn_ext_p.png");
+        for (const char *label : { "label_bk_phone", "label_bk_ext", "label_bk_grp" }) {
+            const QImage shown = w->findChild<QLabel *>(label)->pixmap().toImage();
+            out << (shown == lit.convertToFormat(shown.format()) ? "lit" : "dark");
+        }
+        return out.join('|');
+    };
+    const QString start = "Hide the Phone|Extensions|Open Group Manager|lit|lit|dark";
+    const QString groups = "Hide the Phone|Show the Extensions||lit|dark|lit";
+    const QString extensions = "Hide the Phone||Open Group Manager|lit|lit|dark";
+    QCOMPARE(cells(), start);
+    w->findChild<QAbstractButton *>("buttonExtensions")->click(); // shown already: nothing changes
+    QCOMPARE(cells(), start);
+    for (const char *button : { "buttonGroups", "buttonGroups" }) {
+        w->findChild<QAbstractButton *>(button)->click();
+        QCOMPARE(cells(), groups);
+        QVERIFY(!w->groupsEdit()->isHidden() && w->extensions()->isHidden());
+    }
+    w->findChild<QAbstractButton *>("buttonExtensions")->click();
+    QCOMPARE(cells(), extensions);
+    QVERIFY(w->groupsEdit()->isHidden() && !w->extensions()->isHidden());
+
+    QFile::remove(w->layoutFileName());
+    w->findChild<QAbstractButton *>("buttonPhone")->click();
+    QCOMPARE(cells(), "Show the Phone||Open Group Manager|dark|lit|dark");
+    QVERIFY(w->phoneDock()->isHidden() && QFile::exists(w->layoutFileName()));
+    w->findChild<QAbstractButton *>("buttonPhone")->click();
+    QCOMPARE(cells(), extensions);
+    // The dock's own action hides it without the strip.
+    w->phoneDock()->toggleViewAction()->trigger();
+    QVERIFY(w->phoneDock()->isHidden());
+    QCOMPARE(cells(), extensions);
+}
+
+// The window's actions reach the phone: its pages, the dial display's
+// clipboard and the options, whose actions take their new texts at once;
+// Minimize and Restore follow the window being shown.
+void TestMainWindow::actionsReachThePhone()
+{
+    ManagerFixture f;
+    f.start({ { "options/fwd_num", "200" } });
+    TQuorPhone *p = f.phone.get();
+    const std::pair<const char *, const char *> pages[] = { { "F1", "frameActivity" }, { "F2", "frameKeypad" },
+        { "F3", "frameMissed" }, { "Alt+C", "frameContacts" }, { "Alt+L", "frameMessages" },
+        { "Ctrl+,", "frameSettings" } };
+    for (const auto &[keys, page] : pages) {
+        p->showDialed();
+        f.action(keys)->trigger();
+        QCOMPARE(p->currentPage()->objectName(), page);
+    }
+    f.action("Ctrl+A")->trigger();
+    QCOMPARE(f.settings->currentPage(), int(PageAgent));
+
+    p->showKeypad();
+    p->editDial->setText("123");
+    p->editDial->selectAll();
+    f.action("Ctrl+X")->trigger();
+    QCOMPARE(p->editDial->text() + '|' + QGuiApplication::clipboard()->text(), "|123");
+    f.action("Ctrl+V")->trigger();
+    f.action("Ctrl+V")->trigger();
+    p->editDial->setSelection(0, 2);
+    f.action("Ctrl+C")->trigger();
+    QCOMPARE(p->editDial->text() + '|' + QGuiApplication::clipboard()->text(), "123123|12");
+    f.action("Clear")->trigger();
+    QCOMPARE(p->editDial->text(), "");
+
+    for (const auto &[keys, text] : { std::pair { "Ctrl+B", "Disable &Busy if speaking" }, { "Ctrl+T", "Disable &OnTop" },
+             { "Ctrl+Y", "Enable &TrayIcon" }, { "Alt+F", "Disable &Forward" }, { "Alt+F", "Enable &Forward" },
+             { "Alt+D", "Disable &DND" } }) {
+        f.action(keys)->trigger();
+        QCOMPARE(f.action(keys)->text(), text);
+    }
+
+    QAction *minimize = f.action("&Minimize");
+    QAction *restore = f.action("&Restore");
+    f.manager->show();
+    QVERIFY(minimize->isEnabled() && !restore->isEnabled());
+    f.manager->hide();
+    QVERIFY(!minimize->isEnabled() && restore->isEnabled());
+}
+
 // The handler's own rows, reached without the action shortcuts: a modifier
 // the row does not name makes the key do nothing; "muted" toggles mute.
 void TestMainWindow::keyTable()
@@ -239,6 +433,9 @@ void TestMainWindow::keyTable()
         QCOMPARE(f.phone->currentPage()->objectName(), qstrcmp(page, "muted") ? page : "frameDialed");
     }
     QVERIFY(f.phone->isMuted()); // by the last row only
+    QKeyEvent voicemail(QEvent::KeyPress, Qt::Key_V, Qt::AltModifier);
+    QCoreApplication::sendEvent(f.manager.get(), &voicemail);
+    QCOMPARE(f.phone->messageLabel()->text(), "Settings: Voicemail disabled");
 }
 
 void TestMainWindow::altKeys_data()
@@ -329,6 +526,9 @@ void TestMainWindow::menuTextsAndTray()
     emit tray->activated(QSystemTrayIcon::MiddleClick);
     QVERIFY(w->isHidden());
     emit tray->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!w->isHidden());
+    w->hide();
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(!w->isHidden());
 }
 

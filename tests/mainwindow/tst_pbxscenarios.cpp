@@ -21,6 +21,9 @@ private slots:
     // The main window: connection, routing, own DND and forward, agents, call records and docks.
     void routing_data() { Scenarios::addRows("routing.ami"); }
     void routing() { Scenarios::runCurrent(); }
+    // The main window's connection cycle, settings changes, own DND and forward, queues and agents.
+    void connection_data() { Scenarios::addRows("connection.ami"); }
+    void connection() { Scenarios::runCurrent(); }
 };
 
 QUOR_MAINWINDOW_TEST_MAIN(TestPbxScenarios)

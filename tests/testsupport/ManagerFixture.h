@@ -42,7 +42,8 @@ public:
     // The PBX model answers every query; "database put/del" change its AstDB
     // and a UserEvent comes back as an event.
     void answerAsPbx();
-    // Waits until the window has handled everything the server sent before.
+    // Waits until the window has handled everything the server sent before;
+    // without a connection it handles only the events pending.
     void sync();
     // Waits for the login, then until a round trip brings no new request;
     // false when it never comes.

@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTableWidget>
 #include <QTest>
 
@@ -138,6 +140,9 @@ QStringList rowsOf(const QTableWidget *table, const std::function<QString(QWidge
 bool failed(const QString &actual, const QString &expected, const PbxScenario &s, int line)
 {
     const QByteArray file = s.file.toLocal8Bit();
+    // The comparison's message cuts long texts: the whole text, line by line, to write the row from.
+    if (actual != expected)
+        qInfo().noquote() << "shown:" << QString(u'\n' + actual).replace(u'\n', QLatin1String("\n  "));
     return !QTest::qCompare(actual, expected, "shown", "expected", file.constData(), line);
 }
 
@@ -169,11 +174,16 @@ QuorAgent *tileOf(const ManagerFixture &f, const QString &name)
     return nullptr;
 }
 
+// By object name in the window, the phone, then the settings; "settings:NAME"
+// in the settings only (the phone has widgets of the same names), "action:TEXT"
+// the window's action of that text, status tip or shortcut; "tile:EXT" a tile
+// and "tile:EXT.child" a named child of it.
 QObject *named(const ManagerFixture &f, const QString &name)
 {
     if (name.startsWith("action:"))
         return f.action(name.mid(7));
-    // "tile:EXT" or "tile:EXT.child": a tile, or a named child of it.
+    if (name.startsWith("settings:"))
+        return f.settings->findChild<QObject *>(name.mid(9));
     if (name.startsWith("tile:")) {
         QuorAgent *t = tileOf(f, name.mid(5).section('.', 0, 0));
         const QString child = name.section('.', 1);
@@ -186,9 +196,24 @@ QObject *named(const ManagerFixture &f, const QString &name)
     return nullptr;
 }
 
-// A property, or on a tile one of the fields the panel writes and its actions read.
+// A property by name; "items" is the entries of a list or combo box joined by
+// "|", "hidden" whether a widget was hidden (shown or not on screen); on a tile
+// also one of the fields the panel writes and its actions read.
 QString propertyOf(const QObject *o, const QString &name)
 {
+    QStringList items;
+    if (name == QLatin1String("items")) {
+        if (const auto *combo = qobject_cast<const QComboBox *>(o)) {
+            for (int i = 0; i < combo->count(); ++i)
+                items << combo->itemText(i);
+        } else if (const auto *list = qobject_cast<const QListWidget *>(o)) {
+            for (int i = 0; i < list->count(); ++i)
+                items << list->item(i)->text();
+        }
+        return items.join('|');
+    }
+    if (const auto *widget = qobject_cast<const QWidget *>(o); widget && name == QLatin1String("hidden"))
+        return widget->isHidden() ? QStringLiteral("true") : QStringLiteral("false");
     const QVariant value = o->property(name.toLatin1());
     const auto *t = qobject_cast<const QuorAgent *>(o);
     if (value.isValid() || !t)
@@ -198,14 +223,34 @@ QString propertyOf(const QObject *o, const QString &name)
     return fields.value(name, QStringLiteral("(no such field)"));
 }
 
+// A line edit's text, a check box's state ("yes" or "no") or a combo box's text.
+bool setWidget(const ManagerFixture &f, const QString &name, const QString &value)
+{
+    QObject *o = named(f, name);
+    if (auto *edit = qobject_cast<QLineEdit *>(o))
+        edit->setText(value);
+    else if (auto *button = qobject_cast<QAbstractButton *>(o); button && button->isCheckable())
+        button->setChecked(value == QLatin1String("yes"));
+    else if (auto *combo = qobject_cast<QComboBox *>(o))
+        combo->setCurrentText(value);
+    else
+        return false;
+    return true;
+}
+
 // "! tile EXT call|transfer|vm|message|dnd|fwd", "! queue|parked take|hangup|send [DEST]" on the first row,
-// "! drop" (the PBX drops the connection and takes the next login), "! settle" (until a round trip asks
-// nothing more), "! settings PAGE WIDGET=VALUE..." (a line edit's text or a check box "on"/"off" on the
-// settings page of that button, then applied).
+// "! drop" (the PBX drops the connection and takes the next login), "! down" (the PBX goes away), "! up" (it
+// comes back; the window's next attempt logs in), "! wait MS", "! settle" (until a round trip asks nothing
+// more), "! click NAME" (a button, or "action:TEXT"), "! set NAME=VALUE" (setWidget), "! apply PAGE
+// [NAME=VALUE ...]" (the settings page of the button PAGE, unlocked, with the values, applied), "! settings
+// PAGE WIDGET=VALUE..." (a line edit's text or a check box "on"/"off" on that page, then applied).
 bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int line)
 {
     const QStringList w = command.split(' ', Qt::SkipEmptyParts);
     const QByteArray file = s.file.toLocal8Bit();
+    const auto relogin = [&f, &file, line] {
+        return QTest::qVerify(f.settle(), "settle", "no new login", file.constData(), line);
+    };
     if (w.value(0) == "tile" && w.size() == 3) {
         QuorAgent *t = tileOf(f, w.at(1));
         if (!QTest::qVerify(t != nullptr, "tile", "no such tile", file.constData(), line))
@@ -226,7 +271,7 @@ bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int li
         else if (w.at(1) == "hangup")
             window->hangButton->click();
         else if (w.at(1) == "send") {
-            window->findChild<QLineEdit *>()->setText(w.value(2));
+            window->findChild<QLineEdit *>()->setText(unescape(w.value(2)));
             window->sendButton->click();
         } else {
             return QTest::qVerify(false, "action", "no such window action", file.constData(), line);
@@ -250,8 +295,41 @@ bool act(ManagerFixture &f, const QString &command, const PbxScenario &s, int li
     } else if (w.value(0) == "drop" && w.size() == 1) {
         f.ami.dropClient();
         (void)QTest::qWaitFor([&f] { return !f.manager->isLoggedIn(); });
-        if (!QTest::qVerify(f.settle(), "settle", "no new login", file.constData(), line))
-            return false;
+        return relogin();
+    } else if (w.value(0) == "down" && w.size() == 1) {
+        f.ami.close();
+        (void)QTest::qWaitFor([&f] { return !f.manager->isLoggedIn(); });
+    } else if (w.value(0) == "up" && w.size() == 1) {
+        return QTest::qVerify(f.ami.listen(f.ami.port()), "listen", "port taken", file.constData(), line)
+            && relogin();
+    } else if (w.value(0) == "wait" && w.size() == 2) {
+        QTest::qWait(w.at(1).toInt());
+    } else if (w.value(0) == "click" && w.size() == 2) {
+        QObject *o = named(f, w.at(1));
+        if (auto *button = qobject_cast<QAbstractButton *>(o))
+            button->click();
+        else if (auto *action = qobject_cast<QAction *>(o))
+            action->trigger();
+        else
+            return QTest::qVerify(false, "click", "no such button or action", file.constData(), line);
+    } else if (w.value(0) == "set" && w.size() == 2) {
+        const QString name = w.at(1).section('=', 0, 0);
+        return QTest::qVerify(setWidget(f, name, unescape(w.at(1).section('=', 1))), "set", "no such widget",
+            file.constData(), line);
+    } else if (w.value(0) == "apply" && w.size() >= 2) {
+        if (f.settings->isLocked())
+            f.openPage(qPrintable(w.at(1)));
+        else
+            f.settings->findChild<QAbstractButton *>(w.at(1))->click();
+        for (const QString &pair : w.mid(2)) {
+            if (!QTest::qVerify(setWidget(f, pair.section('=', 0, 0), unescape(pair.section('=', 1))), "apply",
+                    "no such widget", file.constData(), line))
+                return false;
+        }
+        f.settings->settingsApply();
+        // A changed connection logs in again before the scenario goes on.
+        if (!f.manager->isLoggedIn())
+            return relogin();
     } else {
         return QTest::qVerify(false, "command", "unknown command", file.constData(), line);
     }
@@ -385,10 +463,16 @@ void runCurrent()
             --i;
             if (expected == QStringList { "-" })
                 expected.clear();
+            // A last line "..." lets more follow the actions listed.
+            const bool more = !expected.isEmpty() && expected.constLast() == QLatin1String("...");
+            if (more)
+                expected.removeLast();
             f->sync();
             QStringList sent = f->takeSent();
             for (QString &text : sent)
                 text = escape(text);
+            if (more)
+                sent = sent.mid(0, expected.size());
             if (failed(sent.join('\n'), expected.join('\n'), s, step.line))
                 return;
             break;
@@ -410,8 +494,8 @@ void runCurrent()
             const QByteArray file = s.file.toLocal8Bit();
             if (!QTest::qVerify(o != nullptr, "object", "no such object", file.constData(), step.line))
                 return;
-            const QString value = escape(propertyOf(o, target.section('.', -1)));
-            if (failed(value, step.text.section('=', 1), s, step.line))
+            const QString value = propertyOf(o, target.section('.', -1));
+            if (failed(value, unescape(step.text.section('=', 1)), s, step.line))
                 return;
             break;
         }

@@ -22,16 +22,19 @@ class ManagerFixture;
 //   < db:DND/102=YES                      the PBX's AstDB changes (no message)
 //   ! tile 102 dnd                        a user action (see PbxScenario.cpp)
 //   > Action: DBGet|Family: DND|...       the actions sent since the last check, in order;
-//   > -                                   "-" alone: none
+//   > -                                   "-" alone: none; "..." last: more may follow
 //   = 102=3 Alice @u2 | rec:u2=Ringing    what the tiles, records and docks show (view())
-//   ? labelAcCallsN.text=4                a property of a named widget or action; "tile:102.button_user"
-//                                         a child of a tile, "tile:IAX/104.vmPrefix" a field of the
-//                                         tile (see propertyOf)
+//   ? labelAcCallsN.text=4                a property of a named widget or action; "items"
+//                                         of a list or combo box, "hidden" of a widget;
+//                                         "settings:NAME" names a widget of the settings;
+//                                         "tile:102.button_user" a child of a tile,
+//                                         "tile:IAX/104.vmPrefix" a field of the tile (propertyOf)
 //   ? rec:1.2=SIP/102-b|101|Alice|1.1     the record of a Uniqueid: name, caller id and name,
 //                                         linked-to ("(none)" for no record)
 //
 // In "<", ">" and "@ box" lines "\r", "\n", "\0", "\|" and "\\" stand for themselves;
-// the actions sent and the properties read are compared with those escapes applied.
+// the actions sent are compared with those escapes applied. The values of
+// "@ set", of the "!" commands and of "?" take the same escapes.
 struct PbxScenario
 {
     QString file;
