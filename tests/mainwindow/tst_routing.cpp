@@ -2,7 +2,9 @@
 // the follow-up texts it sends and what the tiles and call windows show; a lost
 // connection and a repeated login. How the panel reacts: tst_quorextensions.
 
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTableWidget>
 
 #include "extensions/TExtensionGroup.h"
@@ -244,6 +246,25 @@ void TestRouting::dropAndRepeatedLogin()
         QCOMPARE(w->extensions()->tiles.size(), 4);
         QVERIFY(everyTileGrouped());
         QVERIFY2(everyTileShown(), peer);
+    }
+
+    // Discovery rebuilds the group editor's working copies only while the
+    // editor is on screen: behind a hidden window an edit not yet applied
+    // survives a rediscovery.
+    w->showEditGroups();
+    auto *box = w->groupsEdit()->findChild<QComboBox *>("boxEditGroup");
+    const int groups = box->count();
+    w->groupsEdit()->findChild<QPushButton *>("buttonAdd")->click();
+    QCOMPARE(box->count(), groups + 1);
+    for (const bool shown : { false, true }) {
+        static_cast<QWidget *>(w)->setVisible(shown);
+        // A peer table of one new peer: the panel's count is reached again.
+        PbxModel one;
+        one.peers << PbxModel::peer("SIP", shown ? "106" : "105", "New");
+        f->pbx.peers << one.peers;
+        f->ami.sendRaw(one.answer({ "Action: Command", "Command: sip show peers", "ActionID: SIPpeers" }));
+        QVERIFY(f->settle());
+        QCOMPARE(box->count(), shown ? groups : groups + 1);
     }
 }
 
