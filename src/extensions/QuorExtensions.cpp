@@ -139,7 +139,6 @@ void QuorExtensions::removeAgents()
     const QList<Channel *> records = std::exchange(*channels, {});
     m_records.clear();
     m_recordIndex.clear();
-    m_sequence.clear();
     for (Channel *record : records)
         disposeRecord(record);
 }
@@ -360,7 +359,7 @@ Channel *QuorExtensions::recordOf(const QString &uniqueid) const
 
 bool QuorExtensions::before(Channel *a, Channel *b) const
 {
-    return m_sequence.value(a) < m_sequence.value(b);
+    return m_recordIndex.before(a, b);
 }
 
 Channel *QuorExtensions::recordNamed(const QString &name) const
@@ -376,8 +375,7 @@ void QuorExtensions::addRecord(Channel *record)
 {
     channels->append(record);
     m_records.insert(record->uniqueid, record);
-    m_recordIndex.append(record, m_nextSequence);
-    m_sequence.insert(record, m_nextSequence++);
+    m_recordIndex.append(record);
 }
 
 void QuorExtensions::disposeRecord(Channel *record)

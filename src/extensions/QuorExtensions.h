@@ -204,11 +204,10 @@ private:
     void setPartnersHeld(const QString &uniqueid, bool held);
 
     TileIndex m_index;
-    // channels by extension, kept in step with the list.
+    // channels by extension and in creation order (the list order), kept in
+    // step with the list.
     RecordIndex m_recordIndex;
     QHash<QString, Channel *> m_records; // by Uniqueid
-    QHash<Channel *, quint64> m_sequence; // creation order, which is the list order
-    quint64 m_nextSequence = 0;
     QSet<Channel *> m_hangingUp;
     QMenu *m_menu = nullptr;
 };

@@ -316,7 +316,6 @@ void QuorExtensions::hangup(const AmiMessage &message)
             channels->removeOne(record);
             m_recordIndex.remove(record);
             m_records.remove(uniqueid);
-            m_sequence.remove(record);
             disposeRecord(record);
         }
     }

@@ -10,9 +10,9 @@ const QList<Channel *> kNone;
 
 } // namespace
 
-void RecordIndex::append(Channel *record, quint64 sequence)
+void RecordIndex::append(Channel *record)
 {
-    insert(record, record->ext, sequence);
+    insert(record, record->ext, m_nextSequence++);
 }
 
 void RecordIndex::insert(Channel *record, const QString &extension, quint64 sequence)
@@ -52,6 +52,11 @@ void RecordIndex::clear()
 {
     m_byExtension.clear();
     m_filed.clear();
+}
+
+bool RecordIndex::before(const Channel *a, const Channel *b) const
+{
+    return m_filed.value(a).sequence < m_filed.value(b).sequence;
 }
 
 const QList<Channel *> &RecordIndex::withExtension(const QString &extension) const

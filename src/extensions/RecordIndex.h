@@ -14,7 +14,7 @@ class RecordIndex
 {
 public:
     // A record just appended to the channel list.
-    void append(Channel *record, quint64 sequence);
+    void append(Channel *record);
     void remove(Channel *record);
     // After a rename, which may have changed the record's extension.
     void refile(Channel *record);
@@ -22,6 +22,8 @@ public:
 
     // The records whose extension equals the text, in list order.
     const QList<Channel *> &withExtension(const QString &extension) const;
+    // Whether a was made before b (a record not filed counts as first).
+    bool before(const Channel *a, const Channel *b) const;
 
 private:
     struct Filed
@@ -34,4 +36,5 @@ private:
 
     QHash<QString, QList<Channel *>> m_byExtension;
     QHash<const Channel *, Filed> m_filed;
+    quint64 m_nextSequence = 0;
 };
