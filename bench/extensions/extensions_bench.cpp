@@ -476,7 +476,6 @@ int main(int argc, char **argv)
     QObject::connect(&socket, &ManagerSocket::logInResponse, &app, [&] { loginAt = clock.nsecsElapsed(); });
     PbxRouter router(&socket, &panel, &groups);
     router.setFamilies(panel.dndFamily, panel.fwdFamilyAll, panel.fwdFamilyBusy, panel.fwdFamilyNoAnswer);
-    router.setUseFreePbx(panel.useFreePBX);
     QObject::connect(&panel, &QuorExtensions::countDone, &app, [&] { lastCountDone = clock.nsecsElapsed(); });
     for (auto signal : { &ManagerSocket::SipPeer, &ManagerSocket::IaxPeer })
         QObject::connect(&socket, signal, &app, [&] { lastDetails = clock.nsecsElapsed(); });

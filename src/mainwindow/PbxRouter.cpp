@@ -136,9 +136,9 @@ void PbxRouter::setFamilies(
     m_fwdFamilyNoAnswer = fwdNoAnswer;
 }
 
-void PbxRouter::setUseFreePbx(bool on)
+bool PbxRouter::isNewAsterisk() const
 {
-    m_useFreePbx = on;
+    return m_panel && m_panel->newAsterisk;
 }
 
 // ---------------------------------------------------------------- connection cycle
@@ -257,7 +257,6 @@ void PbxRouter::socketError(QAbstractSocket::SocketError)
 void PbxRouter::getVersion(QString version)
 {
     m_panel->setAsteriskVersion(version);
-    m_newAsterisk = version.contains(QLatin1String("1.4")) || version.contains(QLatin1String("1.6"));
     emit versionKnown(version);
 }
 

@@ -59,7 +59,9 @@ public:
     }
 
     bool isLoggedIn() const { return m_loggedIn; }
-    bool isNewAsterisk() const { return m_newAsterisk; }
+    // The panel's reading of the PBX's version and its FreePBX switch: the
+    // router follows the panel's.
+    bool isNewAsterisk() const;
     QString driverName() const { return m_driver; }
 
     // Where to log in, with whom. A change of any of the four drops an open
@@ -68,7 +70,6 @@ public:
     // The AstDB families of DND and of the three forward kinds, against which
     // the answers and the UserEvents are matched.
     void setFamilies(const QString &dnd, const QString &fwdAll, const QString &fwdBusy, const QString &fwdNoAnswer);
-    void setUseFreePbx(bool on);
     // Asks the PBX for its peers again (the FreePBX switch changed).
     void requeryPeers();
 
@@ -176,11 +177,9 @@ private:
     QString m_fwdFamilyAll;
     QString m_fwdFamilyBusy;
     QString m_fwdFamilyNoAnswer;
-    bool m_useFreePbx = false;
 
     bool m_loggedIn = false;
     bool m_countDone = false;
-    bool m_newAsterisk = false;
     QString m_driver;
     int m_iaxPeers = 0;
     int m_sipPeers = 0;

@@ -67,7 +67,7 @@ void PbxRouter::UserEvent(QStringList message)
     if (act.isEmpty())
         return;
     const QString user
-        = m_newAsterisk ? fields.value(u"User") : ManagerSocket::extFromChannel(fields.value(u"Channel"));
+        = m_panel->newAsterisk ? fields.value(u"User") : ManagerSocket::extFromChannel(fields.value(u"Channel"));
     if (act == m_dndFamily)
         m_panel->checkDnd(user);
     if (act == m_fwdFamilyAll || act == m_fwdFamilyBusy || act == m_fwdFamilyNoAnswer)
@@ -255,7 +255,7 @@ void PbxRouter::DBFilter(QStringList message)
     const bool own = key == userName;
     // A "not found" answer carries no family: it must not match a blank one.
     const bool hasFamily = !family.isEmpty();
-    if (m_useFreePbx && key == QLatin1String("cidname"))
+    if (m_panel->useFreePBX && key == QLatin1String("cidname"))
         m_panel->dbCidName(fields);
     if (hasFamily && family == m_dndFamily) {
         m_panel->dbDnd(fields);

@@ -283,8 +283,6 @@ private:
     // The queue the agent buttons act on, and the page's member lines, row for row.
     QString m_agentQueue;
     QStringList m_agentLines;
-    int m_totalPeers = 0;
-    int m_availablePeers = 0;
     bool m_quitting = false;
 
     // Objects and widgets.

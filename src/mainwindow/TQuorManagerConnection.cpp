@@ -99,7 +99,6 @@ void TQuorManager::slotManagerSettingsChanged()
     m_settings->getManagerSettings(
         &m_managerHost, &m_managerPort, &m_managerUser, &m_managerSecret, &m_privacy, &m_useFreePbx);
     m_router->setManager(m_managerHost, m_managerPort, m_managerUser, m_managerSecret);
-    m_router->setUseFreePbx(m_useFreePbx);
     if (useFreePbx != m_useFreePbx) {
         m_extensions->setUseFreePBX(m_useFreePbx);
         m_router->requeryPeers();
@@ -132,10 +131,8 @@ void TQuorManager::resumeCount()
 
 void TQuorManager::showPeerTotals(int total, int available)
 {
-    m_totalPeers = total;
-    m_availablePeers = available;
-    m_phone->labelExtN->setText(QString::number(m_totalPeers));
-    m_phone->labelExAvailN->setText(QString::number(m_availablePeers));
+    m_phone->labelExtN->setText(QString::number(total));
+    m_phone->labelExAvailN->setText(QString::number(available));
 }
 
 void TQuorManager::discoveryDone()
