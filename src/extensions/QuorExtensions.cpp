@@ -134,6 +134,8 @@ void QuorExtensions::removeAgents()
     for (QuorAgent *tile : old)
         tile->removeSafely();
     expectedPeers = 0;
+    m_listedPeers.clear();
+    m_unnamedListPeers = 0;
 
     // No Hangup ever comes for the calls of a lost connection.
     const QList<Channel *> records = std::exchange(*channels, {});
@@ -191,7 +193,7 @@ void QuorExtensions::status(const AmiMessage &)
 
 // ---------------------------------------------------------------- registry and grid
 
-bool QuorExtensions::peersCount(const AmiMessage &message, QString)
+bool QuorExtensions::peersCount(const AmiMessage &message, QString technology)
 {
     // A count answer restates a list that discovery counted already; one asked
     // for before a new login would arrive after the clear and leave the total
@@ -201,8 +203,19 @@ bool QuorExtensions::peersCount(const AmiMessage &message, QString)
         return false;
     bool ok = false;
     const int items = message.value(u"ListItems").toInt(&ok, 10);
-    if (ok)
-        expectedPeers = int(qBound(qint64(INT_MIN), qint64(expectedPeers) + items, qint64(INT_MAX)));
+    if (ok) {
+        // A technology's list names all its peers: asked again (a repeated
+        // login answer, a rediscovery) it replaces its own total, whatever
+        // the order its answers come in among the other lists'.
+        if (technology.isEmpty())
+            m_unnamedListPeers += items;
+        else
+            m_listedPeers.insert(technology, items);
+        qint64 total = m_unnamedListPeers;
+        for (const qint64 listed : std::as_const(m_listedPeers))
+            total += listed;
+        expectedPeers = int(qBound(qint64(INT_MIN), total, qint64(INT_MAX)));
+    }
     if (tiles.size() != expectedPeers)
         return false;
     updateExtGrid();

@@ -61,7 +61,8 @@ public:
     void peerResponse(const AmiMessage &message);
     void requestIaxPeer(QStringList message) { requestIaxPeer(AmiMessage(std::move(message))); }
     void requestIaxPeer(const AmiMessage &message);
-    // The technology is accepted for the main window's call and not read.
+    // Each closing list sets its technology's share of expectedPeers; lists
+    // without a technology add to it.
     bool peersCount(QStringList message, QString technology = QString())
     {
         return peersCount(AmiMessage(std::move(message)), std::move(technology));
@@ -209,5 +210,9 @@ private:
     RecordIndex m_recordIndex;
     QHash<QString, Channel *> m_records; // by Uniqueid
     QSet<Channel *> m_hangingUp;
+    // The last closing list's total of each technology, and the sum of the
+    // lists that name none: expectedPeers is their sum.
+    QHash<QString, qint64> m_listedPeers;
+    qint64 m_unnamedListPeers = 0;
     QMenu *m_menu = nullptr;
 };

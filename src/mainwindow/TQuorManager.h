@@ -161,7 +161,7 @@ public slots:
     void setButtonAgent(bool loggedIn, QString queue);
     void setButtonPause(bool paused);
 
-    // The queue and parked windows' requests (TQuorManagerCalls.cpp): take a
+    // The queue and parked windows' requests (TQuorManagerConnection.cpp): take a
     // queued call to the own extension, send a call on to an extension
     // through the panel, hang a call up, let the phone dial a parking space.
     void takeQueue(QString channel);

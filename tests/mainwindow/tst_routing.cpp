@@ -53,6 +53,8 @@ private slots:
     void callRecords_data();
     void callRecords();
     void dropAndRepeatedLogin();
+    void repeatedLoginAnswers_data();
+    void repeatedLoginAnswers();
 };
 
 void TestRouting::events_data()
@@ -258,14 +260,60 @@ void TestRouting::dropAndRepeatedLogin()
     QCOMPARE(box->count(), groups + 1);
     for (const bool shown : { false, true }) {
         static_cast<QWidget *>(w)->setVisible(shown);
-        // A peer table of one new peer: the panel's count is reached again.
-        PbxModel one;
-        one.peers << PbxModel::peer("SIP", shown ? "106" : "105", "New");
-        f->pbx.peers << one.peers;
-        f->ami.sendRaw(one.answer({ "Action: Command", "Command: sip show peers", "ActionID: SIPpeers" }));
+        // The SIP table again, with one new peer: the panel's count is reached again.
+        f->pbx.peers << PbxModel::peer("SIP", shown ? "106" : "105", "New");
+        f->ami.sendRaw(f->pbx.answer({ "Action: Command", "Command: sip show peers", "ActionID: SIPpeers" }));
         QVERIFY(f->settle());
         QCOMPARE(box->count(), shown ? groups : groups + 1);
     }
+}
+
+void TestRouting::repeatedLoginAnswers_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("driver");
+    // What the PBX writes at once in answer to the one Login.
+    QTest::addColumn<QByteArray>("reply");
+    const QByteArray login = "Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n";
+    const QByteArray status = "Event: PeerStatus\r\nPeer: SIP/102\r\nPeerStatus: Registered\r\n\r\n";
+    const std::pair<const char *, QByteArray> replies[] = { { "answered twice", login + login },
+        { "answer, PeerStatus, answer", login + status + login },
+        { "PeerStatus and answer, twice", status + login + status + login } };
+    for (const auto &[pbx, version, driver] : { std::tuple { "Zap", "1.4.21", "Zap" }, { "DAHDI", "1.6.2.0", "dahdi" } }) {
+        for (const auto &[name, reply] : replies)
+            QTest::addRow("%s: %s", pbx, name) << QString(version) << QString(driver) << reply;
+    }
+}
+
+// However the answers to a repeated login answer interleave with the first
+// start's (the card's channels are asked only once its driver is known, so
+// they come after the second start's SIP and IAX lists), discovery ends with
+// every tile laid out in its group.
+void TestRouting::repeatedLoginAnswers()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, driver);
+    QFETCH(QByteArray, reply);
+    ManagerFixture f;
+    f.pbx.version = version;
+    f.pbx.driver = driver;
+    f.setPeers("SIP 101 Alice|SIP 102 Bob|SIP 103 Cleo|IAX 104 Dan|Zap 1 Line");
+    f.ami.addResponder("Login", [reply](const QStringList &) { return reply; });
+    QVERIFY(f.startLoggedIn({ { "agent/uname", "101" } }));
+    TQuorManager *w = f.manager.get();
+    QuorExtensions *panel = w->extensions();
+    QCOMPARE(panel->tiles.size(), 5);
+    qsizetype grouped = 0;
+    for (const TExtensionGroup *group : w->groupsEdit()->groups())
+        grouped += group->tiles.size();
+    QCOMPARE(grouped, 5);
+    QStringList hidden;
+    for (const QuorAgent *tile : std::as_const(panel->tiles)) {
+        if (!tile->isVisibleTo(panel))
+            hidden << tile->tech + '/' + tile->extension;
+    }
+    QCOMPARE(hidden.join(' '), "");
+    QCOMPARE(f.phone->labelExtN->text(), "5");
 }
 
 QUOR_MAINWINDOW_TEST_MAIN(TestRouting)
