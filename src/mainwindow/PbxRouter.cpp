@@ -18,6 +18,9 @@
 
 namespace {
 
+// Only the first refusal matters to anyone: the count stops well short of overflow.
+constexpr int kMaxRefusals = 1000000;
+
 // A text whose lines are not all ended by CR LF, or that holds an empty line
 // before its end, would let its author append or split actions.
 bool isOneAction(const QString &text)
@@ -123,8 +126,19 @@ void PbxRouter::setManager(const QString &host, quint16 port, const QString &use
     m_port = port;
     m_user = user;
     m_secret = secret;
+    // New credentials are tried at once (by the caller), and a failure to
+    // reach the PBX with them is retried at the short pace.
+    m_refusals = 0;
+    if (m_reconnectTimer)
+        m_reconnectTimer->start(m_lostRetryMs);
     m_socket->disconnectFromHost();
     m_loggedIn = false;
+}
+
+void PbxRouter::setRetryDelays(int lostMs, int refusedMs)
+{
+    m_lostRetryMs = lostMs;
+    m_refusedRetryMs = refusedMs;
 }
 
 void PbxRouter::setFamilies(
@@ -165,11 +179,17 @@ void PbxRouter::connectToPbx()
 
 void PbxRouter::startReconnectTimer()
 {
-    if (m_reconnectTimer)
+    // The drop that follows a refused login is the PBX's answer to it: the
+    // next try waits a minute, and again while the PBX keeps refusing.
+    const int delay = m_refusals > 0 ? m_refusedRetryMs : m_lostRetryMs;
+    if (m_reconnectTimer) {
+        if (m_reconnectTimer->interval() != delay)
+            m_reconnectTimer->start(delay);
         return;
+    }
     m_reconnectTimer = new QTimer();
     connect(m_reconnectTimer, &QTimer::timeout, this, &PbxRouter::connectToPbx);
-    m_reconnectTimer->start(kReconnectMs);
+    m_reconnectTimer->start(delay);
 }
 
 void PbxRouter::stopReconnectTimer()
@@ -205,6 +225,7 @@ void PbxRouter::logInResponse(bool success, QString message)
         sendStartupQueries();
     }
     m_loggedIn = success;
+    m_refusals = success ? 0 : qMin(m_refusals + 1, kMaxRefusals);
     emit loginAnswered(success, message);
 }
 

@@ -42,7 +42,11 @@ public:
     void attach(ManagerSocket *socket, QuorExtensions *panel, TQuorGroupsEdit *groups, QuorQueue *queue = nullptr,
         QuorParked *parked = nullptr);
 
+    // The retry after a lost connection, and after a refused login: a PBX
+    // guarded against password guessing bans an address that keeps failing,
+    // and with it the phone's registration from the same desk.
     static constexpr int kReconnectMs = 2000;
+    static constexpr int kRefusedRetryMs = 60000;
 
     // The call records in creation order; emptied when the connection drops.
     QList<ActiveCall *> activeCalls;
@@ -59,6 +63,11 @@ public:
     }
 
     bool isLoggedIn() const { return m_loggedIn; }
+    // Logins refused in a row since the last accepted one or the last change
+    // of the manager settings.
+    int refusals() const { return m_refusals; }
+    // The two retry delays, shortened by tests.
+    void setRetryDelays(int lostMs, int refusedMs);
     // The panel's reading of the PBX's version and its FreePBX switch: the
     // router follows the panel's.
     bool isNewAsterisk() const;
@@ -179,6 +188,9 @@ private:
     QString m_fwdFamilyNoAnswer;
 
     bool m_loggedIn = false;
+    int m_refusals = 0;
+    int m_lostRetryMs = kReconnectMs;
+    int m_refusedRetryMs = kRefusedRetryMs;
     bool m_countDone = false;
     QString m_driver;
     int m_iaxPeers = 0;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ami/ManagerSocket.h"
+#include "core/Logger.h"
 #include "extensions/QuorExtensions.h"
 #include "extensions/TQuorGroupsEdit.h"
 #include "settings/TQuorSettings.h"
@@ -53,9 +54,13 @@ void TQuorManager::showLoginAnswer(bool success, const QString &message)
         m_phone->showMessage(message, MessageStatus, detail);
         showMessage(detail);
     } else {
+        // The refusal stays on show while the PBX keeps refusing; the balloon
+        // comes once, not at every try.
         m_phone->showMessage(message, MessageError, detail);
         showMessage(detail);
-        if (m_trayIconFlag)
+        m_messageTimer.stop();
+        m_phone->keepMessage();
+        if (m_trayIconFlag && m_router->refusals() == 1)
             notify(tr("ERROR"), message, QSystemTrayIcon::Critical);
     }
     m_phone->slotManagerRegistered(success);
@@ -82,6 +87,12 @@ void TQuorManager::socketError(QAbstractSocket::SocketError error)
         m_phone->showMessage(tr("Connection refused"), MessageError, tr("Manager: Connection refused or timed out"));
         break;
     case QAbstractSocket::RemoteHostClosedError:
+        // A PBX closes the connection after refusing the login: the refusal
+        // says why, and stays on show.
+        if (m_router->refusals() > 0) {
+            Logger::log(Logger::Info, QStringLiteral("Manager: Connection closed by remote host"));
+            break;
+        }
         m_phone->showMessage(tr("Connection closed"), MessageError, tr("Manager: Connection closed by remote host"));
         break;
     case QAbstractSocket::HostNotFoundError:

@@ -10,6 +10,7 @@
 #include <QWhatsThis>
 #include <QWhatsThisClickedEvent>
 
+#include "mainwindow/BalloonRunner.h"
 #include "mainwindow/HelpLinks.h"
 #include "mainwindow/QuorHelp.h"
 #include "mainwindow/QuorQueue.h"
@@ -288,7 +289,7 @@ void TQuorManager::slotSysTrayEnable()
 void TQuorManager::notify(QString title, QString text, QSystemTrayIcon::MessageIcon icon)
 {
     if (m_tray)
-        m_tray->showMessage(title, text, icon, kBalloonMs);
+        BalloonRunner::run(m_tray, title, text, icon, kBalloonMs);
 }
 
 void TQuorManager::iconActivated(QSystemTrayIcon::ActivationReason reason)

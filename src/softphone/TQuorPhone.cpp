@@ -547,6 +547,11 @@ void TQuorPhone::displayMessage(const QString &text, TMessageType type)
     emit signalMessage(text);
 }
 
+void TQuorPhone::keepMessage()
+{
+    m_messageTimer->stop();
+}
+
 void TQuorPhone::slotHideMessage()
 {
     labelMessage->clear();

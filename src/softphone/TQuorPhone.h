@@ -103,6 +103,9 @@ public:
     QAction *onTopAction() const { return m_actOnTop; }
     // The page shown in the panel: one of the frame* pages or frameSettings.
     QWidget *currentPage() const { return m_page; }
+    // The message on show stays until the next one replaces it: for a fault
+    // that lasts, such as a refused manager login.
+    void keepMessage();
 
     // --- seams for tests ---
     void setMessageHideDelay(int ms) { m_messageHideMs = ms; }

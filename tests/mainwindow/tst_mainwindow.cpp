@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QWebEngineView>
 #include <QWhatsThisClickedEvent>
@@ -15,6 +16,7 @@
 #include "core/CPushButton.h"
 #include "core/Paths.h"
 #include "extensions/TQuorGroupsEdit.h"
+#include "mainwindow/BalloonRunner.h"
 #include "mainwindow/BoxRunner.h"
 #include "mainwindow/HelpLinks.h"
 #include "mainwindow/LayoutFile.h"
@@ -34,6 +36,7 @@ private slots:
     void loginAndGateway_data();
     void loginAndGateway();
     void refusedLogin();
+    void refusedLoginClosed();
     void pbxUpLater();
     void socketErrors_data();
     void socketErrors();
@@ -115,6 +118,67 @@ void TestMainWindow::refusedLogin()
     QCOMPARE(f.phone->messageLabel()->styleSheet(), PhoneMessages::styleSheet(MessageError));
     QCOMPARE(f.actionIds(), QStringList { "logIn" });
     QCOMPARE(connections.size(), 1);
+}
+
+// A PBX that refuses the login and closes the connection is not pressed:
+// the next try comes a minute later, the refusal stays on show and the tray
+// balloon comes once. New manager settings are tried at once; a PBX restart
+// after a successful login is retried at the short pace.
+void TestMainWindow::refusedLoginClosed()
+{
+    ManagerFixture f;
+    bool refuse = true;
+    QList<qint64> logins; // when each Login arrived
+    QElapsedTimer clock;
+    clock.start();
+    f.ami.addResponder("Login", [&](const QStringList &) -> QByteArray {
+        logins << clock.elapsed();
+        if (!refuse)
+            return "Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n";
+        QTimer::singleShot(0, &f.ami, &FakeAmiServer::closeClient);
+        return "Response: Error\r\nActionID: logIn\r\nMessage: Authentication failed\r\n\r\n";
+    });
+    QStringList balloons;
+    BalloonRunner::set([&](QSystemTrayIcon *, const QString &title, const QString &text, QSystemTrayIcon::MessageIcon) {
+        balloons << title + ": " + text;
+    });
+    const auto cleanup = qScopeGuard([] { BalloonRunner::set({}); });
+    f.start();
+    f.phone->setMessageHideDelay(300);
+    f.manager->setMessageHideDelay(300);
+    const QLabel *line = f.phone->messageLabel();
+    const QString refusal = "Manager: Authentication failed";
+    QTRY_COMPARE(f.phone->labelAsterisk->text(), "Disconnected");
+    QTest::qWait(4500);
+    QCOMPARE(logins.size(), 1);
+    QCOMPARE(line->text(), refusal);
+    QCOMPARE(line->styleSheet(), PhoneMessages::styleSheet(MessageError));
+    QCOMPARE(balloons, QStringList { "ERROR: Authentication failed" });
+
+    // Shortened delays from here: 100 ms after a drop, 1500 ms after a refusal.
+    f.manager->router()->setRetryDelays(100, 1500);
+    logins.clear();
+    clock.restart();
+    f.openPage("buttonManager");
+    f.settings->findChild<QLineEdit *>("editManagerPasswd")->setText("another");
+    f.settings->settingsApply();
+    QTRY_COMPARE_WITH_TIMEOUT(logins.size(), 1, 1000);
+    QVERIFY2(logins.first() < 500, qPrintable(QString::number(logins.first())));
+    QTRY_COMPARE_WITH_TIMEOUT(logins.size(), 3, 5000);
+    for (int i = 1; i < logins.size(); ++i)
+        QVERIFY2(logins.at(i) - logins.at(i - 1) >= 1400, qPrintable(QString::number(logins.at(i) - logins.at(i - 1))));
+    QCOMPARE(line->text(), refusal);
+    QCOMPARE(balloons.size(), 2); // once more for the new settings' refusal
+
+    refuse = false;
+    QVERIFY(f.waitLoggedIn(3000));
+    QSignalSpy connections(&f.ami, &FakeAmiServer::clientConnected);
+    clock.restart();
+    f.ami.dropClient();
+    QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 3000);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(f.waitLoggedIn());
+    QCOMPARE(balloons.size(), 2);
 }
 
 void TestMainWindow::socketErrors_data()

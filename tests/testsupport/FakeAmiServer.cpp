@@ -59,6 +59,12 @@ void FakeAmiServer::dropClient()
         m_client->abort();
 }
 
+void FakeAmiServer::closeClient()
+{
+    if (m_client)
+        m_client->disconnectFromHost();
+}
+
 bool FakeAmiServer::hasClient() const
 {
     return m_client && m_client->state() == QAbstractSocket::ConnectedState;

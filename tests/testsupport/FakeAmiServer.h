@@ -51,6 +51,8 @@ public:
     void sendRaw(const QByteArray &bytes);
     // Closes the client's connection at once.
     void dropClient();
+    // Closes it as a PBX does after a refused login: once what was sent is written.
+    void closeClient();
 
     bool hasClient() const;
     // Every action received, over all connections, in order.
