@@ -157,6 +157,44 @@ private slots:
             QCOMPARE(message.first().toString(), QStringLiteral("Unable to transfer the call"));
     }
 
+    // Only a held call onto a talking one is joined: any other pair is refused
+    // with the message, nothing goes to the PBX and both calls stay as they were.
+    void attendedTransferRefused_data()
+    {
+        QTest::addColumn<bool>("bothHeld");
+        QTest::addColumn<bool>("newerFirst");
+        QTest::newRow("two held calls") << true << false;
+        QTest::newRow("two held calls, the newer first") << true << true;
+        QTest::newRow("the talking call first, the held one second") << false << true;
+    }
+
+    void attendedTransferRefused()
+    {
+        QFETCH(bool, bothHeld);
+        QFETCH(bool, newerFirst);
+        m_rig->pbx.setTransferMode(FakePbx::TransferMode::Join);
+        TQuorCall *older = talkTo(QStringLiteral("301"));
+        QVERIFY(older && m_calls->hold(older));
+        TQuorCall *newer = talkTo(QStringLiteral("302"));
+        QVERIFY(newer && (!bothHeld || m_calls->hold(newer)));
+        const QList<int> states { older->state, newer->state };
+        QSignalSpy said(m_calls.get(), &PhoneCalls::signalShowMessage);
+
+        newerFirst ? m_calls->attendedTransfer(newer, older) : m_calls->attendedTransfer(older, newer);
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said.first().first().toString(), QStringLiteral("Unable to transfer the call"));
+        QCOMPARE(QList<int>({ older->state, newer->state }), states);
+        QTest::qWait(150); // a transfer request would have reached the PBX by now
+        QCOMPARE(iax(iax2::Cmd::TxReq), 0);
+        QCOMPARE(m_calls->calls().size(), 2);
+
+        // The refusal left nothing pending: the right pair is joined at once.
+        QVERIFY(!bothHeld || m_calls->resume(newer));
+        m_calls->attendedTransfer(older, newer);
+        QTRY_COMPARE(m_calls->calls().size(), 0);
+        QCOMPARE(said.size(), 1);
+    }
+
     // What the policy says, and where it falls through to ringing here.
     void policyMessages_data()
     {

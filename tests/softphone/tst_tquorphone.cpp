@@ -143,6 +143,74 @@ private slots:
         QCOMPARE(m_phone->currentCalls().size(), TQuorPhone::kMaxCalls);
     }
 
+    // A tile's call while our own outgoing call is still being set up does
+    // nothing at all, whichever step of the set-up it meets; a call ringing
+    // here or one on hold does not stop it.
+    void callExtensionWhileSettingUp_data()
+    {
+        QTest::addColumn<QString>("current"); // the phone's call when the tile asks
+        QTest::addColumn<bool>("placed");
+        QTest::newRow("outgoing, dialling") << "dialling" << false;
+        QTest::newRow("outgoing, accepted by the PBX") << "accepted" << false;
+        QTest::newRow("outgoing, ringing") << "ringing" << false;
+        QTest::newRow("incoming, ringing here") << "incoming" << true;
+        QTest::newRow("outgoing, held") << "held" << true;
+    }
+
+    void callExtensionWhileSettingUp()
+    {
+        QFETCH(QString, current);
+        QFETCH(bool, placed);
+        makePhone();
+        const QHash<QString, int> setUp { { "dialling", CallDialling }, { "accepted", CallAccepted },
+            { "ringing", CallRinging } };
+        TQuorCall *call = nullptr;
+        bool asked = false;
+        const auto ask = [this, &asked] {
+            asked = true;
+            m_phone->callExtension(QStringLiteral("301"));
+        };
+        QObject context;
+        if (setUp.contains(current)) {
+            // The PBX accepts and rings at once: the request goes out the moment
+            // the call reaches the step, the accepted one lasting no longer.
+            const int step = setUp.value(current);
+            m_phone->callNumber(QStringLiteral("300"));
+            call = m_phone->currentCalls().value(0);
+            QVERIFY(call && call->state == CallDialling);
+            const auto askAtStep = [&] {
+                if (!asked && call->state == step)
+                    ask();
+            };
+            connect(m_phone->calls(), &PhoneCalls::signalStateChanged, &context, askAtStep);
+            askAtStep();
+        } else if (current == QLatin1String("incoming")) {
+            QVERIFY(ringPhone());
+            call = m_phone->currentCalls().first();
+            ask();
+        } else {
+            call = talkTo(QStringLiteral("300"));
+            QVERIFY(call);
+            m_phone->holdResume();
+            ask();
+        }
+        const int stateAfter = current == QLatin1String("held") ? CallHeld : CallRinging;
+        QTRY_COMPARE(call->state, stateAfter);
+        QVERIFY(asked);
+        const int dialledBefore = current == QLatin1String("incoming") ? 0 : 1;
+        QTRY_COMPARE(m_pbx->count(kIax, iax2::Cmd::New), dialledBefore + int(placed));
+        QTest::qWait(100); // anything else the request sent is on the wire by now
+        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::New), dialledBefore + int(placed));
+        QCOMPARE(m_pbx->latest(QStringLiteral("call-in"))->called, placed ? QStringLiteral("301") : "300");
+        QCOMPARE(m_phone->currentCalls().size(), 1 + int(placed));
+        // The call that was there is left as it was.
+        QCOMPARE(call->state, stateAfter);
+        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::Quelch), current == QLatin1String("held") ? 1 : 0);
+        QCOMPARE(m_pbx->count(kIax, iax2::Cmd::Hangup) + m_pbx->count(kIax, iax2::Cmd::Reject)
+                + m_pbx->count(kControl, iax2::Ctl::Answer),
+            0);
+    }
+
     // The conversation is held only for a call that was really placed; the
     // address book dials from the keypad page and stays there.
     void dialWhileTalking_data()
