@@ -2,8 +2,13 @@
 
 #include <QHash>
 
+#include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include "ami/AmiEventShape.h"
 #include "ami/AmiMessage.h"
@@ -59,6 +64,35 @@ void ManagerSocket::stateChanged(QAbstractSocket::SocketState socketState)
     // of the first message of the next one.
     if (socketState == QAbstractSocket::ConnectedState || socketState == QAbstractSocket::UnconnectedState)
         clearFraming();
+    if (socketState == QAbstractSocket::ConnectedState)
+        watchForDeadPeer();
+}
+
+void ManagerSocket::watchForDeadPeer()
+{
+    setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const qintptr fd = socketDescriptor();
+    if (fd < 0)
+        return;
+    const auto set = [fd](int level, int option, int value, const char *name) {
+        if (::setsockopt(int(fd), level, option, &value, sizeof value) != 0)
+            Logger::warning(u"Manager connection: %1 not set: %2"_s.arg(QLatin1String(name),
+                QString::fromLocal8Bit(std::strerror(errno))));
+    };
+#if defined(TCP_KEEPIDLE)
+    set(IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleS, "TCP_KEEPIDLE");
+#elif defined(TCP_KEEPALIVE)
+    set(IPPROTO_TCP, TCP_KEEPALIVE, kKeepAliveIdleS, "TCP_KEEPALIVE");
+#endif
+#if defined(TCP_KEEPINTVL)
+    set(IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalS, "TCP_KEEPINTVL");
+#endif
+#if defined(TCP_KEEPCNT)
+    set(IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes, "TCP_KEEPCNT");
+#endif
+#if defined(TCP_USER_TIMEOUT)
+    set(IPPROTO_TCP, TCP_USER_TIMEOUT, kUnacknowledgedMs, "TCP_USER_TIMEOUT");
+#endif
 }
 
 void ManagerSocket::clearFraming()

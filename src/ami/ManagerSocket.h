@@ -66,6 +66,17 @@ public:
     // the next pass, at the end of a message: two peer tables that arrived
     // together then cost two passes, not one.
     static constexpr int kPassBudgetMs = 50;
+    // A PBX that lost power, or a firewall that forgot an idle connection,
+    // sends no FIN or RST: the kernel probes an idle connection after 30 s,
+    // every 10 s, and gives up after 5 unanswered probes; data left without
+    // an acknowledgement for as long ends it too (where the system offers
+    // it), or the actions the user sends would keep the probes from starting.
+    // Either way the socket reports an error and the usual drop follows,
+    // after about 80 s. Nothing of it reaches the manager.
+    static constexpr int kKeepAliveIdleS = 30;
+    static constexpr int kKeepAliveIntervalS = 10;
+    static constexpr int kKeepAliveProbes = 5;
+    static constexpr int kUnacknowledgedMs = (kKeepAliveIdleS + kKeepAliveIntervalS * kKeepAliveProbes) * 1000;
 
 signals:
     void Newcallerid(QStringList message);
@@ -139,6 +150,8 @@ private:
     void dropOversizedLine(const QByteArray &head);
     void discardMessage();
     void clearFraming();
+    // On a connected socket: the keepalive and timeout settings above.
+    void watchForDeadPeer();
 
     void countChannels(QStringList message);
     void readVersion(QStringList message);

@@ -9,11 +9,31 @@
 #include <QThread>
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include "ami/AmiMessage.h"
 #include "ami/ManagerSocket.h"
 #include "testsupport/FakeAmiServer.h"
 
 namespace {
+
+// The connection's settings for noticing a dead peer, as the kernel has them.
+QString deadPeerWatch(qintptr fd)
+{
+    const auto get = [fd](int level, int option) {
+        int value = -1;
+        socklen_t size = sizeof value;
+        return ::getsockopt(int(fd), level, option, &value, &size) == 0 ? value : -1;
+    };
+    return QString("keepalive %1, idle %2, interval %3, probes %4, unacked %5")
+        .arg(get(SOL_SOCKET, SO_KEEPALIVE))
+        .arg(get(IPPROTO_TCP, TCP_KEEPIDLE))
+        .arg(get(IPPROTO_TCP, TCP_KEEPINTVL))
+        .arg(get(IPPROTO_TCP, TCP_KEEPCNT))
+        .arg(get(IPPROTO_TCP, TCP_USER_TIMEOUT));
+}
 
 // Records every signal of a socket as "name(argument|argument...)", a
 // QStringList argument giving one argument per line. The signals are read
@@ -287,6 +307,9 @@ void TestManagerSocket::loopback()
     for (int connection = 0; connection < 2; ++connection) {
         socket.connectToHost(QHostAddress::LocalHost, server.port());
         QVERIFY(socket.waitForConnected(5000));
+        // Every connection watches for a PBX gone silent: probes after 30 s
+        // idle, every 10 s, 5 of them; as long for unacknowledged data.
+        QCOMPARE(deadPeerWatch(socket.socketDescriptor()), "keepalive 1, idle 30, interval 10, probes 5, unacked 80000");
         socket.sendCommand(QString::fromLatin1(kLogin));
         QTRY_COMPARE_WITH_TIMEOUT(recorder.seen, QStringList { kLoggedIn }, 5000);
         // The start of a message cut by a lost connection must not become the
