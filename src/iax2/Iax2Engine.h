@@ -138,8 +138,9 @@ struct RegistrationEvent
     int registrationId = -1;
     RegistrationReply reply = RegistrationReply::Accepted;
     int messageCount = -1; // voicemail count from the registrar, -1 when not sent
-    // Why it was rejected: the registrar's cause text, or the challenge it
-    // offered that cannot be answered here; empty when neither is known.
+    // Why it was rejected: the registrar's cause text, a challenge it offered
+    // that cannot be answered here, or its challenge of our answer; empty
+    // when none is known.
     std::string cause;
 };
 

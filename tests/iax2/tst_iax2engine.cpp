@@ -158,20 +158,29 @@ private slots:
         QCOMPARE(rig.probe->texts().contains(QLatin1String("sent no reply within 200 ms")), waitMs > 0);
     }
 
-    // A registration the registrar refuses, or challenges in a way that cannot
-    // be answered, is not pressed: the next attempt comes a whole refresh
-    // interval later, whatever the short back-off, and each report says why.
+    // A registration the registrar refuses, challenges again once answered, or
+    // challenges in a way that cannot be answered, is not pressed: no further
+    // REGREQ until a whole refresh interval later, whatever the short
+    // back-off, and each report says why.
     void registrationRejected_data()
     {
+        QTest::addColumn<int>("fault");
         QTest::addColumn<int>("methods"); // AUTHMETHODS in the challenge
+        QTest::addColumn<int>("requests"); // REGREQs of one attempt
         QTest::addColumn<QString>("cause");
-        QTest::newRow("REGREJ") << 2 << "Registration Refused";
-        QTest::newRow("only RSA offered") << 4 << "the registrar offers no supported authentication method";
+        const int rejecting = int(FakePbx::RegistrarFault::Rejecting);
+        QTest::newRow("REGREJ") << rejecting << 2 << 2 << "Registration Refused";
+        QTest::newRow("MD5 answer challenged again")
+            << int(FakePbx::RegistrarFault::Rechallenging) << 2 << 2 << "authentication failed";
+        QTest::newRow("only RSA offered")
+            << rejecting << 4 << 1 << "the registrar offers no supported authentication method";
     }
 
     void registrationRejected()
     {
+        QFETCH(int, fault);
         QFETCH(int, methods);
+        QFETCH(int, requests);
         QFETCH(QString, cause);
         // The engine's clock runs ahead of the wall clock by what the test adds.
         auto ahead = std::make_shared<std::atomic<int>>(0);
@@ -180,22 +189,25 @@ private slots:
         config.clock = [ahead] { return std::chrono::steady_clock::now() + std::chrono::milliseconds(ahead->load()); };
         IaxRig rig(config);
         rig.pbx.setAuthMethods(methods);
-        rig.pbx.setRegistrarFault(FakePbx::RegistrarFault::Rejecting);
+        rig.pbx.setRegistrarFault(FakePbx::RegistrarFault(fault));
         const Account account = rig.account();
         const int refreshMs = account.refresh * 1000;
         const int early = refreshMs - 3000; // leaves the wall clock three seconds
         rig.engine->registerAccount(account);
-        const auto attempts = [&rig] {
+        const auto regReqs = [&rig](bool openingOnly) {
             const QList<FakePbx::Frame> frames = rig.pbx.received();
-            return int(std::count_if(frames.cbegin(), frames.cend(),
-                [](const auto &f) { return f.type == TypeIax && f.subclass == CmdRegReq && f.dest == 0; }));
+            return int(std::count_if(frames.cbegin(), frames.cend(), [openingOnly](const auto &f) {
+                return f.type == TypeIax && f.subclass == CmdRegReq && (!openingOnly || f.dest == 0);
+            }));
         };
+        const auto attempts = [&regReqs] { return regReqs(true); };
         for (int attempt = 1; attempt <= 3; ++attempt) {
             QTRY_COMPARE(rig.probe->registrations(RegistrationReply::Rejected), attempt);
             QTest::qWait(300); // six short back-offs
             *ahead += early;
             QTest::qWait(100);
             QCOMPARE(attempts(), attempt);
+            QCOMPARE(regReqs(false), attempt * requests);
             *ahead += refreshMs - early;
             QTRY_COMPARE(attempts(), attempt + 1);
         }

@@ -435,6 +435,8 @@ void FakePbx::handleIax(const Frame &f, Dialogue &d)
                 challenge(RegAuth);
         } else if (m_registrarFault == RegistrarFault::SilentToAnswer) {
             break;
+        } else if (m_registrarFault == RegistrarFault::Rechallenging) {
+            challenge(RegAuth);
         } else if (authOk() && m_registrarFault != RegistrarFault::Rejecting) {
             ++m_regAcks;
             send(d, TypeIax, RegAck,

@@ -72,8 +72,8 @@ public:
     // or only the first leg asked tests its path, so the other is never ready.
     enum class TransferMode { Ignore, Join, Reject, JoinFirstLeg };
     // A registrar that acknowledges but never replies (to the request or to its challenge's answer), refuses
-    // every answer, or answers every request with INVAL.
-    enum class RegistrarFault { None, SilentToRequest, SilentToAnswer, Rejecting, Inval };
+    // every answer (with REGREJ, or with a fresh challenge), or answers every request with INVAL.
+    enum class RegistrarFault { None, SilentToRequest, SilentToAnswer, Rejecting, Rechallenging, Inval };
 
     explicit FakePbx(QObject *parent = nullptr);
     ~FakePbx() override;

@@ -79,8 +79,9 @@ void Iax2Engine::Impl::handleRegistrationFrame(
     switch (frame.subclass) {
     case Cmd::RegAuth: {
         if (reg.authAnswered) {
-            // A second challenge means the first answer was refused.
-            registrationFailed(reg, RegistrationReply::Rejected, now);
+            // A second challenge means the first answer was refused: answering
+            // it would only repeat the same wrong secret.
+            registrationFailed(reg, RegistrationReply::Rejected, now, "authentication failed");
             break;
         }
         reg.authAnswered = true;
