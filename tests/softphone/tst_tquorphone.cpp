@@ -337,12 +337,19 @@ private slots:
         m_phone->getMenu(QStringLiteral("kb"));
         QCOMPARE(m_phone->currentPage(), m_phone->frameKeypad);
         QCOMPARE(m_phone->labelMessage->text(), QStringLiteral("Manager connected"));
-        // A refused registration says why, once.
-        m_pbx->setRegistrarFault(FakePbx::RegistrarFault::Rejecting);
-        m_phone->voip()->registerAccount();
-        const QString rejected = QStringLiteral("Registration rejected: Registration Refused");
-        QTRY_COMPARE(m_phone->labelMessage->text(), rejected);
-        QCOMPARE(countMessages(rejected), 1);
+        // A refused registration says why, once: a REGREJ's cause, or a
+        // challenge of our answer to the first one.
+        const std::pair<FakePbx::RegistrarFault, const char *> refusals[] = {
+            { FakePbx::RegistrarFault::Rejecting, "Registration rejected: Registration Refused" },
+            { FakePbx::RegistrarFault::Rechallenging, "Registration rejected: authentication failed" }
+        };
+        for (const auto &[fault, text] : refusals) {
+            m_pbx->setRegistrarFault(fault);
+            m_phone->voip()->registerAccount();
+            const QString rejected = QLatin1String(text);
+            QTRY_COMPARE(m_phone->labelMessage->text(), rejected);
+            QCOMPARE(countMessages(rejected), 1);
+        }
     }
 
     void clickToDialAndQuit()
