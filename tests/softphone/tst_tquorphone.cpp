@@ -178,7 +178,7 @@ private slots:
             m_phone->callNumber(QStringLiteral("300"));
             call = m_phone->currentCalls().value(0);
             QVERIFY(call && call->state == CallDialling);
-            const auto askAtStep = [&] {
+            const auto askAtStep = [&, step] {
                 if (!asked && call->state == step)
                     ask();
             };
