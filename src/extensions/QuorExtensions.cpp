@@ -135,7 +135,6 @@ void QuorExtensions::removeAgents()
         tile->removeSafely();
     expectedPeers = 0;
     m_listedPeers.clear();
-    m_unnamedListPeers = 0;
 
     // No Hangup ever comes for the calls of a lost connection.
     const QList<Channel *> records = std::exchange(*channels, {});
@@ -208,10 +207,10 @@ bool QuorExtensions::peersCount(const AmiMessage &message, QString technology)
         // login answer, a rediscovery) it replaces its own total, whatever
         // the order its answers come in among the other lists'.
         if (technology.isEmpty())
-            m_unnamedListPeers += items;
+            m_listedPeers[technology] += items;
         else
             m_listedPeers.insert(technology, items);
-        qint64 total = m_unnamedListPeers;
+        qint64 total = 0;
         for (const qint64 listed : std::as_const(m_listedPeers))
             total += listed;
         expectedPeers = int(qBound(qint64(INT_MIN), total, qint64(INT_MAX)));

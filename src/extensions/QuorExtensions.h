@@ -210,9 +210,8 @@ private:
     RecordIndex m_recordIndex;
     QHash<QString, Channel *> m_records; // by Uniqueid
     QSet<Channel *> m_hangingUp;
-    // The last closing list's total of each technology, and the sum of the
-    // lists that name none: expectedPeers is their sum.
+    // The last closing list's total of each technology, and under "" the sum
+    // of the lists that name none: expectedPeers is their sum.
     QHash<QString, qint64> m_listedPeers;
-    qint64 m_unnamedListPeers = 0;
     QMenu *m_menu = nullptr;
 };

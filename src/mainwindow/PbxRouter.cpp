@@ -130,7 +130,7 @@ void PbxRouter::setManager(const QString &host, quint16 port, const QString &use
     // reach the PBX with them is retried at the short pace.
     m_refusals = 0;
     if (m_reconnectTimer)
-        m_reconnectTimer->start(m_lostRetryMs);
+        startReconnectTimer();
     m_socket->disconnectFromHost();
     m_loggedIn = false;
 }
