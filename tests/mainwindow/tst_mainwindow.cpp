@@ -525,6 +525,14 @@ void TestMainWindow::altKeys()
     QFETCH(QString, where);
     QFETCH(QStringList, done);
     QStringList seen;
+    // Named before the fixture's threads exist: a new variable moves the
+    // environment under any thread reading it.
+    LoopbackHttpServer server;
+    if (where == "update box") {
+        QVERIFY(server.listen());
+        server.setReply(200, "<csop><verType>4</verType></csop>");
+        qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
+    }
     ManagerFixture f;
     QVERIFY(f.startLoggedIn());
     TQuorManager *w = f.manager.get();
@@ -538,10 +546,6 @@ void TestMainWindow::altKeys()
     queue->selectRow(0);
     f.takeSent();
     if (where == "update box") {
-        LoopbackHttpServer server;
-        QVERIFY(server.listen());
-        server.setReply(200, "<csop><verType>4</verType></csop>");
-        qputenv("QUOR_UPDATE_URL", server.baseUrl().toUtf8());
         BoxRunner::set([&](QMessageBox *box) {
             box->show();
             QVERIFY(QTest::qWaitForWindowActive(box));

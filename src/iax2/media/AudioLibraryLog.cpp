@@ -20,6 +20,11 @@ std::mutex g_mutex;
 std::vector<std::string> g_pending;
 size_t g_dropped = 0;
 
+// A softphone must not launch a JACK server as a side effect. Set while the
+// process has its only thread: setenv beside another thread's getenv (Qt's,
+// the sound libraries') lets that reader walk a freed environment.
+const bool g_noJackServer = [] { return setenv("JACK_NO_START_SERVER", "1", 0) == 0; }();
+
 void keep(std::string line)
 {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
@@ -66,8 +71,7 @@ void AudioLibraryLog::install()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        // A softphone must not launch a JACK server as a side effect.
-        setenv("JACK_NO_START_SERVER", "1", 0);
+        (void)g_noJackServer;
         snd_lib_error_set_handler(&alsaMessage);
         jack_set_error_function(&jackMessage);
         jack_set_info_function(&jackMessage);

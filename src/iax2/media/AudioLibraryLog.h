@@ -14,8 +14,9 @@ namespace iax2 {
 class AudioLibraryLog
 {
 public:
-    // Routes both libraries' messages here and keeps libjack from starting a
-    // server of its own. Idempotent; call before PortAudio initialises.
+    // Routes both libraries' messages here. Idempotent; call before PortAudio
+    // initialises. Linking this keeps libjack from starting a server of its
+    // own: the environment says so before main() runs.
     static void install();
     // The messages collected since the last call, repeats folded.
     static std::vector<std::string> take();
