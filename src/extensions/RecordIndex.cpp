@@ -1,14 +1,6 @@
 #include "extensions/RecordIndex.h"
 
-#include <algorithm>
-
 #include "extensions/Channel.h"
-
-namespace {
-
-const QList<Channel *> kNone;
-
-} // namespace
 
 void RecordIndex::append(Channel *record)
 {
@@ -18,10 +10,8 @@ void RecordIndex::append(Channel *record)
 void RecordIndex::insert(Channel *record, const QString &extension, quint64 sequence)
 {
     m_filed.insert(record, { extension, sequence });
-    QList<Channel *> &bucket = m_byExtension[extension];
-    const auto at = std::upper_bound(bucket.begin(), bucket.end(), sequence,
-        [this](quint64 value, const Channel *other) { return value < m_filed.value(other).sequence; });
-    bucket.insert(at, record);
+    m_byExtension.insert(
+        extension, record, sequence, [this](const Channel *other) { return m_filed.value(other).sequence; });
 }
 
 void RecordIndex::remove(Channel *record)
@@ -29,12 +19,7 @@ void RecordIndex::remove(Channel *record)
     const auto it = m_filed.constFind(record);
     if (it == m_filed.constEnd())
         return;
-    const auto bucket = m_byExtension.find(it->extension);
-    if (bucket != m_byExtension.end()) {
-        bucket->removeOne(record);
-        if (bucket->isEmpty())
-            m_byExtension.erase(bucket);
-    }
+    m_byExtension.take(it->extension, record);
     m_filed.erase(it);
 }
 
@@ -61,6 +46,5 @@ bool RecordIndex::before(const Channel *a, const Channel *b) const
 
 const QList<Channel *> &RecordIndex::withExtension(const QString &extension) const
 {
-    const auto it = m_byExtension.constFind(extension);
-    return it == m_byExtension.constEnd() ? kNone : *it;
+    return m_byExtension.items(extension);
 }

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "core/OrderedBuckets.h"
+
 class Channel;
 
 // The panel's live channel records by extension, each bucket in the order of
@@ -34,7 +36,7 @@ private:
 
     void insert(Channel *record, const QString &extension, quint64 sequence);
 
-    QHash<QString, QList<Channel *>> m_byExtension;
+    OrderedBuckets<Channel> m_byExtension;
     QHash<const Channel *, Filed> m_filed;
     quint64 m_nextSequence = 0;
 };

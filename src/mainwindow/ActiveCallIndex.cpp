@@ -4,20 +4,6 @@
 
 #include "mainwindow/ActiveCall.h"
 
-namespace {
-
-void take(QHash<QString, QList<ActiveCall *>> &buckets, const QString &key, ActiveCall *call)
-{
-    const auto it = buckets.find(key);
-    if (it == buckets.end())
-        return;
-    it->removeOne(call);
-    if (it->isEmpty())
-        buckets.erase(it);
-}
-
-} // namespace
-
 void ActiveCallIndex::add(ActiveCall *call)
 {
     const Entry entry { m_nextSerial++, call->uniqueid, call->channel };
@@ -54,16 +40,15 @@ void ActiveCallIndex::clear()
 
 QList<ActiveCall *> ActiveCallIndex::all(QString ActiveCall::*field, const QString &key) const
 {
-    return bucketsOf(field).value(key);
+    return bucketsOf(field).items(key);
 }
 
 ActiveCall *ActiveCallIndex::first(QString ActiveCall::*field, const QString &key) const
 {
     if (key.isEmpty())
         return nullptr;
-    const Buckets &buckets = bucketsOf(field);
-    const auto it = buckets.constFind(key);
-    return it == buckets.cend() ? nullptr : it->constFirst();
+    const QList<ActiveCall *> &calls = bucketsOf(field).items(key);
+    return calls.isEmpty() ? nullptr : calls.constFirst();
 }
 
 qsizetype ActiveCallIndex::positionIn(const QList<ActiveCall *> &calls, const ActiveCall *call) const
@@ -83,22 +68,13 @@ const ActiveCallIndex::Buckets &ActiveCallIndex::bucketsOf(QString ActiveCall::*
 
 void ActiveCallIndex::file(ActiveCall *call, const Entry &entry)
 {
-    insert(m_byUniqueid, entry.uniqueid, call, entry.serial);
-    insert(m_byChannel, entry.channel, call, entry.serial);
+    const auto serial = [this](const ActiveCall *other) { return serialOf(other); };
+    m_byUniqueid.insert(entry.uniqueid, call, entry.serial, serial);
+    m_byChannel.insert(entry.channel, call, entry.serial, serial);
 }
 
 void ActiveCallIndex::unfile(ActiveCall *call, const Entry &entry)
 {
-    take(m_byUniqueid, entry.uniqueid, call);
-    take(m_byChannel, entry.channel, call);
-}
-
-void ActiveCallIndex::insert(Buckets &buckets, const QString &key, ActiveCall *call, quint64 serial)
-{
-    QList<ActiveCall *> &bucket = buckets[key];
-    // A new record goes last; a renamed one may be older than records already
-    // under its new name.
-    const auto place = std::upper_bound(bucket.begin(), bucket.end(), serial,
-        [this](quint64 s, const ActiveCall *other) { return s < serialOf(other); });
-    bucket.insert(place, call);
+    m_byUniqueid.take(entry.uniqueid, call);
+    m_byChannel.take(entry.channel, call);
 }

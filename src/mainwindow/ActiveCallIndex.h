@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "core/OrderedBuckets.h"
+
 class ActiveCall;
 
 // Finds the main window's call records by uniqueid or by channel without
@@ -39,12 +41,11 @@ private:
         QString uniqueid;
         QString channel;
     };
-    using Buckets = QHash<QString, QList<ActiveCall *>>;
+    using Buckets = OrderedBuckets<ActiveCall>;
 
     const Buckets &bucketsOf(QString ActiveCall::*field) const;
     void file(ActiveCall *call, const Entry &entry);
     void unfile(ActiveCall *call, const Entry &entry);
-    void insert(Buckets &buckets, const QString &key, ActiveCall *call, quint64 serial);
     quint64 serialOf(const ActiveCall *call) const { return m_entries.constFind(call)->serial; }
 
     QHash<const ActiveCall *, Entry> m_entries;
