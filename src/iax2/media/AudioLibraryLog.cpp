@@ -23,7 +23,7 @@ size_t g_dropped = 0;
 // A softphone must not launch a JACK server as a side effect. Set while the
 // process has its only thread: setenv beside another thread's getenv (Qt's,
 // the sound libraries') lets that reader walk a freed environment.
-const bool g_noJackServer = [] { return setenv("JACK_NO_START_SERVER", "1", 0) == 0; }();
+[[maybe_unused]] const bool g_noJackServer = [] { return setenv("JACK_NO_START_SERVER", "1", 0) == 0; }();
 
 void keep(std::string line)
 {
@@ -71,7 +71,6 @@ void AudioLibraryLog::install()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        (void)g_noJackServer;
         snd_lib_error_set_handler(&alsaMessage);
         jack_set_error_function(&jackMessage);
         jack_set_info_function(&jackMessage);
