@@ -20,9 +20,3 @@ void ACPark::insertInTable(QString space, QString from, QString callerId, QStrin
     label_source->setText(callerId);
     place({ channel, space });
 }
-
-void ACPark::setChannel(const QString &channel)
-{
-    if (isListed())
-        place({ channel, space });
-}

@@ -16,9 +16,6 @@ public:
     ACPark(QWidget *container, QString ext, QString callerId);
 
     void insertInTable(QString space, QString from, QString callerId, QString channel);
-    // The channel was renamed while parked: the row's actions and removal go
-    // by the new name.
-    void setChannel(const QString &channel);
 
     QString ext;
     QString callerId;

@@ -77,8 +77,4 @@ void ActiveCall::rename(QString newChannel, QString uniqueid)
 {
     setChannel(newChannel);
     this->uniqueid = uniqueid;
-    // The parked row is keyed by the channel: with the old name its actions
-    // would find no record, and the call's end would never remove it.
-    if (parkRow)
-        parkRow->setChannel(channel);
 }

@@ -38,7 +38,7 @@ public:
     // Parked on space by fromExt: the parked row, made or refreshed likewise.
     void park(QString space, QString fromExt, QString callerId);
     void unpark();
-    // The channel's new name and uniqueid; a listed parked row follows it.
+    // The channel's new name and uniqueid.
     void rename(QString newChannel, QString uniqueid);
 
     QWidget *queueFrame = nullptr;

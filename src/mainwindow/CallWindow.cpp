@@ -209,3 +209,13 @@ void CallWindow::removeAllCalls()
 {
     table->setRowCount(0);
 }
+
+void CallWindow::rekeyCalls(const QString &oldKey, const QString &newKey)
+{
+    if (oldKey.isEmpty())
+        return;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (QTableWidgetItem *item = table->item(row, 1); item && item->text() == oldKey)
+            item->setText(newKey);
+    }
+}

@@ -27,6 +27,9 @@ public:
     // Removes every row, as when the calls behind them were lost with the
     // connection.
     void removeAllCalls();
+    // Files every row keyed oldKey under newKey: the call behind them was
+    // renamed.
+    void rekeyCalls(const QString &oldKey, const QString &newKey);
 
     QTableWidget *table = nullptr;
     TQuorManager *manager = nullptr;

@@ -374,9 +374,16 @@ void PbxRouter::renameCallRecord(const AmiMessage &message)
 {
     if (!message.value(u"NewUniqueid").isEmpty())
         return;
-    if (ActiveCall *call = firstCall(&ActiveCall::channel, message.value(u"Oldname"))) {
+    const QString oldName = message.value(u"Oldname");
+    if (ActiveCall *call = firstCall(&ActiveCall::channel, oldName)) {
         call->rename(message.value(u"Newname"), message.value(u"Uniqueid"));
         m_callIndex.update(call);
+        // The parked rows are keyed by the channel, and after a park by
+        // masquerade the row belongs to a record that ended with the zombie:
+        // every row of the old name follows, or its actions would find no
+        // record and the call's end would never remove it.
+        if (m_parked)
+            m_parked->rekeyCalls(oldName, call->channel);
     }
 }
 
