@@ -131,7 +131,15 @@ void PbxRouter::setManager(const QString &host, quint16 port, const QString &use
     m_refusals = 0;
     if (m_reconnectTimer)
         startReconnectTimer();
-    m_socket->disconnectFromHost();
+    // A socket still looking up or connecting only marks itself to close once
+    // connected, and its connected() would log in there with the new user and
+    // secret: an attempt that has not logged in is abandoned at once, so the
+    // caller's connect starts from the new settings. A logged-in connection
+    // closes in order.
+    if (m_loggedIn)
+        m_socket->disconnectFromHost();
+    else
+        m_socket->abort();
     m_loggedIn = false;
 }
 
@@ -269,8 +277,21 @@ void PbxRouter::disconnected()
     startReconnectTimer();
 }
 
-void PbxRouter::socketError(QAbstractSocket::SocketError)
+void PbxRouter::socketError(QAbstractSocket::SocketError error)
 {
+    // An error on an established connection, other than the PBX's own close,
+    // is this system giving up on it: the keepalive probes or the data sent
+    // went unanswered. The socket's text is the system's only for a time-out;
+    // a failed write reports a text of Qt's that would mislead.
+    if (m_socket->state() == QAbstractSocket::ConnectedState && error != QAbstractSocket::RemoteHostClosedError) {
+        QString line = QStringLiteral("Manager: connection to %1:%2 dropped: no answer from the PBX for %3 s")
+                           .arg(m_host)
+                           .arg(m_port)
+                           .arg(ManagerSocket::kUnacknowledgedMs / 1000);
+        if (error == QAbstractSocket::SocketTimeoutError || error == QAbstractSocket::NetworkError)
+            line += QStringLiteral(" (%1)").arg(m_socket->errorString());
+        Logger::warning(line);
+    }
     if (m_socket->state() == QAbstractSocket::UnconnectedState)
         startReconnectTimer();
 }

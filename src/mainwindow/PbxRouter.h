@@ -73,8 +73,9 @@ public:
     bool isNewAsterisk() const;
     QString driverName() const { return m_driver; }
 
-    // Where to log in, with whom. A change of any of the four drops an open
-    // connection; connect() then starts from the new ones.
+    // Where to log in, with whom. A change of any of the four abandons an
+    // attempt that has not logged in, or closes a logged-in connection;
+    // connectToPbx() then starts from the new ones.
     void setManager(const QString &host, quint16 port, const QString &user, const QString &secret);
     // The AstDB families of DND and of the three forward kinds, against which
     // the answers and the UserEvents are matched.
@@ -88,7 +89,8 @@ public slots:
     void logInResponse(bool success, QString message);
     void disconnected();
     // An attempt that failed before any connection existed is retried like a
-    // lost connection, so a PBX that comes up later is still reached.
+    // lost connection, so a PBX that comes up later is still reached. An
+    // established connection that the system ends is logged with its cause.
     void socketError(QAbstractSocket::SocketError error);
     void getVersion(QString version);
     void getZapStatus(QStringList message);

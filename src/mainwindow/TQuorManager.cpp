@@ -348,7 +348,8 @@ void TQuorManager::showMessage(QString text)
 
 void TQuorManager::hideMessage()
 {
-    m_phone->messageLabel()->setText(QString());
+    // Back to a fault that still stands, or blank.
+    m_phone->slotHideMessage();
 }
 
 void TQuorManager::setupLablel()

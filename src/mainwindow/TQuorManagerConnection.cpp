@@ -51,15 +51,15 @@ void TQuorManager::showLoginAnswer(bool success, const QString &message)
 {
     const QString detail = QLatin1String("Manager: ") + message;
     if (success) {
+        m_phone->clearStandingMessage();
         m_phone->showMessage(message, MessageStatus, detail);
         showMessage(detail);
     } else {
-        // The refusal stays on show while the PBX keeps refusing; the balloon
-        // comes once, not at every try.
+        // The refusal is what the line shows while the PBX keeps refusing,
+        // between the newer messages; the balloon comes once, not at every try.
         m_phone->showMessage(message, MessageError, detail);
         showMessage(detail);
-        m_messageTimer.stop();
-        m_phone->keepMessage();
+        m_phone->setStandingMessage(detail, MessageError);
         if (m_trayIconFlag && m_router->refusals() == 1)
             notify(tr("ERROR"), message, QSystemTrayIcon::Critical);
     }
@@ -110,6 +110,9 @@ void TQuorManager::slotManagerSettingsChanged()
     m_settings->getManagerSettings(
         &m_managerHost, &m_managerPort, &m_managerUser, &m_managerSecret, &m_privacy, &m_useFreePbx);
     m_router->setManager(m_managerHost, m_managerPort, m_managerUser, m_managerSecret);
+    // New login settings have not been refused yet.
+    if (m_router->refusals() == 0)
+        m_phone->clearStandingMessage();
     if (useFreePbx != m_useFreePbx) {
         m_extensions->setUseFreePBX(m_useFreePbx);
         m_router->requeryPeers();

@@ -446,6 +446,10 @@ void QuorIaxClient::handleRegistration(const iax2::RegistrationEvent &e)
     const QString cause = QString::fromStdString(e.cause);
     switch (e.reply) {
     case iax2::RegistrationReply::Accepted:
+        // A refresh of a standing registration is no news: said at every
+        // refresh, it would push the messages that matter out of the list.
+        if (m_account.m_state == TVoipAccount::Registered)
+            return;
         m_account.m_state = TVoipAccount::Registered;
         Logger::info(QStringLiteral("Registered at %1").arg(m_account.server()));
         break;

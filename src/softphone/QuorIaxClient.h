@@ -125,7 +125,8 @@ signals:
     // An incoming call answered here or an outgoing call answered by the far end.
     void signalAnswered(int call);
     void signalHungUp(int call, bool wasAnswered);
-    // cause: why the registrar rejected it, when known.
+    // A change of the registration's state; a refresh that keeps it
+    // registered says nothing. cause: why the registrar rejected it, when known.
     void signalRegistration(QuorIaxClient::RegistrationResult result, const QString &cause);
     // dBFS, -99 for silence, about every 100 ms while a call has audio.
     void signalLevels(float input, float output);

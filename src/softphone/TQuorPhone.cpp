@@ -526,7 +526,7 @@ void TQuorPhone::showMessage(const QString &text, TMessageType type, const QStri
     Logger::log(type == MessageError ? Logger::Error : type == MessageWarning ? Logger::Warning : Logger::Info, line);
 }
 
-void TQuorPhone::displayMessage(const QString &text, TMessageType type)
+void TQuorPhone::setMessageLine(const QString &text, TMessageType type)
 {
     const QString style = PhoneMessages::styleSheet(type);
     labelMessage->setStyleSheet(style);
@@ -536,6 +536,11 @@ void TQuorPhone::displayMessage(const QString &text, TMessageType type)
         m_settings->messageLabel()->setStyleSheet(style);
         m_settings->messageLabel()->setText(text);
     }
+}
+
+void TQuorPhone::displayMessage(const QString &text, TMessageType type)
+{
+    setMessageLine(text, type);
     m_messageTimer->start(m_messageHideMs);
 
     auto *record = new TQuorCall;
@@ -547,13 +552,30 @@ void TQuorPhone::displayMessage(const QString &text, TMessageType type)
     emit signalMessage(text);
 }
 
-void TQuorPhone::keepMessage()
+void TQuorPhone::setStandingMessage(const QString &text, TMessageType type)
 {
+    m_standingText = text;
+    m_standingType = type;
     m_messageTimer->stop();
+    setMessageLine(text, type);
+}
+
+void TQuorPhone::clearStandingMessage()
+{
+    if (m_standingText.isEmpty())
+        return;
+    const bool shown = labelMessage->text() == m_standingText;
+    m_standingText.clear();
+    if (shown)
+        slotHideMessage();
 }
 
 void TQuorPhone::slotHideMessage()
 {
+    if (!m_standingText.isEmpty()) {
+        setMessageLine(m_standingText, m_standingType);
+        return;
+    }
     labelMessage->clear();
     if (m_settings)
         m_settings->messageLabel()->clear();

@@ -103,9 +103,11 @@ public:
     QAction *onTopAction() const { return m_actOnTop; }
     // The page shown in the panel: one of the frame* pages or frameSettings.
     QWidget *currentPage() const { return m_page; }
-    // The message on show stays until the next one replaces it: for a fault
-    // that lasts, such as a refused manager login.
-    void keepMessage();
+    // A fault that lasts, such as a refused manager login: the line shows it
+    // now and comes back to it whenever a newer message's time is up, until
+    // it is cleared. Neither call adds to the message list.
+    void setStandingMessage(const QString &text, TMessageType type);
+    void clearStandingMessage();
 
     // --- seams for tests ---
     void setMessageHideDelay(int ms) { m_messageHideMs = ms; }
@@ -115,6 +117,8 @@ public:
 
 public slots:
     void showMessage(const QString &text, TMessageType type, const QString &detail = QString());
+    // The message's time is up: the line goes back to a standing message, or blank.
+    void slotHideMessage();
     void slotExtCmd(const QString &text);
     void slotManagerRegistered(bool registered);
 
@@ -192,7 +196,6 @@ private slots:
     void slotLogCall(TQuorCall *call);
     void slotClickToDial(const QString &number);
     void slotTick();
-    void slotHideMessage();
 
 private:
     void construct(const Options &options);
@@ -213,6 +216,8 @@ private:
 
     // Messages from the layers below, which have logged them already.
     void displayMessage(const QString &text, TMessageType type);
+    // The message line and the settings panel's copy of it, when shown.
+    void setMessageLine(const QString &text, TMessageType type);
 
     // Calls.
     void addLogRow(TQuorTable *table, int kind, const TQuorCall *call);
@@ -262,5 +267,7 @@ private:
     bool m_agentLoggedIn = false;
     bool m_muted = false;
     int m_messageHideMs = PhoneMessages::kHideAfterMs;
+    QString m_standingText;
+    TMessageType m_standingType = MessageError;
     ExitFunction m_exit;
 };

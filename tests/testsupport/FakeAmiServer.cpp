@@ -65,6 +65,16 @@ void FakeAmiServer::closeClient()
         m_client->disconnectFromHost();
 }
 
+void FakeAmiServer::stopReading()
+{
+    if (!m_client)
+        return;
+    m_client->disconnect(this);
+    m_client->setReadBufferSize(1);
+    // A small kernel buffer closes the window after a few kilobytes.
+    m_client->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+}
+
 bool FakeAmiServer::hasClient() const
 {
     return m_client && m_client->state() == QAbstractSocket::ConnectedState;

@@ -53,6 +53,9 @@ public:
     void dropClient();
     // Closes it as a PBX does after a refused login: once what was sent is written.
     void closeClient();
+    // The PBX hangs without closing: it reads nothing more, so what the client
+    // sends fills the receive window and goes unacknowledged.
+    void stopReading();
 
     bool hasClient() const;
     // Every action received, over all connections, in order.
