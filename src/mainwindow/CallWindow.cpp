@@ -215,7 +215,7 @@ void CallWindow::rekeyCalls(const QString &oldKey, const QString &newKey)
     if (oldKey.isEmpty())
         return;
     for (int row = 0; row < table->rowCount(); ++row) {
-        if (QTableWidgetItem *item = table->item(row, 1); item && item->text() == oldKey)
-            item->setText(newKey);
+        if (cellText(row, 1) == oldKey)
+            table->item(row, 1)->setText(newKey);
     }
 }

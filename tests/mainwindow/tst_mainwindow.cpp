@@ -145,10 +145,7 @@ void TestMainWindow::refusedLoginClosed()
     clock.start();
     f.ami.addResponder("Login", [&](const QStringList &) -> QByteArray {
         logins << clock.elapsed();
-        if (!refuse)
-            return "Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n";
-        QTimer::singleShot(0, &f.ami, &FakeAmiServer::closeClient);
-        return "Response: Error\r\nActionID: logIn\r\nMessage: Authentication failed\r\n\r\n";
+        return refuse ? f.ami.refuseLogin() : FakeAmiServer::loginReply(true);
     });
     QStringList balloons;
     BalloonRunner::set([&](QSystemTrayIcon *, const QString &title, const QString &text, QSystemTrayIcon::MessageIcon) {
@@ -204,12 +201,8 @@ void TestMainWindow::refusalStandsOverRegistrations()
     registrar.setRefresh(1); // a refresh every second
     ManagerFixture f;
     bool refuse = true;
-    f.ami.addResponder("Login", [&](const QStringList &) -> QByteArray {
-        if (!refuse)
-            return "Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n";
-        QTimer::singleShot(0, &f.ami, &FakeAmiServer::closeClient);
-        return "Response: Error\r\nActionID: logIn\r\nMessage: Authentication failed\r\n\r\n";
-    });
+    f.ami.addResponder(
+        "Login", [&](const QStringList &) { return refuse ? f.ami.refuseLogin() : FakeAmiServer::loginReply(true); });
     f.start({ { "agent/server", "127.0.0.1" }, { "agent/port", QString::number(registrar.port()) },
         { "agent/uname", "201" }, { "agent/passwd", TQuorSettings::scramblePassword("s3cret") } });
     f.manager->router()->setRetryDelays(500, 1500); // before the first refusal starts its timer
@@ -298,7 +291,7 @@ void TestMainWindow::settingsWhileConnecting()
     QStringList logins; // the user and secret of each Login at the new host
     f.ami.addResponder("Login", [&](const QStringList &action) -> QByteArray {
         logins << FakeAmiServer::valueOf(action, "UserName") + ' ' + FakeAmiServer::valueOf(action, "Secret");
-        return "Response: Success\r\nActionID: logIn\r\nMessage: Authentication accepted\r\n\r\n";
+        return FakeAmiServer::loginReply(true);
     });
     f.start({ { "manager/port", QString::number(slow.serverPort()) } });
     // No retry may reach the new host within the test: only an immediate attempt.

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 FakeAmiServer::FakeAmiServer(QObject *parent)
     : QObject(parent)
@@ -37,9 +38,20 @@ void FakeAmiServer::answerPings()
 
 void FakeAmiServer::addLoginRule(bool accept)
 {
-    addRule(QStringLiteral("Login"),
-        accept ? QByteArray("Response: Success\r\nActionID: {ActionID}\r\nMessage: Authentication accepted\r\n\r\n")
-               : QByteArray("Response: Error\r\nActionID: {ActionID}\r\nMessage: Authentication failed\r\n\r\n"));
+    addRule(QStringLiteral("Login"), loginReply(accept));
+}
+
+QByteArray FakeAmiServer::loginReply(bool accept)
+{
+    return accept ? QByteArray("Response: Success\r\nActionID: {ActionID}\r\nMessage: Authentication accepted\r\n\r\n")
+                  : QByteArray("Response: Error\r\nActionID: {ActionID}\r\nMessage: Authentication failed\r\n\r\n");
+}
+
+QByteArray FakeAmiServer::refuseLogin()
+{
+    // After the answer has been sent.
+    QTimer::singleShot(0, this, &FakeAmiServer::closeClient);
+    return loginReply(false);
 }
 
 void FakeAmiServer::sendMessage(const QStringList &lines)

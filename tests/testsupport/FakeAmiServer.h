@@ -45,6 +45,11 @@ public:
     void answerPings();
     // Answers "Action: Login" with success (or the PBX's refusal).
     void addLoginRule(bool accept = true);
+    // The answer addLoginRule sends, for a Login responder.
+    static QByteArray loginReply(bool accept);
+    // The refusal, after which the connection is closed as a PBX guarded
+    // against password guessing closes it: for a Login responder.
+    QByteArray refuseLogin();
 
     // Sends the lines joined by "\r\n" and closed by an empty line.
     void sendMessage(const QStringList &lines);
